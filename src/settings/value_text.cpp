@@ -1,0 +1,126 @@
+#include "settings/value_text.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "astro/utils.h"
+
+namespace axo {
+
+namespace {
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+template <typename T>
+std::optional<T> RoundIntoRange(const std::string& text, double lo, double hi) {
+    const auto value = ParseNumberText(text);
+    if (!value) {
+        return std::nullopt;
+    }
+    const double rounded = RoundHalfEven(*value);
+    if (rounded < lo || rounded > hi) {
+        return std::nullopt;
+    }
+    return static_cast<T>(rounded);
+}
+
+}  // namespace
+
+std::optional<double> ParseNumberText(const std::string& text) {
+    std::size_t b = 0;
+    std::size_t e = text.size();
+    while (b < e && (text[b] == ' ' || text[b] == '\t')) {
+        ++b;
+    }
+    while (e > b && (text[e - 1] == ' ' || text[e - 1] == '\t')) {
+        --e;
+    }
+    // Validate the shape ourselves: strtod would also take "inf", "nan", hexadecimal and the
+    // C locale's separator only.
+    std::string normal;
+    std::size_t i = b;
+    if (i < e && (text[i] == '+' || text[i] == '-')) {
+        normal.push_back(text[i++]);
+    }
+    std::size_t digits = 0;
+    while (i < e && IsDigit(text[i])) {
+        normal.push_back(text[i++]);
+        ++digits;
+    }
+    if (i < e && (text[i] == '.' || text[i] == ',')) {
+        normal.push_back('.');
+        ++i;
+        while (i < e && IsDigit(text[i])) {
+            normal.push_back(text[i++]);
+            ++digits;
+        }
+    }
+    if (digits == 0) {
+        return std::nullopt;
+    }
+    if (i < e && (text[i] == 'e' || text[i] == 'E')) {
+        normal.push_back('e');
+        ++i;
+        if (i < e && (text[i] == '+' || text[i] == '-')) {
+            normal.push_back(text[i++]);
+        }
+        std::size_t expDigits = 0;
+        while (i < e && IsDigit(text[i])) {
+            normal.push_back(text[i++]);
+            ++expDigits;
+        }
+        if (expDigits == 0) {
+            return std::nullopt;
+        }
+    }
+    if (i != e) {
+        return std::nullopt;
+    }
+    const double value = std::strtod(normal.c_str(), nullptr);
+    if (!std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<int16_t> TextToInteger(const std::string& text) {
+    return RoundIntoRange<int16_t>(text, -32768.0, 32767.0);
+}
+
+std::optional<int32_t> TextToLong(const std::string& text) {
+    return RoundIntoRange<int32_t>(text, -2147483648.0, 2147483647.0);
+}
+
+std::optional<double> TextToDouble(const std::string& text) {
+    return ParseNumberText(text);
+}
+
+std::string IntegerToText(int16_t value) {
+    return value < 0 ? std::to_string(value) : " " + std::to_string(value);
+}
+
+std::string LongToText(int32_t value) {
+    return std::to_string(value);
+}
+
+std::string DoubleToText(double value) {
+    if (!std::isfinite(value) || value == 0.0) {
+        return "0";  // also turns -0 into 0
+    }
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.15G", value);
+    std::string s(buf);
+    // %G writes at least two exponent digits ("1E-05"), as the number conversions the
+    // existing files were written with; only the separator differs.
+    for (char& c : s) {
+        if (c == '.') {
+            c = ',';
+        }
+    }
+    return s;
+}
+
+}  // namespace axo

@@ -1,0 +1,303 @@
+#include "settings/settings.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "platform/profile_file.h"
+#include "support/temp_config.h"
+
+namespace axo {
+namespace {
+
+using test::TempConfig;
+
+constexpr SettingGroup kGroups[] = {SettingGroup::Integer, SettingGroup::Double, SettingGroup::String,
+                                    SettingGroup::Long};
+
+std::vector<std::string> KeyLinesOf(const std::string& text) {
+    std::vector<std::string> keys;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        const auto eq = line.find('=');
+        if (eq != std::string::npos) {
+            keys.push_back(line.substr(0, eq));
+        }
+    }
+    return keys;
+}
+
+TEST(SettingsTable, HasEveryKeyWithItsDefault) {
+    EXPECT_EQ(Settings::Count(SettingGroup::Integer), 67u);
+    EXPECT_EQ(Settings::Count(SettingGroup::Double), 8u);
+    EXPECT_EQ(Settings::Count(SettingGroup::String), 46u);
+    EXPECT_EQ(Settings::Count(SettingGroup::Long), 7u);
+    const Settings s;
+    EXPECT_EQ(Settings::Name(SettingGroup::Integer, 0), "ungear");
+    EXPECT_EQ(Settings::Name(SettingGroup::Integer, 66), "Eik120_debug");
+    EXPECT_EQ(Settings::Name(SettingGroup::String, 45), "S64xx_RS485_delta");
+    EXPECT_EQ(Settings::Name(SettingGroup::Long, 6), "alpha_track_period");
+    EXPECT_EQ(s.Int(IntKey::timer_value), 50);
+    EXPECT_EQ(s.Int(IntKey::interface_dome), 5);
+    EXPECT_EQ(s.Int(IntKey::Eik120_base_addr), 856);
+    EXPECT_EQ(s.Int(IntKey::altitude), 2877);
+    EXPECT_EQ(s.Dbl(DoubleKey::count_alpha), 0.995);
+    EXPECT_EQ(s.Dbl(DoubleKey::Eik120_delta_res), 9.887695313);
+    EXPECT_EQ(s.Str(StringKey::S64xx_alpha_step_trk), "\\8");
+    EXPECT_EQ(s.Str(StringKey::label_dome_dir2), "Ouest");
+    EXPECT_EQ(s.Lng(LongKey::alpha_track_period), 10);
+}
+
+TEST(SettingsTable, WindowPositionDefaultsComeFromTheScreen) {
+    Settings s;
+    ScreenMetrics screen;
+    screen.screenWidth = 1280 * kTwipsPerPixel;   // 19200
+    screen.screenHeight = 800 * kTwipsPerPixel;   // 12000
+    screen.mainWindowWidth = 9001;
+    screen.mainWindowHeight = 8000;
+    const int16_t before = s.Int(IntKey::timer_value) = 99;
+    s.BuildSettingsTable(screen);
+    EXPECT_EQ(s.Int(IntKey::timer_value), before);  // building the table leaves values alone
+    EXPECT_EQ(s.DefaultText(SettingGroup::Long, 0), "2000");
+    EXPECT_EQ(s.DefaultText(SettingGroup::Long, 1), "5100");  // 5099.5, a half rounded to even
+    EXPECT_EQ(s.DefaultText(SettingGroup::Long, 2), "1200");
+    EXPECT_EQ(s.DefaultText(SettingGroup::Long, 3), "1920");
+    EXPECT_EQ(s.DefaultText(SettingGroup::Long, 4), "2400");
+    EXPECT_EQ(s.DefaultText(SettingGroup::Long, 5), "1920");
+    EXPECT_EQ(s.DefaultText(SettingGroup::Long, 6), "10");
+
+    TempConfig cfg;
+    s.ReadSettings("Axo.ini");  // no file: every value is its default
+    EXPECT_EQ(s.Lng(LongKey::Calibr_left), 1920);
+    EXPECT_EQ(s.Int(IntKey::timer_value), 50);
+}
+
+TEST(SettingsFile, DefaultsWrittenToANewFileReadBackWhole) {
+    TempConfig cfg;
+    Settings written;
+    ASSERT_TRUE(written.WriteSettings("Axo.ini").ok);
+    const std::string text = cfg.Read("Axo.ini");
+    EXPECT_EQ(text.rfind("[Axo]\n", 0), 0u);
+    EXPECT_NE(text.find("\nungear= 0\n"), std::string::npos);
+    EXPECT_NE(text.find("\ncount_alpha=0,995\n"), std::string::npos);
+    EXPECT_NE(text.find("\nAxo_top="), std::string::npos);
+    EXPECT_NE(text.find("\nS64xx_alpha_f_trk=M 5 5\n"), std::string::npos);
+
+    std::vector<std::string> expected;
+    for (SettingGroup g : kGroups) {
+        for (std::size_t i = 0; i < Settings::Count(g); ++i) {
+            expected.emplace_back(Settings::Name(g, i));
+        }
+    }
+    EXPECT_EQ(KeyLinesOf(text), expected);  // 128 keys, in group and index order
+
+    Settings read;
+    // Spoil every value so that the read has to restore each of them.
+    for (std::size_t i = 0; i < kIntCount; ++i) read.IntAt(i) = -7;
+    for (std::size_t i = 0; i < kDoubleCount; ++i) read.DblAt(i) = -7.5;
+    for (std::size_t i = 0; i < kStringCount; ++i) read.StrAt(i) = "spoilt";
+    for (std::size_t i = 0; i < kLongCount; ++i) read.LngAt(i) = -7;
+    ASSERT_TRUE(read.ReadSettings("Axo.ini").ok);
+    for (SettingGroup g : kGroups) {
+        for (std::size_t i = 0; i < Settings::Count(g); ++i) {
+            EXPECT_EQ(read.ValueText(g, i), written.ValueText(g, i)) << Settings::Name(g, i);
+        }
+    }
+}
+
+TEST(SettingsFile, ChangedValuesRoundTripWithTheirForms) {
+    TempConfig cfg;
+    Settings a;
+    a.Int(IntKey::ungear) = 1;
+    a.Int(IntKey::calibr_delta_d) = -12;
+    a.Int(IntKey::Eik120_base_addr) = 32767;
+    a.Dbl(DoubleKey::calibr_alpha_pos) = -12345.678;
+    a.Dbl(DoubleKey::count_delta) = 1.15;
+    a.Str(StringKey::label_focus_dir1) = "Foyer+";
+    a.Str(StringKey::S64xx_alpha_r_trk) = "1541,5";
+    a.Lng(LongKey::Axo_top) = -120;
+    ASSERT_TRUE(a.WriteSettings("Axo.ini").ok);
+    const std::string text = cfg.Read("Axo.ini");
+    EXPECT_NE(text.find("\nungear= 1\n"), std::string::npos);
+    EXPECT_NE(text.find("\ncalibr_delta_d=-12\n"), std::string::npos);
+    EXPECT_NE(text.find("\ncalibr_alpha_pos=-12345,678\n"), std::string::npos);
+    EXPECT_NE(text.find("\nAxo_top=-120\n"), std::string::npos);
+
+    Settings b;
+    b.ReadSettings("Axo.ini");
+    EXPECT_EQ(b.Int(IntKey::ungear), 1);
+    EXPECT_EQ(b.Int(IntKey::calibr_delta_d), -12);
+    EXPECT_EQ(b.Int(IntKey::Eik120_base_addr), 32767);
+    EXPECT_EQ(b.Dbl(DoubleKey::calibr_alpha_pos), -12345.678);
+    EXPECT_EQ(b.Dbl(DoubleKey::count_delta), 1.15);
+    EXPECT_EQ(b.Str(StringKey::label_focus_dir1), "Foyer+");
+    EXPECT_EQ(b.Str(StringKey::S64xx_alpha_r_trk), "1541,5");
+    EXPECT_EQ(b.Lng(LongKey::Axo_top), -120);
+}
+
+TEST(SettingsFile, ValuesAreCutToTheReadBuffers) {
+    TempConfig cfg;
+    cfg.Write("Axo.ini",
+              "[Axo]\n"
+              "label_dome_dir1=Est-Sud\xC3\xA9\n"      // 8 characters, the last one two bytes
+              "timer_value=00000000075\n"             // Integer: 7 characters kept -> "0000000"
+              "count_alpha=1,2345678901234567\n"      // Double: 15 characters kept
+              "alpha_track_period=0000000000000000012\n");  // Long: 15 zeros kept
+    Settings s;
+    s.ReadSettings("Axo.ini");
+    EXPECT_EQ(s.Str(StringKey::label_dome_dir1), "Est-Sud");
+    EXPECT_EQ(s.Int(IntKey::timer_value), 0);
+    EXPECT_DOUBLE_EQ(s.Dbl(DoubleKey::count_alpha), 1.2345678901234);
+    EXPECT_EQ(s.Lng(LongKey::alpha_track_period), 0);
+}
+
+TEST(SettingsFile, GarbageLoadsWithDefaultsAndOtherSectionsSurviveTheWrite) {
+    TempConfig cfg;
+    std::string garbage = "[Observer]\r\nname=Nuit froide\r\n\r\n";
+    garbage += "[Axo]\r\n";
+    garbage += "TIMER_VALUE=75\r\n";          // upper-case key
+    garbage += "timer_value=20\r\n";          // duplicate: the first one counts
+    garbage += "ungear=99999\r\n";            // overflows 16 bits
+    garbage += "count_alpha=1e400\r\n";       // overflows a double
+    garbage += "count_delta=abc\r\n";
+    garbage += "Axo_top=12abc\r\n";
+    garbage += "reverse_alpha=1\r\n";
+    garbage += "label_alpha_plus=" + std::string(10000, 'Q') + "\r\n";
+    garbage += std::string("binary=\x00\x01\x02\xFF\xFE\x80", 13) + "\r\n";
+    garbage += std::string("reverse_delta=1\x00junk", 19) + "\r\n";  // cut at the NUL
+    garbage += std::string(10000, '#') + "\r\n";
+    garbage += "[Trailer]\r\nkeep=me\r\n";
+    cfg.Write("Axo.ini", garbage);
+
+    Settings s;
+    s.Lng(LongKey::Axo_top) = 4242;
+    ASSERT_TRUE(s.ReadSettings("Axo.ini").ok);
+    EXPECT_EQ(s.Int(IntKey::timer_value), 75);
+    EXPECT_EQ(s.Int(IntKey::ungear), 0);
+    EXPECT_EQ(s.Dbl(DoubleKey::count_alpha), 0.995);
+    EXPECT_EQ(s.Dbl(DoubleKey::count_delta), 24.0);
+    EXPECT_EQ(s.Lng(LongKey::Axo_top), std::stoi(s.DefaultText(SettingGroup::Long, 0)));
+    EXPECT_EQ(s.Int(IntKey::reverse_alpha), 1);
+    EXPECT_EQ(s.Int(IntKey::reverse_delta), 1);
+    EXPECT_EQ(s.Str(StringKey::label_alpha_plus), "QQQQQQQ");
+
+    ASSERT_TRUE(s.WriteSettings("Axo.ini").ok);
+    const std::string after = cfg.Read("Axo.ini");
+    EXPECT_EQ(after.rfind("[Observer]\r\nname=Nuit froide\r\n\r\n[Axo]\r\n", 0), 0u);
+    EXPECT_NE(after.find("[Trailer]\r\nkeep=me\r\n"), std::string::npos);
+    // The first of the duplicates is replaced in place, with the key spelt as the program
+    // spells it; the second is left alone.
+    EXPECT_NE(after.find("[Axo]\r\ntimer_value= 75\r\ntimer_value=20\r\n"), std::string::npos);
+
+    Settings again;
+    ASSERT_TRUE(again.ReadSettings("Axo.ini").ok);
+    EXPECT_EQ(again.Int(IntKey::timer_value), 75);
+    EXPECT_EQ(again.Int(IntKey::ungear), 0);
+    EXPECT_EQ(again.Str(StringKey::label_alpha_plus), "QQQQQQQ");
+}
+
+TEST(SettingsFile, AFileWithoutTheSectionGivesDefaultsAndGainsIt) {
+    TempConfig cfg;
+    cfg.Write("Axo.ini", "ungear=1\n[Else]\ntimer_value=10\n");
+    Settings s;
+    s.ReadSettings("Axo.ini");
+    EXPECT_EQ(s.Int(IntKey::ungear), 0);
+    EXPECT_EQ(s.Int(IntKey::timer_value), 50);
+    ASSERT_TRUE(s.WriteSettings("Axo.ini").ok);
+    const std::string text = cfg.Read("Axo.ini");
+    EXPECT_EQ(text.rfind("ungear=1\n[Else]\ntimer_value=10\n\n[Axo]\nungear= 0\n", 0), 0u);
+    EXPECT_EQ(KeyLinesOf(text).size(), 2u + 128u);
+}
+
+struct FakeWindows final : WindowPositionSource {
+    std::optional<WindowPosition> main;
+    std::optional<WindowPosition> calibr;
+    std::optional<WindowPosition> track;
+    std::optional<WindowPosition> MainWindow() override { return main; }
+    std::optional<WindowPosition> CalibrationWindow() override { return calibr; }
+    std::optional<WindowPosition> TrackingWindow() override { return track; }
+};
+
+TEST(SettingsFile, HiddenWindowsKeepThePositionsReadAtStartUp) {
+    TempConfig cfg;
+    cfg.Write("Axo.ini", "[Axo]\nCalibr_top=111\nCalibr_left=222\nTrack_top=333\nTrack_left=444\n");
+    Settings s;
+    s.ReadSettings("Axo.ini");
+    FakeWindows windows;
+    windows.main = WindowPosition{1500, 3000};
+    windows.track = WindowPosition{60, 75};
+    ASSERT_TRUE(s.WriteSettings("Axo.ini", &windows).ok);
+    Settings back;
+    back.ReadSettings("Axo.ini");
+    EXPECT_EQ(back.Lng(LongKey::Axo_top), 1500);
+    EXPECT_EQ(back.Lng(LongKey::Axo_left), 3000);
+    EXPECT_EQ(back.Lng(LongKey::Calibr_top), 111);
+    EXPECT_EQ(back.Lng(LongKey::Calibr_left), 222);
+    EXPECT_EQ(back.Lng(LongKey::Track_top), 60);
+    EXPECT_EQ(back.Lng(LongKey::Track_left), 75);
+}
+
+// Stands for the encoder card and the dome board, which work on copies of their settings.
+struct FakeCopyHolder final : SettingsCopyHolder {
+    int takes = 0;
+    double coderRef = 0.0;
+    uint8_t nic = 0;
+    void TakeSettingsCopies(const Settings& s) override {
+        ++takes;
+        coderRef = s.Dbl(DoubleKey::calibr_alpha_coder);
+        nic = static_cast<uint8_t>(s.Int(IntKey::NIC) & 0xFF);
+    }
+    void ReturnSettingsCopies(Settings& s) override {
+        s.Dbl(DoubleKey::calibr_alpha_coder) = coderRef;
+        s.Int(IntKey::NIC) = nic;
+    }
+};
+
+TEST(SettingsFile, CopyHoldersTakeAfterReadingAndGiveBackBeforeWriting) {
+    TempConfig cfg;
+    cfg.Write("Axo.ini", "[Axo]\nNIC=300\ncalibr_alpha_coder=123,5\n");
+    Settings s;
+    FakeCopyHolder holder;
+    s.RegisterCopyHolder(&holder);
+    s.RegisterCopyHolder(&holder);  // registering twice must not take twice
+    s.ReadSettings("Axo.ini");
+    EXPECT_EQ(holder.takes, 1);
+    EXPECT_EQ(holder.nic, 300 & 0xFF);
+    EXPECT_EQ(holder.coderRef, 123.5);
+
+    holder.coderRef = 98765.25;  // the module moved on while the program ran
+    holder.nic = 77;
+    ASSERT_TRUE(s.WriteSettings("Axo.ini").ok);
+    s.UnregisterCopyHolder(&holder);
+    Settings back;
+    back.ReadSettings("Axo.ini");
+    EXPECT_EQ(back.Dbl(DoubleKey::calibr_alpha_coder), 98765.25);
+    EXPECT_EQ(back.Int(IntKey::NIC), 77);
+    EXPECT_NE(cfg.Read("Axo.ini").find("\ncalibr_alpha_coder=98765,25\n"), std::string::npos);
+}
+
+TEST(SettingsFile, AFailedWriteIsReportedAndThePreviousFileKept) {
+    TempConfig cfg;
+    Settings s;
+    ASSERT_TRUE(s.WriteSettings("Axo.ini").ok);
+    const std::string before = cfg.Read("Axo.ini");
+    s.Int(IntKey::timer_value) = 99;
+    SettingsFileResult result;
+    {
+        test::FileSizeLimit full(100);
+        result = s.WriteSettings("Axo.ini");
+    }
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.error.find("Axo.ini"), std::string::npos);
+    EXPECT_EQ(cfg.Read("Axo.ini"), before);
+
+    // An unreadable settings "file" gives the defaults and a report, not a crash.
+    std::filesystem::create_directories(cfg.File("dir.ini"));
+    const SettingsFileResult read = s.ReadSettings("dir.ini");
+    EXPECT_FALSE(read.ok);
+    EXPECT_EQ(s.Int(IntKey::timer_value), 50);
+}
+
+}  // namespace
+}  // namespace axo

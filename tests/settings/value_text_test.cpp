@@ -1,0 +1,60 @@
+#include "settings/value_text.h"
+
+#include <gtest/gtest.h>
+
+namespace axo {
+namespace {
+
+TEST(ValueText, ReadsNumbersWithEitherSeparator) {
+    EXPECT_EQ(TextToDouble("0,995"), 0.995);
+    EXPECT_EQ(TextToDouble("0.995"), 0.995);
+    EXPECT_EQ(TextToDouble(" 24 "), 24.0);
+    EXPECT_EQ(TextToDouble("-1,5E+2"), -150.0);
+    EXPECT_EQ(TextToDouble(",5"), 0.5);
+    EXPECT_EQ(TextToDouble("5,"), 5.0);
+    for (const char* bad : {"", " ", "abc", "1e400", "-1e400", "1,2,3", "1.2.3", "0x10", "inf", "nan", "1e", "+",
+                            ",", "12abc", "1 2"}) {
+        EXPECT_FALSE(TextToDouble(bad).has_value()) << bad;
+    }
+}
+
+TEST(ValueText, IntegersRoundHalvesToEvenAndRefuseOverflow) {
+    EXPECT_EQ(TextToInteger(" 3"), 3);
+    EXPECT_EQ(TextToInteger("-3"), -3);
+    EXPECT_EQ(TextToInteger("2,5"), 2);
+    EXPECT_EQ(TextToInteger("3.5"), 4);
+    EXPECT_EQ(TextToInteger("32767"), 32767);
+    EXPECT_EQ(TextToInteger("-32768"), -32768);
+    EXPECT_FALSE(TextToInteger("32768").has_value());
+    EXPECT_FALSE(TextToInteger("99999").has_value());
+    EXPECT_FALSE(TextToInteger("32767,5").has_value());  // rounds to 32768
+    EXPECT_FALSE(TextToInteger("abc").has_value());
+    EXPECT_EQ(TextToLong("2147483647"), 2147483647);
+    EXPECT_FALSE(TextToLong("2147483648").has_value());
+    EXPECT_EQ(TextToLong("-2147483648"), INT32_MIN);
+}
+
+TEST(ValueText, WritesTheFormsExistingFilesHold) {
+    EXPECT_EQ(IntegerToText(0), " 0");
+    EXPECT_EQ(IntegerToText(3), " 3");
+    EXPECT_EQ(IntegerToText(-3), "-3");
+    EXPECT_EQ(IntegerToText(-32768), "-32768");
+    EXPECT_EQ(LongToText(5512), "5512");
+    EXPECT_EQ(LongToText(-7), "-7");
+    EXPECT_EQ(DoubleToText(0.995), "0,995");
+    EXPECT_EQ(DoubleToText(24.0), "24");
+    EXPECT_EQ(DoubleToText(9.887695313), "9,887695313");
+    EXPECT_EQ(DoubleToText(0.659179687), "0,659179687");
+    EXPECT_EQ(DoubleToText(-0.0), "0");
+    EXPECT_EQ(DoubleToText(1e-5), "1E-05");
+    EXPECT_EQ(DoubleToText(-2.5e20), "-2,5E+20");
+    // Whatever is written reads back as the same value.
+    for (double v : {0.1, 1.0 / 3.0, 123456.789, -65000.0, 1e-11, 6.02214076e23}) {
+        const auto back = TextToDouble(DoubleToText(v));
+        ASSERT_TRUE(back.has_value()) << v;
+        EXPECT_NEAR(*back, v, std::abs(v) * 1e-14) << v;
+    }
+}
+
+}  // namespace
+}  // namespace axo
