@@ -1,0 +1,121 @@
+#pragma once
+
+// The control core: the runtime state, the event table, the command processor and the system
+// sequences, shared by one object. The windows own one Core and implement its seams; the
+// hardware interfaces register their driver entries with it.
+
+#include <string>
+
+#include "core/codes.h"
+#include "core/command_processor.h"
+#include "core/display.h"
+#include "core/driver.h"
+#include "core/event_processor.h"
+#include "core/seams.h"
+#include "core/state.h"
+#include "platform/clock.h"
+#include "platform/operator.h"
+#include "settings/settings.h"
+
+namespace axo {
+
+struct CoreSeams {
+    MainView& view;
+    Operator& op;
+    SystemTimer& timer;
+    ProgramControl& program;
+    Clock& clock;
+};
+
+class Core {
+public:
+    Core(Settings& settings, const CoreSeams& seams);
+    Core(const Core&) = delete;
+    Core& operator=(const Core&) = delete;
+
+    // --- System sequences -------------------------------------------------------------------
+
+    // Start-up up to the end of InitSystem: defaults, the settings file over them, every button
+    // off, the event table cleared, InitSystem. Returns false when the configuration was fatal
+    // and the program has been ended. The read result is kept for the window to report.
+    bool LoadAndInitialise(const ScreenMetrics& screen, const std::string& settingsFile = kSettingsFileName);
+
+    // In-use flags, the RS485 check, interface start, mode, speed options, captions, site,
+    // polling timer. Returns false when the RS485 configuration ended the program.
+    bool InitSystem();
+
+    // Code 1102 to each interface in use, in start order.
+    void CloseSystem();
+
+    // Every move stopped, the interfaces stopped, the settings written. Closing is never
+    // cancelled; a failed write is returned for the window to report.
+    SettingsFileResult Shutdown(WindowPositionSource* windows, const std::string& settingsFile = kSettingsFileName);
+
+    // One tick of tmrSystem: boards, Alpha, Delta, 64xx step, dome, telescope azimuth, then the
+    // dome steps that are running.
+    void SystemTick();
+
+    // One tick of tmrClock: date and time record, sidereal time, time displays.
+    void ClockTick();
+
+    // File > Open: every move stopped, the chosen settings read, InitSystem again.
+    SettingsFileResult OpenSettingsFile(const std::string& path);
+
+    // --- Main-window actions (guards, pad, modes, dome, filter, messages) --------------------
+
+    // Guards of the pad: false means refused (the caller has beeped through these).
+    bool GuardTelescope();  // T
+    bool GuardDome();       // D
+    bool GuardDomeTracking();  // D0
+
+    void PressTracking();
+    void PressDomeTracking();
+    void PressStop(int stopSlot);    // slot 2, 12 or 17: picture on, slot to 1
+    void ReleaseStop(int stopSlot);  // picture off
+    void PressDirection(int slot);   // 3, 5, 7, 9, 13, 15, 18, 20
+    void ReleaseDirection(int slot);
+    void ClickLock(int slot);        // 4, 6, 8, 10, 14, 16, 19, 21
+
+    // Speed-mode option clicked (axis: CMD_ALPHA_MODE or CMD_DELTA_MODE).
+    void SpeedModeClicked(int16_t axisCode, int16_t mode);
+    void UnGearClicked();
+    void ManualModeClicked();
+    void DomeInitClicked();
+    void DomeRestClicked();
+    void FilterListChanged();
+    void FilterValidateClicked();
+    void DeleteMessageClicked();
+    void ClearMessagesClicked();
+
+    // --- Shared pieces -------------------------------------------------------------------------
+    void Command(int16_t code, int16_t arg) { commands_.Command(code, arg); }
+    void StopAllEvents() { events_.StopAllEvents(); }
+
+    Settings& settings() { return settings_; }
+    RuntimeState& state() { return state_; }
+    Position& position() { return position_; }
+    DriverRegistry& drivers() { return drivers_; }
+    Display& display() { return display_; }
+    EventProcessor& events() { return events_; }
+    Operator& op() { return seams_.op; }
+    Clock& clock() { return seams_.clock; }
+    const SettingsFileResult& lastRead() const { return lastRead_; }
+
+private:
+    void StartInterfaces();
+    void SelectSpeedOption(int16_t axisCode, int16_t mode);
+    void ApplyControlModeCommands();
+    bool ConfirmDome(const std::string& title, const std::string& question);
+
+    Settings& settings_;
+    CoreSeams seams_;
+    RuntimeState state_;
+    Position position_;
+    DriverRegistry drivers_;
+    Display display_;
+    CommandProcessor commands_;
+    EventProcessor events_;
+    SettingsFileResult lastRead_;
+};
+
+}  // namespace axo

@@ -1,0 +1,48 @@
+#pragma once
+
+// The one entry of each hardware interface, and the table the core reaches them through.
+
+#include <array>
+#include <cstdint>
+#include <functional>
+
+namespace axo {
+
+// What a driver entry receives with its code. Action: 1 start, 2 stop, 0 for one-shot and
+// polling codes, the filter number for the filter code. Mode: the axis speed mode for the axis
+// moves, else 0.
+struct DriverParam {
+    int16_t Action = 0;
+    int16_t Mode = 0;
+};
+
+enum class InterfaceId { Parallel, S64xx, Eik, Talvene };
+
+// A driver entry: (code, param) -> 1 done, 0 not done. No caller looks at the status; each
+// interface reports its own failures.
+using DriverEntry = std::function<int16_t(int16_t code, DriverParam& param)>;
+
+// The drivers that exist in this build. A command for an interface that has no driver
+// registered finds nobody to serve it and does nothing, like a function with no interface.
+class DriverRegistry {
+public:
+    void Register(InterfaceId id, DriverEntry entry) { entries_[Index(id)] = std::move(entry); }
+    void Unregister(InterfaceId id) { entries_[Index(id)] = nullptr; }
+    bool Has(InterfaceId id) const { return static_cast<bool>(entries_[Index(id)]); }
+
+    int16_t Call(InterfaceId id, int16_t code, DriverParam& param) const {
+        const DriverEntry& entry = entries_[Index(id)];
+        return entry ? entry(code, param) : int16_t{0};
+    }
+
+    int16_t ParallelDriver(int16_t code, DriverParam& p) const { return Call(InterfaceId::Parallel, code, p); }
+    int16_t S64xxDriver(int16_t code, DriverParam& p) const { return Call(InterfaceId::S64xx, code, p); }
+    int16_t EikDriver(int16_t code, DriverParam& p) const { return Call(InterfaceId::Eik, code, p); }
+    int16_t TalveneDriver(int16_t code, DriverParam& p) const { return Call(InterfaceId::Talvene, code, p); }
+
+private:
+    static std::size_t Index(InterfaceId id) { return static_cast<std::size_t>(id); }
+    std::array<DriverEntry, 4> entries_{};
+};
+
+}  // namespace axo

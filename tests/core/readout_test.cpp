@@ -1,0 +1,175 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "astro/formulas.h"
+#include "astro/mathlib.h"
+#include "support/core_fakes.h"
+
+namespace axo {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+struct ReadoutRig : test::CoreRig {
+    ReadoutRig() {
+        settings.Int(IntKey::interface_coders) = 0;  // the test writes the position itself
+        Init();
+    }
+    void HourAngle(int16_t h, int16_t m, int16_t s) {
+        core.position().HourAngleH = h;
+        core.position().HourAngleM = m;
+        core.position().HourAngleS = s;
+    }
+    void Declination(int16_t negative, int16_t d, int16_t m, int16_t s) {
+        core.position().DeclinationNegative = negative;
+        core.position().DeclinationD = d;
+        core.position().DeclinationM = m;
+        core.position().DeclinationS = s;
+    }
+    Lines Alpha() const {
+        return {view.Text("lblDisplayAlphaH"), view.Text("lblDisplayAlphaM"), view.Text("lblDisplayAlphaS")};
+    }
+    Lines Delta() const {
+        return {view.Text("lblDisplayDeltaD"), view.Text("lblDisplayDeltaM"), view.Text("lblDisplayDeltaS")};
+    }
+};
+
+TEST(Readout, HourAngleWithinTwelveHours) {
+    ReadoutRig r;
+    r.view.trackingVisible = true;
+    r.settings.Int(IntKey::alpha_12) = 1;
+    r.HourAngle(12, 0, 1);
+    r.core.Command(CMD_READ_ALPHA, 0);
+    EXPECT_EQ(r.Alpha(), (Lines{"11", "59", "59"}));
+    EXPECT_TRUE(r.view.IsVisible("shpAlphaMinus"));
+    EXPECT_EQ(r.view.Text("lblTrkHa"), "-11h59m59s");
+
+    r.HourAngle(12, 0, 0);
+    r.core.Command(CMD_READ_ALPHA, 0);
+    EXPECT_EQ(r.Alpha(), (Lines{"+12", "00", "00"}));
+    EXPECT_FALSE(r.view.IsVisible("shpAlphaMinus"));
+    EXPECT_EQ(r.view.Text("lblTrkHa"), "+12h00m00s");
+
+    r.settings.Int(IntKey::alpha_12) = 0;
+    r.HourAngle(15, 4, 9);
+    r.core.Command(CMD_READ_ALPHA, 0);
+    EXPECT_EQ(r.Alpha(), (Lines{"15", "04", "09"}));
+    EXPECT_EQ(r.view.Text("lblTrkHa"), "15h04m09s");
+}
+
+TEST(Readout, RightAscensionCarriesRoundedSecondsUpToTheDay) {
+    ReadoutRig r;
+    r.settings.Int(IntKey::display_hangle) = 0;
+    r.view.visible["shpAlphaMinus"] = true;
+    r.HourAngle(1, 0, 0);
+    // Sidereal time 0 h 59 m 59.6 s: right ascension 23 h 59 m 59.6 s, shown as 00 00 00.
+    r.core.state().SiderealTimeRad = Hms2R(0, 59, 59.6);
+    r.core.Command(CMD_READ_ALPHA, 0);
+    EXPECT_EQ(r.Alpha(), (Lines{"00", "00", "00"}));
+    EXPECT_FALSE(r.view.IsVisible("shpAlphaMinus"));
+
+    r.core.state().SiderealTimeRad = Hms2R(6, 30, 14.4);
+    r.core.Command(CMD_READ_ALPHA, 0);
+    EXPECT_EQ(r.Alpha(), (Lines{"05", "30", "14"}));
+    EXPECT_EQ(r.view.Text("lblTrkRa"), "");  // tracking window closed: not written
+}
+
+TEST(Readout, MainWindowLabelsAreWrittenOnlyWhenTheyChange) {
+    ReadoutRig r;
+    r.HourAngle(3, 4, 5);
+    r.core.Command(CMD_READ_ALPHA, 0);
+    r.core.Command(CMD_READ_ALPHA, 0);
+    r.core.Command(CMD_READ_ALPHA, 0);
+    EXPECT_EQ(r.view.textWrites["lblDisplayAlphaH"], 1);
+    r.HourAngle(3, 4, 6);
+    r.core.Command(CMD_READ_ALPHA, 0);
+    EXPECT_EQ(r.view.textWrites["lblDisplayAlphaH"], 1);
+    EXPECT_EQ(r.view.textWrites["lblDisplayAlphaS"], 2);
+}
+
+TEST(Readout, DeclinationSignsAndBeyondThePole) {
+    ReadoutRig r;
+    r.view.trackingVisible = true;
+    r.Declination(0, 5, 3, 2);
+    r.core.Command(CMD_READ_DELTA, 0);
+    EXPECT_EQ(r.Delta(), (Lines{"+05", "03", "02"}));
+    EXPECT_FALSE(r.view.IsVisible("shpDeltaMinus"));
+    EXPECT_EQ(r.view.Text("lblTrkDe"), "+05°03'02\"");
+
+    r.Declination(1, 5, 3, 2);
+    r.core.Command(CMD_READ_DELTA, 0);
+    EXPECT_EQ(r.Delta(), (Lines{"05", "03", "02"}));
+    EXPECT_TRUE(r.view.IsVisible("shpDeltaMinus"));
+    EXPECT_EQ(r.view.Text("lblTrkDe"), "-05°03'02\"");
+
+    r.core.position().DeclinationOutOfRange = true;
+    r.core.Command(CMD_READ_DELTA, 0);
+    EXPECT_EQ(r.Delta(), (Lines{"--", "--", "--"}));
+    EXPECT_FALSE(r.view.IsVisible("shpDeltaMinus"));
+}
+
+TEST(Readout, TrackingWindowAzimuthAltitudeAndAirMass) {
+    ReadoutRig r;
+    r.view.trackingVisible = true;
+    // On the meridian one second of arc south of the zenith (latitude 42 56 13): air mass 1.
+    r.HourAngle(0, 0, 0);
+    r.Declination(0, 42, 56, 12);
+    r.core.state().SiderealTimeRad = 1.0;
+    r.core.Command(CMD_READ_ALPHA, 0);
+    r.core.Command(CMD_READ_DELTA, 0);
+    EXPECT_EQ(r.view.Text("lblTrkHe"), "89°59'59\"");
+    EXPECT_EQ(r.view.Text("lblTrkAm"), "1,000");
+
+    // 60 degrees from the zenith on the meridian, to the south: altitude 30, air mass 2.
+    r.Declination(1, 17, 3, 47);
+    r.core.Command(CMD_READ_DELTA, 0);
+    EXPECT_EQ(r.view.Text("lblTrkAz"), "180°00'00\"");
+    EXPECT_EQ(r.view.Text("lblTrkHe"), "30°00'00\"");
+    EXPECT_EQ(r.view.Text("lblTrkAm"), "2,000");
+
+    // Below the horizon: no air mass.
+    r.HourAngle(12, 0, 0);
+    r.core.Command(CMD_READ_ALPHA, 0);
+    r.core.Command(CMD_READ_DELTA, 0);
+    EXPECT_EQ(r.view.Text("lblTrkHe").front(), '-');
+    EXPECT_EQ(r.view.Text("lblTrkAm"), "");
+}
+
+TEST(Readout, TelescopeAzimuthIsComputedOncePerPosition) {
+    ReadoutRig r;
+    r.HourAngle(0, 0, 0);
+    r.Declination(0, 0, 0, 0);
+    r.core.Command(CMD_TELESCOPE_AZIMUTH, 0);
+    EXPECT_EQ(r.core.position().TelescopeAzimuth, 180);
+    EXPECT_EQ(r.view.Text("lblAzimutTelescope"), "180°");
+    r.core.position().TelescopeAzimuth = -1;  // a second call with the same position computes nothing
+    r.core.Command(CMD_TELESCOPE_AZIMUTH, 0);
+    EXPECT_EQ(r.core.position().TelescopeAzimuth, -1);
+
+    // Six hours west on the equator, for the fixed site of the dome: compare with the formula.
+    r.HourAngle(6, 0, 0);
+    r.core.Command(CMD_TELESCOPE_AZIMUTH, 0);
+    double a = 0.0;
+    double alt = 0.0;
+    EquatorialToHorizontal(kHalfPi, 0.0, a, alt);
+    EXPECT_EQ(r.core.position().TelescopeAzimuth, static_cast<int16_t>(std::lround(R2D(a))));
+    EXPECT_GT(r.core.position().TelescopeAzimuth, 180);
+}
+
+TEST(Readout, CodersAndDomeAreReadThroughTheirInterfaces) {
+    ReadoutRig r;
+    r.settings.Int(IntKey::interface_coders) = INTERFACE_EIK120;
+    r.core.Command(CMD_READ_ALPHA, 0);
+    r.settings.Int(IntKey::interface_coders) = INTERFACE_TALVENE;
+    r.core.Command(CMD_READ_DELTA, 0);
+    r.settings.Int(IntKey::interface_coders) = INTERFACE_PARALLEL;
+    r.core.Command(CMD_READ_ALPHA, 0);
+    r.core.position().DomeAzimuth = 194;
+    r.core.Command(CMD_READ_DOME, 0);
+    EXPECT_EQ(r.Drivers(), (Lines{"E 301 (0,0)", "T 302 (0,0)", "P 301 (0,0)", "P 303 (0,0)"}));
+    EXPECT_EQ(r.view.Text("lblAzimutDome"), "194°");
+}
+
+}  // namespace
+}  // namespace axo
