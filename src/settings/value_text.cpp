@@ -1,8 +1,8 @@
 #include "settings/value_text.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 
 #include "astro/utils.h"
 
@@ -79,11 +79,24 @@ std::optional<double> ParseNumberText(const std::string& text) {
     if (i != e) {
         return std::nullopt;
     }
-    const double value = std::strtod(normal.c_str(), nullptr);
-    if (!std::isfinite(value)) {
-        return std::nullopt;
+    return ParseCNumber(normal);
+}
+
+std::optional<double> ParseCNumber(const std::string& text) {
+    std::size_t start = 0;
+    bool negative = false;
+    if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
+        negative = text[0] == '-';
+        start = 1;
     }
-    return value;
+    double value = 0.0;
+    const char* first = text.data() + start;
+    const char* last = text.data() + text.size();
+    const auto [end, ec] = std::from_chars(first, last, value, std::chars_format::general);
+    if (ec != std::errc() || end != last || !std::isfinite(value)) {
+        return std::nullopt;  // also an exponent out of range
+    }
+    return negative ? -value : value;
 }
 
 std::optional<int16_t> TextToInteger(const std::string& text) {

@@ -15,6 +15,11 @@ namespace axo {
 // ('.' or ','), optional exponent. Nothing else, and nothing that overflows a double.
 std::optional<double> ParseNumberText(const std::string& text);
 
+// Parses a whole text in the C number format ("-1.5e3"), whatever the process locale: the
+// windowing toolkit switches the C library to the user's locale, where strtod would stop at
+// the point of "0.995" under a comma-decimal language.
+std::optional<double> ParseCNumber(const std::string& text);
+
 // Text to 16-bit and 32-bit integers: fractions round halves to even; a value outside the
 // type's range is refused.
 std::optional<int16_t> TextToInteger(const std::string& text);

@@ -1,0 +1,63 @@
+#include "settings/options_rules.h"
+
+#include <gtest/gtest.h>
+
+namespace axo {
+namespace {
+
+TEST(OptionsRules, PollingIntervalRange) {
+    EXPECT_TRUE(CheckPollingInterval("10000").ok);
+    EXPECT_EQ(CheckPollingInterval("0").value, 0);
+    EXPECT_EQ(CheckPollingInterval("75ms").value, 75);
+    EXPECT_EQ(CheckPollingInterval("").value, 0);  // nothing numeric reads 0
+    for (const char* bad : {"10001", "-1", "99999999999"}) {
+        const FieldCheck c = CheckPollingInterval(bad);
+        EXPECT_FALSE(c.ok) << bad;
+        EXPECT_EQ(c.error, "La valeur de l'intervalle d'interrogation\ndoit être comprise entre 0 et 10000");
+    }
+}
+
+TEST(OptionsRules, RestAzimuthChecksInTurn) {
+    EXPECT_EQ(CheckRestAzimuth("360").value, 360);
+    EXPECT_EQ(CheckRestAzimuth("0").value, 0);
+    EXPECT_EQ(CheckRestAzimuth(" 15 ").value, 15);
+    EXPECT_EQ(CheckRestAzimuth("12.5").error,
+              "La valeur de l'azimut de la position repos de la\ncoupole doit être un entier entre 0 et 360");
+    EXPECT_EQ(CheckRestAzimuth("abc").error, "Valeur de l'azimut de la position\nde repos de la coupole incorrecte");
+    EXPECT_EQ(CheckRestAzimuth("").error, "Valeur de l'azimut de la position\nde repos de la coupole incorrecte");
+    EXPECT_EQ(CheckRestAzimuth("361").error,
+              "La valeur de l'azimut de la position repos de la\ncoupole doit être comprise entre 0 et 360");
+    EXPECT_EQ(CheckRestAzimuth("-1").error,
+              "La valeur de l'azimut de la position repos de la\ncoupole doit être comprise entre 0 et 360");
+    EXPECT_FALSE(CheckRestAzimuth("1e9").ok);
+}
+
+TEST(OptionsRules, CalibrationTextsFollowTheHourAngleRange) {
+    Settings s;
+    s.Int(IntKey::calibr_alpha_h) = 20;
+    s.Int(IntKey::calibr_alpha_m) = 30;
+    s.Int(IntKey::calibr_alpha_s) = 0;
+    s.Int(IntKey::alpha_12) = 1;
+    ApplyHourAngleRangeToCalibrationTexts(s);
+    EXPECT_EQ(s.Str(StringKey::calibr_alpha_text_h), "-3");
+    EXPECT_EQ(s.Str(StringKey::calibr_alpha_text_m), "30");
+    EXPECT_EQ(s.Str(StringKey::calibr_alpha_text_s), "0");
+    s.Int(IntKey::alpha_12) = 0;
+    ApplyHourAngleRangeToCalibrationTexts(s);
+    EXPECT_EQ(s.Str(StringKey::calibr_alpha_text_h), "20");
+    // Exactly 12 h stays positive; a right-ascension calibration is left alone.
+    s.Int(IntKey::alpha_12) = 1;
+    s.Int(IntKey::calibr_alpha_h) = 12;
+    s.Int(IntKey::calibr_alpha_m) = 0;
+    ApplyHourAngleRangeToCalibrationTexts(s);
+    EXPECT_EQ(s.Str(StringKey::calibr_alpha_text_h), "12");
+    s.Int(IntKey::calibr_alpha_ra) = 1;
+    s.Int(IntKey::calibr_alpha_h) = 23;
+    ApplyHourAngleRangeToCalibrationTexts(s);
+    EXPECT_EQ(s.Str(StringKey::calibr_alpha_text_h), "12");
+    EXPECT_EQ(WholeNumberOf("2.5"), 2);
+    EXPECT_EQ(WholeNumberOf("x"), 0);
+}
+
+}  // namespace
+}  // namespace axo
