@@ -4,6 +4,7 @@
 // sequences, shared by one object. The windows own one Core and implement its seams; the
 // hardware interfaces register their driver entries with it.
 
+#include <functional>
 #include <string>
 
 #include "core/codes.h"
@@ -88,7 +89,14 @@ public:
     void ClearMessagesClicked();
 
     // --- Shared pieces -------------------------------------------------------------------------
-    void Command(int16_t code, int16_t arg) { commands_.Command(code, arg); }
+    void Command(int16_t code, int16_t arg) {
+        if (commandObserver_) {
+            commandObserver_(code, arg);
+        }
+        commands_.Command(code, arg);
+    }
+    // Sees every Command(code, arg) before it runs (the trace file, tests).
+    void SetCommandObserver(std::function<void(int16_t, int16_t)> observer) { commandObserver_ = std::move(observer); }
     void StopAllEvents() { events_.StopAllEvents(); }
 
     Settings& settings() { return settings_; }
@@ -116,6 +124,7 @@ private:
     CommandProcessor commands_;
     EventProcessor events_;
     SettingsFileResult lastRead_;
+    std::function<void(int16_t, int16_t)> commandObserver_;
 };
 
 }  // namespace axo

@@ -55,7 +55,10 @@ void Display::DisableFocusGroup(bool disable) {
 }
 
 void Display::DisableFilterGroup(bool disable) {
-    SetGroupEnabled({"cmbFilterValue", "cmdFilterValidate"}, !disable);
+    view_.SetEnabled("cmbFilterValue", !disable);
+    // "Valider" also needs a colour chosen, as the list's own rule says; enabling the group
+    // must not offer to send "no filter".
+    view_.SetEnabled("cmdFilterValidate", !disable && !view_.Text("cmbFilterValue").empty());
 }
 
 void Display::DisableCommandGroups(bool disable) {

@@ -12,7 +12,7 @@ Core::Core(Settings& settings, const CoreSeams& seams)
       seams_(seams),
       display_(seams.view, seams.timer, settings),
       commands_(settings, state_, position_, drivers_, display_),
-      events_(settings, display_, [this](int16_t code, int16_t arg) { commands_.Command(code, arg); }) {}
+      events_(settings, display_, [this](int16_t code, int16_t arg) { Command(code, arg); }) {}
 
 bool Core::LoadAndInitialise(const ScreenMetrics& screen, const std::string& settingsFile) {
     state_.StartupDone = false;

@@ -99,15 +99,15 @@ SettingsFileResult Settings::ReadSettings(const std::string& fileName) {
 
 SettingsFileResult Settings::WriteSettings(const std::string& fileName, WindowPositionSource* windows) {
     if (windows != nullptr) {
-        if (const auto main = windows->MainWindow()) {
+        if (const auto main = windows->MainWindowPosition()) {
             Lng(LongKey::Axo_top) = main->top;
             Lng(LongKey::Axo_left) = main->left;
         }
-        if (const auto calibr = windows->CalibrationWindow()) {
+        if (const auto calibr = windows->CalibrationWindowPosition()) {
             Lng(LongKey::Calibr_top) = calibr->top;
             Lng(LongKey::Calibr_left) = calibr->left;
         }
-        if (const auto track = windows->TrackingWindow()) {
+        if (const auto track = windows->TrackingWindowPosition()) {
             Lng(LongKey::Track_top) = track->top;
             Lng(LongKey::Track_left) = track->left;
         }

@@ -48,9 +48,9 @@ struct WindowPosition {
 class WindowPositionSource {
 public:
     virtual ~WindowPositionSource() = default;
-    virtual std::optional<WindowPosition> MainWindow() = 0;
-    virtual std::optional<WindowPosition> CalibrationWindow() = 0;
-    virtual std::optional<WindowPosition> TrackingWindow() = 0;
+    virtual std::optional<WindowPosition> MainWindowPosition() = 0;
+    virtual std::optional<WindowPosition> CalibrationWindowPosition() = 0;
+    virtual std::optional<WindowPosition> TrackingWindowPosition() = 0;
 };
 
 // A module that works on its own copies of some settings (the encoder card, the dome board):

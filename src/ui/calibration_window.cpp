@@ -1,0 +1,190 @@
+#include "ui/calibration_window.h"
+
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "astro/utils.h"
+#include "core/calibration.h"
+#include "core/core.h"
+
+namespace axo::ui {
+
+namespace {
+
+QLineEdit* Field(const QString& name, QWidget* parent) {
+    auto* e = new QLineEdit(parent);
+    e->setObjectName(name);
+    e->setFixedWidth(52);
+    e->setAlignment(Qt::AlignRight);
+    return e;
+}
+
+QLabel* Unit(const QString& name, const QString& text, QWidget* parent) {
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(name);
+    return l;
+}
+
+const std::array<StringKey, 6> kTextKeys{StringKey::calibr_alpha_text_h, StringKey::calibr_alpha_text_m,
+                                         StringKey::calibr_alpha_text_s, StringKey::calibr_delta_text_d,
+                                         StringKey::calibr_delta_text_m, StringKey::calibr_delta_text_s};
+
+}  // namespace
+
+CalibrationWindow::CalibrationWindow(Core& core, QWidget* parent) : QDialog(parent), core_(core) {
+    setObjectName("Calibr");
+    setWindowTitle("Calibration");
+    setModal(false);
+    auto* layout = new QVBoxLayout(this);
+
+    auto* alpha = new QGroupBox("Alpha", this);
+    alpha->setObjectName("fraCalibrCoordinates");
+    auto* ag = new QGridLayout(alpha);
+    hourAngle_ = new QRadioButton("Angle horaire", alpha);
+    hourAngle_->setObjectName("optCalibrAlpha0");
+    rightAscension_ = new QRadioButton("Ascension droite", alpha);
+    rightAscension_->setObjectName("optCalibrAlpha1");
+    ag->addWidget(hourAngle_, 0, 0, 1, 3);
+    ag->addWidget(rightAscension_, 0, 3, 1, 3);
+    fields_[0] = Field("txtCalibrRAh", alpha);
+    fields_[1] = Field("txtCalibrRAm", alpha);
+    fields_[2] = Field("txtCalibrRAs", alpha);
+    ag->addWidget(fields_[0], 1, 0);
+    ag->addWidget(Unit("lblCalibrRAh", "h", alpha), 1, 1);
+    ag->addWidget(fields_[1], 1, 2);
+    ag->addWidget(Unit("lblCalibrRAm", "m", alpha), 1, 3);
+    ag->addWidget(fields_[2], 1, 4);
+    ag->addWidget(Unit("lblCalibrRAs", "s", alpha), 1, 5);
+    auto* calAlpha = new QPushButton("Calibrer Alpha", alpha);
+    calAlpha->setObjectName("cmdCalibrAlpha");
+    ag->addWidget(calAlpha, 2, 0, 1, 6);
+    layout->addWidget(alpha);
+
+    auto* delta = new QGroupBox("Delta", this);
+    delta->setObjectName("Frame1");
+    auto* dg = new QGridLayout(delta);
+    fields_[3] = Field("txtCalibrDEd", delta);
+    fields_[4] = Field("txtCalibrDEm", delta);
+    fields_[5] = Field("txtCalibrDEs", delta);
+    dg->addWidget(fields_[3], 0, 0);
+    dg->addWidget(Unit("lblCalibrDEd", "°", delta), 0, 1);
+    dg->addWidget(fields_[4], 0, 2);
+    dg->addWidget(Unit("lblCalibrDEm", "m", delta), 0, 3);
+    dg->addWidget(fields_[5], 0, 4);
+    dg->addWidget(Unit("lblCalibrDEs", "s", delta), 0, 5);
+    auto* calDelta = new QPushButton("Calibrer Delta", delta);
+    calDelta->setObjectName("cmdCalibrDelta");
+    dg->addWidget(calDelta, 1, 0, 1, 6);
+    layout->addWidget(delta);
+
+    auto* close = new QPushButton("Fermer", this);
+    close->setObjectName("cmdCalibrClose");
+    auto* row = new QHBoxLayout;
+    row->addStretch();
+    row->addWidget(close);
+    layout->addLayout(row);
+
+    for (QPushButton* b : {calAlpha, calDelta, close}) {
+        b->setAutoDefault(false);
+    }
+    for (QLineEdit* f : fields_) {
+        f->installEventFilter(this);
+    }
+    connect(calAlpha, &QPushButton::clicked, this, &CalibrationWindow::CalibrateAlpha);
+    connect(calDelta, &QPushButton::clicked, this, &CalibrationWindow::CalibrateDelta);
+    connect(close, &QPushButton::clicked, this, &CalibrationWindow::CloseAction);
+    connect(hourAngle_, &QRadioButton::clicked, this, [this] { core_.settings().Int(IntKey::calibr_alpha_ra) = 0; });
+    connect(rightAscension_, &QRadioButton::clicked, this,
+            [this] { core_.settings().Int(IntKey::calibr_alpha_ra) = 1; });
+}
+
+void CalibrationWindow::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    Activate();
+}
+
+void CalibrationWindow::Activate() {
+    ApplyHourAngleRange();
+    for (std::size_t i = 0; i < fields_.size(); ++i) {
+        accepted_[i] = QString::fromStdString(core_.settings().Str(kTextKeys[i]));
+        fields_[i]->setText(accepted_[i]);
+    }
+    (core_.settings().Int(IntKey::calibr_alpha_ra) == 0 ? hourAngle_ : rightAscension_)->setChecked(true);
+}
+
+void CalibrationWindow::ApplyHourAngleRange() {
+    fields_[0]->setMaxLength(core_.settings().Int(IntKey::alpha_12) == 1 ? 3 : 2);
+}
+
+void CalibrationWindow::Restore(int first) {
+    for (int i = first; i < first + 3; ++i) {
+        fields_[static_cast<std::size_t>(i)]->setText(accepted_[static_cast<std::size_t>(i)]);
+    }
+}
+
+void CalibrationWindow::CalibrateAlpha() {
+    const CalibrationCheck check = axo::CalibrateAlpha(core_, fields_[0]->text().toStdString(),
+                                                       fields_[1]->text().toStdString(), fields_[2]->text().toStdString());
+    if (!check.ok) {
+        AlertBox(core_.op(), "Erreur", check.error, kAlertExclamation);
+        Restore(0);
+        return;
+    }
+    for (std::size_t i = 0; i < 3; ++i) {
+        accepted_[i] = fields_[i]->text();
+    }
+}
+
+void CalibrationWindow::CalibrateDelta() {
+    const CalibrationCheck check = axo::CalibrateDelta(core_, fields_[3]->text().toStdString(),
+                                                       fields_[4]->text().toStdString(), fields_[5]->text().toStdString());
+    if (!check.ok) {
+        AlertBox(core_.op(), "Erreur", check.error, kAlertExclamation);
+        Restore(3);
+        return;
+    }
+    for (std::size_t i = 3; i < 6; ++i) {
+        accepted_[i] = fields_[i]->text();
+    }
+}
+
+void CalibrationWindow::CloseAction() {
+    hide();
+    Restore(0);
+    Restore(3);
+    core_.settings().Int(IntKey::calibr_display) = 0;
+    if (onClosed) {
+        onClosed();
+    }
+}
+
+void CalibrationWindow::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    CloseAction();
+}
+
+bool CalibrationWindow::eventFilter(QObject* watched, QEvent* event) {
+    auto* field = qobject_cast<QLineEdit*>(watched);
+    if (field != nullptr) {
+        if (event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+                focusNextChild();  // Enter moves on, like Tab, without a sound or a character
+                return true;
+            }
+        } else if (event->type() == QEvent::FocusIn) {
+            field->selectAll();
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+}  // namespace axo::ui

@@ -1,0 +1,48 @@
+#pragma once
+
+// The "Calibration" window: the operator centres a known star and types its right ascension
+// (or hour angle) and declination; the checks and the calibration itself live in the core.
+
+#include <QDialog>
+#include <array>
+#include <functional>
+
+class QLineEdit;
+class QRadioButton;
+
+namespace axo {
+class Core;
+}
+
+namespace axo::ui {
+
+class CalibrationWindow : public QDialog {
+    Q_OBJECT
+public:
+    CalibrationWindow(Core& core, QWidget* parent = nullptr);
+
+    // Fields from the settings (on every showing).
+    void Activate();
+    // The hours field takes a minus sign under the +-12 h display.
+    void ApplyHourAngleRange();
+    void CalibrateAlpha();
+    void CalibrateDelta();
+    void CloseAction();
+    std::function<void()> onClosed;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void Restore(int first);
+
+    Core& core_;
+    std::array<QLineEdit*, 6> fields_{};  // RAh, RAm, RAs, DEd, DEm, DEs
+    std::array<QString, 6> accepted_;
+    QRadioButton* hourAngle_;
+    QRadioButton* rightAscension_;
+};
+
+}  // namespace axo::ui

@@ -1,0 +1,162 @@
+#pragma once
+
+// The main window "Axo": the operator's console. It forwards every action to the core and
+// implements the core's seams (the view, the polling timer, the end of the program); it
+// holds no control logic of its own.
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QTimer>
+#include <array>
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+#include "core/core.h"
+#include "core/seams.h"
+#include "settings/settings.h"
+
+class QAction;
+class QDialog;
+class QListWidget;
+class QComboBox;
+class QLabel;
+class QGroupBox;
+class QTextEdit;
+class QToolBar;
+
+namespace axo::ui {
+
+class PictureButton;
+class TrackingWindow;
+class CalibrationWindow;
+class LoadWindow;
+class CancelWindow;
+class PasswordWindow;
+
+class AxoWindow final : public QMainWindow,
+                        public MainView,
+                        public SystemTimer,
+                        public ProgramControl,
+                        public WindowPositionSource {
+    Q_OBJECT
+public:
+    struct Options {
+        std::string settingsFile = kSettingsFileName;
+    };
+
+    AxoWindow(Settings& settings, Clock& clock, Operator& op, Options options);
+    AxoWindow(Settings& settings, Clock& clock, Operator& op) : AxoWindow(settings, clock, op, Options{}) {}
+    ~AxoWindow() override;
+
+    Core& core() { return core_; }
+
+    // The start-up sequence, up to a shown main window. False: the configuration ended the
+    // program (nothing was started or saved).
+    bool StartUp(bool allowWelcome = true);
+    // The shut-down sequence; runs once, whatever ends the program.
+    void ShutDown();
+    bool ShutDownDone() const { return shutDownDone_; }
+    bool EndedWithoutShutdown() const { return endedWithoutShutdown_; }
+
+    void ApplyDebugLayout();
+    void OpenSettings(const QString& path);   // File > Open once a file is chosen
+    void SaveSettingsAs(const QString& path); // File > Save as once a name is chosen
+
+    void ShowCalibration();
+    void ShowTracking();
+    void ShowOptions();
+    void ShowPassword();
+    void ShowAbout();
+
+    LoadWindow* loadWindow();
+    CancelWindow* cancelWindow();
+    TrackingWindow* trackingWindow() { return tracking_; }
+    CalibrationWindow* calibrationWindow() { return calibration_; }
+
+    // --- MainView ---
+    void ShowButtonPicture(int slot, bool on) override;
+    void SetEnabled(std::string_view control, bool enabled) override;
+    void SetVisible(std::string_view control, bool visible) override;
+    bool IsVisible(std::string_view control) const override;
+    std::string Text(std::string_view control) const override;
+    void SetText(std::string_view control, const std::string& text) override;
+    bool IsChecked(std::string_view control) const override;
+    void SetChecked(std::string_view control, bool checked) override;
+    bool IsTrackingWindowVisible() const override;
+    bool IsCalibrationWindowVisible() const override;
+    int MessageCount() const override;
+    std::string MessageAt(int index) const override;
+    void AppendMessage(const std::string& text) override;
+    void RemoveMessage(int index) override;
+    void ClearMessages() override;
+    int SelectedMessage() const override;
+    void SelectMessage(int index) override;
+
+    // --- SystemTimer ---
+    void SetSystemTimerInterval(int milliseconds) override;
+    void SetSystemTimerEnabled(bool enabled) override;
+    bool SystemTimerRunning() const { return tmrSystem_->isActive(); }
+
+    // --- ProgramControl ---
+    void EndProgramNow() override;
+
+    // --- WindowPositionSource ---
+    std::optional<WindowPosition> MainWindowPosition() override;
+    std::optional<WindowPosition> CalibrationWindowPosition() override;
+    std::optional<WindowPosition> TrackingWindowPosition() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildMenus();
+    void BuildToolbar();
+    QWidget* BuildDisplays();
+    QWidget* BuildControlPad();
+    QWidget* BuildDome();
+    QWidget* BuildFocus();
+    QWidget* BuildFilter();
+    QWidget* BuildMessages();
+    PictureButton* Pad(int slot, int picture, const char* name, QWidget* parent);
+    QObject* Find(std::string_view name) const;
+    void FileOpen();
+    void FileSaveAs();
+    bool HandlePaddleKey(QKeyEvent* event, bool press);
+    void CalibrationClosed();
+    void TrackingClosed();
+
+    Settings& settings_;
+    Options options_;
+    Core core_;
+    QTimer* tmrSystem_;
+    QTimer* tmrClock_;
+    int systemInterval_ = 0;
+    bool systemEnabled_ = false;
+    std::array<PictureButton*, 22> pads_{};
+    QListWidget* messages_ = nullptr;
+    QGroupBox* messagesFrame_ = nullptr;
+    QToolBar* toolbar_ = nullptr;
+    QAction* calibrateButton_ = nullptr;
+    QAction* trackingButton_ = nullptr;
+    QPointer<LoadWindow> loadWindow_;
+    TrackingWindow* tracking_ = nullptr;
+    CalibrationWindow* calibration_ = nullptr;
+    CancelWindow* cancel_ = nullptr;
+    PasswordWindow* password_ = nullptr;
+    bool calibrHiddenByMinimize_ = false;
+    bool trackHiddenByMinimize_ = false;
+    bool StartUpSteps(bool allowWelcome);
+
+    bool starting_ = false;
+    bool closePending_ = false;
+    QDialog* welcome_ = nullptr;
+    bool shutDownDone_ = false;
+    bool settingsLoaded_ = false;
+    bool endedWithoutShutdown_ = false;
+    mutable std::unordered_map<std::string, QObject*> lookup_;
+};
+
+}  // namespace axo::ui

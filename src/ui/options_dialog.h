@@ -1,0 +1,66 @@
+#pragma once
+
+// The "Options" dialog. Its check boxes act at once; OK applies the text fields and the site;
+// Cancel puts back the texts, the site and the three display boxes as they were at opening
+// (the other boxes' changes stay, as they have already acted).
+
+#include <QDialog>
+#include <functional>
+#include <map>
+#include <vector>
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QRadioButton;
+class QTabWidget;
+
+namespace axo {
+class Core;
+class SystemTimer;
+}  // namespace axo
+
+namespace axo::ui {
+
+class OptionsDialog : public QDialog {
+    Q_OBJECT
+public:
+    OptionsDialog(Core& core, SystemTimer& timer, QWidget* parent = nullptr);
+
+    // Called when the +-12 h display changes, so an open calibration window can follow.
+    std::function<void()> onHourAngleRangeChanged;
+
+    void Ok();
+    void CancelAction();
+
+private:
+    void Fill();
+    void TakeSnapshot();
+    void CheckBoxAction(QCheckBox* box);
+    void ApplyTextsToSettings(bool withSite);
+    void ChooseSite(int index);
+    QCheckBox* Box(const char* name, const QString& text, QWidget* parent);
+
+    Core& core_;
+    SystemTimer& timer_;
+    QTabWidget* tabs_;
+    std::map<QCheckBox*, int> boxSetting_;  // IntKey of the plain boxes
+    std::vector<QCheckBox*> boxes_;
+    std::map<QCheckBox*, bool> boxSnapshot_;
+    std::vector<QLineEdit*> labels_;
+    std::vector<QLineEdit*> site_;  // LonD, LonM, LonS, LatD, LatM, LatS, Altitude
+    std::map<QLineEdit*, QString> textSnapshot_;
+    QRadioButton* east_;
+    QRadioButton* west_;
+    QRadioButton* south_;
+    QRadioButton* north_;
+    bool eastSnapshot_ = true;
+    bool southSnapshot_ = false;
+    QComboBox* predef_;
+    int predefSnapshot_ = 0;
+    QLineEdit* interval_;
+    QLineEdit* restAzimuth_;
+    bool filling_ = false;
+};
+
+}  // namespace axo::ui

@@ -1,0 +1,242 @@
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "ui/tracking_window.h"
+#include "ui_rig.h"
+
+namespace axo {
+namespace {
+
+using Lines = std::vector<std::string>;
+using test::UiRig;
+
+TEST(MainWindow, PressAndReleaseOfAlphaPlusDrivesTheCoreAndThePicture) {
+    UiRig r;
+    ASSERT_TRUE(r.Start());
+    ui::PictureButton* plus = r.Pad("picAlphaPlus");
+    ASSERT_NE(plus, nullptr);
+    QTest::mousePress(plus, Qt::LeftButton);
+    EXPECT_TRUE(r.window->core().events().IsEventSet(EVT_ALPHA_PLUS));
+    EXPECT_TRUE(plus->isOn());
+    QTest::mouseRelease(plus, Qt::LeftButton);
+    EXPECT_FALSE(r.window->core().events().IsEventSet(EVT_ALPHA_PLUS));
+    EXPECT_FALSE(plus->isOn());
+    EXPECT_EQ(r.Only({"cmd", "P "}), (Lines{"cmd 4 1", "P 4 (1,3)", "cmd 4 2", "P 4 (2,3)"}));
+    const int n = r.window->MessageCount();
+    ASSERT_GE(n, 2);
+    EXPECT_EQ(r.window->MessageAt(n - 2), "Centrage Alpha +");
+    EXPECT_EQ(r.window->MessageAt(n - 1), "Arret Centrage Alpha +");
+}
+
+TEST(MainWindow, ARefusedPressBeepsAndChangesNothing) {
+    UiRig r;
+    ASSERT_TRUE(r.Start());
+    r.settings.Int(IntKey::disable_move_when_tracking) = 1;
+    QTest::mousePress(r.Pad("picControlTracking"), Qt::LeftButton);
+    QTest::mouseRelease(r.Pad("picControlTracking"), Qt::LeftButton);
+    r.log.Clear();
+    QTest::mousePress(r.Pad("picAlphaPlus"), Qt::LeftButton);
+    QTest::mouseClick(r.Pad("picDeltaMinusLock"), Qt::LeftButton);
+    EXPECT_EQ(r.log.lines, (Lines{"beep", "beep"}));
+    EXPECT_FALSE(r.Pad("picAlphaPlus")->isOn());
+    EXPECT_FALSE(r.window->core().events().IsEventSet(EVT_ALPHA_PLUS));
+    EXPECT_TRUE(r.Pad("picControlTracking")->isOn());
+}
+
+TEST(MainWindow, SpeedOptionsWithAndWithoutUnGearing) {
+    UiRig r;
+    ASSERT_TRUE(r.Start());
+    EXPECT_TRUE(r.W<QRadioButton>("optControlCenteringAlpha")->isChecked());
+    QTest::mouseClick(r.W<QRadioButton>("optControlPointingAlpha"), Qt::LeftButton);
+    EXPECT_EQ(r.Only({"cmd 6"}), (Lines{"cmd 6 4"}));
+    EXPECT_EQ(r.window->MessageAt(r.window->MessageCount() - 1), "Mouvement Alpha en mode Pointage");
+    EXPECT_FALSE(r.W<QRadioButton>("optControlCenteringAlpha")->isChecked());
+
+    r.log.Clear();
+    QTest::mouseClick(r.W<QCheckBox>("chkControlUnGear"), Qt::LeftButton);
+    EXPECT_EQ(r.settings.Int(IntKey::ungear), 1);
+    EXPECT_TRUE(r.W<QCheckBox>("chkControlUnGear")->isChecked());
+    EXPECT_FALSE(r.Pad("picAlphaPlus")->isEnabled());
+    EXPECT_FALSE(r.W<QRadioButton>("optControlMovingDelta")->isEnabled());
+    // Un-geared, a mode chosen (here through the core, as the pad is disabled) says nothing.
+    r.log.Clear();
+    const int lines = r.window->MessageCount();
+    r.window->core().SpeedModeClicked(CMD_DELTA_MODE, SPEED_MOVING);
+    EXPECT_TRUE(r.Only({"cmd"}).empty());
+    EXPECT_EQ(r.window->MessageCount(), lines);
+    EXPECT_TRUE(r.W<QRadioButton>("optControlMovingDelta")->isChecked());
+
+    QTest::mouseClick(r.W<QCheckBox>("chkControlUnGear"), Qt::LeftButton);
+    EXPECT_TRUE(r.Pad("picAlphaPlus")->isEnabled());
+    EXPECT_EQ(r.Only({"cmd"}), (Lines{"cmd 6 4", "cmd 7 5"}));
+}
+
+TEST(MainWindow, ManualModeOnAndOff) {
+    UiRig r;
+    ASSERT_TRUE(r.Start());
+    EXPECT_TRUE(r.window->SystemTimerRunning());
+    QAction* manual = r.Action("EditManualModeMenuItem");
+    manual->trigger();
+    EXPECT_TRUE(manual->isChecked());
+    EXPECT_FALSE(r.window->SystemTimerRunning());
+    EXPECT_FALSE(r.Pad("picAlphaPlus")->isEnabled());
+    EXPECT_TRUE(r.W<QLabel>("lblDisplayAlphaH")->isHidden());
+    EXPECT_FALSE(r.W<QCheckBox>("chkControlUnGear")->isEnabled());
+    EXPECT_EQ(r.Only({"P 401"}), (Lines{"P 401 (2,0)"}));
+    manual->trigger();
+    EXPECT_FALSE(manual->isChecked());
+    EXPECT_TRUE(r.window->SystemTimerRunning());
+    EXPECT_TRUE(r.Pad("picAlphaPlus")->isEnabled());
+    EXPECT_FALSE(r.W<QLabel>("lblDisplayAlphaH")->isHidden());
+}
+
+TEST(MainWindow, DomeInitConfirmedWhileDirectionOneIsLocked) {
+    UiRig r;
+    ASSERT_TRUE(r.Start());
+    QTest::mouseClick(r.Pad("picDomeDir1Lock"), Qt::LeftButton);
+    r.log.Clear();
+    QTest::mouseClick(r.W<QPushButton>("cmdDomeInit"), Qt::LeftButton);
+    EXPECT_EQ(r.Only({"cmd"}), (Lines{"cmd 102 2", "cmd 106 2", "cmd 105 0"}));
+    EXPECT_EQ(r.Only({"box"}), (Lines{"box Initialisation de la coupole | Confirmez l'initialisation\nde la coupole"}));
+    EXPECT_FALSE(r.Pad("picDomeDir1Lock")->isOn());
+}
+
+TEST(MainWindow, MessageListKeepsSixtyFourLines) {
+    UiRig r;
+    ASSERT_TRUE(r.Start());
+    auto* list = r.W<QListWidget>("lstMessages");
+    list->clear();
+    for (int i = 0; i < 70; ++i) {
+        r.window->core().display().AddErrorMessage("ligne " + std::to_string(i));
+    }
+    EXPECT_EQ(list->count(), 64);
+    EXPECT_EQ(list->item(0)->text(), "ligne 0");
+    EXPECT_EQ(list->item(1)->text(), "ligne 7");
+    EXPECT_EQ(list->currentRow(), 63);
+    EXPECT_EQ(list->item(63)->text(), "ligne 69");
+    QTest::mouseClick(r.W<QPushButton>("cmdMessagesClear"), Qt::LeftButton);
+    EXPECT_EQ(list->count(), 0);
+}
+
+TEST(MainWindow, FilterValidateNeedsAColour) {
+    UiRig r;
+    ASSERT_TRUE(r.Start());
+    auto* combo = r.W<QComboBox>("cmbFilterValue");
+    auto* validate = r.W<QPushButton>("cmdFilterValidate");
+    EXPECT_EQ(combo->currentText(), "");
+    EXPECT_FALSE(validate->isEnabled());
+    combo->setCurrentIndex(2);
+    emit combo->activated(2);
+    EXPECT_TRUE(validate->isEnabled());
+    QTest::mouseClick(validate, Qt::LeftButton);
+    EXPECT_EQ(r.Only({"P 1301"}), (Lines{"P 1301 (8,0)"}));
+    EXPECT_EQ(r.window->MessageAt(r.window->MessageCount() - 1), "Filtre bleu");
+}
+
+TEST(MainWindow, KeyboardPaddleActsLikeTheButtons) {
+    UiRig r;
+    ASSERT_TRUE(r.Start());
+    QTest::keyPress(r.window.get(), Qt::Key_Right);
+    QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier, QString(), true);
+    QApplication::sendEvent(r.window.get(), &repeat);
+    QTest::keyRelease(r.window.get(), Qt::Key_Right);
+    QTest::keyPress(r.window.get(), Qt::Key_Up);
+    QTest::keyRelease(r.window.get(), Qt::Key_Up);
+    EXPECT_EQ(r.Only({"P "}), (Lines{"P 4 (1,3)", "P 4 (2,3)", "P 2 (1,3)", "P 2 (2,3)"}));
+
+    // Space is the telescope stop: it ends tracking.
+    QTest::mousePress(r.Pad("picControlTracking"), Qt::LeftButton);
+    r.log.Clear();
+    QTest::keyPress(r.window.get(), Qt::Key_Space);
+    EXPECT_TRUE(r.Pad("picControlStop")->isOn());
+    QTest::keyRelease(r.window.get(), Qt::Key_Space);
+    EXPECT_FALSE(r.Pad("picControlStop")->isOn());
+    EXPECT_EQ(r.Only({"P "}), (Lines{"P 1 (2,0)"}));
+
+    // Through the same guard as the mouse, and not at all while the pad is disabled.
+    r.settings.Int(IntKey::disable_move_when_tracking) = 1;
+    QTest::mousePress(r.Pad("picControlTracking"), Qt::LeftButton);
+    r.log.Clear();
+    QTest::keyPress(r.window.get(), Qt::Key_Left);
+    EXPECT_EQ(r.log.lines, (Lines{"beep"}));
+    r.window->core().ManualModeClicked();
+    r.log.Clear();
+    QTest::keyPress(r.window.get(), Qt::Key_Down);
+    EXPECT_TRUE(r.log.lines.empty());
+}
+
+TEST(MainWindow, FileOpenRunsInitSystemAgainAndSaveAsWritesTheChosenFile) {
+    UiRig r;
+    ASSERT_TRUE(r.Start());
+    QTest::mouseClick(r.Pad("picAlphaPlusLock"), Qt::LeftButton);
+    r.cfg.Write("autre.ini", "[Axo]\ninterface_ra=1\ntimer_value=250\nlabel_alpha_plus=Ouest\n");
+    r.log.Clear();
+    r.window->OpenSettings(QString::fromStdString(r.cfg.File("autre.ini").string()));
+    EXPECT_EQ(r.Only({"P 4 ", "P 1101"}), (Lines{"P 4 (2,3)", "P 1101 (0,0)"}));
+    EXPECT_EQ(r.settings.Int(IntKey::timer_value), 250);
+    EXPECT_EQ(r.W<QLabel>("lblControlAlphaP")->text(), "Ouest");
+    EXPECT_FALSE(r.Pad("picAlphaPlusLock")->isOn());
+
+    const std::string saved = r.cfg.File("copie.ini").string();
+    r.window->SaveSettingsAs(QString::fromStdString(saved));
+    Settings back;
+    back.ReadSettings(saved);
+    EXPECT_EQ(back.Int(IntKey::timer_value), 250);
+}
+
+TEST(MainWindow, ClosingRunsTheShutDownAndWritesTheSettings) {
+    UiRig r;
+    ASSERT_TRUE(r.Start());
+    r.window->ShowTracking();
+    QTest::mousePress(r.Pad("picDomeTracking"), Qt::LeftButton);
+    r.settings.Int(IntKey::timer_value) = 333;
+    r.log.Clear();
+    r.window->close();
+    EXPECT_TRUE(r.window->ShutDownDone());
+    EXPECT_EQ(r.Only({"P "}), (Lines{"P 101 (2,0)", "P 1102 (0,0)"}));
+    Settings back;
+    back.ReadSettings(kSettingsFileName);
+    EXPECT_EQ(back.Int(IntKey::timer_value), 333);
+    EXPECT_EQ(back.Int(IntKey::track_display), 1);  // it was open: it reopens next time
+}
+
+TEST(MainWindow, Rs485MisconfigurationEndsBeforeAnythingStarts) {
+    UiRig r("[Axo]\nS64xx_RS485=1\ninterface_ra=3\ninterface_de=1\ndisplay_welcome=0\n");
+    const std::string before = r.cfg.Read("Axo.ini");
+    EXPECT_FALSE(r.window->StartUp(false));
+    EXPECT_TRUE(r.window->EndedWithoutShutdown());
+    EXPECT_TRUE(r.Only({"P ", "S ", "E ", "T "}).empty());
+    EXPECT_EQ(r.Only({"box"}).size(), 1u);
+    r.window->close();
+    EXPECT_EQ(r.cfg.Read("Axo.ini"), before);  // nothing saved
+}
+
+TEST(MainWindow, WindowsFollowTheSettingsAtStartUp) {
+    UiRig r("[Axo]\ninterface_ra=1\ndisplay_welcome=0\ncalibr_display=1\ntrack_display=1\n"
+            "Track_top=1500\nTrack_left=3000\ndisplay_hangle=0\ndisplay_tu=0\nlabel_dome_dir1=Levant\n");
+    ASSERT_TRUE(r.Start());
+    ASSERT_NE(r.window->trackingWindow(), nullptr);
+    EXPECT_TRUE(r.window->trackingWindow()->isVisible());
+    EXPECT_TRUE(r.window->IsCalibrationWindowVisible());
+    EXPECT_EQ(r.window->trackingWindow()->pos(), QPoint(200, 100));
+    EXPECT_TRUE(r.Action("Tracking")->isChecked());
+    EXPECT_TRUE(r.Action("Calibrate")->isChecked());
+    EXPECT_EQ(r.W<QGroupBox>("fraDisplayAlpha")->title(), "Ascension droite");
+    EXPECT_EQ(r.W<QGroupBox>("fraDisplayTime")->title(), "TS");
+    EXPECT_EQ(r.W<QLabel>("lblDomeDir1")->text(), "Levant");
+    // The toolbar button closes the window it opened.
+    r.Action("Tracking")->trigger();
+    EXPECT_FALSE(r.window->trackingWindow()->isVisible());
+    EXPECT_FALSE(r.Action("Tracking")->isChecked());
+    EXPECT_EQ(r.settings.Int(IntKey::track_display), 0);
+}
+
+}  // namespace
+}  // namespace axo
