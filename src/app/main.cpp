@@ -5,7 +5,9 @@
 
 #include <QApplication>
 #include <QSocketNotifier>
+#include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -92,6 +94,12 @@ int main(int argc, char** argv) {
         // Either the configuration ended the program before anything started, or a signal
         // ended it during start-up (the shut-down has then run).
         return window.ShutDownDone() ? 0 : 1;
+    }
+    if (std::getenv("AXO_STARTUP_REPORT") != nullptr) {
+        // For scripts/bench-startup: the wall-clock moment the main window is on screen.
+        const auto now = std::chrono::system_clock::now().time_since_epoch();
+        std::fprintf(stderr, "axo-shown %lld\n",
+                     static_cast<long long>(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()));
     }
     if (simulate) {
         window.core().display().AddErrorMessage(

@@ -214,9 +214,9 @@ struct FakeWindows final : WindowPositionSource {
     std::optional<WindowPosition> main;
     std::optional<WindowPosition> calibr;
     std::optional<WindowPosition> track;
-    std::optional<WindowPosition> MainWindow() override { return main; }
-    std::optional<WindowPosition> CalibrationWindow() override { return calibr; }
-    std::optional<WindowPosition> TrackingWindow() override { return track; }
+    std::optional<WindowPosition> MainWindowPosition() override { return main; }
+    std::optional<WindowPosition> CalibrationWindowPosition() override { return calibr; }
+    std::optional<WindowPosition> TrackingWindowPosition() override { return track; }
 };
 
 TEST(SettingsFile, HiddenWindowsKeepThePositionsReadAtStartUp) {
