@@ -76,6 +76,13 @@ enum EventSlot : int16_t {
 };
 constexpr int kEventSlotCount = 21;
 
+// The slots of the padlocks, each holding the direction just below it.
+constexpr bool IsLockSlot(int slot) {
+    return slot == EVT_ALPHA_MINUS_LOCK || slot == EVT_ALPHA_PLUS_LOCK || slot == EVT_DELTA_MINUS_LOCK ||
+           slot == EVT_DELTA_PLUS_LOCK || slot == EVT_DOME_DIR1_LOCK || slot == EVT_DOME_DIR2_LOCK ||
+           slot == EVT_FOCUS_DIR1_LOCK || slot == EVT_FOCUS_DIR2_LOCK;
+}
+
 // Values of the interface_* settings.
 enum InterfaceNumber : int16_t {
     INTERFACE_PARALLEL = 1,

@@ -110,7 +110,7 @@ public:
     const SettingsFileResult& lastRead() const { return lastRead_; }
 
 private:
-    void StartInterfaces();
+    void SendToInterfacesInUse(int16_t code);
     void SelectSpeedOption(int16_t axisCode, int16_t mode);
     void ApplyControlModeCommands();
     bool ConfirmDome(const std::string& title, const std::string& question);

@@ -87,21 +87,6 @@ bool IsDomeSlot(int slot) {
 bool IsFocusSlot(int slot) {
     return slot >= EVT_FOCUS_DIR1 && slot <= EVT_FOCUS_DIR2_LOCK;
 }
-bool IsLockSlot(int slot) {
-    switch (slot) {
-        case EVT_ALPHA_MINUS_LOCK:
-        case EVT_ALPHA_PLUS_LOCK:
-        case EVT_DELTA_MINUS_LOCK:
-        case EVT_DELTA_PLUS_LOCK:
-        case EVT_DOME_DIR1_LOCK:
-        case EVT_DOME_DIR2_LOCK:
-        case EVT_FOCUS_DIR1_LOCK:
-        case EVT_FOCUS_DIR2_LOCK:
-            return true;
-        default:
-            return false;
-    }
-}
 }  // namespace
 
 void Core::PressDirection(int slot) {

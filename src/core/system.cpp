@@ -56,7 +56,7 @@ bool Core::InitSystem() {
     state_.DomeTrackingOn = false;
     state_.DomeFollowMoving = false;
 
-    StartInterfaces();
+    SendToInterfacesInUse(CMD_START_INTERFACE);
 
     MainView& view = seams_.view;
     if (is(K::manual_mode, 0)) {
@@ -112,7 +112,8 @@ bool Core::InitSystem() {
     return true;
 }
 
-void Core::StartInterfaces() {
+void Core::SendToInterfacesInUse(int16_t code) {
+    // The fixed order of start and stop: parallel, 64xx, encoder card, Talvene.
     const std::pair<bool, InterfaceId> order[] = {{state_.ParallelInUse, InterfaceId::Parallel},
                                                   {state_.S64xxInUse, InterfaceId::S64xx},
                                                   {state_.Eik120InUse, InterfaceId::Eik},
@@ -120,22 +121,13 @@ void Core::StartInterfaces() {
     for (const auto& [inUse, id] : order) {
         if (inUse) {
             DriverParam p{0, 0};
-            drivers_.Call(id, CMD_START_INTERFACE, p);
+            drivers_.Call(id, code, p);
         }
     }
 }
 
 void Core::CloseSystem() {
-    const std::pair<bool, InterfaceId> order[] = {{state_.ParallelInUse, InterfaceId::Parallel},
-                                                  {state_.S64xxInUse, InterfaceId::S64xx},
-                                                  {state_.Eik120InUse, InterfaceId::Eik},
-                                                  {state_.TalveneInUse, InterfaceId::Talvene}};
-    for (const auto& [inUse, id] : order) {
-        if (inUse) {
-            DriverParam p{0, 0};
-            drivers_.Call(id, CMD_STOP_INTERFACE, p);
-        }
-    }
+    SendToInterfacesInUse(CMD_STOP_INTERFACE);
 }
 
 SettingsFileResult Core::Shutdown(WindowPositionSource* windows, const std::string& settingsFile) {

@@ -307,19 +307,13 @@ PictureButton* AxoWindow::Pad(int slot, int, const char*, QWidget* parent) {
             connect(b, &PictureButton::mouseDown, this, [this, slot] { core_.PressStop(slot); });
             connect(b, &PictureButton::mouseUp, this, [this, slot] { core_.ReleaseStop(slot); });
             break;
-        case EVT_ALPHA_MINUS_LOCK:
-        case EVT_ALPHA_PLUS_LOCK:
-        case EVT_DELTA_MINUS_LOCK:
-        case EVT_DELTA_PLUS_LOCK:
-        case EVT_DOME_DIR1_LOCK:
-        case EVT_DOME_DIR2_LOCK:
-        case EVT_FOCUS_DIR1_LOCK:
-        case EVT_FOCUS_DIR2_LOCK:
-            connect(b, &PictureButton::clicked, this, [this, slot] { core_.ClickLock(slot); });
-            break;
         default:
-            connect(b, &PictureButton::mouseDown, this, [this, slot] { core_.PressDirection(slot); });
-            connect(b, &PictureButton::mouseUp, this, [this, slot] { core_.ReleaseDirection(slot); });
+            if (IsLockSlot(slot)) {
+                connect(b, &PictureButton::clicked, this, [this, slot] { core_.ClickLock(slot); });
+            } else {
+                connect(b, &PictureButton::mouseDown, this, [this, slot] { core_.PressDirection(slot); });
+                connect(b, &PictureButton::mouseUp, this, [this, slot] { core_.ReleaseDirection(slot); });
+            }
             break;
     }
     return b;
