@@ -240,3 +240,50 @@ TEST(MainWindow, WindowsFollowTheSettingsAtStartUp) {
 
 }  // namespace
 }  // namespace axo
+
+namespace axo {
+namespace {
+
+TEST(MainWindow, MinimisingHidesTheToolWindowsAndRestoringShowsThem) {
+    test::UiRig r;
+    ASSERT_TRUE(r.Start());
+    r.window->ShowTracking();
+    r.window->setWindowState(Qt::WindowMinimized);
+    EXPECT_FALSE(r.window->IsTrackingWindowVisible());
+    EXPECT_FALSE(r.window->IsCalibrationWindowVisible());
+    r.window->setWindowState(Qt::WindowNoState);
+    EXPECT_TRUE(r.window->IsTrackingWindowVisible());
+    EXPECT_FALSE(r.window->IsCalibrationWindowVisible());  // it was not open: it stays closed
+    EXPECT_EQ(r.settings.Int(IntKey::track_display), 1);
+}
+
+TEST(MainWindow, DebugLayoutGrowsTheMessagesAndShowsTheCoderBoxes) {
+    test::UiRig r;
+    ASSERT_TRUE(r.Start());
+    const int height = r.window->height();
+    auto* list = r.W<QWidget>("lstMessages");
+    const int listHeight = list->minimumHeight();
+    auto* alphaDebug = r.W<QWidget>("txtEik120AlphaDebug");
+    EXPECT_TRUE(alphaDebug->isHidden());
+    r.settings.Int(IntKey::Eik120_debug) = 1;
+    r.window->ApplyDebugLayout();
+    r.window->ApplyDebugLayout();  // applying twice does not grow twice
+    EXPECT_EQ(list->minimumHeight(), listHeight + 80);
+    EXPECT_GE(r.window->height(), height + 80);  // plus the line of the coder boxes
+    const int grown = r.window->height();
+    EXPECT_FALSE(alphaDebug->isHidden());
+    EXPECT_TRUE(r.window->core().state().DebugLayoutOn);
+    r.settings.Int(IntKey::Eik120_debug) = 0;
+    r.settings.Int(IntKey::S64xx_debug) = 1;
+    r.window->ApplyDebugLayout();
+    EXPECT_EQ(list->minimumHeight(), listHeight + 80);
+    EXPECT_TRUE(alphaDebug->isHidden());
+    r.settings.Int(IntKey::S64xx_debug) = 0;
+    r.window->ApplyDebugLayout();
+    EXPECT_EQ(list->minimumHeight(), listHeight);
+    EXPECT_LE(r.window->height(), grown - 80);
+    EXPECT_FALSE(r.window->core().state().DebugLayoutOn);
+}
+
+}  // namespace
+}  // namespace axo
