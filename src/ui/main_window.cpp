@@ -643,6 +643,8 @@ void AxoWindow::ApplyDebugLayout() {
     } else if (!debug && state.DebugLayoutOn) {
         state.DebugLayoutOn = false;
         messages_->setMinimumHeight(messages_->minimumHeight() - kDebugGrowPixels);
+        // The window's minimum size must drop before it can shrink: let the layouts recompute.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
         resize(width(), height() - kDebugGrowPixels);
     }
     update();
