@@ -1,0 +1,97 @@
+#include "interfaces/parallel/hardware_config.h"
+
+#include <cctype>
+#include <optional>
+
+#include "platform/profile_file.h"
+
+namespace axo {
+
+namespace {
+
+constexpr const char* kSection = "parallel";
+
+std::string Lower(std::string s) {
+    for (char& c : s) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return s;
+}
+
+// An I/O address: 0x... hexadecimal or decimal, 1..0xFFFD (the status register is base + 1).
+std::optional<uint16_t> ParseAddress(const std::string& text) {
+    std::string digits = Lower(text);
+    int base = 10;
+    if (digits.rfind("0x", 0) == 0) {
+        digits = digits.substr(2);
+        base = 16;
+    }
+    if (digits.empty() || digits.size() > 6) {
+        return std::nullopt;
+    }
+    unsigned long value = 0;
+    for (char c : digits) {
+        int d = -1;
+        if (c >= '0' && c <= '9') {
+            d = c - '0';
+        } else if (base == 16 && c >= 'a' && c <= 'f') {
+            d = c - 'a' + 10;
+        }
+        if (d < 0) {
+            return std::nullopt;
+        }
+        value = value * static_cast<unsigned long>(base) + static_cast<unsigned long>(d);
+    }
+    if (value == 0 || value > 0xFFFD) {
+        return std::nullopt;
+    }
+    return static_cast<uint16_t>(value);
+}
+
+}  // namespace
+
+HardwareFileResult ReadHardwareFile(const std::filesystem::path& path) {
+    HardwareFileResult result;
+    const std::filesystem::path file = path.empty() ? ProfileDirectory() / kHardwareFileName : path;
+    ProfileDocument doc;
+    std::string error;
+    if (!doc.Load(file, &error)) {
+        result.problems.push_back("Fichier " + file.string() + " illisible : " + error);
+        return result;
+    }
+    ParallelHardware& hw = result.parallel;
+    if (const auto backend = doc.Get(kSection, "backend")) {
+        const std::string b = Lower(*backend);
+        if (b == "ppdev") {
+            hw.backend = ParallelBackend::Ppdev;
+        } else if (b == "direct") {
+            hw.backend = ParallelBackend::Direct;
+        } else if (b == "simulated") {
+            hw.backend = ParallelBackend::Simulated;
+        } else if (b == "none") {
+            hw.backend = ParallelBackend::None;
+        } else {
+            result.problems.push_back("backend inconnu dans " + file.string() + " : " + *backend);
+        }
+    }
+    if (const auto dev = doc.Get(kSection, "command_device"); dev && !dev->empty()) {
+        hw.commandDevice = *dev;
+    }
+    if (const auto dev = doc.Get(kSection, "data_device"); dev && !dev->empty()) {
+        hw.dataDevice = *dev;
+    }
+    for (const auto& [key, target] : {std::pair<const char*, uint16_t*>{"command_base", &hw.commandBase},
+                                      std::pair<const char*, uint16_t*>{"data_base", &hw.dataBase}}) {
+        if (const auto text = doc.Get(kSection, key)) {
+            if (const auto address = ParseAddress(*text)) {
+                *target = *address;
+            } else {
+                result.problems.push_back(std::string("Adresse ") + key + " incorrecte dans " + file.string() + " : " +
+                                          *text);
+            }
+        }
+    }
+    return result;
+}
+
+}  // namespace axo

@@ -1,0 +1,42 @@
+#pragma once
+
+// The hardware file, hardware.ini beside Axo.ini: which backend reaches the parallel ports and
+// where. A missing file or key gives the defaults. Section [parallel]:
+//
+//   backend = ppdev | direct | simulated | none    (default ppdev)
+//   command_device = /dev/parport0                 (ppdev: the command port)
+//   data_device = /dev/parport1                    (ppdev: the data port)
+//   command_base = 0x378                           (direct: the command port's base address)
+//   data_base = 0x278                              (direct: the data port's base address)
+//
+// Addresses take the 0x prefix for hexadecimal, decimal otherwise.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace axo {
+
+inline constexpr const char* kHardwareFileName = "hardware.ini";
+
+enum class ParallelBackend { Ppdev, Direct, Simulated, None };
+
+struct ParallelHardware {
+    ParallelBackend backend = ParallelBackend::Ppdev;
+    std::string commandDevice = "/dev/parport0";
+    std::string dataDevice = "/dev/parport1";
+    uint16_t commandBase = 0x378;
+    uint16_t dataBase = 0x278;
+};
+
+struct HardwareFileResult {
+    ParallelHardware parallel;
+    // French lines about values that could not be used (their defaults were kept).
+    std::vector<std::string> problems;
+};
+
+// Reads `path` (hardware.ini in the settings folder when empty).
+HardwareFileResult ReadHardwareFile(const std::filesystem::path& path = {});
+
+}  // namespace axo

@@ -1,0 +1,206 @@
+#include <gtest/gtest.h>
+
+#include "interfaces/parallel/count_entry.h"
+#include "interfaces/parallel/talvene_driver.h"
+#include "interfaces/parallel_rig.h"
+
+namespace axo {
+namespace {
+
+using test::FakePortIo;
+using test::ParallelRig;
+using Writes = std::vector<FakePortIo::Write>;
+using Lines = std::vector<std::string>;
+
+Writes Latch(uint8_t address, uint8_t byte) {
+    return {{0x278, byte}, {0x378, address}, {0x378, 0x00}};
+}
+Writes Cat(Writes a, const Writes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+TEST(ParallelDriverEntry, MotorLatchBytes) {
+    struct Case {
+        int16_t code;
+        int16_t action;
+        int16_t mode;
+        Writes writes;
+    };
+    const Case cases[] = {
+        {CMD_TRACKING, 1, 0, Latch(4, 0x7E)},
+        {CMD_TRACKING, 2, 0, Latch(4, 0xFE)},
+        {CMD_ALPHA_PLUS, 1, SPEED_CENTERING, Latch(4, 0x76)},
+        {CMD_ALPHA_PLUS, 1, SPEED_POINTING, Latch(4, 0x56)},
+        {CMD_ALPHA_PLUS, 1, SPEED_MOVING, Latch(4, 0x36)},
+        {CMD_ALPHA_MINUS, 1, SPEED_CENTERING, Latch(4, 0x6E)},
+        {CMD_ALPHA_MINUS, 1, SPEED_POINTING, Latch(4, 0x4E)},
+        {CMD_ALPHA_MINUS, 1, SPEED_MOVING, Latch(4, 0x2E)},
+        {CMD_ALPHA_PLUS, 2, SPEED_MOVING, Latch(4, 0xFE)},  // also leaves sidereal tracking
+        {CMD_DELTA_PLUS, 1, SPEED_CENTERING, Latch(5, 0xF6)},
+        {CMD_DELTA_PLUS, 1, SPEED_POINTING, Latch(5, 0xD6)},
+        {CMD_DELTA_PLUS, 1, SPEED_MOVING, Latch(5, 0xB6)},
+        {CMD_DELTA_MINUS, 1, SPEED_CENTERING, Latch(5, 0xEE)},
+        {CMD_DELTA_MINUS, 1, SPEED_POINTING, Latch(5, 0xCE)},
+        {CMD_DELTA_MINUS, 1, SPEED_MOVING, Latch(5, 0xAE)},
+        {CMD_DELTA_MINUS, 0, SPEED_MOVING, Latch(5, 0xFE)},
+        {CMD_DELTA_PLUS, 1, 6, {}},  // no such speed mode: nothing
+        {CMD_CONTROL_MODE, 1, 0, Cat(Latch(4, 0xFE), Latch(5, 0xFE))},
+        {CMD_CONTROL_MODE, 2, 0, Cat(Latch(4, 0xFF), Latch(5, 0xFF))},
+        {CMD_STOP_INTERFACE, 0, 0, Cat(Latch(4, 0xFF), Latch(5, 0xFF))},  // dome and filter left alone
+        {CMD_FOCUS_DIR1, 1, 0, {}},
+        {CMD_FOCUS_DIR2, 2, 0, {}},
+        {CMD_TELESCOPE_AZIMUTH, 0, 0, {}},
+    };
+    for (const Case& c : cases) {
+        ParallelRig t;
+        DriverParam p{c.action, c.mode};
+        EXPECT_EQ(t.driver.Handle(c.code, p), 1) << c.code;
+        EXPECT_EQ(t.io.writes, c.writes) << c.code << " " << c.action << " " << c.mode;
+        EXPECT_TRUE(t.Reports().empty());
+    }
+}
+
+TEST(ParallelDriverEntry, StartSequenceProgressAndAnUnreachablePort) {
+    ParallelRig t;
+    t.r.core.state().StartupDone = false;
+    t.io.unavailable = "Impossible d'ouvrir /dev/parport0 : accès refusé";
+    t.io.SetInput(0x20);  // no board ever answers
+    DriverParam p{0, 0};
+    // The dome's position load fails, which is the only thing the status reports.
+    EXPECT_EQ(t.driver.Handle(CMD_START_INTERFACE, p), 0);
+    EXPECT_EQ(t.progress.texts,
+              (Lines{"Détection des adresses des ports", "Reset des ports parallèles", "Reset Micro-Contrôleur Alpha",
+                     "Reset Micro-Contrôleur Delta", "Reset Micro-Contrôleur Coupole", "Calibration coupole",
+                     "Calibration Alpha", "Calibration Delta", "Initialisation de l'interface // terminée"}));
+    EXPECT_EQ(t.io.resets, 1);
+    const Lines boxes = t.r.log.Only({"box "});
+    ASSERT_EQ(boxes.size(), 2U);
+    EXPECT_EQ(boxes[0], "box Erreur | Ports parallèles inaccessibles.\nImpossible d'ouvrir /dev/parport0 : accès refusé");
+    EXPECT_EQ(boxes[1], "box Erreur | Transmission du nombre d'impulsion coupole impossible.\n"
+                        "La platine coupole ne répond pas.");
+
+    // With exit_error_init the program is told to stop after the failed load, and goes on.
+    class Closer final : public MainWindowCloser {
+    public:
+        void UnloadMainWindow() override { ++calls; }
+        int calls = 0;
+    } closer;
+    ParallelRig e;
+    ParallelDriver driver(e.r.core, e.io, ParallelWindows{&e.progress, nullptr, &closer});
+    driver.Link().DetectPorts();
+    e.r.settings.Int(IntKey::exit_error_init) = 1;
+    e.r.settings.Int(IntKey::interface_ra) = 0;
+    e.io.SetInput(0x20);
+    driver.Handle(CMD_START_INTERFACE, p);
+    EXPECT_EQ(closer.calls, 1);
+    EXPECT_EQ(e.r.log.Only({"box Erreur | Le programme"}),
+              (Lines{"box Erreur | Le programme va être arrêté. Relancez le\naprès avoir résolu le problème"}));
+    EXPECT_EQ(e.progress.texts.back(), "Initialisation de l'interface // terminée");
+    EXPECT_TRUE(e.r.log.Only({"msg Reset micro-contrôleur Alpha"}).empty());
+}
+
+TEST(ParallelDriverEntry, FilterWheelPulses) {
+    // Position inputs: red p=0 q=0, green p=1, blue q=1; p reads inverted on status bit 7.
+    struct Case {
+        int16_t filter;
+        uint8_t status;  // bits 7 and 6 of the data status register
+        int pulse;       // -1: none
+    };
+    const Case cases[] = {
+        {6, 0x80, -1},  // red on red
+        {7, 0x80, 0},   // red -> green: forward
+        {8, 0x80, 2},   // red -> blue: back
+        {7, 0x00, -1},  // green on green
+        {6, 0x00, 2},   // green -> red: back
+        {8, 0x00, 0},   // green -> blue: forward
+        {8, 0xC0, -1},  // blue on blue
+        {6, 0xC0, 0},   // blue -> red: forward
+        {7, 0xC0, 2},   // blue -> green: back
+        {6, 0x40, 0},   // between positions: forward
+    };
+    for (const Case& c : cases) {
+        ParallelRig t;
+        t.io.dataOtherBits = c.status;
+        t.io.SetInput(0x20);
+        DriverParam p{c.filter, 0};
+        t.driver.Handle(CMD_FILTER, p);
+        Writes expected = Latch(6, 0xFF);
+        if (c.pulse >= 0) {
+            expected = Cat(Cat(expected, Latch(6, static_cast<uint8_t>(c.pulse))), Latch(6, 0xFF));
+        }
+        EXPECT_EQ(t.io.writes, expected) << c.filter << " " << int{c.status};
+    }
+    ParallelRig none;
+    DriverParam p{0, 0};
+    none.driver.Handle(CMD_FILTER, p);
+    EXPECT_TRUE(none.io.writes.empty());
+}
+
+TEST(ParallelDriverEntry, InformationLinesOfTheMaintenanceCodes) {
+    ParallelRig t;
+    t.r.settings.Int(IntKey::calibr_alpha_h) = 5;
+    t.io.SetInput(0x20);
+    DriverParam p{0, 0};
+    for (int16_t code : {CMD_CALIBRATE_ALPHA, CMD_CALIBRATE_DELTA, CMD_SEND_COUNT_ALPHA, CMD_SEND_COUNT_DELTA}) {
+        t.driver.Handle(code, p);
+    }
+    EXPECT_EQ(t.r.log.Only({"msg "}), (Lines{"msg Calibration Alpha", "msg Calibration Delta",
+                                             "msg Envoi Variable de comptage Alpha",
+                                             "msg Envoi Variable de comptage Delta"}));
+    t.r.settings.Int(IntKey::gui_messages) = 0;  // information lines are optional
+    t.r.log.Clear();
+    t.io.ClearRecord();
+    t.driver.Handle(CMD_RESET_DELTA, p);
+    EXPECT_TRUE(t.r.log.Only({"msg "}).empty());
+    EXPECT_EQ(t.io.CommandWrites().front(), 0x8D);
+}
+
+TEST(TalveneDriver, OnlyReportsItsStartAndStop) {
+    test::CoreRig r;
+    test::FakeLoadProgress progress;
+    TalveneDriver talvene(r.core, &progress);
+    talvene.RegisterWith(r.core);
+    r.settings.Int(IntKey::interface_coders) = INTERFACE_EIK120;
+    DriverParam p{0, 0};
+    EXPECT_EQ(talvene.Handle(CMD_START_INTERFACE, p), 1);
+    EXPECT_EQ(progress.texts, (Lines{"Initialisation de l'interface Talvene terminée"}));
+    EXPECT_EQ(talvene.Handle(CMD_STOP_INTERFACE, p), 1);
+    EXPECT_TRUE(r.log.Only({"msg "}).empty());
+
+    r.settings.Int(IntKey::interface_coders) = INTERFACE_TALVENE;
+    progress.texts.clear();
+    r.core.position().HourAngleH = 7;
+    for (int16_t code : {CMD_START_INTERFACE, CMD_READ_ALPHA, CMD_CALIBRATE_ALPHA, CMD_CALIBRATE_DELTA,
+                         CMD_STOP_INTERFACE}) {
+        EXPECT_EQ(r.core.drivers().TalveneDriver(code, p), 1);
+    }
+    EXPECT_EQ(r.core.position().HourAngleH, 7);
+    EXPECT_EQ(progress.texts, (Lines{"Initialisation interface Talvene", "Initialisation de l'interface Talvene terminée"}));
+    EXPECT_EQ(r.log.Only({"msg "}), (Lines{"msg Initialisation interface Talvene", "msg Calibration Alpha",
+                                           "msg Calibration Delta", "msg Arrêt interface TALVENE"}));
+}
+
+TEST(CountEntry, BoundsAndMessagesOfBothAxes) {
+    EXPECT_EQ(CheckCountEntry("255", CountAxis::Alpha).value, 255.0);
+    EXPECT_EQ(CheckCountEntry("0,995", CountAxis::Alpha).value, 0.995);
+    EXPECT_EQ(CheckCountEntry(" 24.5 ", CountAxis::Alpha).value, 24.5);
+    EXPECT_EQ(CheckCountEntry("31", CountAxis::Delta).value, 31.0);
+    for (const char* text : {"255,5", "255.5", "0", "-3"}) {
+        const CountEntryCheck c = CheckCountEntry(text, CountAxis::Alpha);
+        EXPECT_FALSE(c.value) << text;
+        EXPECT_EQ(c.errorText, "Valeur de la variable de comptage Alpha incorrecte.\n"
+                               "La valeur doit être strictement positive et inférieure à 256")
+            << text;
+    }
+    EXPECT_EQ(CheckCountEntry("32", CountAxis::Delta).errorText,
+              "Valeur de la variable de comptage Delta incorrecte.\n"
+              "La valeur doit être strictement positive et inférieure à 32");
+    for (const char* text : {"abc", "", "1,2,3"}) {
+        EXPECT_EQ(CheckCountEntry(text, CountAxis::Delta).errorText, "Valeur de la variable de comptage Delta incorrecte")
+            << text;
+    }
+}
+
+}  // namespace
+}  // namespace axo

@@ -1,0 +1,152 @@
+#include <gtest/gtest.h>
+
+#include "interfaces/fake_port_io.h"
+#include "interfaces/parallel/parallel_link.h"
+#include "interfaces/parallel_rig.h"
+
+namespace axo {
+namespace {
+
+using test::FakePortIo;
+using Writes = std::vector<FakePortIo::Write>;
+using Bytes = std::vector<uint8_t>;
+
+struct LinkRig {
+    LinkRig() { link.DetectPorts(); }
+    VirtualClock clock{PcDateTime{2026, 12, 6, 21, 30, 0, 0}};
+    FakePortIo io;
+    ParallelLink link{io, clock};
+};
+
+TEST(ParallelLink, InputValueIsASumOfBothStatusRegisters) {
+    LinkRig t;
+    EXPECT_EQ(t.link.CommandStatusPort(), 0x379);
+    EXPECT_EQ(t.link.DataStatusPort(), 0x279);
+    std::vector<uint16_t> order;
+    t.io.beforeRead = [&](uint16_t port) { order.push_back(port); };
+
+    // BUSY read as 0 (true level high) and SELECT of the data port high: the carry gives
+    // ready (bit 5) with bit 4 clear, not 0x30. The unwired bits 0-2 are shifted away.
+    t.io.commandStatus = 0x07 | (0x5 << 3);  // nibble 5, BUSY level high
+    t.io.dataStatus = 0x10;
+    EXPECT_EQ(t.link.ReadInput(), 0x25);
+    EXPECT_EQ(order, (std::vector<uint16_t>{0x379, 0x279}));
+
+    // BUSY level low, SELECT high: the acknowledge comes from the data port alone.
+    t.io.commandStatus = 0x80 | (0x9 << 3);
+    t.io.dataStatus = 0x10;
+    EXPECT_EQ(t.link.ReadInput(), 0x19);
+    // BUSY level high, SELECT low: from the command port alone.
+    t.io.commandStatus = 0x00 | (0x9 << 3);
+    t.io.dataStatus = 0xEF;
+    EXPECT_EQ(t.link.ReadInput(), 0x19);
+    EXPECT_FALSE(t.link.IsReady());
+    // Everything low: a message code 0.
+    t.io.commandStatus = 0x80;
+    t.io.dataStatus = 0x00;
+    EXPECT_EQ(t.link.ReadInput(), 0x00);
+    EXPECT_EQ(t.link.InputValue(), 0x00);
+}
+
+TEST(ParallelLink, TheThreeWriteFormsAndTheirWaits) {
+    LinkRig t;
+    const uint64_t t0 = t.clock.ElapsedMs();
+    t.link.PortSend(kSendStrobe, 2, 0x30, 0x99);
+    EXPECT_EQ(t.io.writes, (Writes{{0x378, 0x32}, {0x378, 0x30}}));
+    EXPECT_EQ(t.io.command, 0x30);  // the dibit stays on the port after the strobe
+    EXPECT_EQ(t.clock.ElapsedMs() - t0, 4U);
+
+    t.io.ClearRecord();
+    const uint64_t t1 = t.clock.ElapsedMs();
+    t.link.PortSend(kSendData, 4, 0x30, 0x5A);
+    EXPECT_EQ(t.io.writes, (Writes{{0x278, 0x5A}}));
+    EXPECT_EQ(t.clock.ElapsedMs(), t1);
+
+    t.io.ClearRecord();
+    t.link.PortSend(kSendLatch, 5, 0, 0xB6);
+    EXPECT_EQ(t.io.writes, (Writes{{0x278, 0xB6}, {0x378, 0x05}, {0x378, 0x00}}));
+    EXPECT_EQ(t.clock.ElapsedMs() - t1, 6U);
+
+    t.io.ClearRecord();
+    t.link.PortSend(3, 2, 0x10, 1);
+    t.link.PortSend(-1, 2, 0x10, 1);
+    EXPECT_TRUE(t.io.writes.empty());
+}
+
+TEST(ParallelLink, TimedWaitsSucceedAtOnceOrGiveUpAfterATenthOfASecond) {
+    LinkRig t;
+    t.io.SetInput(0x20);
+    const uint64_t t0 = t.clock.ElapsedMs();
+    EXPECT_TRUE(t.link.WaitReadySet());
+    EXPECT_EQ(t.clock.ElapsedMs(), t0);
+    EXPECT_FALSE(t.link.WaitReadyClear());
+    const uint64_t waited = t.clock.ElapsedMs() - t0;
+    EXPECT_GE(waited, 90U);
+    EXPECT_LE(waited, 115U);  // the seconds-since-midnight timer is single precision
+
+    t.io.SetInput(0x1A);
+    EXPECT_TRUE(t.link.WaitInputMasked(0x10, 0x10));
+    EXPECT_FALSE(t.link.WaitInputMasked(0x10, 0x00));
+    EXPECT_TRUE(t.link.WaitInputEqual(0x1A));
+    EXPECT_FALSE(t.link.WaitInputEqual(0x10));
+
+    // The board answers after 30 ms.
+    int reads = 0;
+    t.io.beforeRead = [&](uint16_t) {
+        if (++reads == 60) {
+            t.io.SetInput(0x00);
+        }
+    };
+    EXPECT_TRUE(t.link.WaitReadyClear());
+}
+
+TEST(ParallelLink, AWaitStartedJustBeforeMidnightKeepsItsLimit) {
+    VirtualClock clock{PcDateTime{2026, 12, 6, 23, 59, 59, 960}};
+    FakePortIo io;
+    ParallelLink link{io, clock};
+    link.DetectPorts();
+    io.SetInput(0x20);
+    // Should the loop forget midnight, it would wait a whole day; the fake ends it then.
+    int reads = 0;
+    io.beforeRead = [&](uint16_t) {
+        if (++reads > 20000) {
+            io.SetInput(0x00);
+        }
+    };
+    const uint64_t t0 = clock.ElapsedMs();
+    EXPECT_FALSE(link.WaitReadyClear());
+    EXPECT_LE(clock.ElapsedMs() - t0, 115U);
+    EXPECT_GE(clock.ElapsedMs() - t0, 90U);
+}
+
+TEST(ResetBoard, PulsesTheBoardsResetCodeThenTheCommonTail) {
+    test::ParallelRig t;
+    const uint64_t t0 = t.r.clock.ElapsedMs();
+    t.driver.ResetBoard(4);
+    EXPECT_EQ(t.io.CommandWrites(), (Bytes{0x80, 0x00}));
+    EXPECT_EQ(t.r.clock.ElapsedMs() - t0, 65U);
+    EXPECT_TRUE(t.Reports().empty());
+
+    t.io.ClearRecord();
+    t.driver.ResetBoard(1);
+    EXPECT_EQ(t.io.CommandWrites(), (Bytes{0x8F, 0x0F, 0x80, 0x00}));
+    EXPECT_EQ(t.Reports(), (std::vector<std::string>{"msg Reset micro-contrôleur Coupole"}));
+
+    // Alpha: the count variable goes to the board between the pulse and the tail.
+    t.io.ClearRecord();
+    t.r.settings.Dbl(DoubleKey::count_alpha) = 24.5;
+    test::WritingBoard board{t.io, 2, true, 16};
+    board.Attach();
+    t.driver.ResetBoard(2);
+    const Bytes writes = t.io.CommandWrites();
+    ASSERT_GE(writes.size(), 4U);
+    EXPECT_EQ(writes[0], 0x8E);
+    EXPECT_EQ(writes[1], 0x0E);
+    EXPECT_EQ(writes[2], 0x32);  // count command, dibit 3
+    EXPECT_EQ(writes[writes.size() - 2], 0x80);
+    EXPECT_EQ(writes.back(), 0x00);
+    EXPECT_EQ(t.io.Dibits(2).size(), 17U);
+}
+
+}  // namespace
+}  // namespace axo

@@ -1,0 +1,50 @@
+#pragma once
+
+// The parallel driver on a recording port, with the core's recording fakes around it.
+
+#include "interfaces/fake_port_io.h"
+#include "interfaces/parallel/parallel_driver.h"
+#include "support/core_fakes.h"
+
+namespace axo::test {
+
+class FakeLoadProgress final : public LoadProgress {
+public:
+    void ShowProgress(const std::string& text) override { texts.push_back(text); }
+    std::vector<std::string> texts;
+};
+
+class FakeCancelWindow final : public CancelWindow {
+public:
+    void Open(const std::string& message) override {
+        label = message;
+        requested = false;
+        visible = true;
+        ++opened;
+    }
+    bool CancelRequested() const override { return requested; }
+    bool IsVisible() const override { return visible; }
+    void Hide() override { visible = false; }
+    std::string label;
+    bool requested = false;
+    bool visible = false;
+    int opened = 0;
+};
+
+struct ParallelRig {
+    ParallelRig() : driver(r.core, io, ParallelWindows{&progress, &cancel, nullptr}) {
+        driver.Link().DetectPorts();
+        r.core.state().StartupDone = true;
+        r.settings.Int(IntKey::error_stop) = 0;
+    }
+    // Only the message-list lines, boxes and beeps.
+    std::vector<std::string> Reports() const { return r.log.Only({"msg ", "box ", "beep"}); }
+
+    CoreRig r;
+    FakePortIo io;
+    FakeLoadProgress progress;
+    FakeCancelWindow cancel;
+    ParallelDriver driver;
+};
+
+}  // namespace axo::test

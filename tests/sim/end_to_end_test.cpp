@@ -1,0 +1,254 @@
+// The control core, the parallel interface and the simulated observatory together, on the
+// virtual clock: what the observer would see after holding buttons for simulated seconds.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "astro/mathlib.h"
+#include "interfaces/parallel/parallel_driver.h"
+#include "sim/simulated_bus.h"
+#include "support/core_fakes.h"
+
+namespace axo {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// The Cancel window of the zero-coder search. The observer clicks Cancel after `patience`
+// readings of the lines (a millisecond each), so a search that never ends fails the test
+// instead of hanging it.
+class PatientCancelWindow final : public CancelWindow {
+public:
+    void Open(const std::string&) override {
+        visible = true;
+        polls = 0;
+    }
+    bool CancelRequested() const override { return ++polls > patience; }
+    mutable long polls = 0;
+    long patience = 600'000;
+    bool IsVisible() const override { return visible; }
+    void Hide() override { visible = false; }
+    bool visible = false;
+};
+
+struct Observatory {
+    explicit Observatory(sim::ObservatoryStart start = {}, int16_t alphaMode = SPEED_CENTERING)
+        : bus(r.clock, start), driver(r.core, bus, ParallelWindows{nullptr, &cancel, nullptr}) {
+        driver.RegisterWith(r.core);
+        r.settings.Int(IntKey::control_mode_alpha) = alphaMode;
+        r.settings.Int(IntKey::error_stop) = 0;
+        r.core.InitSystem();
+        r.core.state().StartupDone = true;
+        r.core.ClockTick();
+    }
+
+    // Polling ticks every 50 ms and the clock tick every second, for `ms` simulated ms.
+    void Run(uint64_t ms) {
+        const uint64_t end = r.clock.ElapsedMs() + ms;
+        uint64_t nextSecond = r.clock.ElapsedMs() + 1000;
+        while (r.clock.ElapsedMs() < end) {
+            const uint64_t tickStart = r.clock.ElapsedMs();
+            r.core.SystemTick();
+            if (r.clock.ElapsedMs() >= nextSecond) {
+                r.core.ClockTick();
+                nextSecond += 1000;
+            }
+            // The timer fires 50 ms after the last tick started, or at once when a tick ran long.
+            const uint64_t spent = r.clock.ElapsedMs() - tickStart;
+            if (spent < 50) {
+                r.clock.Advance(50 - spent);
+            }
+        }
+    }
+
+    double HourAngleSeconds() {
+        const Position& p = r.core.position();
+        return p.HourAngleH * 3600.0 + p.HourAngleM * 60.0 + p.HourAngleS;
+    }
+    Lines Errors() const { return r.log.Only({"msg !!!", "msg ***", "box "}); }
+
+    test::CoreRig r;
+    PatientCancelWindow cancel;
+    sim::SimulatedBus bus;
+    ParallelDriver driver;
+};
+
+TEST(EndToEnd, StartSequenceLoadsTheSimulatedBoards) {
+    Observatory o;
+    EXPECT_TRUE(o.Errors().empty()) << o.r.log.lines.size();
+    // Calibrated on 0h 0m 0s and 0 degrees: the boards read that back where the mount stands.
+    EXPECT_NEAR(o.bus.AlphaBoard().Reading(), 0.0, 1e-6);
+    EXPECT_NEAR(o.bus.DeltaBoard().Reading(), 0.0, 1e-6);
+    EXPECT_DOUBLE_EQ(o.bus.AlphaBoard().CountVariable(), o.r.settings.Dbl(DoubleKey::count_alpha));
+    EXPECT_EQ(o.bus.TheDomeBoard().Count(), o.r.settings.Int(IntKey::NIC));
+    o.Run(200);
+    EXPECT_EQ(o.r.view.Text("lblAzimutDome"), "180°");
+}
+
+TEST(EndToEnd, HoldingAlphaPlusInSlewingModeTurnsTheHourAngleUp) {
+    Observatory o({}, SPEED_MOVING);
+    o.Run(500);
+    const double before = o.HourAngleSeconds();
+    EXPECT_EQ(o.r.view.Text("lblDisplayAlphaH"), "00");
+    const uint64_t pressed = o.r.clock.ElapsedMs();
+    o.r.core.PressDirection(EVT_ALPHA_PLUS);
+    o.Run(10000);
+    o.r.core.ReleaseDirection(EVT_ALPHA_PLUS);
+    // The release comes with the first tick boundary after 10 s.
+    const double held = static_cast<double>(o.r.clock.ElapsedMs() - pressed) / 1000.0;
+    ASSERT_GE(held, 10.0);
+    ASSERT_LT(held, 10.2);
+    o.Run(500);
+    // 2 degrees a second is 8 minutes of hour angle a second, plus the sidereal tracking the
+    // move keeps: about 1 h 20 min 10 s for 10 s.
+    const double moved = o.HourAngleSeconds() - before;
+    EXPECT_NEAR(moved, held * (480.0 + 1.0027), 5.0);
+    EXPECT_EQ(o.r.view.Text("lblDisplayAlphaH"), "01");
+    EXPECT_EQ(o.r.view.Text("lblDisplayAlphaM"), "20");
+    // Released: the axis stands still again.
+    const double after = o.HourAngleSeconds();
+    o.Run(5000);
+    EXPECT_EQ(o.HourAngleSeconds(), after);
+    EXPECT_TRUE(o.Errors().empty());
+}
+
+TEST(EndToEnd, TrackingHoldsTheRightAscensionWhileTheHourAngleAdvances) {
+    const auto rightAscensionSeconds = [](Observatory& o) {
+        const double lst = o.r.core.state().SiderealTimeRad * 43200.0 / 3.141592653589793;
+        double ra = std::fmod(lst - o.HourAngleSeconds(), 86400.0);
+        return ra < 0 ? ra + 86400.0 : ra;
+    };
+    Observatory o;
+    o.Run(1000);
+    const double ra0 = rightAscensionSeconds(o);
+    const double ha0 = o.HourAngleSeconds();
+    // Without tracking the hour angle holds and the right ascension drifts with the sky.
+    o.Run(60000);
+    EXPECT_EQ(o.HourAngleSeconds(), ha0);
+    EXPECT_NEAR(rightAscensionSeconds(o) - ra0, 60.16, 1.5);
+
+    const double ra1 = rightAscensionSeconds(o);
+    o.r.core.PressTracking();
+    o.Run(600000);
+    EXPECT_NEAR(rightAscensionSeconds(o), ra1, 1.5);
+    EXPECT_NEAR(o.HourAngleSeconds() - ha0, 601.6, 2.0);
+    EXPECT_TRUE(o.Errors().empty());
+}
+
+TEST(EndToEnd, DomeInitFindsTheZeroAndRestParksTheDome) {
+    sim::ObservatoryStart start;
+    start.domeAzimuthDeg = 90.0;  // the board believes 180 (NIC 0) until it finds its zero
+    Observatory o(start);
+    o.r.core.DomeInitClicked();
+    EXPECT_TRUE(o.r.core.state().DomeInitRunning);
+    o.Run(60000);
+    EXPECT_FALSE(o.r.core.state().DomeInitRunning);
+    EXPECT_EQ(o.r.log.Only({"msg ***"}), (Lines{"msg *** Message du Micro-Controleur COUPOLE",
+                                                "msg *** La Coupole est ARRETEE sur sa Position ZERO"}));
+    EXPECT_EQ(o.r.core.position().DomeAzimuth, 180);
+
+    o.r.log.Clear();
+    o.r.settings.Int(IntKey::dome_rest_pos) = 15;
+    o.r.core.DomeRestClicked();
+    EXPECT_TRUE(o.r.core.state().DomeRestRunning);
+    o.Run(90000);
+    EXPECT_FALSE(o.r.core.state().DomeRestRunning);
+    EXPECT_EQ(o.r.log.Only({"msg ***"}), (Lines{"msg *** Message du SYSTEME",
+                                                "msg *** La Coupole est à sa position Repos"}));
+    EXPECT_LE(std::abs(o.r.core.position().DomeAzimuth - 15), 8);
+    EXPECT_EQ(o.bus.TheDome().Direction(), 0);
+    EXPECT_GE(o.r.settings.Int(IntKey::NIC), 0);
+    EXPECT_EQ(o.r.view.Text("lblAzimutDome"), std::to_string(o.r.core.position().DomeAzimuth) + "°");
+}
+
+TEST(EndToEnd, DomeTrackingStopsInsideTheDeadBandOfTheTelescopeAzimuth) {
+    Observatory o;
+    o.Run(200);
+    o.r.core.PressDomeTracking();
+    ASSERT_TRUE(o.r.core.state().DomeTrackingOn);
+    o.Run(120000);
+    const int dome = o.r.core.position().DomeAzimuth;
+    const int telescope = o.r.core.position().TelescopeAzimuth;
+    const int past = ((dome - telescope) % 360 + 360) % 360;
+    EXPECT_GE(past, 1) << dome << " " << telescope;
+    EXPECT_LE(past, 5) << dome << " " << telescope;
+    EXPECT_EQ(o.bus.TheDome().Direction(), 0);
+    EXPECT_TRUE(o.r.core.state().DomeTrackingOn);
+    EXPECT_FALSE(o.r.core.state().DomeFollowMoving);
+}
+
+TEST(EndToEnd, AnUnpluggedBoardIsReportedAndResetTwiceThenLeftAlone) {
+    Observatory o;
+    o.Run(200);
+    o.r.log.Clear();
+    o.bus.Unplug(2, true);
+    o.Run(20 * 50);  // twenty polls
+    EXPECT_TRUE(o.r.log.Only({"msg !!!"}).empty());
+    o.Run(200 * 50);
+    EXPECT_EQ(o.r.log.Only({"msg !!!", "msg Reset"}),
+              (Lines{"msg !!! Réception des coordonnées Alpha impossible",
+                     "msg !!! La platine Alpha ne répond pas et va être réinitialisée",
+                     "msg Reset micro-contrôleur Alpha",
+                     "msg !!! Réception des coordonnées Alpha impossible",
+                     "msg !!! La platine Alpha ne répond pas et va être réinitialisée",
+                     "msg Reset micro-contrôleur Alpha"}));
+    // The other boards kept working.
+    o.bus.TheMount().SetDeclinationDeg(o.bus.TheMount().DeclinationDeg() - 3.5);
+    o.Run(200);
+    EXPECT_EQ(o.r.core.position().DeclinationD, 3);
+    EXPECT_EQ(o.r.core.position().DeclinationNegative, 1);
+
+    // Plugged back, it answers again (the mount stood still: 0h 0m 0s).
+    o.bus.Unplug(2, false);
+    o.bus.TheMount().SetHourAngleHours(o.bus.TheMount().HourAngleHours() + 0.5);
+    o.Run(200);
+    EXPECT_EQ(o.r.core.position().HourAngleM, 30);
+}
+
+TEST(EndToEnd, ZeroCoderSearchOnTheSimulatedMount) {
+    sim::ObservatoryStart start;
+    start.hourAngleHours = 24.0 - 1.0 / 60.0;  // one minute before the coder's zero
+    Observatory o(start);
+    o.r.settings.Int(IntKey::calibr_alpha_h) = 0;
+    DriverParam p{0, 0};
+    o.driver.Handle(CMD_ZERO_CODER_ALPHA, p);
+    // The board saw its index, said so, and took the position zero.
+    EXPECT_EQ(o.r.log.Only({"msg ***"}), (Lines{"msg *** Message du Micro-Controleur ALPHA",
+                                                "msg *** La Position Alpha du Télescope est Réinitialisée"}));
+    EXPECT_NEAR(o.bus.AlphaBoard().Reading(), 0.0, 1e-6);
+    EXPECT_FALSE(o.cancel.visible);
+    EXPECT_LT(o.cancel.polls, 100000);
+    // The lock was released: the axis stands still.
+    EXPECT_EQ(o.bus.TheMount().AlphaLatch(), 0xFE);
+
+    // Too far from the zero: the board refuses at once, but the wait only looks for the index,
+    // so the observer cancels; the board's message comes with the next poll.
+    o.r.log.Clear();
+    o.bus.TheMount().SetHourAngleHours(20.0);
+    o.cancel.patience = 5000;
+    o.driver.Handle(CMD_ZERO_CODER_ALPHA, p);
+    EXPECT_GT(o.cancel.polls, 5000);
+    EXPECT_TRUE(o.r.log.Only({"msg ***"}).empty());
+    o.Run(100);
+    EXPECT_EQ(o.r.log.Only({"msg ***"}), (Lines{"msg *** Message du Micro-Controleur ALPHA",
+                                                "msg *** Procédure ZERO-CODEUR ARRETEE",
+                                                "msg *** Prépositionnement trop éloigné du zéro"}));
+}
+
+TEST(EndToEnd, TheFilterWheelTurnsToTheChosenColour) {
+    Observatory o;
+    for (const auto& [name, colour] : {std::pair{"Bleu", sim::FilterColour::Blue},
+                                       std::pair{"Vert", sim::FilterColour::Green},
+                                       std::pair{"Rouge", sim::FilterColour::Red},
+                                       std::pair{"Rouge", sim::FilterColour::Red}}) {
+        o.r.view.SetText("cmbFilterValue", name);
+        o.r.core.FilterValidateClicked();
+        o.Run(1000);
+        EXPECT_EQ(o.bus.Filter().Colour(), colour) << name;
+    }
+    EXPECT_EQ(o.bus.Filter().Steps(), 3);
+}
+
+}  // namespace
+}  // namespace axo
