@@ -12,10 +12,12 @@
 #include <cstring>
 #include <string>
 
+#include "app/hardware.h"
 #include "platform/clock.h"
 #include "settings/settings.h"
 #include "ui/main_window.h"
 #include "ui/qt_operator.h"
+#include "ui/small_windows.h"
 
 namespace {
 
@@ -45,9 +47,11 @@ void InstallSignalHandlers() {
 }
 
 void PrintUsage() {
-    std::puts("Usage : axo [--simulate] [--no-welcome] [--help]");
-    std::puts("  --simulate    observatoire simulé à la place du matériel");
-    std::puts("  --no-welcome  ne pas afficher la fenêtre de bienvenue");
+    std::puts("Usage : axo [--simulate] [--trace FICHIER] [--no-welcome] [--help]");
+    std::puts("  --simulate        observatoire simulé à la place du matériel");
+    std::puts("  --trace FICHIER   ajoute au fichier une ligne par écriture sur les ports et par");
+    std::puts("                    message des cartes, précédée des millisecondes depuis le lancement");
+    std::puts("  --no-welcome      ne pas afficher la fenêtre de bienvenue");
 }
 
 }  // namespace
@@ -56,11 +60,17 @@ int main(int argc, char** argv) {
     // Before anything else, so that a signal sent during start-up is not lost.
     InstallSignalHandlers();
 
-    bool simulate = false;
+    axo::app::HardwareOptions hardwareOptions;
     bool welcome = true;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--simulate") == 0) {
-            simulate = true;
+            hardwareOptions.simulate = true;
+        } else if (std::strcmp(argv[i], "--trace") == 0) {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "axo : --trace attend un nom de fichier\n");
+                return 2;
+            }
+            hardwareOptions.tracePath = argv[++i];
         } else if (std::strcmp(argv[i], "--no-welcome") == 0) {
             welcome = false;
         } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
@@ -81,6 +91,8 @@ int main(int argc, char** argv) {
     axo::ui::QtOperator op;
     axo::ui::AxoWindow window(settings, clock, op);
     op.SetParentWindow(&window);
+    axo::app::Hardware hardware(window.core(), clock, hardwareOptions,
+                                axo::ParallelWindows{&window, window.cancelWindow(), &window});
 
     QSocketNotifier notifier(signalPipe[1], QSocketNotifier::Read);
     QObject::connect(&notifier, &QSocketNotifier::activated, &window, [&window] {
@@ -101,9 +113,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "axo-shown %lld\n",
                      static_cast<long long>(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()));
     }
-    if (simulate) {
-        window.core().display().AddErrorMessage(
-            "Observatoire simulé : aucune interface simulée n'est encore disponible dans cette version.");
+    for (const std::string& note : hardware.Notes()) {
+        window.core().display().AddErrorMessage(note);
     }
     const int rc = QApplication::exec();
     window.ShutDown();  // already done by the close, unless the loop ended another way

@@ -23,6 +23,7 @@
 
 #include "ui/calibration_window.h"
 #include "ui/options_dialog.h"
+#include "ui/pelaro_window.h"
 #include "ui/picture_button.h"
 #include "ui/small_windows.h"
 #include "ui/tracking_window.h"
@@ -130,6 +131,9 @@ AxoWindow::AxoWindow(Settings& settings, Clock& clock, Operator& op, Options opt
     grid->setRowStretch(2, 1);
     setCentralWidget(central);
 
+    cancel_ = new ui::CancelWindow(this);
+    cancel_->setWindowFlag(Qt::Tool);
+
     tmrClock_->start();
     qApp->installEventFilter(this);
 }
@@ -179,7 +183,7 @@ void AxoWindow::BuildMenus() {
                                MessageIcon::Information, MessageButtons::Ok);
     };
     connect(addItem(config, "ConfigPelaroMenuItem", "Interface parallèle &Pelaro..."), &QAction::triggered, this,
-            [notYet] { notYet("Interface parallèle Pelaro"); });
+            &AxoWindow::ShowPelaro);
     connect(addItem(config, "Config6420MenuItem", "Interface sér&ie 6420/6410..."), &QAction::triggered, this,
             [notYet] { notYet("Interface série 6420/6410"); });
     connect(addItem(config, "ConfigEIK120MenuItem", "Interface codeurs &EIK 120..."), &QAction::triggered, this,
@@ -746,14 +750,27 @@ void AxoWindow::ShowAbout() {
     about.exec();
 }
 
+void AxoWindow::ShowPelaro() {
+    if (pelaro_ == nullptr) {
+        pelaro_ = new PelaroWindow(core_, this);
+        pelaro_->setWindowFlag(Qt::Tool);
+    }
+    pelaro_->show();
+    pelaro_->raise();
+    pelaro_->Activate();
+}
+
+void AxoWindow::ShowProgress(const std::string& text) {
+    if (loadWindow_ != nullptr) {
+        loadWindow_->SetProgress(QString::fromStdString(text));
+    }
+}
+
 LoadWindow* AxoWindow::loadWindow() {
     return loadWindow_;
 }
 
 CancelWindow* AxoWindow::cancelWindow() {
-    if (cancel_ == nullptr) {
-        cancel_ = new CancelWindow(this);
-    }
     return cancel_;
 }
 

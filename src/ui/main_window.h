@@ -14,6 +14,7 @@
 
 #include "core/core.h"
 #include "core/seams.h"
+#include "interfaces/parallel/parallel_windows.h"
 #include "settings/settings.h"
 
 class QAction;
@@ -33,12 +34,15 @@ class CalibrationWindow;
 class LoadWindow;
 class CancelWindow;
 class PasswordWindow;
+class PelaroWindow;
 
 class AxoWindow final : public QMainWindow,
                         public MainView,
                         public SystemTimer,
                         public ProgramControl,
-                        public WindowPositionSource {
+                        public WindowPositionSource,
+                        public LoadProgress,
+                        public MainWindowCloser {
     Q_OBJECT
 public:
     struct Options {
@@ -68,6 +72,11 @@ public:
     void ShowOptions();
     void ShowPassword();
     void ShowAbout();
+    void ShowPelaro();
+
+    // --- LoadProgress, MainWindowCloser (the interfaces' reach into the windows) ---
+    void ShowProgress(const std::string& text) override;
+    void UnloadMainWindow() override { close(); }
 
     LoadWindow* loadWindow();
     CancelWindow* cancelWindow();
@@ -145,6 +154,7 @@ private:
     TrackingWindow* tracking_ = nullptr;
     CalibrationWindow* calibration_ = nullptr;
     CancelWindow* cancel_ = nullptr;
+    PelaroWindow* pelaro_ = nullptr;
     PasswordWindow* password_ = nullptr;
     bool calibrHiddenByMinimize_ = false;
     bool trackHiddenByMinimize_ = false;

@@ -5,6 +5,8 @@
 
 #include <QDialog>
 
+#include "interfaces/parallel/parallel_windows.h"
+
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -61,12 +63,15 @@ private:
 };
 
 // Modeless; the procedure that shows it keeps running and polls CancelRequested().
-class CancelWindow : public QDialog {
+class CancelWindow : public QDialog, public axo::CancelWindow {
     Q_OBJECT
 public:
     explicit CancelWindow(QWidget* parent = nullptr);
     void Start(const QString& message);  // CancelRequested back to false, window shown
-    bool CancelRequested() const { return cancelRequested_; }
+    bool CancelRequested() const override { return cancelRequested_; }
+    void Open(const std::string& message) override { Start(QString::fromStdString(message)); }
+    bool IsVisible() const override { return isVisible(); }
+    void Hide() override { hide(); }
 
 private:
     QLabel* message_;

@@ -1,0 +1,82 @@
+#include "app/hardware.h"
+
+#include "interfaces/parallel/direct_port_io.h"
+#include "interfaces/parallel/hardware_config.h"
+#include "interfaces/parallel/ppdev_port_io.h"
+#include "sim/simulated_bus.h"
+
+namespace axo::app {
+
+namespace {
+
+// No parallel ports at all: every read says nothing is there.
+class NoPorts final : public PortIo {
+public:
+    uint8_t In(uint16_t) override { return 0; }
+    void Out(uint16_t, uint8_t) override {}
+    void GetAddressLPT(uint16_t& a, uint16_t& b) override { a = b = 0; }
+    void ResetLPT() override {}
+    std::string UnavailableReason() const override {
+        return "aucun port parallèle n'est configuré (hardware.ini : backend = none)";
+    }
+};
+
+}  // namespace
+
+Hardware::Hardware(Core& core, Clock& clock, const HardwareOptions& options, const ParallelWindows& windows) {
+    if (options.simulate) {
+        auto bus = std::make_unique<sim::SimulatedBus>(clock);
+        simulation_ = bus.get();
+        backend_ = std::move(bus);
+        notes_.push_back("Observatoire simulé : les ports parallèles sont remplacés par une simulation.");
+    } else {
+        const HardwareFileResult file = ReadHardwareFile();
+        for (const std::string& problem : file.problems) {
+            notes_.push_back("!!! hardware.ini : " + problem);
+        }
+        switch (file.parallel.backend) {
+            case ParallelBackend::Ppdev: {
+                auto io = std::make_unique<PpdevPortIo>(file.parallel.commandDevice, file.parallel.dataDevice);
+                io->Open();  // a failure is reported by the driver when it starts
+                backend_ = std::move(io);
+                break;
+            }
+            case ParallelBackend::Direct: {
+                auto io = std::make_unique<DirectPortIo>(file.parallel.commandBase, file.parallel.dataBase);
+                io->Open();
+                backend_ = std::move(io);
+                break;
+            }
+            case ParallelBackend::Simulated: {
+                auto bus = std::make_unique<sim::SimulatedBus>(clock);
+                simulation_ = bus.get();
+                backend_ = std::move(bus);
+                break;
+            }
+            case ParallelBackend::None:
+                backend_ = std::make_unique<NoPorts>();
+                break;
+        }
+    }
+    // Whatever was opened, the program keeps no privilege beyond this point.
+    DropAllCapabilities();
+
+    PortIo* io = backend_.get();
+    if (!options.tracePath.empty()) {
+        traceFile_.open(options.tracePath, std::ios::app);
+        if (traceFile_) {
+            tracer_ = std::make_unique<TracingPortIo>(*backend_, clock, traceFile_);
+            io = tracer_.get();
+        } else {
+            notes_.push_back("!!! Fichier de trace impossible à ouvrir : " + options.tracePath);
+        }
+    }
+    parallel_ = std::make_unique<ParallelDriver>(core, *io, windows);
+    parallel_->RegisterWith(core);
+    talvene_ = std::make_unique<TalveneDriver>(core, windows.progress);
+    talvene_->RegisterWith(core);
+}
+
+Hardware::~Hardware() = default;
+
+}  // namespace axo::app

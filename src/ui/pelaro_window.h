@@ -1,0 +1,44 @@
+#pragma once
+
+// "Interface parallèle Pelaro": the maintenance panel of the parallel boards. It edits and
+// sends the two count variables, starts the zero-coder searches and resets the boards.
+
+#include <QDialog>
+
+class QLineEdit;
+class QPushButton;
+
+namespace axo {
+class Core;
+}
+
+namespace axo::ui {
+
+class PelaroWindow : public QDialog {
+    Q_OBJECT
+public:
+    PelaroWindow(Core& core, QWidget* parent = nullptr);
+
+    void Activate();
+    void TransmitAlpha();
+    void TransmitDelta();
+    void CloseAction();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void Send(int16_t code);
+    void RestoreAlphaText();
+    void RestoreDeltaText();
+
+    Core& core_;
+    QLineEdit* alpha_;
+    QLineEdit* delta_;
+    QString savedAlpha_;
+    QString savedDelta_;
+};
+
+}  // namespace axo::ui
