@@ -1,0 +1,70 @@
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "ui/pelaro_window.h"
+#include "ui_rig.h"
+
+namespace axo {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+TEST(PelaroWindow, CountVariablesAreCheckedStoredAndSent) {
+    test::UiRig r;
+    ASSERT_TRUE(r.Start());
+    ui::PelaroWindow w(r.window->core());
+    w.show();
+    auto* alpha = w.findChild<QLineEdit*>("txtCalibrCountAlpha");
+    auto* delta = w.findChild<QLineEdit*>("txtCalibrCountDelta");
+    EXPECT_EQ(alpha->text(), "0,995");
+    EXPECT_EQ(delta->text(), "24");
+
+    alpha->setText("255");
+    w.TransmitAlpha();
+    EXPECT_EQ(r.settings.Dbl(DoubleKey::count_alpha), 255.0);
+    alpha->setText("255,5");
+    w.TransmitAlpha();
+    alpha->setText("abc");
+    w.TransmitAlpha();
+    EXPECT_EQ(alpha->text(), "255");  // back to the last accepted text
+    delta->setText("32");
+    w.TransmitDelta();
+    delta->setText("31");
+    w.TransmitDelta();
+    EXPECT_EQ(r.settings.Dbl(DoubleKey::count_delta), 31.0);
+    EXPECT_EQ(r.Only({"P 120", "box"}),
+              (Lines{"P 1201 (0,0)",
+                     "box Erreur | Valeur de la variable de comptage Alpha incorrecte.\nLa valeur doit être "
+                     "strictement positive et inférieure à 256",
+                     "box Erreur | Valeur de la variable de comptage Alpha incorrecte",
+                     "box Erreur | Valeur de la variable de comptage Delta incorrecte.\nLa valeur doit être "
+                     "strictement positive et inférieure à 32",
+                     "P 1202 (0,0)"}));
+
+    // Enter moves on without sending.
+    r.log.Clear();
+    alpha->setFocus();
+    QTest::keyClick(alpha, Qt::Key_Return);
+    EXPECT_TRUE(r.Only({"P "}).empty());
+
+    r.log.Clear();
+    QTest::mouseClick(w.findChild<QPushButton*>("cmdCalibrResetDome"), Qt::LeftButton);
+    EXPECT_EQ(r.Only({"P "}), (Lines{"P 1207 (0,0)"}));
+}
+
+TEST(PelaroWindow, CoderControlsNeedTheCodersOnTheBoards) {
+    test::UiRig r("[Axo]\ninterface_ra=1\ninterface_de=3\ninterface_dome=5\ninterface_coders=2\ndisplay_welcome=0\n");
+    ASSERT_TRUE(r.Start());
+    ui::PelaroWindow w(r.window->core());
+    w.show();
+    EXPECT_FALSE(w.findChild<QWidget*>("txtCalibrCountAlpha")->isEnabled());
+    EXPECT_FALSE(w.findChild<QWidget*>("cmdCalibrZeroDelta")->isEnabled());
+    EXPECT_TRUE(w.findChild<QWidget*>("cmdCalibrResetAlpha")->isEnabled());
+    EXPECT_FALSE(w.findChild<QWidget*>("cmdCalibrResetDelta")->isEnabled());
+    EXPECT_FALSE(w.findChild<QWidget*>("cmdCalibrResetDome")->isEnabled());
+}
+
+}  // namespace
+}  // namespace axo

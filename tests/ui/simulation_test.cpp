@@ -1,0 +1,125 @@
+// The whole program on the simulated observatory: the real main window on the offscreen
+// platform, the parallel interface and the simulated boards, on the virtual clock.
+
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "app/hardware.h"
+#include "sim/simulated_bus.h"
+#include "ui/small_windows.h"
+#include "ui/tracking_window.h"
+#include "ui_rig.h"
+
+namespace axo {
+namespace {
+
+struct SimRig {
+    SimRig() : op(log) {
+        cfg.Write("Axo.ini",
+                  "[Axo]\ninterface_ra=1\ninterface_de=1\ninterface_dome=1\ninterface_coders=1\n"
+                  "interface_focus=1\ninterface_filter=1\ndisplay_welcome=0\nerror_stop=0\n");
+        window = std::make_unique<ui::AxoWindow>(settings, clock, op);
+        hardware = std::make_unique<app::Hardware>(window->core(), clock, app::HardwareOptions{true, ""},
+                                                   ParallelWindows{window.get(), window->cancelWindow(), window.get()});
+        started = window->StartUp(false);
+    }
+    ~SimRig() {
+        window.reset();
+        hardware.reset();
+    }
+
+    // The two timers, on simulated time: the polling tick every 50 ms, the clock every second.
+    void Run(uint64_t ms) {
+        const uint64_t end = clock.ElapsedMs() + ms;
+        uint64_t nextSecond = clock.ElapsedMs() + 1000;
+        while (clock.ElapsedMs() < end) {
+            const uint64_t tickStart = clock.ElapsedMs();
+            window->core().SystemTick();
+            if (clock.ElapsedMs() >= nextSecond) {
+                window->core().ClockTick();
+                nextSecond += 1000;
+            }
+            const uint64_t spent = clock.ElapsedMs() - tickStart;
+            if (spent < 50) {
+                clock.Advance(50 - spent);
+            }
+        }
+    }
+    // The hour angle as the main window shows it, in seconds of time.
+    int DisplayedHourAngle() {
+        auto n = [this](const char* name) { return window->findChild<QLabel*>(name)->text().toInt(); };
+        return n("lblDisplayAlphaH") * 3600 + n("lblDisplayAlphaM") * 60 + n("lblDisplayAlphaS");
+    }
+    bool Listed(const std::string& line) {
+        for (int i = 0; i < window->MessageCount(); ++i) {
+            if (window->MessageAt(i) == line) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    test::TempConfig cfg;
+    test::Log log;
+    Settings settings;
+    VirtualClock clock{PcDateTime{2026, 12, 6, 21, 0, 0, 0}};
+    test::FakeOperator op;
+    std::unique_ptr<ui::AxoWindow> window;
+    std::unique_ptr<app::Hardware> hardware;
+    bool started = false;
+};
+
+TEST(SimulatedObservatory, HoldingAlphaPlusWhileSlewingTurnsTheDisplayedHourAngleUp) {
+    SimRig r;
+    ASSERT_TRUE(r.started);
+    r.Run(500);
+    const int before = r.DisplayedHourAngle();
+    QTest::mouseClick(r.window->findChild<QRadioButton*>("optControlMovingAlpha"), Qt::LeftButton);
+    auto* plus = r.window->findChild<ui::PictureButton*>("picAlphaPlus");
+    QTest::mousePress(plus, Qt::LeftButton);
+    r.Run(10000);
+    QTest::mouseRelease(plus, Qt::LeftButton);
+    r.Run(500);
+    // Slewing turns the axis at 2 degrees a second: ten seconds are 20 degrees, 1 h 20 min of
+    // hour angle, give or take the ramp and the polls around the press.
+    const int moved = r.DisplayedHourAngle() - before;
+    EXPECT_NEAR(moved, 4800, 120) << before;
+    // Stopped, the axis stands still on the ground: the hour angle holds.
+    const int stopped = r.DisplayedHourAngle();
+    r.Run(5000);
+    EXPECT_EQ(r.DisplayedHourAngle(), stopped);
+}
+
+TEST(SimulatedObservatory, TrackingHoldsTheRightAscensionInTheTrackingWindow) {
+    SimRig r;
+    ASSERT_TRUE(r.started);
+    r.window->ShowTracking();
+    QTest::mousePress(r.window->findChild<ui::PictureButton*>("picControlTracking"), Qt::LeftButton);
+    r.Run(2000);
+    const QString ra = r.window->trackingWindow()->findChild<QLabel*>("lblTrkRa")->text();
+    const int ha = r.DisplayedHourAngle();
+    r.Run(120000);
+    EXPECT_EQ(r.window->trackingWindow()->findChild<QLabel*>("lblTrkRa")->text(), ra);
+    EXPECT_NEAR(r.DisplayedHourAngle() - ha, 120, 2);  // sidereal seconds, close to clock seconds
+}
+
+TEST(SimulatedObservatory, DomeInitReportsTheZeroAndAnUnpluggedBoardIsReported) {
+    SimRig r;
+    ASSERT_TRUE(r.started);
+    QTest::mouseClick(r.window->findChild<QPushButton*>("cmdDomeInit"), Qt::LeftButton);
+    r.Run(150000);  // at worst a whole turn at 3 degrees a second
+    EXPECT_TRUE(r.Listed("*** La Coupole est ARRETEE sur sa Position ZERO"));
+    EXPECT_FALSE(r.window->core().state().DomeInitRunning);
+
+    r.hardware->Simulation()->Unplug(3, true);
+    r.Run(3000);
+    EXPECT_TRUE(r.Listed("!!! La platine Delta ne répond pas et va être réinitialisée"));
+    EXPECT_TRUE(r.Listed("Reset micro-contrôleur Delta"));
+}
+
+}  // namespace
+}  // namespace axo
