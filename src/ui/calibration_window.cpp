@@ -124,6 +124,13 @@ void CalibrationWindow::ApplyHourAngleRange() {
     fields_[0]->setMaxLength(core_.settings().Int(IntKey::alpha_12) == 1 ? 3 : 2);
 }
 
+void CalibrationWindow::ReloadAlphaFields() {
+    ApplyHourAngleRange();
+    for (std::size_t i = 0; i < 3; ++i) {
+        fields_[i]->setText(QString::fromStdString(core_.settings().Str(kTextKeys[i])));
+    }
+}
+
 void CalibrationWindow::Restore(int first) {
     for (int i = first; i < first + 3; ++i) {
         fields_[static_cast<std::size_t>(i)]->setText(accepted_[static_cast<std::size_t>(i)]);

@@ -29,6 +29,9 @@ public:
     void CalibrateDelta();
     void CloseAction();
     std::function<void()> onClosed;
+    void reject() override { CloseAction(); }  // Escape is "Fermer"
+    // The hour-angle range changed: the hours field's length and the three Alpha fields.
+    void ReloadAlphaFields();
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -13,10 +13,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QAbstractItemView>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QStyle>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -336,7 +338,12 @@ QWidget* AxoWindow::BuildControlPad() {
         for (const auto& [optName, text, mode] : options) {
             auto* r = new QRadioButton(text, f);
             r->setObjectName(optName);
-            connect(r, &QRadioButton::clicked, this, [this, axis, m = mode] { core_.SpeedModeClicked(axis, m); });
+            // Only a change of option acts: clicking the mode already chosen stops nothing.
+            connect(r, &QRadioButton::toggled, this, [this, axis, m = mode](bool on) {
+                if (on) {
+                    core_.SpeedModeClicked(axis, m);
+                }
+            });
             l->addWidget(r);
         }
         return f;
@@ -613,6 +620,10 @@ void AxoWindow::EndProgramNow() {
 
 void AxoWindow::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow()) {
+        // A key held when the window loses the keyboard would never see its release.
+        ReleasePaddleKeys();
+    }
     if (event->type() != QEvent::WindowStateChange) {
         return;
     }
@@ -726,15 +737,18 @@ void AxoWindow::TrackingClosed() {
     settings_.Int(IntKey::track_display) = 0;
 }
 
-void AxoWindow::ShowOptions() {
-    OptionsDialog dialog(core_, *this, this);
-    dialog.onHourAngleRangeChanged = [this] {
+std::unique_ptr<OptionsDialog> AxoWindow::MakeOptionsDialog() {
+    auto dialog = std::make_unique<OptionsDialog>(core_, *this, this);
+    dialog->onHourAngleRangeChanged = [this] {
         if (calibration_ != nullptr && calibration_->isVisible()) {
-            calibration_->ApplyHourAngleRange();
-            calibration_->Activate();
+            calibration_->ReloadAlphaFields();
         }
     };
-    dialog.exec();
+    return dialog;
+}
+
+void AxoWindow::ShowOptions() {
+    MakeOptionsDialog()->exec();
 }
 
 void AxoWindow::ShowPassword() {
@@ -778,13 +792,30 @@ CancelWindow* AxoWindow::cancelWindow() {
 
 bool AxoWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        const bool press = event->type() == QEvent::KeyPress;
+        if (!press && !key->isAutoRepeat() && heldKeys_.contains(key->key())) {
+            // The release ends the move wherever it lands (a box may have opened meanwhile).
+            HandlePaddleKey(key, false);
+            return true;
+        }
         auto* widget = qobject_cast<QWidget*>(watched);
-        if (widget != nullptr && widget->window() == this && !qobject_cast<QLineEdit*>(widget) &&
-            HandlePaddleKey(static_cast<QKeyEvent*>(event), event->type() == QEvent::KeyPress)) {
+        // Controls that use these keys themselves keep them: typing, the lists.
+        const bool ownKeys = qobject_cast<QLineEdit*>(widget) != nullptr || qobject_cast<QComboBox*>(widget) != nullptr ||
+                             qobject_cast<QAbstractItemView*>(widget) != nullptr;
+        if (press && widget != nullptr && widget->window() == this && !ownKeys && HandlePaddleKey(key, true)) {
             return true;
         }
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void AxoWindow::ReleasePaddleKeys() {
+    const QSet<int> held = heldKeys_;
+    for (int k : held) {
+        QKeyEvent release(QEvent::KeyRelease, k, Qt::NoModifier);
+        HandlePaddleKey(&release, false);
+    }
 }
 
 bool AxoWindow::HandlePaddleKey(QKeyEvent* key, bool press) {
@@ -811,8 +842,13 @@ bool AxoWindow::HandlePaddleKey(QKeyEvent* key, bool press) {
     if (key->isAutoRepeat()) {
         return true;  // holding a key is one press, like holding the button
     }
-    // The keys act only where the mouse could: on an enabled button.
-    if (!pads_[static_cast<std::size_t>(slot)]->isEnabled()) {
+    if (press) {
+        // The keys act only where the mouse could: on an enabled button.
+        if (heldKeys_.contains(key->key()) || !pads_[static_cast<std::size_t>(slot)]->isEnabled()) {
+            return true;
+        }
+        heldKeys_.insert(key->key());
+    } else if (!heldKeys_.remove(key->key())) {
         return true;
     }
     if (slot == EVT_STOP) {
@@ -919,7 +955,8 @@ bool AxoWindow::IsChecked(std::string_view control) const {
 void AxoWindow::SetChecked(std::string_view control, bool checked) {
     QObject* o = Find(control);
     if (auto* b = qobject_cast<QAbstractButton*>(o)) {
-        b->setChecked(checked);  // emits no click: the click action is the caller's to run
+        const QSignalBlocker quiet(b);  // the click action, if any, is the caller's to run
+        b->setChecked(checked);
     } else if (auto* a = qobject_cast<QAction*>(o)) {
         a->setChecked(checked);
     }

@@ -6,6 +6,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QSet>
 #include <QTimer>
 #include <array>
 #include <memory>
@@ -35,6 +36,7 @@ class LoadWindow;
 class CancelWindow;
 class PasswordWindow;
 class PelaroWindow;
+class OptionsDialog;
 
 class AxoWindow final : public QMainWindow,
                         public MainView,
@@ -70,6 +72,7 @@ public:
     void ShowCalibration();
     void ShowTracking();
     void ShowOptions();
+    std::unique_ptr<OptionsDialog> MakeOptionsDialog();  // wired to the calibration window
     void ShowPassword();
     void ShowAbout();
     void ShowPelaro();
@@ -134,6 +137,7 @@ private:
     void FileOpen();
     void FileSaveAs();
     bool HandlePaddleKey(QKeyEvent* event, bool press);
+    void ReleasePaddleKeys();
     void CalibrationClosed();
     void TrackingClosed();
 
@@ -167,6 +171,7 @@ private:
     bool settingsLoaded_ = false;
     bool endedWithoutShutdown_ = false;
     mutable std::unordered_map<std::string, QObject*> lookup_;
+    QSet<int> heldKeys_;
 };
 
 }  // namespace axo::ui

@@ -449,7 +449,7 @@ void OptionsDialog::CancelAction() {
         (southSnapshot_ ? south_ : north_)->setChecked(true);
     }
     ApplyTextsToSettings(true);
-    reject();
+    QDialog::reject();
 }
 
 }  // namespace axo::ui

@@ -32,6 +32,7 @@ public:
 
     void Ok();
     void CancelAction();
+    void reject() override { CancelAction(); }  // Escape and the close button are "Annuler"
 
 private:
     void Fill();

@@ -23,6 +23,7 @@ public:
     void TransmitAlpha();
     void TransmitDelta();
     void CloseAction();
+    void reject() override { CloseAction(); }  // Escape is "Fermer"
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -24,8 +24,10 @@ QSize PictureButton::sizeHint() const {
     return picture_ == Picture::SmallStop ? QSize(30, 30) : QSize(40, 40);
 }
 
-void PictureButton::mousePressEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton) {
+// Any mouse button presses the button; a second button pressed meanwhile is not a new press,
+// and the move ends when the last button is let go.
+void PictureButton::mousePressEvent(QMouseEvent*) {
+    if (down_) {
         return;
     }
     down_ = true;
@@ -33,7 +35,7 @@ void PictureButton::mousePressEvent(QMouseEvent* event) {
 }
 
 void PictureButton::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton || !down_) {
+    if (!down_ || event->buttons() != Qt::NoButton) {
         return;
     }
     down_ = false;

@@ -1,6 +1,7 @@
 #include "ui/small_windows.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QFocusEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -186,14 +187,21 @@ CancelWindow::CancelWindow(QWidget* parent) : QDialog(parent) {
     message_->setMinimumWidth(320);
     layout->addWidget(message_);
     QPushButton* cancel = MakeButton("cmdCancel", "Annuler", this);
-    connect(cancel, &QPushButton::clicked, this, [this] {
-        cancelRequested_ = true;
-        hide();
-    });
+    connect(cancel, &QPushButton::clicked, this, &CancelWindow::reject);
     auto* row = new QHBoxLayout;
     row->addStretch();
     row->addWidget(cancel);
     layout->addLayout(row);
+}
+
+void CancelWindow::reject() {
+    cancelRequested_ = true;
+    hide();
+}
+
+void CancelWindow::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    reject();
 }
 
 void CancelWindow::Start(const QString& message) {

@@ -73,6 +73,15 @@ public:
     bool IsVisible() const override { return isVisible(); }
     void Hide() override { hide(); }
 
+    // Escape and the title bar's close button are the Cancel button: a search left running
+    // with its window gone could not be stopped any more.
+    void reject() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+public:
+
 private:
     QLabel* message_;
     bool cancelRequested_ = false;

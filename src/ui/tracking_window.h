@@ -15,6 +15,7 @@ public:
     // Run by "Fermer" and by the toolbar: hide, then tell the main window.
     void CloseAction();
     std::function<void()> onClosed;
+    void reject() override { CloseAction(); }  // Escape is "Fermer"
 
 protected:
     void closeEvent(QCloseEvent* event) override;

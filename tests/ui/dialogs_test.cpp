@@ -81,7 +81,7 @@ TEST(CalibrationWindow, RefusalsRestoreTheFieldsAndMinusZeroIsKept) {
 struct OptionsRig : UiRig {
     OptionsRig() {
         Start();
-        dialog = std::make_unique<ui::OptionsDialog>(window->core(), *window, window.get());
+        dialog = window->MakeOptionsDialog();
     }
     template <typename T>
     T* C(const char* name) {
@@ -132,6 +132,28 @@ TEST(OptionsDialog, CancelKeepsTheBehaviourBoxesButNotTheDisplayOnes) {
     EXPECT_EQ(r.settings.Int(IntKey::display_tu), 1);
     EXPECT_EQ(r.W<QGroupBox>("fraDisplayTime")->title(), "TU");
     EXPECT_EQ(r.settings.Int(IntKey::timer_value), 50);
+}
+
+TEST(OptionsDialog, TheTwelveHourRangeRewritesOnlyTheCalibrationAlphaFields) {
+    OptionsRig r;
+    r.settings.Int(IntKey::calibr_alpha_h) = 20;
+    r.settings.Int(IntKey::calibr_alpha_m) = 30;
+    r.window->ShowCalibration();
+    ui::CalibrationWindow* w = r.window->calibrationWindow();
+    w->findChild<QLineEdit*>("txtCalibrDEd")->setText("45");  // typed, not yet validated
+    QTest::mouseClick(r.C<QCheckBox>("chkOptionsHAngle12"), Qt::LeftButton);
+    EXPECT_EQ(w->findChild<QLineEdit*>("txtCalibrRAh")->text(), "-3");
+    EXPECT_EQ(w->findChild<QLineEdit*>("txtCalibrRAh")->maxLength(), 3);
+    EXPECT_EQ(w->findChild<QLineEdit*>("txtCalibrDEd")->text(), "45");
+    // Escape in the dialog is "Annuler": the display boxes go back.
+    QTest::keyClick(r.dialog.get(), Qt::Key_Escape);
+    EXPECT_EQ(r.settings.Int(IntKey::alpha_12), 0);
+    EXPECT_EQ(w->findChild<QLineEdit*>("txtCalibrRAh")->text(), "20");
+    // Escape in the calibration window is "Fermer".
+    QTest::keyClick(w, Qt::Key_Escape);
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_FALSE(r.Action("Calibrate")->isChecked());
+    EXPECT_EQ(r.settings.Int(IntKey::calibr_display), 0);
 }
 
 TEST(OptionsDialog, CouplingRuleRestoresTheOperatorsOwnChoice) {
@@ -197,6 +219,10 @@ TEST(SmallWindows, WelcomeCheckBoxTogglesTheSettingAndCancelResets) {
     EXPECT_FALSE(cancel.isVisible());
     cancel.Start("Recherche du zéro");
     EXPECT_FALSE(cancel.CancelRequested());
+    // Escape is the Cancel button too: the search must never be left without a way to stop it.
+    QTest::keyClick(&cancel, Qt::Key_Escape);
+    EXPECT_TRUE(cancel.CancelRequested());
+    EXPECT_FALSE(cancel.isVisible());
 
     ui::AboutWindow about;
     EXPECT_EQ(about.findChild<QLabel*>("lblAboutTitle")->text(), "Axo Version 0.65b");

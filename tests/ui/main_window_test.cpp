@@ -152,7 +152,7 @@ TEST(MainWindow, KeyboardPaddleActsLikeTheButtons) {
     EXPECT_EQ(r.Only({"P "}), (Lines{"P 4 (1,3)", "P 4 (2,3)", "P 2 (1,3)", "P 2 (2,3)"}));
 
     // Space is the telescope stop: it ends tracking.
-    QTest::mousePress(r.Pad("picControlTracking"), Qt::LeftButton);
+    QTest::mouseClick(r.Pad("picControlTracking"), Qt::LeftButton);
     r.log.Clear();
     QTest::keyPress(r.window.get(), Qt::Key_Space);
     EXPECT_TRUE(r.Pad("picControlStop")->isOn());
@@ -162,7 +162,7 @@ TEST(MainWindow, KeyboardPaddleActsLikeTheButtons) {
 
     // Through the same guard as the mouse, and not at all while the pad is disabled.
     r.settings.Int(IntKey::disable_move_when_tracking) = 1;
-    QTest::mousePress(r.Pad("picControlTracking"), Qt::LeftButton);
+    QTest::mouseClick(r.Pad("picControlTracking"), Qt::LeftButton);
     r.log.Clear();
     QTest::keyPress(r.window.get(), Qt::Key_Left);
     EXPECT_EQ(r.log.lines, (Lines{"beep"}));
@@ -170,6 +170,17 @@ TEST(MainWindow, KeyboardPaddleActsLikeTheButtons) {
     r.log.Clear();
     QTest::keyPress(r.window.get(), Qt::Key_Down);
     EXPECT_TRUE(r.log.lines.empty());
+    r.window->core().ManualModeClicked();
+
+    // A key released elsewhere (a box opened meanwhile) still ends the move, and the list of
+    // messages keeps its arrow keys.
+    r.settings.Int(IntKey::disable_move_when_tracking) = 0;
+    r.log.Clear();
+    QTest::keyPress(r.window.get(), Qt::Key_Right);
+    QWidget elsewhere;
+    QTest::keyRelease(&elsewhere, Qt::Key_Right);
+    QTest::keyPress(r.W<QWidget>("lstMessages"), Qt::Key_Up);
+    EXPECT_EQ(r.Only({"P "}), (Lines{"P 4 (1,3)", "P 4 (2,3)"}));
 }
 
 TEST(MainWindow, FileOpenRunsInitSystemAgainAndSaveAsWritesTheChosenFile) {
