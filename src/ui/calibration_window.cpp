@@ -54,35 +54,15 @@ CalibrationWindow::CalibrationWindow(Core& core, QWidget* parent) : QDialog(pare
     rightAscension_->setObjectName("optCalibrAlpha1");
     ag->addWidget(hourAngle_, 0, 0, 1, 3);
     ag->addWidget(rightAscension_, 0, 3, 1, 3);
-    fields_[0] = Field("txtCalibrRAh", alpha);
-    fields_[1] = Field("txtCalibrRAm", alpha);
-    fields_[2] = Field("txtCalibrRAs", alpha);
-    ag->addWidget(fields_[0], 1, 0);
-    ag->addWidget(Unit("lblCalibrRAh", "h", alpha), 1, 1);
-    ag->addWidget(fields_[1], 1, 2);
-    ag->addWidget(Unit("lblCalibrRAm", "m", alpha), 1, 3);
-    ag->addWidget(fields_[2], 1, 4);
-    ag->addWidget(Unit("lblCalibrRAs", "s", alpha), 1, 5);
-    auto* calAlpha = new QPushButton("Calibrer Alpha", alpha);
-    calAlpha->setObjectName("cmdCalibrAlpha");
-    ag->addWidget(calAlpha, 2, 0, 1, 6);
+    QPushButton* calAlpha = FieldRow(ag, 1, 0, {"txtCalibrRAh", "lblCalibrRAh", "h"}, {"txtCalibrRAm", "lblCalibrRAm", "m"},
+                                     {"txtCalibrRAs", "lblCalibrRAs", "s"}, "cmdCalibrAlpha", "Calibrer Alpha", alpha);
     layout->addWidget(alpha);
 
     auto* delta = new QGroupBox("Delta", this);
     delta->setObjectName("Frame1");
     auto* dg = new QGridLayout(delta);
-    fields_[3] = Field("txtCalibrDEd", delta);
-    fields_[4] = Field("txtCalibrDEm", delta);
-    fields_[5] = Field("txtCalibrDEs", delta);
-    dg->addWidget(fields_[3], 0, 0);
-    dg->addWidget(Unit("lblCalibrDEd", "°", delta), 0, 1);
-    dg->addWidget(fields_[4], 0, 2);
-    dg->addWidget(Unit("lblCalibrDEm", "m", delta), 0, 3);
-    dg->addWidget(fields_[5], 0, 4);
-    dg->addWidget(Unit("lblCalibrDEs", "s", delta), 0, 5);
-    auto* calDelta = new QPushButton("Calibrer Delta", delta);
-    calDelta->setObjectName("cmdCalibrDelta");
-    dg->addWidget(calDelta, 1, 0, 1, 6);
+    QPushButton* calDelta = FieldRow(dg, 0, 3, {"txtCalibrDEd", "lblCalibrDEd", "°"}, {"txtCalibrDEm", "lblCalibrDEm", "m"},
+                                     {"txtCalibrDEs", "lblCalibrDEs", "s"}, "cmdCalibrDelta", "Calibrer Delta", delta);
     layout->addWidget(delta);
 
     auto* close = new QPushButton("Fermer", this);
@@ -104,6 +84,23 @@ CalibrationWindow::CalibrationWindow(Core& core, QWidget* parent) : QDialog(pare
     connect(hourAngle_, &QRadioButton::clicked, this, [this] { core_.settings().Int(IntKey::calibr_alpha_ra) = 0; });
     connect(rightAscension_, &QRadioButton::clicked, this,
             [this] { core_.settings().Int(IntKey::calibr_alpha_ra) = 1; });
+}
+
+QPushButton* CalibrationWindow::FieldRow(QGridLayout* grid, int row, std::size_t first, const FieldSpec& a,
+                                         const FieldSpec& b, const FieldSpec& c, const char* buttonName,
+                                         const QString& buttonText, QWidget* parent) {
+    int column = 0;
+    std::size_t index = first;
+    for (const FieldSpec* spec : {&a, &b, &c}) {
+        fields_[index] = Field(spec->field, parent);
+        grid->addWidget(fields_[index], row, column++);
+        grid->addWidget(Unit(spec->unitName, QString::fromUtf8(spec->unit), parent), row, column++);
+        ++index;
+    }
+    auto* button = new QPushButton(buttonText, parent);
+    button->setObjectName(buttonName);
+    grid->addWidget(button, row + 1, 0, 1, 6);
+    return button;
 }
 
 void CalibrationWindow::showEvent(QShowEvent* event) {

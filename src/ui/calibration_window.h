@@ -7,7 +7,9 @@
 #include <array>
 #include <functional>
 
+class QGridLayout;
 class QLineEdit;
+class QPushButton;
 class QRadioButton;
 
 namespace axo {
@@ -39,6 +41,14 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    struct FieldSpec {
+        const char* field;
+        const char* unitName;
+        const char* unit;
+    };
+    // Three fields with their units, then the axis's calibration button below them.
+    QPushButton* FieldRow(QGridLayout* grid, int row, std::size_t first, const FieldSpec& a, const FieldSpec& b,
+                          const FieldSpec& c, const char* buttonName, const QString& buttonText, QWidget* parent);
     void Restore(int first);
 
     Core& core_;
