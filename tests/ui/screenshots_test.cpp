@@ -8,6 +8,7 @@
 
 #include "ui/calibration_window.h"
 #include "ui/options_dialog.h"
+#include "ui/pelaro_window.h"
 #include "ui/small_windows.h"
 #include "ui/tracking_window.h"
 #include "ui_rig.h"
@@ -57,6 +58,9 @@ TEST(Screenshots, EveryWindowFitsAndIsSaved) {
         tabs->setCurrentIndex(i);
         Save(&options, "options-" + QString::number(i + 1));
     }
+    ui::PelaroWindow pelaro(r.window->core());
+    pelaro.show();
+    Save(&pelaro, "pelaro-window");
     ui::LoadWindow load;
     load.SetProgress("Initialisation de l'interface parallèle");
     Save(&load, "load-window");
