@@ -599,6 +599,11 @@ void AxoWindow::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    // A zero-coder search waits in its own event loop: cancel it, so that it unwinds once the
+    // shut-down below has run instead of waiting for a report that can no longer come.
+    if (cancel_ != nullptr && cancel_->isVisible()) {
+        cancel_->reject();
+    }
     // Closing is never cancelled: whatever ends the program stops the moves and saves first.
     ShutDown();
     if (tracking_ != nullptr) {
@@ -1011,7 +1016,9 @@ void AxoWindow::SetSystemTimerInterval(int milliseconds) {
 }
 
 void AxoWindow::SetSystemTimerEnabled(bool enabled) {
-    systemEnabled_ = enabled;
+    // After the shut-down nothing polls the interfaces again, whoever asks.
+    systemEnabled_ = enabled && !shutDownDone_;
+    enabled = systemEnabled_;
     // An interval of 0 means the timer never fires.
     if (enabled && systemInterval_ > 0) {
         tmrSystem_->start(systemInterval_);

@@ -123,3 +123,32 @@ TEST(SimulatedObservatory, DomeInitReportsTheZeroAndAnUnpluggedBoardIsReported) 
 
 }  // namespace
 }  // namespace axo
+
+namespace axo {
+namespace {
+
+TEST(SimulatedObservatory, StoppingTheTravelToRestFreesTheDomeButtons) {
+    SimRig r;
+    ASSERT_TRUE(r.started);
+    r.settings.Int(IntKey::dome_rest_pos) = 15;
+    QTest::mouseClick(r.window->findChild<QPushButton*>("cmdDomeRest"), Qt::LeftButton);
+    r.Run(2000);
+    ASSERT_TRUE(r.window->core().state().DomeRestRunning);
+    auto* stop = r.window->findChild<ui::PictureButton*>("picDomeStop");
+    QTest::mousePress(stop, Qt::LeftButton);
+    QTest::mouseRelease(stop, Qt::LeftButton);
+    EXPECT_TRUE(r.Listed("Arret mise au repos de la Coupole"));
+    EXPECT_FALSE(r.window->core().state().DomeRestRunning);
+    const int16_t azimuth = r.window->core().position().DomeAzimuth;
+    r.Run(3000);
+    EXPECT_EQ(r.window->core().position().DomeAzimuth, azimuth);  // it stands still
+    r.log.Clear();
+    auto* east = r.window->findChild<ui::PictureButton*>("picDomeDir1");
+    QTest::mousePress(east, Qt::LeftButton);
+    EXPECT_TRUE(r.log.Only({"beep"}).empty());
+    EXPECT_TRUE(east->isOn());
+    QTest::mouseRelease(east, Qt::LeftButton);
+}
+
+}  // namespace
+}  // namespace axo

@@ -40,6 +40,9 @@ void ParallelDriver::DomeStop() {
     link_.Strobe(kDomeBoard, kDomeStopDibit);
     core_.state().DomeTrackingOn = false;
     core_.state().DomeFollowMoving = false;
+    // A stopped dome no longer travels to its rest position. Left set, the flag would keep the
+    // rest step polling a dome that never arrives, and refuse every dome button until restart.
+    core_.state().DomeRestRunning = false;
 }
 
 void ParallelDriver::DomeRotate(int16_t direction) {
