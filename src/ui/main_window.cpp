@@ -297,7 +297,7 @@ QWidget* AxoWindow::BuildDisplays() {
     return row;
 }
 
-PictureButton* AxoWindow::Pad(int slot, int, const char*, QWidget* parent) {
+PictureButton* AxoWindow::Pad(int slot, QWidget* parent) {
     auto* b = new PictureButton(kSlots[slot].picture, kSlots[slot].name, parent);
     pads_[static_cast<std::size_t>(slot)] = b;
     switch (slot) {
@@ -373,26 +373,26 @@ QWidget* AxoWindow::BuildControlPad() {
         l->setAlignment(Qt::AlignCenter);
         return l;
     };
-    g->addWidget(Pad(EVT_DELTA_PLUS_LOCK, 0, nullptr, pad), 0, 1, Qt::AlignRight);
-    g->addWidget(Pad(EVT_DELTA_PLUS, 0, nullptr, pad), 0, 2, Qt::AlignCenter);
+    g->addWidget(Pad(EVT_DELTA_PLUS_LOCK, pad), 0, 1, Qt::AlignRight);
+    g->addWidget(Pad(EVT_DELTA_PLUS, pad), 0, 2, Qt::AlignCenter);
     g->addWidget(caption("lblControlDeltaP", "Delta +"), 1, 2);
-    g->addWidget(Pad(EVT_ALPHA_MINUS_LOCK, 0, nullptr, pad), 2, 0, Qt::AlignRight);
-    g->addWidget(Pad(EVT_ALPHA_MINUS, 0, nullptr, pad), 2, 1, Qt::AlignCenter);
-    g->addWidget(Pad(EVT_ALPHA_PLUS, 0, nullptr, pad), 2, 3, Qt::AlignCenter);
-    g->addWidget(Pad(EVT_ALPHA_PLUS_LOCK, 0, nullptr, pad), 2, 4, Qt::AlignLeft);
+    g->addWidget(Pad(EVT_ALPHA_MINUS_LOCK, pad), 2, 0, Qt::AlignRight);
+    g->addWidget(Pad(EVT_ALPHA_MINUS, pad), 2, 1, Qt::AlignCenter);
+    g->addWidget(Pad(EVT_ALPHA_PLUS, pad), 2, 3, Qt::AlignCenter);
+    g->addWidget(Pad(EVT_ALPHA_PLUS_LOCK, pad), 2, 4, Qt::AlignLeft);
     g->addWidget(caption("lblControlAlphaM", "Alpha -"), 3, 0, 1, 2);
     g->addWidget(caption("lblControlAlphaP", "Alpha +"), 3, 3, 1, 2);
-    g->addWidget(Pad(EVT_DELTA_MINUS_LOCK, 0, nullptr, pad), 4, 1, Qt::AlignRight);
-    g->addWidget(Pad(EVT_DELTA_MINUS, 0, nullptr, pad), 4, 2, Qt::AlignCenter);
+    g->addWidget(Pad(EVT_DELTA_MINUS_LOCK, pad), 4, 1, Qt::AlignRight);
+    g->addWidget(Pad(EVT_DELTA_MINUS, pad), 4, 2, Qt::AlignCenter);
     g->addWidget(caption("lblControlDeltaM", "Delta -"), 5, 2);
     h->addLayout(g);
     // Tracking and stop stand apart from the cross, where a hand finds them without looking.
     auto* side = new QGridLayout;
     side->setVerticalSpacing(2);
-    side->addWidget(Pad(EVT_TRACKING, 0, nullptr, pad), 0, 0, Qt::AlignCenter);
+    side->addWidget(Pad(EVT_TRACKING, pad), 0, 0, Qt::AlignCenter);
     side->addWidget(caption("lblControlTracking", "Suivi"), 1, 0);
     side->setRowMinimumHeight(2, 16);
-    side->addWidget(Pad(EVT_STOP, 0, nullptr, pad), 3, 0, Qt::AlignCenter);
+    side->addWidget(Pad(EVT_STOP, pad), 3, 0, Qt::AlignCenter);
     side->addWidget(caption("lblControlStop", "Stop"), 4, 0);
     side->setRowStretch(5, 1);
     h->addSpacing(12);
@@ -410,14 +410,14 @@ QWidget* AxoWindow::BuildDome() {
     connect(rest, &QPushButton::clicked, this, [this] { core_.DomeRestClicked(); });
     g->addWidget(init, 0, 0, 1, 2);
     g->addWidget(rest, 0, 2, 1, 2);
-    g->addWidget(Pad(EVT_DOME_DIR1_LOCK, 0, nullptr, dome), 1, 0);
-    g->addWidget(Pad(EVT_DOME_DIR1, 0, nullptr, dome), 1, 1);
-    g->addWidget(Pad(EVT_DOME_DIR2, 0, nullptr, dome), 1, 2);
-    g->addWidget(Pad(EVT_DOME_DIR2_LOCK, 0, nullptr, dome), 1, 3);
+    g->addWidget(Pad(EVT_DOME_DIR1_LOCK, dome), 1, 0);
+    g->addWidget(Pad(EVT_DOME_DIR1, dome), 1, 1);
+    g->addWidget(Pad(EVT_DOME_DIR2, dome), 1, 2);
+    g->addWidget(Pad(EVT_DOME_DIR2_LOCK, dome), 1, 3);
     g->addWidget(Label("lblDomeDir1", "Est", dome), 2, 0, 1, 2, Qt::AlignCenter);
     g->addWidget(Label("lblDomeDir2", "Ouest", dome), 2, 2, 1, 2, Qt::AlignCenter);
-    g->addWidget(Pad(EVT_DOME_TRACKING, 0, nullptr, dome), 3, 0, 1, 2, Qt::AlignCenter);
-    g->addWidget(Pad(EVT_DOME_STOP, 0, nullptr, dome), 3, 2, 1, 2, Qt::AlignCenter);
+    g->addWidget(Pad(EVT_DOME_TRACKING, dome), 3, 0, 1, 2, Qt::AlignCenter);
+    g->addWidget(Pad(EVT_DOME_STOP, dome), 3, 2, 1, 2, Qt::AlignCenter);
     g->addWidget(Label("lblDomeTracking", "Suivi", dome), 4, 0, 1, 2, Qt::AlignCenter);
     g->addWidget(Label("lblDomeStop", "Stop", dome), 4, 2, 1, 2, Qt::AlignCenter);
     return dome;
@@ -430,13 +430,13 @@ QWidget* AxoWindow::BuildFocus() {
     QLabel* value = Label("lblFocus", "2143", focus);
     value->setAlignment(Qt::AlignCenter);
     g->addWidget(value, 0, 2, 1, 2);
-    g->addWidget(Pad(EVT_FOCUS_DIR1_LOCK, 0, nullptr, focus), 1, 0);
-    g->addWidget(Pad(EVT_FOCUS_DIR1, 0, nullptr, focus), 1, 1);
-    g->addWidget(Pad(EVT_FOCUS_DIR2, 0, nullptr, focus), 1, 2);
-    g->addWidget(Pad(EVT_FOCUS_DIR2_LOCK, 0, nullptr, focus), 1, 3);
+    g->addWidget(Pad(EVT_FOCUS_DIR1_LOCK, focus), 1, 0);
+    g->addWidget(Pad(EVT_FOCUS_DIR1, focus), 1, 1);
+    g->addWidget(Pad(EVT_FOCUS_DIR2, focus), 1, 2);
+    g->addWidget(Pad(EVT_FOCUS_DIR2_LOCK, focus), 1, 3);
     g->addWidget(Label("lblFocusDir1", "Extra", focus), 2, 0, 1, 2, Qt::AlignCenter);
     g->addWidget(Label("lblFocusDir2", "Intra", focus), 2, 2, 1, 2, Qt::AlignCenter);
-    g->addWidget(Pad(EVT_FOCUS_STOP, 0, nullptr, focus), 3, 1, 1, 2, Qt::AlignCenter);
+    g->addWidget(Pad(EVT_FOCUS_STOP, focus), 3, 1, 1, 2, Qt::AlignCenter);
     g->addWidget(Label("lblFocusStop", "Stop", focus), 4, 1, 1, 2, Qt::AlignCenter);
     return focus;
 }

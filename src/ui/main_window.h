@@ -132,7 +132,8 @@ private:
     QWidget* BuildFocus();
     QWidget* BuildFilter();
     QWidget* BuildMessages();
-    PictureButton* Pad(int slot, int picture, const char* name, QWidget* parent);
+    // The picture button of an event slot, wired to the core as the slot's kind wants.
+    PictureButton* Pad(int slot, QWidget* parent);
     QObject* Find(std::string_view name) const;
     void FileOpen();
     void FileSaveAs();
