@@ -785,10 +785,6 @@ void AxoWindow::ShowProgress(const std::string& text) {
     }
 }
 
-LoadWindow* AxoWindow::loadWindow() {
-    return loadWindow_;
-}
-
 CancelWindow* AxoWindow::cancelWindow() {
     return cancel_;
 }

@@ -81,7 +81,6 @@ public:
     void ShowProgress(const std::string& text) override;
     void UnloadMainWindow() override { close(); }
 
-    LoadWindow* loadWindow();
     CancelWindow* cancelWindow();
     TrackingWindow* trackingWindow() { return tracking_; }
     CalibrationWindow* calibrationWindow() { return calibration_; }
