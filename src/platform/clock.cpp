@@ -1,24 +1,28 @@
 #include "platform/clock.h"
 
+#include <sys/prctl.h>
+#include <time.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <ctime>
-#include <thread>
 
 namespace axo {
 
-void WaitMs(Clock& clock, int32_t n) {
-    const uint32_t start = clock.GetTickCount();
+void Clock::WaitTicks(int32_t n) {
+    const uint32_t start = GetTickCount();
     if (n <= 0) {
         return;
     }
     const uint32_t wanted = static_cast<uint32_t>(n);
     for (;;) {
         // Unsigned subtraction gives the true elapsed time across a wrap of the counter.
-        const uint32_t elapsed = clock.GetTickCount() - start;
+        const uint32_t elapsed = GetTickCount() - start;
         if (elapsed >= wanted) {
             return;
         }
-        clock.Pause(wanted - elapsed);
+        Pause(wanted - elapsed);
     }
 }
 
@@ -52,30 +56,51 @@ uint32_t RealClock::GetTickCount() {
 }
 
 namespace {
-struct LocalNow {
+struct UtcNow {
     std::tm tm{};
     int ms = 0;
 };
 
-LocalNow ReadLocalNow() {
+// The time of day and the date are taken in UTC: "TU" on the display and the sidereal time are
+// computed from them, and a machine set to a local zone must not shift them by its offset.
+UtcNow ReadUtcNow() {
     const auto now = std::chrono::system_clock::now();
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
     const std::time_t secs = static_cast<std::time_t>(ms / 1000);
-    LocalNow out;
-    localtime_r(&secs, &out.tm);
+    UtcNow out;
+    gmtime_r(&secs, &out.tm);
     out.ms = static_cast<int>(ms % 1000);
     return out;
+}
+
+using Steady = std::chrono::steady_clock;
+
+// The end of the last wait of this thread (each thread that waits has its own chain).
+thread_local Steady::time_point lastDeadline{};
+
+void SleepUntil(Steady::time_point deadline) {
+    // A polling tick is a chain of short waits; the kernel's default timer slack (50 us) on
+    // each of them adds up to several percent of the tick, so a waiting thread asks once for
+    // a tighter wake-up.
+    static thread_local const bool tightSlack = prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL) == 0;
+    (void)tightSlack;
+    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline.time_since_epoch()).count();
+    timespec ts{};
+    ts.tv_sec = static_cast<time_t>(ns / 1000000000);
+    ts.tv_nsec = static_cast<long>(ns % 1000000000);
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
+    }
 }
 }  // namespace
 
 float RealClock::SecondsSinceMidnight() {
-    const LocalNow now = ReadLocalNow();
+    const UtcNow now = ReadUtcNow();
     const double s = now.tm.tm_hour * 3600.0 + now.tm.tm_min * 60.0 + now.tm.tm_sec + now.ms / 1000.0;
     return static_cast<float>(s);
 }
 
 PcDateTime RealClock::Now() {
-    const LocalNow now = ReadLocalNow();
+    const UtcNow now = ReadUtcNow();
     PcDateTime t;
     t.year = static_cast<int16_t>(now.tm.tm_year + 1900);
     t.month = static_cast<int16_t>(now.tm.tm_mon + 1);
@@ -90,7 +115,29 @@ PcDateTime RealClock::Now() {
 void RealClock::Pause(uint32_t ms) {
     // Sleeping keeps the observable behaviour of a busy wait (this thread runs nothing else)
     // without burning a core for the whole night.
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    SleepUntil(Steady::now() + std::chrono::milliseconds(ms));
+}
+
+void RealClock::WaitTicks(int32_t n) {
+    const Steady::time_point now = Steady::now();
+    if (n <= 0) {
+        return;
+    }
+    const auto wanted = std::chrono::milliseconds(n);
+    // A busy wait on the tick counter ends when the counter has gone up by n: at the n-th
+    // millisecond boundary after entry. Sleeping to exactly that moment keeps the guarantee.
+    const auto tickDeadline = std::chrono::floor<std::chrono::milliseconds>(now) + wanted;
+    // Every wake-up comes a little late (about 0.1 ms here). A wait that follows the previous
+    // one straight away counts from that one's deadline, so that the lateness of a chain of
+    // waits (a polling tick holds dozens) does not add up; it is never shorter than the tick
+    // counter allows.
+    Steady::time_point start = now;
+    if (now >= lastDeadline && now - lastDeadline < std::chrono::milliseconds(1)) {
+        start = lastDeadline;
+    }
+    const Steady::time_point deadline = std::max(start + wanted, Steady::time_point(tickDeadline));
+    SleepUntil(deadline);
+    lastDeadline = deadline;
 }
 
 VirtualClock::VirtualClock(PcDateTime start, uint32_t startTick) : startTick_(startTick) {

@@ -25,30 +25,38 @@ public:
     // like the tick counter the protocols were written against.
     virtual uint32_t GetTickCount() = 0;
 
-    // Seconds since local midnight, in single precision: the protocol's 0.1 s time-outs are
+    // Seconds since midnight UT, in single precision: the protocol's 0.1 s time-outs are
     // computed on this value and must cope with it going back to 0 at midnight.
     virtual float SecondsSinceMidnight() = 0;
 
-    // The PC's date and time (local time of the PC, which the observatory keeps on UT).
+    // The PC's date and time in Universal Time.
     virtual PcDateTime Now() = 0;
 
     // Lets at least `ms` milliseconds pass without running anything else on this thread.
     // The real clock sleeps; the virtual clock advances its time at once.
     virtual void Pause(uint32_t ms) = 0;
+
+    // WaitMs: returns once the tick counter has advanced by at least n since entry. The
+    // default polls the counter and pauses; the real clock sleeps to a deadline instead.
+    virtual void WaitTicks(int32_t n);
 };
 
 // Returns when the tick counter has advanced by at least n milliseconds since entry.
 // Elapsed time is computed modulo 2^32, so a wrap of the counter during the wait is harmless;
 // a non-positive n returns after one reading of the counter.
-void WaitMs(Clock& clock, int32_t n);
+inline void WaitMs(Clock& clock, int32_t n) {
+    clock.WaitTicks(n);
+}
 
-// The system's clock: monotonic tick count, local time of day, sleeping waits.
+// The system's clock: monotonic tick count, the date and time in UTC (the system clock of a
+// Linux machine is UTC; the time zone is only a display matter), sleeping waits.
 class RealClock final : public Clock {
 public:
     uint32_t GetTickCount() override;
     float SecondsSinceMidnight() override;
     PcDateTime Now() override;
     void Pause(uint32_t ms) override;
+    void WaitTicks(int32_t n) override;
 };
 
 // A clock for tests and for the simulated observatory under test: time only moves when

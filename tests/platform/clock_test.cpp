@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdlib>
+#include <ctime>
+#include <string>
 #include <vector>
 
 namespace axo {
@@ -61,6 +65,43 @@ TEST(WaitMs, RealClockWaitsAtLeastTheRequestedTime) {
     const uint32_t start = clock.GetTickCount();
     WaitMs(clock, 15);
     EXPECT_GE(clock.GetTickCount() - start, 15u);
+    // Waits chained back to back absorb each other's lateness, but each one still lets the tick
+    // counter advance by its full count.
+    for (int i = 0; i < 50; ++i) {
+        const uint32_t t0 = clock.GetTickCount();
+        WaitMs(clock, 1 + i % 3);
+        ASSERT_GE(clock.GetTickCount() - t0, static_cast<uint32_t>(1 + i % 3)) << i;
+    }
+}
+
+TEST(RealClock, DateAndTimeAreUniversalWhateverTheTimeZone) {
+    const char* saved = std::getenv("TZ");
+    const std::string savedTz = saved != nullptr ? saved : "";
+    RealClock clock;
+    for (const char* zone : {"CET-1CEST,M3.5.0,M10.5.0/3", "PST8PDT,M3.2.0,M11.1.0", "IST-5:30", "UTC0"}) {
+        setenv("TZ", zone, 1);
+        tzset();
+        const std::time_t before = std::time(nullptr);
+        const PcDateTime now = clock.Now();
+        const float seconds = clock.SecondsSinceMidnight();
+        std::tm utc{};
+        gmtime_r(&before, &utc);
+        // A second may tick between the two readings; the hour of a zone offset may not.
+        const int got = now.hour * 3600 + now.minute * 60 + now.second;
+        const int want = utc.tm_hour * 3600 + utc.tm_min * 60 + utc.tm_sec;
+        EXPECT_LE((got - want + 86400) % 86400, 2) << zone;
+        if (want < 86398) {  // the date may turn between the readings only at midnight
+            EXPECT_EQ(now.day, utc.tm_mday) << zone;
+        }
+        const double drift = std::fmod(static_cast<double>(seconds) - want + 86400.0, 86400.0);
+        EXPECT_TRUE(drift <= 3.0 || drift >= 86397.0) << zone << " " << seconds;
+    }
+    if (saved != nullptr) {
+        setenv("TZ", savedTz.c_str(), 1);
+    } else {
+        unsetenv("TZ");
+    }
+    tzset();
 }
 
 TEST(VirtualClock, TimeOfDayWrapsAtMidnightAndTheDateFollows) {

@@ -73,9 +73,9 @@ bool ParallelLink::TimedWait(Condition holds) {
         if (holds(inputValue_)) {
             return true;
         }
-        // A reading every millisecond is as fast as the boards answer; sleeping between them
-        // keeps a core free and lets a virtual clock move on.
-        clock_.Pause(1);
+        // A reading at every millisecond of the tick counter is as fast as the boards answer;
+        // sleeping between them keeps a core free and lets a virtual clock move on.
+        WaitMs(clock_, 1);
         if (clock_.SecondsSinceMidnight() < t0) {
             t0 -= kSecondsPerDay;  // midnight passed: keep the 0.1 s limit
         }
