@@ -95,11 +95,13 @@ int main(int argc, char** argv) {
                                 axo::ParallelWindows{&window, window.cancelWindow(), &window});
 
     QSocketNotifier notifier(signalPipe[1], QSocketNotifier::Read);
-    QObject::connect(&notifier, &QSocketNotifier::activated, &window, [&window] {
+    QObject::connect(&notifier, &QSocketNotifier::activated, &window, [&window, &op] {
         char byte = 0;
         const ssize_t got = ::read(signalPipe[1], &byte, 1);
         (void)got;
-        window.close();
+        // A logout or a service stop must not wait for someone to answer a box.
+        op.EndQuietly();
+        window.EndOnSignal();
     });
 
     if (!window.StartUp(welcome)) {

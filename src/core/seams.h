@@ -57,6 +57,9 @@ public:
     virtual ~ProgramControl() = default;
     // Ends the program at once: nothing is stopped or saved (the configuration is unusable).
     virtual void EndProgramNow() = 0;
+    // True once the end of the program has been asked for (a fatal start of an interface, a
+    // termination signal): the start-up then starts nothing more.
+    virtual bool EndRequested() const { return false; }
 };
 
 }  // namespace axo

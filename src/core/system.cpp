@@ -119,6 +119,11 @@ void Core::SendToInterfacesInUse(int16_t code) {
                                                   {state_.Eik120InUse, InterfaceId::Eik},
                                                   {state_.TalveneInUse, InterfaceId::Talvene}};
     for (const auto& [inUse, id] : order) {
+        // An interface whose start asked for the end of the program, or a signal, ends the
+        // start-up here: the shut-down then stops what was started.
+        if (code == CMD_START_INTERFACE && seams_.program.EndRequested()) {
+            return;
+        }
         if (inUse) {
             DriverParam p{0, 0};
             drivers_.Call(id, code, p);

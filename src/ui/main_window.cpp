@@ -22,6 +22,7 @@
 #include <QStyle>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <cstdio>
 
 #include "ui/calibration_window.h"
 #include "ui/options_dialog.h"
@@ -527,7 +528,9 @@ bool AxoWindow::StartUpSteps(bool allowWelcome) {
         loadWindow_->hide();
         loadWindow_->deleteLater();
     }
-    if (!ok) {
+    if (!ok || closePending_) {
+        // Ended by the configuration, by an interface that could not start, or by a signal:
+        // nothing more of the start-up runs.
         return false;
     }
     if (!core_.lastRead().ok) {
@@ -583,9 +586,30 @@ void AxoWindow::ShutDown() {
     }
     const SettingsFileResult saved = core_.Shutdown(this, options_.settingsFile);
     if (!saved.ok) {
-        core_.op().ShowMessage("Erreur", "La configuration n'a pas pu être enregistrée :\n" + saved.error,
-                               MessageIcon::Exclamation, MessageButtons::Ok);
+        if (endingOnSignal_) {
+            // Nobody may be there to answer a box: say it where a session log keeps it.
+            core_.display().AddErrorMessage("!!! La configuration n'a pas pu être enregistrée");
+            core_.display().AddErrorMessage("!!! " + saved.error);
+            std::fprintf(stderr, "axo : La configuration n'a pas pu être enregistrée : %s\n", saved.error.c_str());
+        } else {
+            core_.op().ShowMessage("Erreur", "La configuration n'a pas pu être enregistrée :\n" + saved.error,
+                                   MessageIcon::Exclamation, MessageButtons::Ok);
+        }
     }
+}
+
+void AxoWindow::EndOnSignal() {
+    endingOnSignal_ = true;
+    if (starting_) {
+        closePending_ = true;  // the start-up stops at its next step and then closes
+        if (welcome_ != nullptr) {
+            welcome_->reject();
+        }
+        return;
+    }
+    // Closed from the event loop rather than from here: the signal may have arrived inside a
+    // box opened in the middle of a polling tick, which must finish before the shut-down.
+    QTimer::singleShot(0, this, [this] { close(); });
 }
 
 void AxoWindow::closeEvent(QCloseEvent* event) {

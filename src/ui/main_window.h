@@ -111,6 +111,11 @@ public:
 
     // --- ProgramControl ---
     void EndProgramNow() override;
+    bool EndRequested() const override { return closePending_ || shutDownDone_ || endedWithoutShutdown_; }
+
+    // A termination signal: the program ends promptly whatever is open. The caller has made
+    // the operator quiet (open boxes dismissed, later ones reported on standard error).
+    void EndOnSignal();
 
     // --- WindowPositionSource ---
     std::optional<WindowPosition> MainWindowPosition() override;
@@ -166,6 +171,7 @@ private:
 
     bool starting_ = false;
     bool closePending_ = false;
+    bool endingOnSignal_ = false;
     QDialog* welcome_ = nullptr;
     bool shutDownDone_ = false;
     bool settingsLoaded_ = false;

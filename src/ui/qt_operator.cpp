@@ -2,12 +2,22 @@
 
 #include <QApplication>
 #include <QAbstractButton>
+#include <QDialog>
 #include <QMessageBox>
+#include <algorithm>
+#include <cstdio>
 
 namespace axo::ui {
 
 MessageAnswer QtOperator::ShowMessage(const std::string& title, const std::string& text, MessageIcon icon,
                                       MessageButtons buttons) {
+    const MessageAnswer unanswered = buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Cancel;
+    if (quiet_) {
+        std::string oneLine = text;
+        std::replace(oneLine.begin(), oneLine.end(), '\n', ' ');
+        std::fprintf(stderr, "axo : %s : %s\n", title.c_str(), oneLine.c_str());
+        return unanswered;
+    }
     QMessageBox box(parent_);
     box.setWindowTitle(QString::fromStdString(title));
     box.setText(QString::fromStdString(text));
@@ -34,7 +44,32 @@ MessageAnswer QtOperator::ShowMessage(const std::string& title, const std::strin
         box.setStandardButtons(QMessageBox::Ok);
     }
     box.setDefaultButton(QMessageBox::Ok);
-    return box.exec() == QMessageBox::Ok ? MessageAnswer::Ok : MessageAnswer::Cancel;
+    if (box.exec() == QMessageBox::Ok) {
+        return MessageAnswer::Ok;
+    }
+    // Dismissed without a click (Escape, or the end of the program): an OK-only box has
+    // nothing else to answer.
+    return unanswered;
+}
+
+void QtOperator::EndQuietly() {
+    quiet_ = true;
+    // Innermost first: each modal window leaves the modal stack as soon as it is hidden, and
+    // its exec() returns once control unwinds to it.
+    for (int guard = 0; guard < 64; ++guard) {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr) {
+            break;
+        }
+        if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+            dialog->reject();
+        } else {
+            modal->close();
+        }
+        if (QApplication::activeModalWidget() == modal) {
+            modal->hide();
+        }
+    }
 }
 
 void QtOperator::Beep() {

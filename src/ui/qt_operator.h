@@ -19,8 +19,15 @@ public:
     void Beep() override;
     void ProcessPendingEvents() override;
 
+    // The program is ending on a signal: nobody may be there to answer. Every modal window
+    // open now is dismissed as its Cancel (or its only answer), and from now on a message box
+    // is written to standard error and answered the same way instead of waiting.
+    void EndQuietly();
+    bool Quiet() const { return quiet_; }
+
 private:
     QWidget* parent_;
+    bool quiet_ = false;
 };
 
 }  // namespace axo::ui

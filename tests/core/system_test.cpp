@@ -37,6 +37,19 @@ TEST(InitSystem, StartsTheInterfacesInUseInTheirFixedOrder) {
               (Lines{"P 1101 (0,0)", "S 1101 (0,0)", "T 1101 (0,0)"}));
     EXPECT_TRUE(r.view.Enabled("ConfigPelaroMenuItem"));
 
+    // An interface whose start asks for the end of the program (the parallel interface with
+    // exit_error_init) ends the start-up: the interfaces after it are not started.
+    CoreRig ending;
+    ending.settings.Int(IntKey::interface_ra) = INTERFACE_64XX;
+    ending.settings.Int(IntKey::interface_coders) = INTERFACE_TALVENE;
+    ending.core.drivers().Register(InterfaceId::Parallel, [&ending](int16_t code, DriverParam&) {
+        ending.log.Add("P " + std::to_string(code));
+        ending.program.endRequested = true;
+        return int16_t{0};
+    });
+    ending.core.InitSystem();
+    EXPECT_EQ(ending.log.Only({"P 1101", "S 1101", "E 1101", "T 1101"}), (Lines{"P 1101"}));
+
     // The coders alone on "3" do not make the 64xx interface in use; nothing on 1: no
     // parallel interface either.
     CoreRig none;

@@ -80,7 +80,8 @@ TEST(ParallelDriverEntry, StartSequenceProgressAndAnUnreachablePort) {
     EXPECT_EQ(boxes[1], "box Erreur | Transmission du nombre d'impulsion coupole impossible.\n"
                         "La platine coupole ne répond pas.");
 
-    // With exit_error_init the program is told to stop after the failed load, and goes on.
+    // With exit_error_init the program is told to stop after the failed load, and the start
+    // ends there: no calibration is sent to the axis boards.
     class Closer final : public MainWindowCloser {
     public:
         void UnloadMainWindow() override { ++calls; }
@@ -92,12 +93,16 @@ TEST(ParallelDriverEntry, StartSequenceProgressAndAnUnreachablePort) {
     e.r.settings.Int(IntKey::exit_error_init) = 1;
     e.r.settings.Int(IntKey::interface_ra) = 0;
     e.io.SetInput(0x20);
-    driver.Handle(CMD_START_INTERFACE, p);
+    EXPECT_EQ(driver.Handle(CMD_START_INTERFACE, p), 0);
     EXPECT_EQ(closer.calls, 1);
     EXPECT_EQ(e.r.log.Only({"box Erreur | Le programme"}),
               (Lines{"box Erreur | Le programme va être arrêté. Relancez le\naprès avoir résolu le problème"}));
-    EXPECT_EQ(e.progress.texts.back(), "Initialisation de l'interface // terminée");
+    EXPECT_EQ(e.progress.texts.back(), "Calibration coupole");
     EXPECT_TRUE(e.r.log.Only({"msg Reset micro-contrôleur Alpha"}).empty());
+    EXPECT_TRUE(e.r.log.Only({"msg Calibration Delta"}).empty());
+    for (const std::string& line : e.r.log.lines) {
+        EXPECT_EQ(line.find("coordonnées"), std::string::npos) << line;  // nothing sent after it
+    }
 }
 
 TEST(ParallelDriverEntry, FilterWheelPulses) {

@@ -151,7 +151,9 @@ public:
         ended = true;
         log_.Add("end");
     }
+    bool EndRequested() const override { return endRequested; }
     bool ended = false;
+    bool endRequested = false;
 
 private:
     Log& log_;

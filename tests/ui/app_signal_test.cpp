@@ -6,9 +6,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fcntl.h>
+
 #include <chrono>
 #include <fstream>
+#include <filesystem>
 #include <sstream>
+#include <string>
+#include <vector>
 #include <thread>
 
 #include "support/temp_config.h"
@@ -58,6 +63,90 @@ TEST(RunningProgram, EndsCleanlyOnTerminationSignals) {
         EXPECT_NE(ini.find("\ntimer_value= 77\n"), std::string::npos) << ini;
         EXPECT_NE(ini.find("\ncount_alpha=0,995\n"), std::string::npos) << ini;
     }
+}
+
+// Starts the real program with `args`, standard error into `errFile`, and waits until it
+// catches SIGTERM. Returns its pid.
+pid_t Launch(const std::vector<std::string>& args, const std::string& errFile) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        const int fd = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (fd >= 0) {
+            dup2(fd, 2);
+        }
+        std::vector<char*> argv{const_cast<char*>(AXO_BINARY)};
+        for (const std::string& a : args) {
+            argv.push_back(const_cast<char*>(a.c_str()));
+        }
+        argv.push_back(nullptr);
+        execv(AXO_BINARY, argv.data());
+        _exit(127);
+    }
+    for (int i = 0; i < 1000 && pid > 0 && !Catches(pid, SIGTERM); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return pid;
+}
+
+// Waits at most `seconds` for the process to end; kills it when it does not.
+bool EndsWithin(pid_t pid, double seconds, int& status) {
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < limit) {
+        if (waitpid(pid, &status, WNOHANG) == pid) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    return false;
+}
+
+std::string ReadAll(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+// The ports of a machine without them: the start-up opens its error box and waits there.
+constexpr const char* kNoPorts = "[parallel]\nbackend=ppdev\ncommand_device=/nonexistent/parport0\n"
+                                 "data_device=/nonexistent/parport1\n";
+
+TEST(RunningProgram, ASignalEndsItPromptlyWhileABoxIsOpen) {
+    axo::test::TempConfig cfg;
+    cfg.Write("Axo.ini", "[Observateur]\nnom=Nuit\n\n[Axo]\ndisplay_welcome=1\ntimer_value=77\n");
+    cfg.Write("hardware.ini", kNoPorts);
+    const std::string err = (cfg.Root() / "stderr.txt").string();
+    const pid_t pid = Launch({}, err);
+    ASSERT_GT(pid, 0);
+    // Long enough for the start-up to stand in front of its box.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    kill(pid, SIGTERM);
+    int status = 0;
+    ASSERT_TRUE(EndsWithin(pid, 5.0, status)) << "still running 5 s after SIGTERM\n" << ReadAll(err);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    // The settings had been read: the shut-down wrote them back, keeping the rest of the file.
+    const std::string ini = cfg.Read("Axo.ini");
+    EXPECT_EQ(ini.rfind("[Observateur]\nnom=Nuit\n", 0), 0u) << ini;
+    EXPECT_NE(ini.find("\ntimer_value= 77\n"), std::string::npos) << ini;
+}
+
+TEST(RunningProgram, ASettingsWriteThatFailsOnASignalIsReportedNotAsked) {
+    axo::test::TempConfig cfg;
+    std::filesystem::create_directories(cfg.File("Axo.ini"));  // cannot be read nor replaced
+    cfg.Write("hardware.ini", kNoPorts);
+    const std::string err = (cfg.Root() / "stderr.txt").string();
+    const pid_t pid = Launch({"--no-welcome"}, err);
+    ASSERT_GT(pid, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    kill(pid, SIGHUP);
+    int status = 0;
+    ASSERT_TRUE(EndsWithin(pid, 5.0, status)) << "still running 5 s after SIGHUP\n" << ReadAll(err);
+    EXPECT_NE(ReadAll(err).find("La configuration n'a pas pu être enregistrée"), std::string::npos) << ReadAll(err);
+    EXPECT_TRUE(std::filesystem::is_directory(cfg.File("Axo.ini")));
 }
 
 }  // namespace

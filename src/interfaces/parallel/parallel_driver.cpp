@@ -245,6 +245,8 @@ int16_t ParallelDriver::StartSequence() {
                 if (windows_.closer != nullptr) {
                     windows_.closer->UnloadMainWindow();
                 }
+                // The program ends: nothing more is sent to boards that could not be set up.
+                return status;
             }
         }
     }
