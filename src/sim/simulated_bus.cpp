@@ -85,7 +85,7 @@ uint8_t SimulatedBus::LineValue() const {
                 return delta_.Output();
         }
     };
-    if (!unplugged_[selected_] && busy(selected_)) {
+    if (!unplugged_[selected_] && (busy(selected_) || exchangeOpen_)) {
         return output(selected_);
     }
     if (!unplugged_[1] && domeBoard_.HasMessage()) {
@@ -118,6 +118,11 @@ uint8_t SimulatedBus::In(uint16_t port) {
         dataStatus = 0x80;
     } else {
         StatusForInput(LineValue(), commandStatus, dataStatus, kUnwiredBits, filter_.StatusBits());
+    }
+    if (port == kDataBase + 1 && exchangeOpen_ && (LineValue() & 0x20) != 0) {
+        // The second half of the host's reading of the lines: it has seen the board ready,
+        // the exchange is over and the bus is free for the others' news.
+        exchangeOpen_ = false;
     }
     switch (port) {
         case kCommandBase:
@@ -162,6 +167,7 @@ void SimulatedBus::CommandWrite(uint8_t value) {
             case 2:
             case 3:
                 selected_ = address;
+                exchangeOpen_ = true;
                 if (!Unplugged(address)) {
                     if (address == 1) {
                         domeBoard_.Strobe(dibit);

@@ -8,9 +8,10 @@
 // Time comes from the injected clock: every port access first moves the simulation to the
 // clock's present, so it runs on the virtual clock in tests and on the real clock in the app.
 //
-// Which board drives the status lines: the board last addressed while it is in an exchange;
-// otherwise a board that has a message to show (dome first, then Alpha, then Delta); otherwise
-// the board last addressed, ready. An unplugged board leaves the lines to their pull-ups, all
+// Which board drives the status lines: the board last addressed while it is in an exchange,
+// and until the host has read it ready again (the end of every exchange is a wait for ready,
+// which another board's news must not answer); otherwise a board that has a message to show
+// (dome first, then Alpha, then Delta); otherwise the board last addressed, ready. An unplugged board leaves the lines to their pull-ups, all
 // high (ready, never acknowledging); with the electronics unpowered every line reads low.
 
 #include <cstdint>
@@ -81,6 +82,7 @@ private:
     uint8_t command_ = 0;
     uint8_t data_ = 0;
     int selected_ = 1;  // the board whose lines the host reads when nobody has news
+    bool exchangeOpen_ = false;  // the selected board keeps the lines until read ready
     bool unplugged_[4] = {false, false, false, false};
     bool powerOff_ = false;
 };

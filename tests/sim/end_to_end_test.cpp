@@ -140,12 +140,18 @@ TEST(EndToEnd, DomeInitFindsTheZeroAndRestParksTheDome) {
     sim::ObservatoryStart start;
     start.domeAzimuthDeg = 90.0;  // the board believes 180 (NIC 0) until it finds its zero
     Observatory o(start);
+    o.Run(500);
+    o.r.log.Clear();
     o.r.core.DomeInitClicked();
     EXPECT_TRUE(o.r.core.state().DomeInitRunning);
+    // The axis boards are polled every tick while the dome turns to its zero; none of them
+    // may be taken for silent meanwhile, nor when the dome board reports its arrival.
     o.Run(60000);
     EXPECT_FALSE(o.r.core.state().DomeInitRunning);
     EXPECT_EQ(o.r.log.Only({"msg ***"}), (Lines{"msg *** Message du Micro-Controleur COUPOLE",
                                                 "msg *** La Coupole est ARRETEE sur sa Position ZERO"}));
+    const Lines failures = o.r.log.Only({"msg !!!", "box Erreur"});
+    EXPECT_TRUE(failures.empty()) << failures.front();
     EXPECT_EQ(o.r.core.position().DomeAzimuth, 180);
 
     o.r.log.Clear();
