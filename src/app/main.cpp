@@ -81,6 +81,9 @@ int main(int argc, char** argv) {
         } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             PrintUsage();
             return 0;
+        } else if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "-style") == 0) {
+            // Qt's own options: QApplication reads them, value included, from the same argv.
+            ++i;
         } else if (std::strncmp(argv[i], "-platform", 9) != 0 && std::strncmp(argv[i], "-style", 6) != 0) {
             std::fprintf(stderr, "axo : option inconnue : %s\n", argv[i]);
             PrintUsage();
