@@ -13,6 +13,7 @@
 #include <string>
 
 #include "app/hardware.h"
+#include "app/version.h"
 #include "platform/clock.h"
 #include "settings/settings.h"
 #include "ui/main_window.h"
@@ -47,11 +48,12 @@ void InstallSignalHandlers() {
 }
 
 void PrintUsage() {
-    std::puts("Usage : axo [--simulate] [--trace FICHIER] [--no-welcome] [--help]");
+    std::puts("Usage : axo [--simulate] [--trace FICHIER] [--no-welcome] [--version] [--help]");
     std::puts("  --simulate        observatoire simulé à la place du matériel");
     std::puts("  --trace FICHIER   ajoute au fichier une ligne par écriture sur les ports et par");
     std::puts("                    message des cartes, précédée des millisecondes depuis le lancement");
     std::puts("  --no-welcome      ne pas afficher la fenêtre de bienvenue");
+    std::puts("  --version         affiche la version et quitte");
 }
 
 }  // namespace
@@ -73,9 +75,15 @@ int main(int argc, char** argv) {
             hardwareOptions.tracePath = argv[++i];
         } else if (std::strcmp(argv[i], "--no-welcome") == 0) {
             welcome = false;
+        } else if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("axo %s\n", axo::app::kVersion);
+            return 0;
         } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             PrintUsage();
             return 0;
+        } else if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "-style") == 0) {
+            // Qt's own options: QApplication reads them, value included, from the same argv.
+            ++i;
         } else if (std::strncmp(argv[i], "-platform", 9) != 0 && std::strncmp(argv[i], "-style", 6) != 0) {
             std::fprintf(stderr, "axo : option inconnue : %s\n", argv[i]);
             PrintUsage();
