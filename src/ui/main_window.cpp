@@ -14,6 +14,11 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QAbstractItemView>
+#include <QAbstractSlider>
+#include <QAbstractSpinBox>
+#include <QPlainTextEdit>
+#include <QTabBar>
+#include <QTextEdit>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -136,6 +141,14 @@ AxoWindow::AxoWindow(Settings& settings, Clock& clock, Operator& op, Options opt
 
     cancel_ = new ui::CancelWindow(this);
     cancel_->setWindowFlag(Qt::Tool);
+
+    // A click on a button or an option does not take the keyboard from the paddle; Tab still
+    // reaches every control, which then keeps its own keys. A click on an empty part of the
+    // window gives the keyboard back to the paddle.
+    for (QAbstractButton* b : central->findChildren<QAbstractButton*>()) {
+        b->setFocusPolicy(Qt::TabFocus);
+    }
+    central->setFocusPolicy(Qt::ClickFocus);
 
     tmrClock_->start();
     qApp->installEventFilter(this);
@@ -815,6 +828,37 @@ CancelWindow* AxoWindow::cancelWindow() {
 
 // --- keyboard paddle -----------------------------------------------------------------------------
 
+namespace {
+
+bool IsArrow(int key) {
+    return key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Down;
+}
+
+// Whether a control does something with this key itself. The keyboard paddle never takes a
+// key from such a control: Space presses a focused button or ticks a focused box, the arrows
+// move between option buttons, in lists and combos, and text fields take every key.
+bool ControlUsesKey(const QWidget* w, int key) {
+    if (w == nullptr || qobject_cast<const PictureButton*>(w) != nullptr) {
+        return false;
+    }
+    const bool text = qobject_cast<const QLineEdit*>(w) != nullptr || qobject_cast<const QTextEdit*>(w) != nullptr ||
+                      qobject_cast<const QPlainTextEdit*>(w) != nullptr ||
+                      qobject_cast<const QAbstractSpinBox*>(w) != nullptr;
+    const bool navigates = qobject_cast<const QComboBox*>(w) != nullptr ||
+                           qobject_cast<const QAbstractItemView*>(w) != nullptr ||
+                           qobject_cast<const QAbstractSlider*>(w) != nullptr || qobject_cast<const QTabBar*>(w) != nullptr;
+    if (text || navigates) {
+        return true;
+    }
+    if (const auto* button = qobject_cast<const QAbstractButton*>(w)) {
+        // Every button uses Space; option buttons also move the choice with the arrows.
+        return key == Qt::Key_Space || (IsArrow(key) && button->autoExclusive());
+    }
+    return false;
+}
+
+}  // namespace
+
 bool AxoWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
         auto* key = static_cast<QKeyEvent*>(event);
@@ -825,10 +869,27 @@ bool AxoWindow::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
         auto* widget = qobject_cast<QWidget*>(watched);
-        // Controls that use these keys themselves keep them: typing, the lists.
-        const bool ownKeys = qobject_cast<QLineEdit*>(widget) != nullptr || qobject_cast<QComboBox*>(widget) != nullptr ||
-                             qobject_cast<QAbstractItemView*>(widget) != nullptr;
-        if (press && widget != nullptr && widget->window() == this && !ownKeys && HandlePaddleKey(key, true)) {
+        if (!press || widget == nullptr || widget->window() != this) {
+            return QMainWindow::eventFilter(watched, event);
+        }
+        // A key that a control did not take travels up to its parents, and this filter sees it
+        // again there: the decision made for the control stands.
+        if (event == declinedKey_ && key->timestamp() == declinedKeyTime_ && declinedBy_ != nullptr &&
+            widget != declinedBy_ && widget->isAncestorOf(declinedBy_)) {
+            return QMainWindow::eventFilter(watched, event);
+        }
+        if (key->key() == Qt::Key_Escape && widget != centralWidget() && widget != this) {
+            // Escape hands the keyboard back to the paddle.
+            centralWidget()->setFocus(Qt::OtherFocusReason);
+            return true;
+        }
+        if (ControlUsesKey(widget, key->key())) {
+            declinedKey_ = event;
+            declinedKeyTime_ = key->timestamp();
+            declinedBy_ = widget;
+            return QMainWindow::eventFilter(watched, event);
+        }
+        if (HandlePaddleKey(key, true)) {
             return true;
         }
     }

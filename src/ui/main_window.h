@@ -178,6 +178,9 @@ private:
     bool endedWithoutShutdown_ = false;
     mutable std::unordered_map<std::string, QObject*> lookup_;
     QSet<int> heldKeys_;
+    const QEvent* declinedKey_ = nullptr;  // a key left to the control that has it
+    quint64 declinedKeyTime_ = 0;
+    QPointer<QWidget> declinedBy_;
 };
 
 }  // namespace axo::ui

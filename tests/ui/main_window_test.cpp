@@ -183,6 +183,48 @@ TEST(MainWindow, KeyboardPaddleActsLikeTheButtons) {
     EXPECT_EQ(r.Only({"P "}), (Lines{"P 4 (1,3)", "P 4 (2,3)"}));
 }
 
+TEST(MainWindow, FocusedControlsKeepTheirOwnKeys) {
+    UiRig r;
+    ASSERT_TRUE(r.Start());
+    QTest::mouseClick(r.Pad("picControlTracking"), Qt::LeftButton);
+    r.log.Clear();
+    // Space on a focused push button or check box is that control's own press: it never ends
+    // tracking behind the observer's back.
+    for (const char* name : {"cmdDomeInit", "cmdMessagesDelete", "cmdFilterValidate"}) {
+        QWidget* control = r.W<QWidget>(name);
+        QTest::keyPress(control, Qt::Key_Space);
+        QTest::keyRelease(control, Qt::Key_Space);
+        EXPECT_TRUE(r.Only({"P 1 "}).empty()) << name;
+        EXPECT_TRUE(r.Pad("picControlTracking")->isOn()) << name;
+    }
+    EXPECT_EQ(r.Only({"box Initialisation"}).size(), 1u);  // Init asked for its confirmation
+    // Space on the declutch box ticks it (which ends the moves and tracking on its own).
+    QTest::keyClick(r.W<QWidget>("chkControlUnGear"), Qt::Key_Space);
+    EXPECT_EQ(r.settings.Int(IntKey::ungear), 1);
+    EXPECT_FALSE(r.Pad("picControlStop")->isOn());
+    QTest::keyClick(r.W<QWidget>("chkControlUnGear"), Qt::Key_Space);
+    EXPECT_EQ(r.settings.Int(IntKey::ungear), 0);
+
+    // The arrows on a focused speed option move between the options, never the telescope;
+    // on a plain push button, which has no use for them, they stay the paddle's.
+    r.log.Clear();
+    auto* pointing = r.W<QRadioButton>("optControlPointingAlpha");
+    QTest::keyPress(pointing, Qt::Key_Right);
+    QTest::keyRelease(pointing, Qt::Key_Right);
+    EXPECT_TRUE(r.Only({"P 4 ", "P 5 "}).empty());
+    QTest::keyPress(r.W<QWidget>("cmdDomeRest"), Qt::Key_Right);
+    QTest::keyRelease(r.W<QWidget>("cmdDomeRest"), Qt::Key_Right);
+    EXPECT_EQ(r.Only({"P 4 "}).size(), 2u);
+
+    // A click does not hand the keyboard to a button, and Escape hands it back to the paddle.
+    r.window->centralWidget()->setFocus();
+    QTest::mouseClick(r.W<QWidget>("cmdMessagesClear"), Qt::LeftButton);
+    EXPECT_FALSE(r.W<QWidget>("cmdMessagesClear")->hasFocus());
+    r.W<QWidget>("cmdMessagesClear")->setFocus();
+    QTest::keyClick(r.W<QWidget>("cmdMessagesClear"), Qt::Key_Escape);
+    EXPECT_FALSE(r.W<QWidget>("cmdMessagesClear")->hasFocus());
+}
+
 TEST(MainWindow, FileOpenRunsInitSystemAgainAndSaveAsWritesTheChosenFile) {
     UiRig r;
     ASSERT_TRUE(r.Start());
