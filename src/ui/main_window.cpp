@@ -89,6 +89,16 @@ QWidget* MinusShape(const char* name, QWidget* parent) {
     return shape;
 }
 
+// Hiding the position displays (manual mode, the zero-coder search) must not make the window
+// jump: a hidden display keeps its place.
+template <typename W>
+W* KeepPlaceWhenHidden(W* w) {
+    QSizePolicy policy = w->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    w->setSizePolicy(policy);
+    return w;
+}
+
 QGroupBox* Frame(const char* name, const QString& title, QWidget* parent) {
     auto* g = new QGroupBox(title, parent);
     g->setObjectName(name);
@@ -103,6 +113,13 @@ QPushButton* Button(const char* name, const QString& text, QWidget* parent) {
 }
 
 }  // namespace
+
+QRect FitOnScreen(const QRect& wanted, const QRect& available) {
+    const QSize size = wanted.size().boundedTo(available.size());
+    const int x = std::clamp(wanted.x(), available.left(), available.left() + available.width() - size.width());
+    const int y = std::clamp(wanted.y(), available.top(), available.top() + available.height() - size.height());
+    return {QPoint(x, y), size};
+}
 
 AxoWindow::AxoWindow(Settings& settings, Clock& clock, Operator& op, Options options)
     : settings_(settings),
@@ -279,10 +296,12 @@ QWidget* AxoWindow::BuildDisplays() {
                          const char* b, const char* ub, const char* c, const char* uc) {
         QGroupBox* f = Frame(frameName, title, this);
         auto* l = new QHBoxLayout(f);
-        l->addWidget(MinusShape(shape, f), 0, Qt::AlignVCenter);
+        l->addWidget(KeepPlaceWhenHidden(MinusShape(shape, f)), 0, Qt::AlignVCenter);
         for (const auto& [name, unit] : {std::pair{a, ua}, std::pair{b, ub}, std::pair{c, uc}}) {
-            l->addWidget(Digits(name, f));
-            l->addWidget(new QLabel(unit, f), 0, Qt::AlignBottom);
+            l->addWidget(KeepPlaceWhenHidden(Digits(name, f)));
+            // The unit goes and comes back with its digits (see SetVisible).
+            QLabel* unitLabel = Label((std::string(name) + "Unit").c_str(), unit, f);
+            l->addWidget(KeepPlaceWhenHidden(unitLabel), 0, Qt::AlignBottom);
         }
         l->addStretch();
         return f;
@@ -297,6 +316,8 @@ QWidget* AxoWindow::BuildDisplays() {
     azl->addWidget(Label("lblLegendAzimutDome", "Coupole", az), 0, 1);
     QLabel* azT = Digits("lblAzimutTelescope", az);
     QLabel* azD = Digits("lblAzimutDome", az);
+    KeepPlaceWhenHidden(azT);
+    KeepPlaceWhenHidden(azD);
     azT->setMinimumWidth(QFontMetrics(azT->font()).horizontalAdvance("360°") + 6);
     azD->setMinimumWidth(azT->minimumWidth());
     azl->addWidget(azT, 1, 0);
@@ -565,15 +586,25 @@ bool AxoWindow::StartUpSteps(bool allowWelcome) {
     resize(sizeHint());
     ApplyDebugLayout();
 
-    // A position saved on a larger screen must not put the window out of reach.
-    QPoint pos(settings_.Lng(LongKey::Axo_left) / kTwipsPerPixel, settings_.Lng(LongKey::Axo_top) / kTwipsPerPixel);
-    if (QScreen* s = QGuiApplication::primaryScreen()) {
-        const QRect avail = s->availableGeometry();
-        pos.setX(std::clamp(pos.x(), avail.left(), std::max(avail.left(), avail.right() - 200)));
-        pos.setY(std::clamp(pos.y(), avail.top(), std::max(avail.top(), avail.bottom() - 200)));
+    // A position saved on another screen, or on a larger one, must not put the window out of
+    // reach: it goes onto the screen that holds the position (the primary one when none does)
+    // and, on a small screen, shrinks to fit.
+    const QPoint pos(settings_.Lng(LongKey::Axo_left) / kTwipsPerPixel, settings_.Lng(LongKey::Axo_top) / kTwipsPerPixel);
+    QScreen* screenOfPos = QGuiApplication::screenAt(pos);
+    if (screenOfPos == nullptr) {
+        screenOfPos = QGuiApplication::primaryScreen();
     }
-    move(pos);
+    const QRect available = screenOfPos != nullptr ? screenOfPos->availableGeometry() : QRect(pos, size());
+    const QRect placed = FitOnScreen(QRect(pos, size()), available);
+    resize(placed.size());
+    move(placed.topLeft());
     show();
+    // Once shown, the window has its frame: that too must stay on the screen.
+    const QRect frame = frameGeometry();
+    const QRect framed = FitOnScreen(frame, available);
+    if (framed.topLeft() != frame.topLeft()) {
+        move(QWidget::pos() + (framed.topLeft() - frame.topLeft()));
+    }
     core_.ClockTick();
 
     if (settings_.Int(IntKey::calibr_display) == 1) {
@@ -984,6 +1015,11 @@ void AxoWindow::SetEnabled(std::string_view control, bool enabled) {
 void AxoWindow::SetVisible(std::string_view control, bool visible) {
     if (auto* w = qobject_cast<QWidget*>(Find(control))) {
         w->setVisible(visible);
+    }
+    if (control.rfind("lblDisplay", 0) == 0) {
+        if (auto* unit = qobject_cast<QWidget*>(Find(std::string(control) + "Unit"))) {
+            unit->setVisible(visible);
+        }
     }
 }
 

@@ -29,6 +29,10 @@ class QToolBar;
 
 namespace axo::ui {
 
+// Where a window of `wanted` geometry goes so that it lies wholly inside `available`: moved
+// in, and shrunk when it is larger.
+QRect FitOnScreen(const QRect& wanted, const QRect& available);
+
 class PictureButton;
 class TrackingWindow;
 class CalibrationWindow;

@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 
 #include "ui/tracking_window.h"
 #include "ui_rig.h"
@@ -82,12 +83,21 @@ TEST(MainWindow, ManualModeOnAndOff) {
     UiRig r;
     ASSERT_TRUE(r.Start());
     EXPECT_TRUE(r.window->SystemTimerRunning());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    const QRect delta = r.W<QWidget>("fraDisplayDelta")->geometry();
+    const QRect pad = r.W<QWidget>("fraControl")->geometry();
     QAction* manual = r.Action("EditManualModeMenuItem");
     manual->trigger();
     EXPECT_TRUE(manual->isChecked());
     EXPECT_FALSE(r.window->SystemTimerRunning());
     EXPECT_FALSE(r.Pad("picAlphaPlus")->isEnabled());
     EXPECT_TRUE(r.W<QLabel>("lblDisplayAlphaH")->isHidden());
+    // The units go with their digits, and nothing around them moves.
+    EXPECT_TRUE(r.W<QLabel>("lblDisplayAlphaHUnit")->isHidden());
+    EXPECT_TRUE(r.W<QLabel>("lblDisplayDeltaSUnit")->isHidden());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    EXPECT_EQ(r.W<QWidget>("fraDisplayDelta")->geometry(), delta);
+    EXPECT_EQ(r.W<QWidget>("fraControl")->geometry(), pad);
     EXPECT_FALSE(r.W<QCheckBox>("chkControlUnGear")->isEnabled());
     EXPECT_EQ(r.Only({"P 401"}), (Lines{"P 401 (2,0)"}));
     manual->trigger();
@@ -95,6 +105,40 @@ TEST(MainWindow, ManualModeOnAndOff) {
     EXPECT_TRUE(r.window->SystemTimerRunning());
     EXPECT_TRUE(r.Pad("picAlphaPlus")->isEnabled());
     EXPECT_FALSE(r.W<QLabel>("lblDisplayAlphaH")->isHidden());
+}
+
+TEST(MainWindow, PollingTimerAndPlacementOnTheScreen) {
+    // A polling interval of 0 never starts the timer, though polling is enabled.
+    UiRig zero("[Axo]\ninterface_ra=1\ntimer_value=0\ndisplay_welcome=0\n");
+    ASSERT_TRUE(zero.Start());
+    EXPECT_FALSE(zero.window->SystemTimerRunning());
+
+    // A window saved far off on a larger screen comes back whole onto this one.
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    UiRig far("[Axo]\ninterface_ra=1\ndisplay_welcome=0\nAxo_left=90000\nAxo_top=60000\n");
+    ASSERT_TRUE(far.Start());
+    // (It cannot shrink below its minimum size: the offscreen screen is narrower than that.)
+    const QRect got = far.window->frameGeometry();
+    EXPECT_GE(got.left(), screen.left());
+    EXPECT_GE(got.top(), screen.top());
+    EXPECT_LE(got.top() + got.height(), screen.top() + screen.height());
+    EXPECT_LE(got.left() + std::min(got.width(), screen.width()), screen.left() + screen.width());
+
+    struct Case {
+        QRect wanted;
+        QRect available;
+        QRect placed;
+    };
+    const Case cases[] = {
+        {{100, 100, 400, 300}, {0, 0, 1024, 768}, {100, 100, 400, 300}},     // fits: unchanged
+        {{3000, 2000, 400, 300}, {0, 0, 1024, 768}, {624, 468, 400, 300}},  // off the edge: moved in
+        {{-50, -20, 400, 300}, {0, 0, 1024, 768}, {0, 0, 400, 300}},
+        {{0, 0, 1280, 900}, {0, 0, 1024, 768}, {0, 0, 1024, 768}},          // larger: shrunk
+        {{1900, 10, 300, 200}, {1920, 0, 1280, 1024}, {1920, 10, 300, 200}},  // second screen
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ui::FitOnScreen(c.wanted, c.available), c.placed) << c.wanted.x() << "," << c.wanted.y();
+    }
 }
 
 TEST(MainWindow, DomeInitConfirmedWhileDirectionOneIsLocked) {
