@@ -3,7 +3,7 @@
 #include "interfaces/parallel/direct_port_io.h"
 #include "interfaces/parallel/hardware_config.h"
 #include "interfaces/parallel/ppdev_port_io.h"
-#include "sim/simulated_bus.h"
+#include "sim/parallel/simulated_bus.h"
 
 namespace axo::app {
 
@@ -25,7 +25,8 @@ public:
 
 Hardware::Hardware(Core& core, Clock& clock, const HardwareOptions& options, const ParallelWindows& windows) {
     if (options.simulate) {
-        auto bus = std::make_unique<sim::SimulatedBus>(clock);
+        observatory_ = std::make_unique<sim::Observatory>(clock);
+        auto bus = std::make_unique<sim::SimulatedBus>(*observatory_);
         simulation_ = bus.get();
         backend_ = std::move(bus);
         notes_.push_back("Observatoire simulé : les ports parallèles sont remplacés par une simulation.");
@@ -48,7 +49,8 @@ Hardware::Hardware(Core& core, Clock& clock, const HardwareOptions& options, con
                 break;
             }
             case ParallelBackend::Simulated: {
-                auto bus = std::make_unique<sim::SimulatedBus>(clock);
+                observatory_ = std::make_unique<sim::Observatory>(clock);
+                auto bus = std::make_unique<sim::SimulatedBus>(*observatory_);
                 simulation_ = bus.get();
                 backend_ = std::move(bus);
                 break;

@@ -17,6 +17,7 @@
 #include "interfaces/parallel/tracing_port_io.h"
 
 namespace axo::sim {
+class Observatory;
 class SimulatedBus;
 }
 
@@ -39,8 +40,10 @@ public:
     const std::vector<std::string>& Notes() const { return notes_; }
 
     sim::SimulatedBus* Simulation() { return simulation_; }
+    sim::Observatory* SimulatedObservatory() { return observatory_.get(); }
 
 private:
+    std::unique_ptr<sim::Observatory> observatory_;
     std::unique_ptr<PortIo> backend_;
     sim::SimulatedBus* simulation_ = nullptr;
     std::ofstream traceFile_;

@@ -9,7 +9,7 @@
 #include <QRadioButton>
 
 #include "app/hardware.h"
-#include "sim/simulated_bus.h"
+#include "sim/parallel/simulated_bus.h"
 #include "ui/small_windows.h"
 #include "ui/tracking_window.h"
 #include "ui_rig.h"
