@@ -9,24 +9,13 @@
 #include "interfaces/parallel/parallel_driver.h"
 #include "interfaces/serial64xx/s64xx_driver.h"
 #include "sim/parallel/simulated_bus.h"
-#include "sim/serial64xx/simulated_boxes.h"
+#include "sim/serial64xx/settings_wiring.h"
 #include "support/core_fakes.h"
 
 namespace axo {
 namespace {
 
 using Lines = std::vector<std::string>;
-
-sim::BoxWiring WiringOf(const Settings& s) {
-    sim::BoxWiring w;
-    w.alphaPort = s.Int(IntKey::S64xx_com_port_alpha) + 1;
-    w.deltaPort = s.Int(IntKey::S64xx_com_port_delta) + 1;
-    w.rs485 = s.Int(IntKey::S64xx_RS485) == 1;
-    w.busPort = s.Int(IntKey::S64xx_RS485_com_port) + 1;
-    w.alphaAddress = s.Str(StringKey::S64xx_RS485_alpha);
-    w.deltaAddress = s.Str(StringKey::S64xx_RS485_delta);
-    return w;
-}
 
 struct Station {
     explicit Station(bool rs485 = false)
@@ -42,7 +31,7 @@ struct Station {
         r.settings.Int(IntKey::interface_de) = INTERFACE_64XX;
         r.settings.Int(IntKey::S64xx_RS485) = rs485 ? 1 : 0;
         r.settings.Int(IntKey::error_stop) = 0;
-        boxes.SetWiringSource([this] { return WiringOf(r.settings); });
+        boxes.SetWiringSource([this] { return sim::WiringFromSettings(r.settings); });
         r.core.InitSystem();
         r.core.state().StartupDone = true;
         r.core.ClockTick();
