@@ -223,3 +223,36 @@ TEST(Serial64xxWindow, EveryTabIsGrabbedAndFitsTheScreen) {
 
 }  // namespace
 }  // namespace axo
+
+#include "ui/qt_interval_timer.h"
+
+namespace axo {
+namespace {
+
+TEST(QtIntervalTimer, FiresAfterItsIntervalWhileEnabledAndAZeroIntervalAtOnce) {
+    ui::QtIntervalTimer timer;
+    int fired = 0;
+    timer.SetHandler([&fired] { ++fired; });
+    timer.SetInterval(30);
+    EXPECT_FALSE(timer.Enabled());
+    QTest::qWait(60);
+    EXPECT_EQ(fired, 0);
+    timer.SetEnabled(true);
+    EXPECT_TRUE(QTest::qWaitFor([&fired] { return fired > 0; }, 1000));
+    // A handler that disables it makes one shot.
+    timer.SetHandler([&timer, &fired] {
+        timer.SetEnabled(false);
+        ++fired;
+    });
+    fired = 0;
+    timer.SetInterval(0);
+    timer.SetEnabled(true);
+    EXPECT_TRUE(QTest::qWaitFor([&fired] { return fired > 0; }, 1000));
+    QTest::qWait(30);
+    EXPECT_EQ(fired, 1);
+    EXPECT_FALSE(timer.Enabled());
+    EXPECT_EQ(timer.Interval(), 0);
+}
+
+}  // namespace
+}  // namespace axo
