@@ -315,7 +315,7 @@ void Serial64xxWindow::RS485Clicked() {
 
 void Serial64xxWindow::Activate() {
     const Settings& s = core_.settings();
-    tabs_->setCurrentIndex(0);
+    // The window keeps the tab it was left on; the focus starts on OK.
     findChild<QPushButton*>("cmdSerial64xxOk")->setFocus();
     // The bus needs both axes on the boxes; once refused, the frame stays off for the run.
     if (s.Int(IntKey::interface_ra) != INTERFACE_64XX || s.Int(IntKey::interface_de) != INTERFACE_64XX) {

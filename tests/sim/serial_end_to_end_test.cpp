@@ -182,5 +182,25 @@ TEST(SerialEndToEnd, SilentAndVanishedBoxesAreReportedAndNothingHangs) {
     EXPECT_LT(s.r.clock.ElapsedMs() - t0, 3000u);
 }
 
+TEST(SerialEndToEnd, ABoxAnsweringTwoBytesIsSilentAndGarbageEndsTheStopWaitAfterTwoSeconds) {
+    Station s;
+    s.boxes.DeltaBox().SetFault(sim::BoxFault::TwoBytes);
+    s.r.core.CloseSystem();
+    s.r.log.Clear();
+    s.r.core.InitSystem();
+    EXPECT_EQ(s.r.log.Only({"box "}), (Lines{"box Erreur | Le boitier 6420 Delta ne répond pas."}));
+
+    s.boxes.AlphaBox().SetFault(sim::BoxFault::Garbage);
+    s.r.core.PressDirection(EVT_ALPHA_PLUS);
+    const uint64_t t0 = s.r.clock.ElapsedMs();
+    s.r.core.ReleaseDirection(EVT_ALPHA_PLUS);
+    const uint64_t spent = s.r.clock.ElapsedMs() - t0;
+    EXPECT_GT(spent, 2000u);
+    EXPECT_LT(spent, 2300u);
+    // The box did stop; only its answers were useless.
+    s.Run(1000);
+    EXPECT_EQ(s.boxes.AlphaBox().StepsPerSecond(), 0.0);
+}
+
 }  // namespace
 }  // namespace axo
