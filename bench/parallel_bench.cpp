@@ -10,7 +10,7 @@
 #include <chrono>
 
 #include "interfaces/parallel/parallel_driver.h"
-#include "sim/simulated_bus.h"
+#include "sim/parallel/simulated_bus.h"
 #include "support/core_fakes.h"
 
 namespace {
@@ -22,7 +22,7 @@ using namespace axo;
 struct Station {
     explicit Station(Clock& clock)
         : view(log), op(log), timer(log), program(log), core(settings, CoreSeams{view, op, timer, program, clock}),
-          bus(clock), driver(core, bus) {
+          observatory(clock), bus(observatory), driver(core, bus) {
         driver.RegisterWith(core);
         for (IntKey k : {IntKey::interface_ra, IntKey::interface_de, IntKey::interface_dome, IntKey::interface_coders,
                          IntKey::interface_focus, IntKey::interface_filter}) {
@@ -39,6 +39,7 @@ struct Station {
     test::FakeTimer timer;
     test::FakeProgram program;
     Core core;
+    sim::Observatory observatory;
     sim::SimulatedBus bus;
     ParallelDriver driver;
 };

@@ -3,7 +3,9 @@
 #include "interfaces/parallel/direct_port_io.h"
 #include "interfaces/parallel/hardware_config.h"
 #include "interfaces/parallel/ppdev_port_io.h"
-#include "sim/simulated_bus.h"
+#include "platform/termios_serial.h"
+#include "sim/parallel/simulated_bus.h"
+#include "sim/serial64xx/settings_wiring.h"
 
 namespace axo::app {
 
@@ -23,14 +25,20 @@ public:
 
 }  // namespace
 
-Hardware::Hardware(Core& core, Clock& clock, const HardwareOptions& options, const ParallelWindows& windows) {
+Hardware::Hardware(Core& core, Clock& clock, const HardwareOptions& options, const ParallelWindows& windows,
+                   IntervalTimer& brakeTimer) {
+    bool simulatedSerial = options.simulate;
+    std::array<std::string, 4> serialPorts{};
     if (options.simulate) {
-        auto bus = std::make_unique<sim::SimulatedBus>(clock);
+        observatory_ = std::make_unique<sim::Observatory>(clock);
+        auto bus = std::make_unique<sim::SimulatedBus>(*observatory_);
         simulation_ = bus.get();
         backend_ = std::move(bus);
-        notes_.push_back("Observatoire simulé : les ports parallèles sont remplacés par une simulation.");
+        notes_.push_back("Observatoire simulé : les ports parallèles et les lignes des boitiers 6420 sont remplacés par une simulation.");
     } else {
         const HardwareFileResult file = ReadHardwareFile();
+        simulatedSerial = file.serial.backend == SerialBackend::Simulated;
+        serialPorts = file.serial.ports;
         for (const std::string& problem : file.problems) {
             notes_.push_back("!!! hardware.ini : " + problem);
         }
@@ -48,7 +56,8 @@ Hardware::Hardware(Core& core, Clock& clock, const HardwareOptions& options, con
                 break;
             }
             case ParallelBackend::Simulated: {
-                auto bus = std::make_unique<sim::SimulatedBus>(clock);
+                observatory_ = std::make_unique<sim::Observatory>(clock);
+                auto bus = std::make_unique<sim::SimulatedBus>(*observatory_);
                 simulation_ = bus.get();
                 backend_ = std::move(bus);
                 break;
@@ -58,15 +67,33 @@ Hardware::Hardware(Core& core, Clock& clock, const HardwareOptions& options, con
                 break;
         }
     }
+    if (simulatedSerial) {
+        if (!observatory_) {
+            observatory_ = std::make_unique<sim::Observatory>(clock);
+        }
+        auto boxes = std::make_unique<sim::SimulatedBoxes>(*observatory_);
+        // The simulated installation is wired the way the settings say, whenever a line opens.
+        boxes->SetWiringSource([&core] { return sim::WiringFromSettings(core.settings()); });
+        simulatedSerial_ = boxes.get();
+        serialBackend_ = std::move(boxes);
+        if (!options.simulate) {
+            notes_.push_back("Boitiers 6420 simulés (hardware.ini : [serial] backend = simulated).");
+        }
+    } else {
+        serialBackend_ = std::make_unique<TermiosSerial>(std::vector<std::string>(serialPorts.begin(), serialPorts.end()));
+    }
     // Whatever was opened, the program keeps no privilege beyond this point.
     DropAllCapabilities();
 
     PortIo* io = backend_.get();
+    SerialLibrary* sio = serialBackend_.get();
     if (!options.tracePath.empty()) {
         traceFile_.open(options.tracePath, std::ios::app);
         if (traceFile_) {
             tracer_ = std::make_unique<TracingPortIo>(*backend_, clock, traceFile_);
             io = tracer_.get();
+            serialTracer_ = std::make_unique<TracingSerial>(*serialBackend_, clock, traceFile_);
+            sio = serialTracer_.get();
         } else {
             notes_.push_back("!!! Fichier de trace impossible à ouvrir : " + options.tracePath);
         }
@@ -75,8 +102,14 @@ Hardware::Hardware(Core& core, Clock& clock, const HardwareOptions& options, con
     parallel_->RegisterWith(core);
     talvene_ = std::make_unique<TalveneDriver>(core, windows.progress);
     talvene_->RegisterWith(core);
+    serial64xx_ = std::make_unique<S64xxDriver>(core, *sio, brakeTimer, windows.progress);
+    serial64xx_->RegisterWith(core);
 }
 
-Hardware::~Hardware() = default;
+Hardware::~Hardware() {
+    // The drivers go before the backends they write to.
+    serial64xx_.reset();
+    parallel_.reset();
+}
 
 }  // namespace axo::app

@@ -17,6 +17,7 @@
 #include "platform/clock.h"
 #include "settings/settings.h"
 #include "ui/main_window.h"
+#include "ui/qt_interval_timer.h"
 #include "ui/qt_operator.h"
 #include "ui/small_windows.h"
 
@@ -50,8 +51,9 @@ void InstallSignalHandlers() {
 void PrintUsage() {
     std::puts("Usage : axo [--simulate] [--trace FICHIER] [--no-welcome] [--version] [--help]");
     std::puts("  --simulate        observatoire simulé à la place du matériel");
-    std::puts("  --trace FICHIER   ajoute au fichier une ligne par écriture sur les ports et par");
-    std::puts("                    message des cartes, précédée des millisecondes depuis le lancement");
+    std::puts("  --trace FICHIER   ajoute au fichier une ligne par écriture sur les ports, par");
+    std::puts("                    message des cartes et par échange sur les lignes série, précédée");
+    std::puts("                    des millisecondes depuis le lancement");
     std::puts("  --no-welcome      ne pas afficher la fenêtre de bienvenue");
     std::puts("  --version         affiche la version et quitte");
 }
@@ -99,8 +101,10 @@ int main(int argc, char** argv) {
     axo::ui::QtOperator op;
     axo::ui::AxoWindow window(settings, clock, op);
     op.SetParentWindow(&window);
+    axo::ui::QtIntervalTimer brakeTimer;
     axo::app::Hardware hardware(window.core(), clock, hardwareOptions,
-                                axo::ParallelWindows{&window, window.cancelWindow(), &window});
+                                axo::ParallelWindows{&window, window.cancelWindow(), &window}, brakeTimer);
+    window.SetSerial64xxDriver(hardware.Serial64xx());
 
     QSocketNotifier notifier(signalPipe[1], QSocketNotifier::Read);
     QObject::connect(&notifier, &QSocketNotifier::activated, &window, [&window, &op] {

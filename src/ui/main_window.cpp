@@ -32,6 +32,7 @@
 #include "ui/calibration_window.h"
 #include "ui/options_dialog.h"
 #include "ui/pelaro_window.h"
+#include "ui/serial64xx_window.h"
 #include "ui/picture_button.h"
 #include "ui/small_windows.h"
 #include "ui/tracking_window.h"
@@ -218,7 +219,7 @@ void AxoWindow::BuildMenus() {
     connect(addItem(config, "ConfigPelaroMenuItem", "Interface parallèle &Pelaro..."), &QAction::triggered, this,
             &AxoWindow::ShowPelaro);
     connect(addItem(config, "Config6420MenuItem", "Interface sér&ie 6420/6410..."), &QAction::triggered, this,
-            [notYet] { notYet("Interface série 6420/6410"); });
+            &AxoWindow::ShowSerial64xx);
     connect(addItem(config, "ConfigEIK120MenuItem", "Interface codeurs &EIK 120..."), &QAction::triggered, this,
             [notYet] { notYet("Interface codeurs EIK 120"); });
 
@@ -845,6 +846,14 @@ void AxoWindow::ShowPelaro() {
     pelaro_->show();
     pelaro_->raise();
     pelaro_->Activate();
+}
+
+void AxoWindow::ShowSerial64xx() {
+    if (serial64xx_ == nullptr) {
+        serial64xx_ = new Serial64xxWindow(core_, s64xxDriver_, [this] { ApplyDebugLayout(); }, this);
+    }
+    serial64xx_->show();
+    serial64xx_->raise();
 }
 
 void AxoWindow::ShowProgress(const std::string& text) {

@@ -27,6 +27,10 @@ class QGroupBox;
 class QTextEdit;
 class QToolBar;
 
+namespace axo {
+class S64xxDriver;
+}
+
 namespace axo::ui {
 
 // Where a window of `wanted` geometry goes so that it lies wholly inside `available`: moved
@@ -40,6 +44,7 @@ class LoadWindow;
 class CancelWindow;
 class PasswordWindow;
 class PelaroWindow;
+class Serial64xxWindow;
 class OptionsDialog;
 
 class AxoWindow final : public QMainWindow,
@@ -80,6 +85,10 @@ public:
     void ShowPassword();
     void ShowAbout();
     void ShowPelaro();
+    // Configuration > 6420/6410, modal; `driver` is the 6420 interface the window applies to.
+    void ShowSerial64xx();
+    void SetSerial64xxDriver(S64xxDriver* driver) { s64xxDriver_ = driver; }
+    Serial64xxWindow* serial64xxWindow() { return serial64xx_; }
 
     // --- LoadProgress, MainWindowCloser (the interfaces' reach into the windows) ---
     void ShowProgress(const std::string& text) override;
@@ -168,6 +177,8 @@ private:
     CalibrationWindow* calibration_ = nullptr;
     CancelWindow* cancel_ = nullptr;
     PelaroWindow* pelaro_ = nullptr;
+    Serial64xxWindow* serial64xx_ = nullptr;
+    S64xxDriver* s64xxDriver_ = nullptr;
     PasswordWindow* password_ = nullptr;
     bool calibrHiddenByMinimize_ = false;
     bool trackHiddenByMinimize_ = false;

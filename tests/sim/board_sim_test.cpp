@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "interfaces/parallel/input_value.h"
-#include "sim/simulated_bus.h"
+#include "sim/parallel/simulated_bus.h"
 
 namespace axo::sim {
 namespace {
@@ -10,7 +10,8 @@ namespace {
 // the dibit alone.
 struct Host {
     VirtualClock clock;
-    SimulatedBus bus{clock};
+    Observatory observatory{clock};
+    SimulatedBus bus{observatory};
     void Strobe(uint8_t address, uint8_t dibit) {
         bus.Out(SimulatedBus::kCommandBase, static_cast<uint8_t>(dibit << 4 | address));
         clock.Advance(2);

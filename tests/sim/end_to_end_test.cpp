@@ -7,7 +7,7 @@
 
 #include "astro/mathlib.h"
 #include "interfaces/parallel/parallel_driver.h"
-#include "sim/simulated_bus.h"
+#include "sim/parallel/simulated_bus.h"
 #include "support/core_fakes.h"
 
 namespace axo {
@@ -34,7 +34,7 @@ public:
 
 struct Observatory {
     explicit Observatory(sim::ObservatoryStart start = {}, int16_t alphaMode = SPEED_CENTERING)
-        : bus(r.clock, start), driver(r.core, bus, ParallelWindows{nullptr, &cancel, nullptr}) {
+        : observatory(r.clock, start), bus(observatory), driver(r.core, bus, ParallelWindows{nullptr, &cancel, nullptr}) {
         driver.RegisterWith(r.core);
         r.settings.Int(IntKey::control_mode_alpha) = alphaMode;
         r.settings.Int(IntKey::error_stop) = 0;
@@ -70,6 +70,7 @@ struct Observatory {
 
     test::CoreRig r;
     PatientCancelWindow cancel;
+    sim::Observatory observatory;
     sim::SimulatedBus bus;
     ParallelDriver driver;
 };
@@ -226,7 +227,7 @@ TEST(EndToEnd, ZeroCoderSearchOnTheSimulatedMount) {
     EXPECT_FALSE(o.cancel.visible);
     EXPECT_LT(o.cancel.polls, 100000);
     // The lock was released: the axis stands still.
-    EXPECT_EQ(o.bus.TheMount().AlphaLatch(), 0xFE);
+    EXPECT_EQ(o.bus.AlphaLatch(), 0xFE);
 
     // Too far from the zero: the board refuses at once, but the wait only looks for the index,
     // so the observer cancels; the board's message comes with the next poll.

@@ -9,7 +9,7 @@
 #include <QRadioButton>
 
 #include "app/hardware.h"
-#include "sim/simulated_bus.h"
+#include "sim/parallel/simulated_bus.h"
 #include "ui/small_windows.h"
 #include "ui/tracking_window.h"
 #include "ui_rig.h"
@@ -24,7 +24,9 @@ struct SimRig {
                   "interface_focus=1\ninterface_filter=1\ndisplay_welcome=0\nerror_stop=0\n");
         window = std::make_unique<ui::AxoWindow>(settings, clock, op);
         hardware = std::make_unique<app::Hardware>(window->core(), clock, app::HardwareOptions{true, ""},
-                                                   ParallelWindows{window.get(), window->cancelWindow(), window.get()});
+                                                   ParallelWindows{window.get(), window->cancelWindow(), window.get()},
+                                                   brake);
+        window->SetSerial64xxDriver(hardware->Serial64xx());
         started = window->StartUp(false);
     }
     ~SimRig() {
@@ -68,6 +70,7 @@ struct SimRig {
     Settings settings;
     VirtualClock clock{PcDateTime{2026, 12, 6, 21, 0, 0, 0}};
     test::FakeOperator op;
+    ClockTimer brake{clock};
     std::unique_ptr<ui::AxoWindow> window;
     std::unique_ptr<app::Hardware> hardware;
     bool started = false;

@@ -48,6 +48,26 @@ std::optional<uint16_t> ParseAddress(const std::string& text) {
     return static_cast<uint16_t>(value);
 }
 
+void ReadSerialSection(const ProfileDocument& doc, const std::filesystem::path& file, HardwareFileResult& result) {
+    constexpr const char* kSerial = "serial";
+    SerialHardware& hw = result.serial;
+    if (const auto backend = doc.Get(kSerial, "backend")) {
+        const std::string b = Lower(*backend);
+        if (b == "termios") {
+            hw.backend = SerialBackend::Termios;
+        } else if (b == "simulated") {
+            hw.backend = SerialBackend::Simulated;
+        } else {
+            result.problems.push_back("backend série inconnu dans " + file.string() + " : " + *backend);
+        }
+    }
+    for (std::size_t i = 0; i < hw.ports.size(); ++i) {
+        if (const auto dev = doc.Get(kSerial, "port" + std::to_string(i + 1)); dev && !dev->empty()) {
+            hw.ports[i] = *dev;
+        }
+    }
+}
+
 }  // namespace
 
 HardwareFileResult ReadHardwareFile(const std::filesystem::path& path) {
@@ -91,6 +111,7 @@ HardwareFileResult ReadHardwareFile(const std::filesystem::path& path) {
             }
         }
     }
+    ReadSerialSection(doc, file, result);
     return result;
 }
 

@@ -10,7 +10,13 @@
 //   data_base = 0x278                              (direct: the data port's base address)
 //
 // Addresses take the 0x prefix for hexadecimal, decimal otherwise.
+//
+// Section [serial], the lines of the 6420 boxes (MOXA port N of the settings is portN):
+//
+//   backend = termios | simulated                  (default termios)
+//   port1 = /dev/ttyS0  ...  port4 = /dev/ttyS3    (the device of each port)
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -30,8 +36,16 @@ struct ParallelHardware {
     uint16_t dataBase = 0x278;
 };
 
+enum class SerialBackend { Termios, Simulated };
+
+struct SerialHardware {
+    SerialBackend backend = SerialBackend::Termios;
+    std::array<std::string, 4> ports = {"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyS2", "/dev/ttyS3"};
+};
+
 struct HardwareFileResult {
     ParallelHardware parallel;
+    SerialHardware serial;
     // French lines about values that could not be used (their defaults were kept).
     std::vector<std::string> problems;
 };

@@ -1,4 +1,4 @@
-#include "sim/dome_board.h"
+#include "sim/parallel/dome_board.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "sim/dome.h"
+#include "sim/observatory/dome.h"
 
 #include <cmath>
 

@@ -13,7 +13,7 @@
 
 #include <cstdint>
 
-#include "sim/dome.h"
+#include "sim/observatory/dome.h"
 
 namespace axo::sim {
 

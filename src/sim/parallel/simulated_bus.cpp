@@ -1,46 +1,39 @@
-#include "sim/simulated_bus.h"
+#include "sim/parallel/simulated_bus.h"
 
-#include <algorithm>
 
 #include "interfaces/parallel/input_value.h"
 
 namespace axo::sim {
 
 namespace {
-// The simulation moves in steps short enough for the dome and the zero searches to stop where
-// they should, even after the clock jumped ahead.
-constexpr uint32_t kMaxStepMs = 20;
 // Unwired status bits 0-2 of the command port read high on the usual port hardware.
 constexpr uint8_t kUnwiredBits = 0x07;
 constexpr uint8_t kPullUps = 0x2F;
 }  // namespace
 
-SimulatedBus::SimulatedBus(Clock& clock, const ObservatoryStart& start)
-    : clock_(clock),
-      lastTick_(clock.GetTickCount()),
-      mount_(start.hourAngleHours, start.declinationDeg, start.rates),
-      dome_(start.domeAzimuthDeg, start.domeDegPerSec),
-      domeBoard_(dome_),
-      alpha_(Axis::Alpha, mount_),
-      delta_(Axis::Delta, mount_) {}
-
-void SimulatedBus::Step(double seconds) {
-    mount_.Advance(seconds);
-    domeBoard_.Advance(seconds);
-    filter_.Advance(seconds);
-    alpha_.Advance();
-    delta_.Advance();
+SimulatedBus::SimulatedBus(Observatory& observatory, const LatchSpeeds& speeds)
+    : observatory_(observatory),
+      alphaLatch_(MountAxis::HourAngle, speeds),
+      deltaLatch_(MountAxis::Declination, speeds),
+      domeBoard_(observatory.TheDome()),
+      alpha_(Axis::Alpha, observatory.TheMount()),
+      delta_(Axis::Delta, observatory.TheMount()) {
+    observatory_.TheMount().Attach(MountAxis::HourAngle, &alphaLatch_);
+    observatory_.TheMount().Attach(MountAxis::Declination, &deltaLatch_);
+    observatory_.AddFace(this);
 }
 
-void SimulatedBus::Update() {
-    const uint32_t now = clock_.GetTickCount();
-    uint32_t elapsed = now - lastTick_;  // modulo 2^32: a wrap of the counter is harmless
-    lastTick_ = now;
-    while (elapsed > 0) {
-        const uint32_t step = std::min(elapsed, kMaxStepMs);
-        Step(step / 1000.0);
-        elapsed -= step;
-    }
+SimulatedBus::~SimulatedBus() {
+    observatory_.RemoveFace(this);
+    observatory_.TheMount().Detach(&alphaLatch_);
+    observatory_.TheMount().Detach(&deltaLatch_);
+}
+
+void SimulatedBus::Advance(double seconds) {
+    domeBoard_.Advance(seconds);
+    observatory_.Filter().Advance(seconds);
+    alpha_.Advance();
+    delta_.Advance();
 }
 
 void SimulatedBus::Unplug(int board, bool unplugged) {
@@ -104,7 +97,7 @@ uint8_t SimulatedBus::InputValue() {
     Update();
     uint8_t commandStatus = 0;
     uint8_t dataStatus = 0;
-    StatusForInput(LineValue(), commandStatus, dataStatus, kUnwiredBits, filter_.StatusBits());
+    StatusForInput(LineValue(), commandStatus, dataStatus, kUnwiredBits, Filter().StatusBits());
     return AssembleInputValue(commandStatus, dataStatus);
 }
 
@@ -117,7 +110,7 @@ uint8_t SimulatedBus::In(uint16_t port) {
         commandStatus = 0x80;
         dataStatus = 0x80;
     } else {
-        StatusForInput(LineValue(), commandStatus, dataStatus, kUnwiredBits, filter_.StatusBits());
+        StatusForInput(LineValue(), commandStatus, dataStatus, kUnwiredBits, Filter().StatusBits());
     }
     if (port == kDataBase + 1 && exchangeOpen_ && (LineValue() & 0x20) != 0) {
         // The second half of the host's reading of the lines: it has seen the board ready,
@@ -179,13 +172,13 @@ void SimulatedBus::CommandWrite(uint8_t value) {
                 }
                 break;
             case 4:
-                mount_.SetAlphaLatch(data_);
+                alphaLatch_.Set(data_);
                 break;
             case 5:
-                mount_.SetDeltaLatch(data_);
+                deltaLatch_.Set(data_);
                 break;
             case 6:
-                filter_.Latch(data_);
+                Filter().Latch(data_);
                 break;
             default:
                 break;

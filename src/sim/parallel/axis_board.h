@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "sim/mount.h"
+#include "sim/observatory/mount.h"
 
 namespace axo::sim {
 

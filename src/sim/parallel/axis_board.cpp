@@ -1,4 +1,4 @@
-#include "sim/axis_board.h"
+#include "sim/parallel/axis_board.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "sim/filter_wheel.h"
+#include "sim/observatory/filter_wheel.h"
 
 namespace axo::sim {
 

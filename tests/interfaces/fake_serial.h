@@ -1,0 +1,87 @@
+#pragma once
+
+// A recording serial library: every call goes to the shared log as "sio write 1 Y 0<CR>",
+// with the virtual tick of the call kept beside it; reads return the replies queued for the
+// port, one per read; any call can be made to fail with a chosen code.
+
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/serial_library.h"
+#include "support/core_fakes.h"
+
+namespace axo::test {
+
+class FakeSerial final : public SerialLibrary {
+public:
+    FakeSerial(Log& log, Clock& clock) : log_(log), clock_(clock) {}
+
+    int32_t sio_open(int port) override { return Call("open " + std::to_string(port), "open", port); }
+    int32_t sio_ioctl(int port, int baud, int mode) override {
+        return Call("ioctl " + std::to_string(port) + " " + std::to_string(baud) + " " + std::to_string(mode), "ioctl",
+                    port);
+    }
+    int32_t sio_putch(int port, int ch) override {
+        const char c = static_cast<char>(ch);
+        return Call("putch " + std::to_string(port) + " " + VisibleBytes(&c, 1), "putch", port);
+    }
+    int32_t sio_write(int port, const char* buf, int len) override {
+        const std::string bytes(buf, static_cast<std::size_t>(len));
+        const int32_t r = Call("write " + std::to_string(port) + " " + VisibleBytes(bytes), "write", port);
+        return r < 0 ? r : len;
+    }
+    int32_t sio_read(int port, char* buf, int len) override {
+        const int32_t r = Call("read " + std::to_string(port), "read", port);
+        if (r < 0) {
+            return r;
+        }
+        auto& queue = replies[port];
+        if (queue.empty()) {
+            return 0;
+        }
+        const std::string reply = queue.front();
+        queue.pop_front();
+        const std::size_t n = std::min(reply.size(), static_cast<std::size_t>(len));
+        reply.copy(buf, n);
+        return static_cast<int32_t>(n);
+    }
+    int32_t sio_flush(int port, int func) override {
+        return Call("flush " + std::to_string(port) + " " + std::to_string(func), "flush", port);
+    }
+    int32_t sio_close(int port) override { return Call("close " + std::to_string(port), "close", port); }
+
+    // Makes every later call of that kind on that port ("write", 1) return `code`.
+    void Fail(const std::string& kind, int port, int32_t code) { failures[kind + " " + std::to_string(port)] = code; }
+    void Heal() { failures.clear(); }
+
+    // The writes only, as "port text".
+    std::vector<std::string> Writes() const {
+        std::vector<std::string> out;
+        for (const auto& [tick, line] : calls) {
+            if (line.rfind("write ", 0) == 0) {
+                out.push_back(line.substr(6));
+            }
+        }
+        return out;
+    }
+
+    std::map<int, std::deque<std::string>> replies;
+    std::map<std::string, int32_t> failures;
+    std::vector<std::pair<uint32_t, std::string>> calls;  // tick, call
+
+private:
+    int32_t Call(const std::string& line, const std::string& kind, int port) {
+        calls.emplace_back(clock_.GetTickCount(), line);
+        const auto it = failures.find(kind + " " + std::to_string(port));
+        const int32_t r = it == failures.end() ? 0 : it->second;
+        log_.Add("sio " + line + (r < 0 ? " -> " + std::to_string(r) : ""));
+        return r;
+    }
+
+    Log& log_;
+    Clock& clock_;
+};
+
+}  // namespace axo::test

@@ -1,0 +1,295 @@
+// The 6420 boxes' driver: every code, byte for byte through the serial seam, on the virtual
+// clock.
+
+#include <gtest/gtest.h>
+
+#include "interfaces/s64xx_rig.h"
+
+namespace axo {
+namespace {
+
+using Lines = std::vector<std::string>;
+using test::S64xxRig;
+
+TEST(S64xxDriver, StartOpensProbesAndSetsTheOutputsThenAnnouncesItsEnd) {
+    S64xxRig t;
+    t.r.settings.Int(IntKey::interface_dome) = INTERFACE_64XX;
+    t.r.settings.Int(IntKey::S64xx_com_port_alpha) = 2;
+    t.r.settings.Int(IntKey::S64xx_com_port_delta) = 0;
+    t.sio.replies[3] = {"6420\r"};
+    t.sio.replies[1] = {"6420\r"};
+    EXPECT_EQ(t.Code(CMD_START_INTERFACE), 1);
+    EXPECT_EQ(t.sio.Writes(), (Lines{"3  ", "3 Y 4<CR>", "1  ", "1 Y 0<CR>"}));
+    EXPECT_EQ(t.r.log.Only({"msg "}),
+              (Lines{"msg Initialisation interface Alpha", "msg Initialisation interface Delta",
+                     "msg Initialisation interface Coupole", "msg Calibration coupole", "msg Calibration Alpha",
+                     "msg Calibration Delta"}));
+    EXPECT_EQ(t.progress.texts.back(), "Initialisation de l'interface 64xx terminée");
+    EXPECT_EQ(t.driver.AlphaOutputs(), 4);
+    EXPECT_EQ(t.driver.DeltaOutputs(), 0);
+    EXPECT_EQ(t.brake.Interval(), 2000);
+    EXPECT_FALSE(t.brake.Enabled());
+}
+
+TEST(S64xxDriver, ALineThatDoesNotOpenEndsTheStartWithZero) {
+    S64xxRig t;
+    t.sio.Fail("open", 1, SIO_BADPORT);
+    EXPECT_EQ(t.Code(CMD_START_INTERFACE), 0);
+    EXPECT_EQ(t.r.log.Only({"sio ", "box "}),
+              (Lines{"sio open 1 -> -1", "box Erreur | Erreur de communication.\nPort non ouvert ou inexistant"}));
+    EXPECT_TRUE(t.progress.texts.back() != "Initialisation de l'interface 64xx terminée");
+
+    // Stop with the Alpha line never opened returns 0 before touching Delta, even when the
+    // Delta line is open.
+    t.driver.Lines().OpenBoxes(2);
+    t.sio.calls.clear();
+    EXPECT_EQ(t.Code(CMD_STOP_INTERFACE), 0);
+    EXPECT_TRUE(t.sio.calls.empty());
+    // Every command of a closed axis returns 0 without an exchange.
+    EXPECT_EQ(t.Code(CMD_TRACKING, kStart), 0);
+    EXPECT_EQ(t.Code(CMD_ALPHA_PLUS, kStart, SPEED_MOVING), 0);
+    EXPECT_TRUE(t.sio.calls.empty());
+    EXPECT_EQ(t.Code(CMD_ALPHA_MODE), 1);
+    EXPECT_EQ(t.Code(CMD_CONTROL_MODE, 1), 1);
+}
+
+TEST(S64xxDriver, StopPutsTheOutputsToZeroAndClosesTheLines) {
+    for (const bool bus : {false, true}) {
+        S64xxRig t;
+        t.r.settings.Int(IntKey::S64xx_RS485) = bus ? 1 : 0;
+        t.Started();
+        EXPECT_EQ(t.Code(CMD_STOP_INTERFACE), 1);
+        const Lines expected = bus ? Lines{"write 4 a", "write 4 Y 0<CR>", "write 4 b", "write 4 Y 0<CR>", "close 4"}
+                                   : Lines{"write 1 Y 0<CR>", "close 1", "write 2 Y 0<CR>", "close 2"};
+        Lines calls;
+        for (const auto& [tick, call] : t.sio.calls) {
+            calls.push_back(call);
+        }
+        EXPECT_EQ(calls, expected) << bus;
+    }
+}
+
+TEST(S64xxDriver, TrackingAndAlphaMovesSendTheirTextsWithTheSignOfTheReverseSetting) {
+    struct Case {
+        int16_t code;
+        int16_t mode;
+        int16_t reverse;
+        Lines writes;
+    };
+    const Case cases[] = {
+        {CMD_TRACKING, 0, 0, {"\\8", "M 5 5", "F10", "V200", "R 1541"}},
+        {CMD_TRACKING, 0, 1, {"\\8", "M 5 5", "F10", "V200", "R-1541"}},
+        {CMD_ALPHA_PLUS, SPEED_CENTERING, 0, {"\\5", "M 10 5", "R 300"}},
+        {CMD_ALPHA_MINUS, SPEED_POINTING, 0, {"\\5", "M 30 20", "R-500"}},
+        {CMD_ALPHA_MINUS, SPEED_MOVING, 0, {"\\3", "M 60 40", "R-1200"}},
+        {CMD_ALPHA_PLUS, SPEED_CENTERING, 1, {"\\5", "M 10 5", "R-300"}},
+        {CMD_ALPHA_MINUS, SPEED_MOVING, 1, {"\\3", "M 60 40", "R 1200"}},
+        {CMD_ALPHA_PLUS, 9, 0, {}},
+    };
+    for (const Case& c : cases) {
+        S64xxRig t;
+        t.r.settings.Int(IntKey::S64xx_alpha_reverse) = c.reverse;
+        t.Started();
+        const uint64_t before = t.r.clock.ElapsedMs();
+        EXPECT_EQ(t.Code(c.code, kStart, c.mode), 1);
+        Lines expected;
+        for (const std::string& w : c.writes) {
+            expected.push_back("1 " + w + "<CR>");
+        }
+        EXPECT_EQ(t.sio.Writes(), expected) << c.code << " " << c.mode << " " << c.reverse;
+        // Each with its 50 ms pause.
+        EXPECT_EQ(t.r.clock.ElapsedMs() - before, 50 * c.writes.size()) << c.code;
+    }
+}
+
+TEST(S64xxDriver, AStopWaitsForTwoEqualPositionRepliesAtMostTwoSeconds) {
+    S64xxRig t;
+    t.Started();
+    t.sio.replies[1] = {"+100\r", "+180\r", "+200\r", "+200\r", "+200\r"};
+    const uint64_t before = t.r.clock.ElapsedMs();
+    t.Code(CMD_ALPHA_PLUS, kStop, SPEED_MOVING);
+    const Lines poll = {"flush 1 0", "write 1 C<CR>", "read 1"};
+    Lines expected = {"write 1 S<CR>"};
+    for (int i = 0; i < 4; ++i) {
+        expected.insert(expected.end(), poll.begin(), poll.end());
+    }
+    Lines calls;
+    for (const auto& [tick, call] : t.sio.calls) {
+        calls.push_back(call);
+    }
+    EXPECT_EQ(calls, expected);
+    EXPECT_EQ(t.r.clock.ElapsedMs() - before, 50u + 4 * 150u);
+
+    // A box whose answer never repeats: the wait gives up after 2 s, also across midnight.
+    for (const PcDateTime start : {PcDateTime{2026, 12, 6, 21, 0, 0, 0}, PcDateTime{2026, 12, 6, 23, 59, 59, 500}}) {
+        S64xxRig u;
+        u.r.clock.SetDateTime(start);
+        u.Started();
+        for (int i = 0; i < 100; ++i) {
+            u.sio.replies[1].push_back("+" + std::to_string(i) + "\r");
+        }
+        const uint64_t t0 = u.r.clock.ElapsedMs();
+        u.driver.WaitAxisStopped(1);
+        const uint64_t spent = u.r.clock.ElapsedMs() - t0;
+        EXPECT_GT(spent, 2000u) << start.hour;
+        EXPECT_LE(spent, 2200u) << start.hour;
+    }
+    // Any other axis returns at once.
+    t.sio.calls.clear();
+    t.driver.WaitAxisStopped(3);
+    EXPECT_TRUE(t.sio.calls.empty());
+}
+
+TEST(S64xxDriver, DeltaMovesSelectTheDriveEngageAndRunInTheirSense) {
+    struct Case {
+        int16_t code;
+        int16_t mode;
+        int16_t fastOnSlave;
+        int16_t reverse;
+        Lines writes;
+        int16_t outputs;
+    };
+    const Case cases[] = {
+        // From a released box, slewing on the slave: "Y 8", "T 0", step, ramp, "Y 9", rate.
+        {CMD_DELTA_PLUS, SPEED_MOVING, 1, 0, {"Y 8", "T 0", "\\6", "M 60 40", "Y 9", "R 150"}, 9},
+        {CMD_DELTA_PLUS, SPEED_MOVING, 0, 0, {"Y 4", "T 1", "\\6", "M 60 40", "Y 5", "R 150"}, 5},
+        {CMD_DELTA_MINUS, SPEED_CENTERING, 1, 0, {"Y 4", "T 1", "\\6", "M 10 5", "Y 7", "R-200"}, 7},
+        {CMD_DELTA_MINUS, SPEED_POINTING, 0, 0, {"Y 8", "T 0", "\\6", "M 30 20", "Y 11", "R-400"}, 11},
+        {CMD_DELTA_PLUS, SPEED_POINTING, 1, 1, {"Y 4", "T 1", "\\6", "M 30 20", "Y 7", "R-400"}, 7},
+        {CMD_DELTA_MINUS, SPEED_MOVING, 1, 1, {"Y 8", "T 0", "\\6", "M 60 40", "Y 9", "R 150"}, 9},
+    };
+    for (const Case& c : cases) {
+        S64xxRig t;
+        t.r.settings.Int(IntKey::S64xx_delta_fast_on_slave) = c.fastOnSlave;
+        t.r.settings.Int(IntKey::S64xx_delta_reverse) = c.reverse;
+        t.Started();
+        const uint64_t before = t.r.clock.ElapsedMs();
+        EXPECT_EQ(t.Code(c.code, kStart, c.mode), 1);
+        Lines expected;
+        for (const std::string& w : c.writes) {
+            expected.push_back("2 " + w + "<CR>");
+        }
+        EXPECT_EQ(t.sio.Writes(), expected) << c.code << " " << c.mode << " " << c.fastOnSlave;
+        EXPECT_EQ(t.driver.DeltaOutputs(), c.outputs);
+        EXPECT_EQ(t.r.clock.ElapsedMs() - before, 6 * 50u + 500u);  // and the engagement's pause
+    }
+}
+
+TEST(S64xxDriver, TheBrakeDelayReleasesTheDeltaUnlessANewMoveStartsFirst) {
+    S64xxRig t;
+    t.Started();
+    t.Code(CMD_DELTA_PLUS, kStart, SPEED_MOVING);
+    t.Code(CMD_DELTA_PLUS, kStop, SPEED_MOVING);
+    EXPECT_TRUE(t.brake.Enabled());
+    t.sio.calls.clear();
+    t.r.clock.Advance(1000);
+    EXPECT_FALSE(t.brake.Poll());
+    // A new start inside the delay: engaged again, and the release never comes.
+    t.Code(CMD_DELTA_MINUS, kStart, SPEED_CENTERING);
+    EXPECT_FALSE(t.brake.Enabled());
+    t.r.clock.Advance(5000);
+    EXPECT_FALSE(t.brake.Poll());
+    EXPECT_EQ(t.sio.Writes(), (Lines{"2 Y 13<CR>", "2 T 1<CR>", "2 \\6<CR>", "2 M 10 5<CR>", "2 Y 15<CR>",
+                                     "2 R-200<CR>"}));
+
+    // Stopped and left alone: 2 s later the outputs go to 0 in three steps.
+    t.Code(CMD_DELTA_MINUS, kStop, SPEED_CENTERING);
+    t.sio.calls.clear();
+    t.r.clock.Advance(1999);
+    EXPECT_FALSE(t.brake.Poll());
+    t.r.clock.Advance(1);
+    EXPECT_TRUE(t.brake.Poll());
+    EXPECT_EQ(t.sio.Writes(), (Lines{"2 Y 14<CR>", "2 Y 12<CR>", "2 Y 0<CR>"}));
+    EXPECT_EQ(t.driver.DeltaOutputs(), 0);
+    EXPECT_FALSE(t.brake.Enabled());
+    t.r.clock.Advance(10000);
+    EXPECT_FALSE(t.brake.Poll());
+
+    // After a slewing move on the slave: 8, 8, 0.
+    t.Code(CMD_DELTA_PLUS, kStart, SPEED_MOVING);
+    t.Code(CMD_DELTA_PLUS, kStop, SPEED_MOVING);
+    t.sio.calls.clear();
+    t.r.clock.Advance(2000);
+    EXPECT_TRUE(t.brake.Poll());
+    EXPECT_EQ(t.sio.Writes(), (Lines{"2 Y 8<CR>", "2 Y 8<CR>", "2 Y 0<CR>"}));
+}
+
+TEST(S64xxDriver, AFractionalTrackingRateAlternatesOnASteadySchedule) {
+    S64xxRig t;
+    t.r.settings.Str(StringKey::S64xx_alpha_r_trk) = "1541.25";
+    t.r.settings.Lng(LongKey::alpha_track_period) = 10000;
+    t.Started();
+    EXPECT_TRUE(t.driver.DitherActive());
+    EXPECT_EQ(t.driver.DitherRateLow(), "1541");
+    EXPECT_EQ(t.driver.DitherRateHigh(), "1542");
+    EXPECT_DOUBLE_EQ(t.driver.DitherFraction(), 0.25);
+
+    t.r.core.events().SetEvent(EVT_TRACKING, 1);  // through the command processor
+    ASSERT_EQ(t.sio.Writes().back(), "1 R 1541<CR>");
+    const uint32_t t0 = t.sio.calls.back().first;
+    EXPECT_EQ(t.driver.DitherNextSwitch(), t0 + 2500);
+    t.sio.calls.clear();
+    // Polls every 50 ms, as the system timer gives them, for 25 s.
+    const uint32_t end = t0 + 25000;
+    while (t.r.clock.GetTickCount() < end) {
+        t.r.clock.Advance(50);
+        t.r.core.Command(CMD_POLL_64XX, 0);
+    }
+    std::vector<std::pair<uint32_t, std::string>> expected = {
+        {t0 + 2500, "write 1 R 1542<CR>"}, {t0 + 5000, "write 1 R 1541<CR>"},
+        {t0 + 12500, "write 1 R 1542<CR>"}, {t0 + 15000, "write 1 R 1541<CR>"},
+        {t0 + 22500, "write 1 R 1542<CR>"}, {t0 + 25000, "write 1 R 1541<CR>"}};
+    EXPECT_EQ(t.sio.calls, expected);
+    // The switches send without the 50 ms pause.
+    EXPECT_EQ(t.r.clock.GetTickCount(), end);
+    EXPECT_EQ(t.driver.DitherNextSwitch(), t0 + 32500);
+
+    // A late poll switches late, but the next switch keeps its time.
+    t.sio.calls.clear();
+    t.r.clock.Advance(8000);  // due at t0 + 32500, polled at t0 + 33000
+    t.r.core.Command(CMD_POLL_64XX, 0);
+    EXPECT_EQ(t.sio.Writes(), (Lines{"1 R 1542<CR>"}));
+    EXPECT_EQ(t.driver.DitherNextSwitch(), t0 + 35000);
+    t.r.clock.Advance(1950);
+    t.r.core.Command(CMD_POLL_64XX, 0);
+    EXPECT_EQ(t.sio.Writes(), (Lines{"1 R 1542<CR>"}));
+    t.r.clock.Advance(50);
+    t.r.core.Command(CMD_POLL_64XX, 0);
+    EXPECT_EQ(t.sio.Writes(), (Lines{"1 R 1542<CR>", "1 R 1541<CR>"}));
+
+    // Held Alpha buttons and a stopped tracking pause the alternation.
+    t.sio.calls.clear();
+    t.r.core.events().SetEvent(EVT_ALPHA_PLUS, 1);
+    t.sio.calls.clear();
+    t.r.clock.Advance(20000);
+    t.r.core.Command(CMD_POLL_64XX, 0);
+    EXPECT_TRUE(t.sio.calls.empty());
+}
+
+TEST(S64xxDriver, AWholeTrackingRateNeverAlternates) {
+    for (const std::string rate : {"1541", "1541,0", "1541.000"}) {
+        S64xxRig t;
+        t.r.settings.Str(StringKey::S64xx_alpha_r_trk) = rate;
+        t.Started();
+        EXPECT_FALSE(t.driver.DitherActive()) << rate;
+        EXPECT_EQ(t.r.settings.Str(StringKey::S64xx_alpha_r_trk), "1541");
+        t.r.core.events().SetEvent(EVT_TRACKING, 1);
+        EXPECT_EQ(t.sio.Writes().back(), "1 R 1541<CR>");
+        t.sio.calls.clear();
+        for (int i = 0; i < 1200; ++i) {
+            t.r.clock.Advance(50);
+            t.r.core.Command(CMD_POLL_64XX, 0);
+        }
+        EXPECT_TRUE(t.sio.calls.empty()) << rate;
+    }
+    // A rate that is no number is sent as it is, and said so.
+    S64xxRig t;
+    t.r.settings.Str(StringKey::S64xx_alpha_r_trk) = "12a";
+    t.Started();
+    EXPECT_FALSE(t.driver.DitherActive());
+    t.Code(CMD_TRACKING, kStart);
+    EXPECT_EQ(t.sio.Writes().back(), "1 R 12a<CR>");
+}
+
+}  // namespace
+}  // namespace axo

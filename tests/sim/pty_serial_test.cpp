@@ -1,0 +1,146 @@
+// The termios backend against the simulated boxes behind pseudo-terminals, on the real clock:
+// the program's whole serial path, down to the kernel's terminals.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <sstream>
+
+#include "core/interval_timer.h"
+#include "interfaces/serial64xx/s64xx_driver.h"
+#include "platform/termios_serial.h"
+#include "platform/tracing_serial.h"
+#include "sim/serial64xx/pty_boxes.h"
+#include "support/core_fakes.h"
+
+namespace axo {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// A core on the real clock with the 6420 driver on termios lines, traced.
+struct PtyStation {
+    explicit PtyStation(std::vector<std::string> paths)
+        : view(log), op(log), timer(log), program(log), core(settings, CoreSeams{view, op, timer, program, clock}),
+          sio(std::move(paths)), traced(sio, clock, trace), brake(clock), driver(core, traced, brake) {
+        driver.RegisterWith(core);
+        settings.Int(IntKey::interface_ra) = INTERFACE_64XX;
+        settings.Int(IntKey::interface_de) = INTERFACE_64XX;
+        settings.Int(IntKey::interface_dome) = 0;
+        core.state().StartupDone = true;
+    }
+    int16_t Code(int16_t code, int16_t action = 0, int16_t mode = 0) {
+        DriverParam p{action, mode};
+        return driver.Handle(code, p);
+    }
+    test::Log log;
+    Settings settings;
+    test::FakeView view;
+    test::FakeOperator op;
+    test::FakeTimer timer;
+    test::FakeProgram program;
+    RealClock clock;
+    Core core;
+    TermiosSerial sio;
+    std::ostringstream trace;
+    TracingSerial traced;
+    ClockTimer brake;
+    S64xxDriver driver;
+};
+
+double Seconds(std::chrono::steady_clock::time_point since) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+TEST(PtySerial, OpenProbeTrackAndSeeTheStopThroughTheTerminals) {
+    sim::PtyBoxes boxes;
+    ASSERT_TRUE(boxes.Ok());
+    PtyStation s(boxes.DevicePaths());
+    ASSERT_EQ(s.Code(CMD_START_INTERFACE), 1);
+    EXPECT_TRUE(s.log.Only({"box ", "msg !!!"}).empty());  // both probes answered
+    EXPECT_EQ(s.Code(CMD_TRACKING, kStart), 1);
+    // The box runs: its rate reached it over the line.
+    const auto t0 = std::chrono::steady_clock::now();
+    while (boxes.AlphaStepsPerSecond() < 1540.0 && Seconds(t0) < 2.0) {
+        s.clock.Pause(10);
+    }
+    EXPECT_NEAR(boxes.AlphaStepsPerSecond(), 1541.0, 0.5);
+    // The stop is seen by two equal position replies, after the box's 0.4 s deceleration and
+    // well before the 2 s limit.
+    const auto stop = std::chrono::steady_clock::now();
+    s.trace.str("");
+    EXPECT_EQ(s.Code(CMD_TRACKING, kStop), 1);
+    const double took = Seconds(stop);
+    EXPECT_GT(took, 0.4);
+    EXPECT_LT(took, 2.0);
+    // The position replies changed while the box slowed down, and the wait ended on the first
+    // two equal ones.
+    std::vector<std::string> replies;
+    std::istringstream lines(s.trace.str());
+    for (std::string line; std::getline(lines, line);) {
+        const auto at = line.find("read -> ");
+        if (at != std::string::npos) {
+            replies.push_back(line.substr(at));
+        }
+    }
+    ASSERT_GE(replies.size(), 3u);
+    EXPECT_NE(replies[0], replies[1]);
+    EXPECT_EQ(replies[replies.size() - 1], replies[replies.size() - 2]);
+    for (std::size_t i = 1; i + 1 < replies.size(); ++i) {
+        EXPECT_NE(replies[i], replies[i - 1]) << i;
+    }
+    EXPECT_EQ(boxes.AlphaStepsPerSecond(), 0.0);
+    EXPECT_EQ(s.Code(CMD_STOP_INTERFACE), 1);
+    EXPECT_TRUE(s.log.Only({"box "}).empty());
+}
+
+TEST(PtySerial, AMissingDeviceAndALineTakenByAnotherProgramAreRefusedClearly) {
+    PtyStation missing({"/dev/axo-no-such-line", "/dev/axo-no-such-line-2"});
+    EXPECT_EQ(missing.sio.sio_open(1), SIO_BADPORT);
+    EXPECT_EQ(missing.sio.sio_open(9), SIO_BADPORT);
+    EXPECT_EQ(missing.Code(CMD_START_INTERFACE), 0);
+    EXPECT_EQ(missing.log.Only({"box ", "msg !!!"}),
+              (Lines{"msg !!! Port 1 : /dev/axo-no-such-line : périphérique absent",
+                     "box Erreur | Erreur de communication.\nPort non ouvert ou inexistant"}));
+
+    sim::PtyBoxes boxes;
+    ASSERT_TRUE(boxes.Ok());
+    TermiosSerial first(boxes.DevicePaths());
+    TermiosSerial second(boxes.DevicePaths());
+    ASSERT_EQ(first.sio_open(1), 0);
+    EXPECT_EQ(first.sio_ioctl(1, kSioBaud9600, kSioMode8N1), 0);
+    EXPECT_EQ(second.sio_open(1), SIO_WIN32FAIL);
+    EXPECT_NE(second.FailureDetail(1).find("déjà utilisée par un autre programme"), std::string::npos);
+    EXPECT_EQ(first.sio_ioctl(1, 99, kSioMode8N1), SIO_BADPARM);
+    EXPECT_EQ(first.sio_close(1), 0);
+    EXPECT_EQ(second.sio_open(1), 0);  // free again
+    EXPECT_EQ(first.sio_close(1), SIO_BADPORT);
+}
+
+TEST(PtySerial, ALineThatVanishesGivesTheCommunicationErrorAndNoHang) {
+    sim::PtyBoxes boxes;
+    ASSERT_TRUE(boxes.Ok());
+    PtyStation s(boxes.DevicePaths());
+    ASSERT_EQ(s.Code(CMD_START_INTERFACE), 1);
+    s.Code(CMD_TRACKING, kStart);
+    boxes.VanishLine(1);
+    s.clock.Pause(100);
+    s.log.Clear();
+    const auto t0 = std::chrono::steady_clock::now();
+    s.Code(CMD_TRACKING, kStop);
+    s.Code(CMD_ALPHA_PLUS, kStart, SPEED_MOVING);
+    EXPECT_LT(Seconds(t0), 3.0);
+    const Lines boxesShown = s.log.Only({"box "});
+    ASSERT_FALSE(boxesShown.empty());
+    for (const std::string& b : boxesShown) {
+        EXPECT_EQ(b, "box Erreur | Erreur de communication.\nPort non ouvert ou inexistant");
+    }
+    // The Delta line is still there.
+    s.log.Clear();
+    s.Code(CMD_DELTA_PLUS, kStart, SPEED_CENTERING);
+    s.Code(CMD_DELTA_PLUS, kStop, SPEED_CENTERING);
+    EXPECT_TRUE(s.log.Only({"box "}).empty());
+}
+
+}  // namespace
+}  // namespace axo
