@@ -5,6 +5,7 @@
 #include <sys/inotify.h>
 #include <unistd.h>
 
+#include <QDir>
 #include <QLabel>
 
 #include "app/hardware.h"
@@ -125,6 +126,10 @@ TEST(WithoutHardware, OneBoxPerInterfaceAndNoMadeUpPosition) {
             << boxes[0];
         EXPECT_NE(boxes[0].find("Impossible d'ouvrir " + r.port1.string()), std::string::npos);
         EXPECT_EQ(r.Displays(), kNoReadings);
+        if (!ini.empty()) {
+            QDir().mkpath(AXO_SCREENSHOT_DIR);
+            EXPECT_TRUE(r.window->grab().save(QString(AXO_SCREENSHOT_DIR) + "/main-window-no-hardware.png"));
+        }
     }
 }
 
