@@ -122,7 +122,8 @@ int main(int argc, char** argv) {
         return window.ShutDownDone() ? 0 : 1;
     }
     if (std::getenv("AXO_STARTUP_REPORT") != nullptr) {
-        // For scripts/bench-startup: the wall-clock moment the main window is on screen.
+        // For scripts/bench-startup and the tests of the running program: the wall-clock moment
+        // the main window is on screen.
         const auto now = std::chrono::system_clock::now().time_since_epoch();
         std::fprintf(stderr, "axo-shown %lld\n",
                      static_cast<long long>(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()));
