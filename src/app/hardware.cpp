@@ -1,7 +1,15 @@
 #include "app/hardware.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ext/stdio_filebuf.h>
+
 #include "interfaces/parallel/direct_port_io.h"
-#include "interfaces/parallel/hardware_config.h"
 #include "interfaces/parallel/ppdev_port_io.h"
 #include "platform/termios_serial.h"
 #include "sim/parallel/simulated_bus.h"
@@ -14,6 +22,7 @@ namespace {
 // No parallel ports at all: every read says nothing is there.
 class NoPorts final : public PortIo {
 public:
+    bool EnsureOpen() override { return false; }
     uint8_t In(uint16_t) override { return 0; }
     void Out(uint16_t, uint8_t) override {}
     void GetAddressLPT(uint16_t& a, uint16_t& b) override { a = b = 0; }
@@ -23,12 +32,60 @@ public:
     }
 };
 
+// The outcome of the privileged step for both direct ports: granted only when both were.
+void ApplyGrants(DirectPortIo& io, const ParallelHardware& hw, const PrivilegedStart* privileged) {
+    if (privileged == nullptr) {
+        io.SetAccess(false, "Accès direct aux ports non accordé au démarrage");
+        return;
+    }
+    for (uint16_t base : {hw.commandBase, hw.dataBase}) {
+        const IoGrant* grant = privileged->Grant(base);
+        if (grant == nullptr) {
+            io.SetAccess(false, "Accès direct aux ports non accordé au démarrage");
+            return;
+        }
+        if (!grant->granted) {
+            io.SetAccess(false, grant->reason);
+            return;
+        }
+    }
+    io.SetAccess(true, {});
+}
+
 }  // namespace
+
+std::unique_ptr<std::streambuf> OpenTraceFile(const std::string& path, bool runningAsRoot, std::string& problem) {
+    // Non-blocking so that a named pipe without a reader cannot hang the start; no link
+    // followed as root.
+    const int flags = O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | (runningAsRoot ? O_NOFOLLOW : 0);
+    const int fd = ::open(path.c_str(), flags, 0644);
+    if (fd < 0) {
+        const int err = errno;
+        problem = "Fichier de trace impossible à ouvrir : " + path + " (" +
+                  (err == ELOOP && runningAsRoot ? std::string("lien symbolique refusé sous le compte root")
+                                                 : std::string(std::strerror(err))) +
+                  ")";
+        return nullptr;
+    }
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || (runningAsRoot && st.st_uid != 0)) {
+        ::close(fd);
+        problem = "Fichier de trace refusé : " + path +
+                  " appartient à un autre utilisateur et Axo est lancé sous le compte root";
+        return nullptr;
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return std::make_unique<__gnu_cxx::stdio_filebuf<char>>(fd, std::ios::out | std::ios::app);
+}
 
 Hardware::Hardware(Core& core, Clock& clock, const HardwareOptions& options, const ParallelWindows& windows,
                    IntervalTimer& brakeTimer) {
-    bool simulatedSerial = options.simulate;
-    std::array<std::string, 4> serialPorts{};
+    // Read even with --simulate, so that its mistakes are reported whichever backend runs.
+    const HardwareFileResult file = options.file != nullptr ? *options.file : ReadHardwareFile();
+    for (const std::string& problem : file.problems) {
+        notes_.push_back("!!! hardware.ini : " + problem);
+    }
+    const bool simulatedSerial = options.simulate || file.serial.backend == SerialBackend::Simulated;
     if (options.simulate) {
         observatory_ = std::make_unique<sim::Observatory>(clock);
         auto bus = std::make_unique<sim::SimulatedBus>(*observatory_);
@@ -36,22 +93,15 @@ Hardware::Hardware(Core& core, Clock& clock, const HardwareOptions& options, con
         backend_ = std::move(bus);
         notes_.push_back("Observatoire simulé : les ports parallèles et les lignes des boitiers 6420 sont remplacés par une simulation.");
     } else {
-        const HardwareFileResult file = ReadHardwareFile();
-        simulatedSerial = file.serial.backend == SerialBackend::Simulated;
-        serialPorts = file.serial.ports;
-        for (const std::string& problem : file.problems) {
-            notes_.push_back("!!! hardware.ini : " + problem);
-        }
+        // Nothing is opened here: the parallel interface opens its ports when it starts, after
+        // the configuration has been checked and only when a function uses it.
         switch (file.parallel.backend) {
-            case ParallelBackend::Ppdev: {
-                auto io = std::make_unique<PpdevPortIo>(file.parallel.commandDevice, file.parallel.dataDevice);
-                io->Open();  // a failure is reported by the driver when it starts
-                backend_ = std::move(io);
+            case ParallelBackend::Ppdev:
+                backend_ = std::make_unique<PpdevPortIo>(file.parallel.commandDevice, file.parallel.dataDevice);
                 break;
-            }
             case ParallelBackend::Direct: {
                 auto io = std::make_unique<DirectPortIo>(file.parallel.commandBase, file.parallel.dataBase);
-                io->Open();
+                ApplyGrants(*io, file.parallel, options.privileged);
                 backend_ = std::move(io);
                 break;
             }
@@ -80,22 +130,24 @@ Hardware::Hardware(Core& core, Clock& clock, const HardwareOptions& options, con
             notes_.push_back("Boitiers 6420 simulés (hardware.ini : [serial] backend = simulated).");
         }
     } else {
-        serialBackend_ = std::make_unique<TermiosSerial>(std::vector<std::string>(serialPorts.begin(), serialPorts.end()));
+        // Lines are opened when the interface starts, never before the configuration is checked.
+        serialBackend_ = std::make_unique<TermiosSerial>(std::vector<std::string>(file.serial.ports.begin(), file.serial.ports.end()));
     }
-    // Whatever was opened, the program keeps no privilege beyond this point.
-    DropAllCapabilities();
 
     PortIo* io = backend_.get();
     SerialLibrary* sio = serialBackend_.get();
     if (!options.tracePath.empty()) {
-        traceFile_.open(options.tracePath, std::ios::app);
-        if (traceFile_) {
-            tracer_ = std::make_unique<TracingPortIo>(*backend_, clock, traceFile_);
+        std::string problem;
+        traceBuffer_ = OpenTraceFile(options.tracePath, getuid() == 0 || geteuid() == 0, problem);
+        if (traceBuffer_) {
+            traceFile_ = std::make_unique<std::ostream>(traceBuffer_.get());
+            tracer_ = std::make_unique<TracingPortIo>(*backend_, clock, *traceFile_);
             io = tracer_.get();
-            serialTracer_ = std::make_unique<TracingSerial>(*serialBackend_, clock, traceFile_);
+            serialTracer_ = std::make_unique<TracingSerial>(*serialBackend_, clock, *traceFile_);
             sio = serialTracer_.get();
         } else {
-            notes_.push_back("!!! Fichier de trace impossible à ouvrir : " + options.tracePath);
+            std::fprintf(stderr, "axo : %s\n", problem.c_str());
+            notes_.push_back("!!! " + problem);
         }
     }
     parallel_ = std::make_unique<ParallelDriver>(core, *io, windows);

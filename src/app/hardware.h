@@ -5,13 +5,16 @@
 // optional trace of every port access and serial exchange, and the interface drivers
 // registered with the core.
 
-#include <fstream>
+#include <ostream>
+#include <streambuf>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "app/privileges.h"
 #include "core/core.h"
 #include "core/interval_timer.h"
+#include "interfaces/parallel/hardware_config.h"
 #include "interfaces/parallel/parallel_driver.h"
 #include "interfaces/parallel/parallel_windows.h"
 #include "interfaces/parallel/port_io.h"
@@ -32,19 +35,25 @@ namespace axo::app {
 struct HardwareOptions {
     bool simulate = false;
     std::string tracePath;  // empty: no trace
+    // The hardware file as main() read it before the privileged step; read here when null.
+    const HardwareFileResult* file = nullptr;
+    // What the privileged step granted; null: no direct port I/O was granted.
+    const PrivilegedStart* privileged = nullptr;
 };
 
 class Hardware {
 public:
-    // Opens the backend and registers the drivers; must come before the settings are read, so
-    // that the drivers take their copies of the settings. Problems are kept for the message list.
-    // `brakeTimer` is the Delta brake delay of the 6420 boxes (a toolkit timer in the program).
+    // Chooses the backends and registers the drivers; must come before the settings are read, so
+    // that the drivers take their copies of the settings. No device is opened here: a backend
+    // opens its device when the interface that uses it starts. Problems are kept for the
+    // message list. `brakeTimer` is the Delta brake delay of the 6420 boxes (a toolkit timer in
+    // the program).
     Hardware(Core& core, Clock& clock, const HardwareOptions& options, const ParallelWindows& windows,
              IntervalTimer& brakeTimer);
     ~Hardware();
 
     // French lines to show once the main window is up (unusable hardware-file values, a trace
-    // file that cannot be opened, the simulated observatory in use).
+    // file that cannot be opened or is refused, the simulated observatory in use).
     const std::vector<std::string>& Notes() const { return notes_; }
 
     sim::SimulatedBus* Simulation() { return simulation_; }
@@ -56,7 +65,8 @@ private:
     std::unique_ptr<sim::Observatory> observatory_;
     std::unique_ptr<PortIo> backend_;
     sim::SimulatedBus* simulation_ = nullptr;
-    std::ofstream traceFile_;
+    std::unique_ptr<std::streambuf> traceBuffer_;
+    std::unique_ptr<std::ostream> traceFile_;
     std::unique_ptr<TracingPortIo> tracer_;
     std::unique_ptr<ParallelDriver> parallel_;
     std::unique_ptr<TalveneDriver> talvene_;
@@ -66,5 +76,10 @@ private:
     std::unique_ptr<S64xxDriver> serial64xx_;
     std::vector<std::string> notes_;
 };
+
+// Opens `path` for appending a trace. Run as root, a file owned by another user, or a symbolic
+// link, is refused: root would write wherever that user points it. Null with `problem` set (in
+// French) when the file cannot be used.
+std::unique_ptr<std::streambuf> OpenTraceFile(const std::string& path, bool runningAsRoot, std::string& problem);
 
 }  // namespace axo::app

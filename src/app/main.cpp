@@ -11,9 +11,11 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/hardware.h"
 #include "app/version.h"
+#include "app/privileges.h"
 #include "platform/clock.h"
 #include "settings/settings.h"
 #include "ui/main_window.h"
@@ -93,6 +95,18 @@ int main(int argc, char** argv) {
         }
     }
 
+    // The privileged step, while this is the only thread: QApplication starts threads (the X11
+    // event queue, D-Bus) that would keep any capability this thread still had.
+    const axo::HardwareFileResult hardwareFile = axo::ReadHardwareFile();
+    const axo::app::PrivilegedStart privileged =
+        axo::app::RunPrivilegedStart(axo::app::IoRangesToGrant(hardwareFile, hardwareOptions.simulate));
+    const std::vector<std::string> privilegeWarnings = axo::app::PrivilegeWarnings(privileged);
+    for (const std::string& line : privilegeWarnings) {
+        std::fprintf(stderr, "axo : %s\n", line.c_str() + 4);  // without the message list's "!!! "
+    }
+    hardwareOptions.file = &hardwareFile;
+    hardwareOptions.privileged = &privileged;
+
     QApplication app(argc, argv);
     QApplication::setApplicationName("Axo");
 
@@ -122,10 +136,14 @@ int main(int argc, char** argv) {
         return window.ShutDownDone() ? 0 : 1;
     }
     if (std::getenv("AXO_STARTUP_REPORT") != nullptr) {
-        // For scripts/bench-startup: the wall-clock moment the main window is on screen.
+        // For scripts/bench-startup and the tests of the running program: the wall-clock moment
+        // the main window is on screen.
         const auto now = std::chrono::system_clock::now().time_since_epoch();
         std::fprintf(stderr, "axo-shown %lld\n",
                      static_cast<long long>(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()));
+    }
+    for (const std::string& line : privilegeWarnings) {
+        window.core().display().AddErrorMessage(line);
     }
     for (const std::string& note : hardware.Notes()) {
         window.core().display().AddErrorMessage(note);

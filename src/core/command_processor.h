@@ -42,6 +42,9 @@ private:
     void Focus(int16_t code, int16_t arg);
     void Filter();
     void CallCoders(int16_t code);
+    // Whether the coder interface, and the dome's, give readings (see DriverRegistry).
+    bool CodersReadable() const;
+    bool DomeReadable() const;
 
     // Position read-out.
     void ReadAlpha();

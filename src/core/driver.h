@@ -26,9 +26,19 @@ using DriverEntry = std::function<int16_t(int16_t code, DriverParam& param)>;
 // registered finds nobody to serve it and does nothing, like a function with no interface.
 class DriverRegistry {
 public:
-    void Register(InterfaceId id, DriverEntry entry) { entries_[Index(id)] = std::move(entry); }
+    void Register(InterfaceId id, DriverEntry entry) {
+        entries_[Index(id)] = std::move(entry);
+        readings_[Index(id)] = true;
+    }
     void Unregister(InterfaceId id) { entries_[Index(id)] = nullptr; }
     bool Has(InterfaceId id) const { return static_cast<bool>(entries_[Index(id)]); }
+
+    // Whether what an interface reads (coders, dome azimuth) comes from hardware it reaches. A
+    // driver says no when its device cannot be opened at its start, or when it reads nothing;
+    // the read-out then shows "--" rather than values nobody read. An interface without a
+    // driver in this build has no readings.
+    void SetReadingsAvailable(InterfaceId id, bool available) { readings_[Index(id)] = available; }
+    bool ReadingsAvailable(InterfaceId id) const { return Has(id) && readings_[Index(id)]; }
 
     int16_t Call(InterfaceId id, int16_t code, DriverParam& param) const {
         const DriverEntry& entry = entries_[Index(id)];
@@ -43,6 +53,7 @@ public:
 private:
     static std::size_t Index(InterfaceId id) { return static_cast<std::size_t>(id); }
     std::array<DriverEntry, 4> entries_{};
+    std::array<bool, 4> readings_{};
 };
 
 }  // namespace axo

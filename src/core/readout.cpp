@@ -59,10 +59,44 @@ void CommandProcessor::CallCoders(int16_t code) {
     }
 }
 
+// A display whose interface gives no reading (no driver for it in this build, a device that
+// could not be opened, an interface that reads nothing) shows this instead of numbers.
+constexpr const char* kNoReading = "--";
+
+bool CommandProcessor::CodersReadable() const {
+    switch (settings_.Int(IntKey::interface_coders)) {
+        case INTERFACE_PARALLEL:
+            return drivers_.ReadingsAvailable(InterfaceId::Parallel);
+        case INTERFACE_EIK120:
+            return drivers_.ReadingsAvailable(InterfaceId::Eik);
+        case INTERFACE_TALVENE:
+            return drivers_.ReadingsAvailable(InterfaceId::Talvene);
+        default:
+            return false;
+    }
+}
+
+bool CommandProcessor::DomeReadable() const {
+    // Only the parallel dome board reports an azimuth.
+    return settings_.Int(IntKey::interface_dome) == INTERFACE_PARALLEL &&
+           drivers_.ReadingsAvailable(InterfaceId::Parallel);
+}
+
 void CommandProcessor::ReadAlpha() {
     CallCoders(CMD_READ_ALPHA);
     MainView& view = View();
     const bool visible = view.IsTrackingWindowVisible();
+    if (!CodersReadable()) {
+        display_.SetVisibleIfChanged("shpAlphaMinus", false);
+        for (const char* label : {"lblDisplayAlphaH", "lblDisplayAlphaM", "lblDisplayAlphaS"}) {
+            display_.SetTextIfChanged(label, kNoReading);
+        }
+        if (visible) {
+            view.SetText("lblTrkHa", kNoReading);
+            view.SetText("lblTrkRa", kNoReading);
+        }
+        return;
+    }
     const bool showHourAngle = settings_.Int(IntKey::display_hangle) == 1;
     const bool twelve = settings_.Int(IntKey::alpha_12) == 1;
     bool sign = false;
@@ -139,11 +173,12 @@ void CommandProcessor::ReadAlpha() {
 
 void CommandProcessor::ReadDelta() {
     CallCoders(CMD_READ_DELTA);
+    const bool readable = CodersReadable();
     bool sign = false;
     std::string td;
     std::string tm;
     std::string ts;
-    if (pos_.DeclinationOutOfRange) {
+    if (!readable || pos_.DeclinationOutOfRange) {
         td = tm = ts = "--";
     } else {
         if (pos_.DeclinationNegative == 0) {
@@ -162,6 +197,13 @@ void CommandProcessor::ReadDelta() {
 
     MainView& view = View();
     if (!view.IsTrackingWindowVisible()) {
+        return;
+    }
+    if (!readable) {
+        for (const char* label : {"lblTrkDe", "lblTrkAz", "lblTrkHe"}) {
+            view.SetText(label, kNoReading);
+        }
+        view.SetText("lblTrkAm", "");
         return;
     }
     view.SetText("lblTrkDe", std::string(sign ? "-" : "") + td + "°" + tm + "'" + ts + kDQ);
@@ -183,10 +225,16 @@ void CommandProcessor::ReadDome() {
     if (settings_.Int(IntKey::interface_dome) == INTERFACE_PARALLEL) {
         Parallel(CMD_READ_DOME, 0);
     }
-    display_.SetTextIfChanged("lblAzimutDome", std::to_string(pos_.DomeAzimuth) + "°");
+    display_.SetTextIfChanged("lblAzimutDome", DomeReadable() ? std::to_string(pos_.DomeAzimuth) + "°" : kNoReading);
 }
 
 void CommandProcessor::TelescopeAzimuth() {
+    if (!CodersReadable()) {
+        // Computed again from the first real reading.
+        pos_.LastHourAngle.fill(-100);
+        display_.SetTextIfChanged("lblAzimutTelescope", kNoReading);
+        return;
+    }
     const auto now = pos_.Current();
     if (now == pos_.LastHourAngle) {
         return;

@@ -177,7 +177,7 @@ AxoWindow::~AxoWindow() {
 }
 
 void AxoWindow::BuildMenus() {
-    auto addItem = [this](QMenu* menu, const char* name, const QString& text) {
+    auto addItem = [](QMenu* menu, const char* name, const QString& text) {
         QAction* a = menu->addAction(text);
         a->setObjectName(name);
         return a;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
 #include "astro/formulas.h"
 #include "astro/mathlib.h"
@@ -13,7 +14,8 @@ using Lines = std::vector<std::string>;
 
 struct ReadoutRig : test::CoreRig {
     ReadoutRig() {
-        settings.Int(IntKey::interface_coders) = 0;  // the test writes the position itself
+        // A recording coder interface that leaves the position as the test writes it.
+        settings.Int(IntKey::interface_coders) = INTERFACE_EIK120;
         Init();
     }
     void HourAngle(int16_t h, int16_t m, int16_t s) {
@@ -169,6 +171,84 @@ TEST(Readout, CodersAndDomeAreReadThroughTheirInterfaces) {
     r.core.Command(CMD_READ_DOME, 0);
     EXPECT_EQ(r.Drivers(), (Lines{"E 301 (0,0)", "T 302 (0,0)", "P 301 (0,0)", "P 303 (0,0)"}));
     EXPECT_EQ(r.view.Text("lblAzimutDome"), "194°");
+}
+
+TEST(Readout, DisplaysWithoutAWorkingSourceShowDashesNotNumbers) {
+    struct Case {
+        const char* what;
+        int16_t coders;
+        std::function<void(DriverRegistry&)> arrange;
+    };
+    const Case cases[] = {
+        {"no coder interface", 0, [](DriverRegistry&) {}},
+        {"the 64xx boxes read no coder", INTERFACE_64XX, [](DriverRegistry&) {}},
+        {"encoder card without a driver in this build", INTERFACE_EIK120,
+         [](DriverRegistry& d) { d.Unregister(InterfaceId::Eik); }},
+        {"parallel ports that could not be opened", INTERFACE_PARALLEL,
+         [](DriverRegistry& d) { d.SetReadingsAvailable(InterfaceId::Parallel, false); }},
+        {"an interface that reads nothing", INTERFACE_TALVENE,
+         [](DriverRegistry& d) { d.SetReadingsAvailable(InterfaceId::Talvene, false); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ReadoutRig r;
+        r.settings.Int(IntKey::interface_coders) = c.coders;
+        c.arrange(r.core.drivers());
+        r.view.trackingVisible = true;
+        r.view.visible["shpAlphaMinus"] = true;
+        r.view.visible["shpDeltaMinus"] = true;
+        r.HourAngle(13, 0, 0);  // what a reading would have left: not shown
+        r.Declination(1, 5, 0, 0);
+        r.core.SystemTick();
+        EXPECT_EQ(r.Alpha(), (Lines{"--", "--", "--"}));
+        EXPECT_EQ(r.Delta(), (Lines{"--", "--", "--"}));
+        EXPECT_FALSE(r.view.IsVisible("shpAlphaMinus"));
+        EXPECT_FALSE(r.view.IsVisible("shpDeltaMinus"));
+        EXPECT_EQ(r.view.Text("lblAzimutTelescope"), "--");
+        for (const char* label : {"lblTrkHa", "lblTrkRa", "lblTrkDe", "lblTrkAz", "lblTrkHe"}) {
+            EXPECT_EQ(r.view.Text(label), "--") << label;
+        }
+        EXPECT_EQ(r.view.Text("lblTrkAm"), "");
+    }
+
+    // Readings that come back (the ports found at a later start) are shown, the telescope
+    // azimuth computed again even for the position it was last computed for.
+    ReadoutRig r;
+    r.settings.Int(IntKey::interface_coders) = INTERFACE_PARALLEL;
+    r.HourAngle(0, 0, 0);
+    r.Declination(0, 0, 0, 0);
+    r.core.Command(CMD_TELESCOPE_AZIMUTH, 0);
+    EXPECT_EQ(r.view.Text("lblAzimutTelescope"), "180°");
+    r.core.drivers().SetReadingsAvailable(InterfaceId::Parallel, false);
+    r.core.SystemTick();
+    EXPECT_EQ(r.view.Text("lblAzimutTelescope"), "--");
+    r.core.drivers().SetReadingsAvailable(InterfaceId::Parallel, true);
+    r.core.SystemTick();
+    EXPECT_EQ(r.Alpha(), (Lines{"00", "00", "00"}));
+    EXPECT_EQ(r.view.Text("lblAzimutTelescope"), "180°");
+}
+
+TEST(Readout, TheDomeAzimuthNeedsTheDomeBoard) {
+    struct Case {
+        int16_t dome;
+        bool portsOpen;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {INTERFACE_PARALLEL, true, "194°"},
+        {INTERFACE_PARALLEL, false, "--"},
+        {INTERFACE_64XX, true, "--"},  // the 64xx boxes turn the dome but report no azimuth
+        {5, true, "--"},               // no interface (the built-in default)
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.dome);
+        ReadoutRig r;
+        r.settings.Int(IntKey::interface_dome) = c.dome;
+        r.core.drivers().SetReadingsAvailable(InterfaceId::Parallel, c.portsOpen);
+        r.core.position().DomeAzimuth = 194;
+        r.core.Command(CMD_READ_DOME, 0);
+        EXPECT_EQ(r.view.Text("lblAzimutDome"), c.shown);
+    }
 }
 
 }  // namespace

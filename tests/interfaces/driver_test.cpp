@@ -61,23 +61,23 @@ TEST(ParallelDriverEntry, MotorLatchBytes) {
     }
 }
 
-TEST(ParallelDriverEntry, StartSequenceProgressAndAnUnreachablePort) {
+TEST(ParallelDriverEntry, StartSequenceProgressAndBoardsThatDoNotAnswer) {
     ParallelRig t;
     t.r.core.state().StartupDone = false;
-    t.io.unavailable = "Impossible d'ouvrir /dev/parport0 : accès refusé";
     t.io.SetInput(0x20);  // no board ever answers
     DriverParam p{0, 0};
     // The dome's position load fails, which is the only thing the status reports.
     EXPECT_EQ(t.driver.Handle(CMD_START_INTERFACE, p), 0);
+    EXPECT_EQ(t.io.openCalls, 1);
     EXPECT_EQ(t.progress.texts,
               (Lines{"Détection des adresses des ports", "Reset des ports parallèles", "Reset Micro-Contrôleur Alpha",
                      "Reset Micro-Contrôleur Delta", "Reset Micro-Contrôleur Coupole", "Calibration coupole",
                      "Calibration Alpha", "Calibration Delta", "Initialisation de l'interface // terminée"}));
     EXPECT_EQ(t.io.resets, 1);
+    EXPECT_TRUE(t.r.core.drivers().ReadingsAvailable(InterfaceId::Parallel));
     const Lines boxes = t.r.log.Only({"box "});
-    ASSERT_EQ(boxes.size(), 2U);
-    EXPECT_EQ(boxes[0], "box Erreur | Ports parallèles inaccessibles.\nImpossible d'ouvrir /dev/parport0 : accès refusé");
-    EXPECT_EQ(boxes[1], "box Erreur | Transmission du nombre d'impulsion coupole impossible.\n"
+    ASSERT_EQ(boxes.size(), 1U);
+    EXPECT_EQ(boxes[0], "box Erreur | Transmission du nombre d'impulsion coupole impossible.\n"
                         "La platine coupole ne répond pas.");
 
     // With exit_error_init the program is told to stop after the failed load, and the start
@@ -102,6 +102,58 @@ TEST(ParallelDriverEntry, StartSequenceProgressAndAnUnreachablePort) {
     EXPECT_TRUE(e.r.log.Only({"msg Calibration Delta"}).empty());
     for (const std::string& line : e.r.log.lines) {
         EXPECT_EQ(line.find("coordonnées"), std::string::npos) << line;  // nothing sent after it
+    }
+}
+
+TEST(ParallelDriverEntry, PortsThatCannotBeOpenedAreReportedOnceAndNeverPolled) {
+    class Closer final : public MainWindowCloser {
+    public:
+        void UnloadMainWindow() override { ++calls; }
+        int calls = 0;
+    };
+    for (const int exitOnError : {0, 1}) {
+        SCOPED_TRACE(exitOnError);
+        test::ParallelRig t;
+        Closer closer;
+        ParallelDriver driver(t.r.core, t.io, ParallelWindows{&t.progress, nullptr, &closer});
+        t.r.core.state().StartupDone = false;
+        t.r.settings.Int(IntKey::error_stop) = 1;  // every report a box, as with the built-in defaults
+        t.r.settings.Int(IntKey::exit_error_init) = static_cast<int16_t>(exitOnError);
+        t.io.unavailable = "Impossible d'ouvrir /dev/parport0 : le port n'existe pas (module ppdev chargé ?)";
+        t.io.SetInput(0x20);
+        DriverParam p{0, 0};
+        EXPECT_EQ(driver.Handle(CMD_START_INTERFACE, p), 0);
+        const std::string opened = "box Erreur | Ports parallèles inaccessibles.\n" + t.io.unavailable;
+        const std::string ended = "box Erreur | Le programme va être arrêté. Relancez le\naprès avoir résolu le problème";
+        EXPECT_EQ(t.r.log.Only({"box "}), (exitOnError == 1 ? Lines{opened, ended} : Lines{opened}));
+        EXPECT_EQ(closer.calls, exitOnError);
+        EXPECT_EQ(t.progress.texts, (Lines{"Détection des adresses des ports", "Initialisation de l'interface // terminée"}));
+        EXPECT_FALSE(t.r.core.drivers().ReadingsAvailable(InterfaceId::Parallel));
+
+        // Running: the polling codes touch nothing and report nothing, tick after tick.
+        t.r.core.state().StartupDone = true;
+        t.r.log.Clear();
+        for (int tick = 0; tick < 50; ++tick) {
+            for (int16_t code : {CMD_POLL_BOARDS, CMD_READ_ALPHA, CMD_READ_DELTA, CMD_READ_DOME, CMD_DOME_REST_STEP,
+                                 CMD_DOME_TRACK_STEP}) {
+                driver.Handle(code, p);
+            }
+        }
+        EXPECT_TRUE(t.io.writes.empty());
+        EXPECT_EQ(t.io.reads, 0);
+        EXPECT_EQ(t.io.resets, 0);
+        EXPECT_EQ(t.Reports(), Lines{});
+
+        // A later start (File > Open) tries the ports again and finds them there.
+        t.io.unavailable.clear();
+        t.r.settings.Int(IntKey::interface_dome) = 0;
+        t.io.SetInput(0x20);
+        driver.Handle(CMD_START_INTERFACE, p);
+        EXPECT_TRUE(t.r.core.drivers().ReadingsAvailable(InterfaceId::Parallel));
+        EXPECT_EQ(t.io.resets, 1);
+        t.io.ClearRecord();
+        driver.Handle(CMD_READ_ALPHA, p);
+        EXPECT_FALSE(t.io.writes.empty());
     }
 }
 

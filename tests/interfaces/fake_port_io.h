@@ -68,6 +68,10 @@ public:
         b = kData;
     }
     void ResetLPT() override { ++resets; }
+    bool EnsureOpen() override {
+        ++openCalls;
+        return unavailable.empty();
+    }
     std::string UnavailableReason() const override { return unavailable; }
     void Note(const std::string& text) override { notes.push_back(text); }
 
@@ -111,7 +115,8 @@ public:
     uint8_t data = 0;
     int reads = 0;
     int resets = 0;
-    std::string unavailable;
+    int openCalls = 0;
+    std::string unavailable;  // set: the ports cannot be opened, for this reason
 };
 
 // A write transfer partner: after the command strobe it leaves ready with the acknowledge at

@@ -1,12 +1,5 @@
 #include "interfaces/parallel/direct_port_io.h"
 
-#include <linux/capability.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-
 #if defined(__x86_64__) || defined(__i386__)
 #include <sys/io.h>
 #define AXO_HAVE_PORT_IO 1
@@ -16,65 +9,13 @@
 
 namespace axo {
 
-namespace {
-
-std::string Hex(uint16_t v) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "0x%X", v);
-    return buf;
+void DirectPortIo::SetAccess(bool granted, std::string reason) {
+    open_ = granted;
+    reason_ = granted ? std::string() : std::move(reason);
 }
 
-bool GetCaps(__user_cap_header_struct& header, __user_cap_data_struct (&data)[2]) {
-    header.version = _LINUX_CAPABILITY_VERSION_3;
-    header.pid = 0;
-    return syscall(SYS_capget, &header, data) == 0;
-}
-
-}  // namespace
-
-bool RaiseRawIoCapability() {
-    __user_cap_header_struct header{};
-    __user_cap_data_struct data[2]{};
-    if (!GetCaps(header, data)) {
-        return false;
-    }
-    const unsigned bit = 1U << (CAP_SYS_RAWIO % 32);
-    auto& word = data[CAP_SYS_RAWIO / 32];
-    if ((word.permitted & bit) == 0) {
-        return false;
-    }
-    word.effective |= bit;
-    return syscall(SYS_capset, &header, data) == 0;
-}
-
-bool DropAllCapabilities() {
-    __user_cap_header_struct header{};
-    __user_cap_data_struct data[2]{};
-    header.version = _LINUX_CAPABILITY_VERSION_3;
-    header.pid = 0;
-    return syscall(SYS_capset, &header, data) == 0;
-}
-
-bool DirectPortIo::Open() {
-#if AXO_HAVE_PORT_IO
-    RaiseRawIoCapability();
-    for (uint16_t base : {commandBase_, dataBase_}) {
-        if (ioperm(base, 3, 1) != 0) {
-            const int err = errno;
-            reason_ = "Accès direct aux ports " + Hex(base) + " refusé";
-            reason_ += err == EPERM ? " : l'exécutable doit avoir la capacité CAP_SYS_RAWIO (setcap cap_sys_rawio+p)"
-                                    : " : adresse hors de portée";
-            open_ = false;
-            return false;
-        }
-    }
-    open_ = true;
-    reason_.clear();
-    return true;
-#else
-    reason_ = "L'accès direct aux ports n'existe pas sur cette machine : choisissez ppdev";
-    return false;
-#endif
+bool DirectPortIo::EnsureOpen() {
+    return open_;
 }
 
 bool DirectPortIo::Granted(uint16_t port) const {

@@ -1,11 +1,13 @@
 #pragma once
 
-// The parallel ports by direct port I/O (ioperm, inb, outb), for machines without ppdev.
+// The parallel ports by direct port I/O (inb, outb), for machines without ppdev.
 //
-// Privileges: ioperm needs CAP_SYS_RAWIO. Give it to the executable, not to the user:
+// Privileges: the ports must be granted with ioperm, which needs CAP_SYS_RAWIO. Give it to the
+// executable, not to the user:
 //     sudo setcap cap_sys_rawio+p /path/to/axo
-// The program raises it only to open the port ranges, then drops every capability before its
-// first window (DropAllCapabilities); the granted ranges stay usable. Never run Axo as root.
+// The grant is made once at start, before any thread exists, by the program's privileged step
+// (app/privileges.h), which then drops every capability; this backend only learns the outcome.
+// Never run Axo as root.
 
 #include <cstdint>
 #include <string>
@@ -18,10 +20,12 @@ class DirectPortIo final : public PortIo {
 public:
     DirectPortIo(uint16_t commandBase, uint16_t dataBase) : commandBase_(commandBase), dataBase_(dataBase) {}
 
-    // Asks for the three registers of each port. On failure UnavailableReason() tells why;
-    // reads then give all lines high and writes go nowhere (never a fault).
-    bool Open();
+    // What the privileged step obtained for the three registers of both ports. Without a grant,
+    // reads give all lines high and writes go nowhere (touching an ungranted port would fault).
+    void SetAccess(bool granted, std::string reason);
 
+    // The ports were granted (or not) at start: there is nothing left to open.
+    bool EnsureOpen() override;
     uint8_t In(uint16_t port) override;
     void Out(uint16_t port, uint8_t value) override;
     void GetAddressLPT(uint16_t& commandBase, uint16_t& dataBase) override;
@@ -34,13 +38,7 @@ private:
     uint16_t commandBase_;
     uint16_t dataBase_;
     bool open_ = false;
-    std::string reason_;
+    std::string reason_ = "Accès direct aux ports non accordé au démarrage";
 };
-
-// Moves CAP_SYS_RAWIO from the permitted to the effective set, when the executable has it.
-bool RaiseRawIoCapability();
-
-// Clears the effective, permitted and inheritable capability sets. Returns false on failure.
-bool DropAllCapabilities();
 
 }  // namespace axo

@@ -39,13 +39,13 @@ uint8_t MoveByte(bool alpha, bool plus, int16_t mode) {
 }  // namespace
 
 ParallelDriver::ParallelDriver(Core& core, PortIo& io, ParallelWindows windows)
-    : core_(core), link_(io, core.clock()), windows_(windows) {
-    TakeSettingsCopies(core.settings());
-    core.settings().RegisterCopyHolder(this);
+    : core_(core), settings_(core.settings()), link_(io, core.clock()), windows_(windows) {
+    TakeSettingsCopies(settings_);
+    settings_.RegisterCopyHolder(this);
 }
 
 ParallelDriver::~ParallelDriver() {
-    core_.settings().UnregisterCopyHolder(this);
+    settings_.UnregisterCopyHolder(this);
 }
 
 void ParallelDriver::RegisterWith(Core& core) {
@@ -75,9 +75,26 @@ void ParallelDriver::AxisMove(int16_t code, const DriverParam& param) {
     }
 }
 
+bool ParallelDriver::PollingCode(int16_t code) const {
+    switch (code) {
+        case CMD_POLL_BOARDS:
+        case CMD_READ_ALPHA:
+        case CMD_READ_DELTA:
+        case CMD_READ_DOME:
+        case CMD_DOME_REST_STEP:
+        case CMD_DOME_TRACK_STEP:
+            return true;
+        default:
+            return false;
+    }
+}
+
 int16_t ParallelDriver::Handle(int16_t code, DriverParam& param) {
     Settings& s = core_.settings();
     Display& display = core_.display();
+    if (!portsUsable_ && PollingCode(code)) {
+        return 1;  // reported once at the start; the read-out shows that nothing is read
+    }
     switch (code) {
         case CMD_TRACKING:
             MotorLatch(kAlphaLatch, param.Action == kStart ? kLatchTracking : kLatchCommandMode);
@@ -197,13 +214,22 @@ int16_t ParallelDriver::StartSequence() {
     int16_t status = 1;
 
     Progress("Détection des adresses des ports");
+    // The first moment the ports are needed: they are opened here, never earlier, so that a
+    // fatal configuration ends the program before any hardware is touched.
+    portsUsable_ = link_.Io().EnsureOpen();
+    core_.drivers().SetReadingsAvailable(InterfaceId::Parallel, portsUsable_);
+    if (!portsUsable_) {
+        // Said once; no reset, calibration or poll is run against ports that are not there.
+        ReportTransmissionFailure("Ports parallèles inaccessibles.", link_.Io().UnavailableReason());
+        if (s.Int(IntKey::interface_dome) == INTERFACE_PARALLEL) {
+            // The dome board cannot have been calibrated: the same end as its failed calibration.
+            FailedDomeCalibration();
+        }
+        Progress("Initialisation de l'interface // terminée");
+        return 0;
+    }
     link_.DetectPorts();
     op.ProcessPendingEvents();
-    const std::string unavailable = link_.Io().UnavailableReason();
-    if (!unavailable.empty()) {
-        // The program keeps running without its boards; the polls will say so too.
-        ReportTransmissionFailure("Ports parallèles inaccessibles.", unavailable);
-    }
 
     display.AddMessage("Reset des ports parallèles");
     Progress("Reset des ports parallèles");
@@ -239,12 +265,7 @@ int16_t ParallelDriver::StartSequence() {
         Progress("Calibration coupole");
         if (SendDomePosition() != 0) {
             status = 0;
-            if (s.Int(IntKey::exit_error_init) == 1) {
-                op.ShowMessage("Erreur", "Le programme va être arrêté. Relancez le\naprès avoir résolu le problème",
-                               MessageIcon::Critical, MessageButtons::Ok);
-                if (windows_.closer != nullptr) {
-                    windows_.closer->UnloadMainWindow();
-                }
+            if (FailedDomeCalibration()) {
                 // The program ends: nothing more is sent to boards that could not be set up.
                 return status;
             }
@@ -264,6 +285,18 @@ int16_t ParallelDriver::StartSequence() {
     }
     Progress("Initialisation de l'interface // terminée");
     return status;
+}
+
+bool ParallelDriver::FailedDomeCalibration() {
+    if (core_.settings().Int(IntKey::exit_error_init) != 1) {
+        return false;
+    }
+    core_.op().ShowMessage("Erreur", "Le programme va être arrêté. Relancez le\naprès avoir résolu le problème",
+                           MessageIcon::Critical, MessageButtons::Ok);
+    if (windows_.closer != nullptr) {
+        windows_.closer->UnloadMainWindow();
+    }
+    return true;
 }
 
 void ParallelDriver::ResetBoard(int board) {

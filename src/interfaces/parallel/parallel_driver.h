@@ -74,6 +74,9 @@ private:
     };
 
     int16_t StartSequence();
+    // The end of a start whose dome calibration failed: the program stops when exit_error_init is 1.
+    // The failed dome calibration of the start; true when the program is to end.
+    bool FailedDomeCalibration();
     void MotorLatch(uint8_t address, uint8_t byte) { link_.Latch(address, byte); }
     void AxisMove(int16_t code, const DriverParam& param);
     bool WriteTransfer(uint8_t address, uint8_t commandDibit, const WriteStep* steps, std::size_t count);
@@ -93,13 +96,20 @@ private:
     void RotateTowards(int16_t from, int16_t to);
     bool AtRest() const;
 
+    bool PollingCode(int16_t code) const;
+
     Core& core_;
+    // Kept apart from the core: the driver unregisters from the settings when it goes, whether
+    // or not the core (and the windows that own it) are still there.
+    Settings& settings_;
     ParallelLink link_;
     ParallelWindows windows_;
     ReadCounters alpha_;
     ReadCounters delta_;
     ReadCounters dome_;
     uint8_t domeCount_ = 0;
+    // False once a start found the ports unusable: polling them would only report failures.
+    bool portsUsable_ = true;
     std::string errorLine1_;
     std::string errorLine2_;
 };

@@ -24,9 +24,15 @@ public:
     // Brings both ports to a usable state (data lines driven, all low).
     virtual void ResetLPT() = 0;
 
-    // Why the backend cannot reach its ports, in French for the operator; empty when it can.
-    // A backend that could not open its device keeps answering (reads give all lines high,
-    // writes go nowhere) so that the program keeps running.
+    // Opens the backend's device the first time an interface in use needs it (the start of
+    // that interface, code 1101), never earlier: until then the program has touched no
+    // hardware. Later calls open only what is not open yet. Returns whether the ports are usable;
+    // when not, UnavailableReason() says why.
+    virtual bool EnsureOpen() { return true; }
+
+    // Why the backend cannot reach its ports, in French for the operator; empty when it can
+    // (or has not tried yet). A backend that could not open its device keeps answering (reads
+    // give all lines high, writes go nowhere) so that the program keeps running.
     virtual std::string UnavailableReason() const { return {}; }
 
     // A line of protocol-level news (a board message) for backends that keep a trace.

@@ -19,9 +19,10 @@ public:
     PpdevPortIo(const PpdevPortIo&) = delete;
     PpdevPortIo& operator=(const PpdevPortIo&) = delete;
 
-    // Opens and claims both ports. On failure UnavailableReason() tells why, and the ports that
-    // could not be opened read all lines high and swallow writes.
+    // Opens and claims both ports, those not open yet. On failure UnavailableReason() tells
+    // why, and the ports that could not be opened read all lines high and swallow writes.
     bool Open();
+    bool EnsureOpen() override { return Open(); }
 
     uint8_t In(uint16_t port) override;
     void Out(uint16_t port, uint8_t value) override;

@@ -4,6 +4,8 @@ namespace axo {
 
 void TalveneDriver::RegisterWith(Core& core) {
     core.drivers().Register(InterfaceId::Talvene, [this](int16_t code, DriverParam& p) { return Handle(code, p); });
+    // It reads no coder: with it chosen, the displays say there is no position.
+    core.drivers().SetReadingsAvailable(InterfaceId::Talvene, false);
 }
 
 void TalveneDriver::Progress(const std::string& text) {

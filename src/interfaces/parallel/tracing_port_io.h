@@ -20,6 +20,7 @@ public:
     void Out(uint16_t port, uint8_t value) override;
     void GetAddressLPT(uint16_t& commandBase, uint16_t& dataBase) override;
     void ResetLPT() override;
+    bool EnsureOpen() override { return inner_.EnsureOpen(); }
     std::string UnavailableReason() const override { return inner_.UnavailableReason(); }
     void Note(const std::string& text) override;
 

@@ -1,0 +1,213 @@
+// The whole program without its hardware, as a new user first meets it: the real main window
+// and the real hardware choice (no --simulate), the parallel ports named by hardware.ini.
+
+#include <gtest/gtest.h>
+#include <sys/inotify.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QLabel>
+
+#include "app/hardware.h"
+#include "core/interval_timer.h"
+#include "ui/small_windows.h"
+#include "ui_rig.h"
+
+namespace axo {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// Counts the openings of some files: "touching the hardware" made visible.
+class OpenWatch {
+public:
+    explicit OpenWatch(const std::vector<std::filesystem::path>& files) : fd_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+        for (const auto& f : files) {
+            inotify_add_watch(fd_, f.c_str(), IN_OPEN);
+        }
+    }
+    ~OpenWatch() { close(fd_); }
+    OpenWatch(const OpenWatch&) = delete;
+    OpenWatch& operator=(const OpenWatch&) = delete;
+
+    int Opens() {
+        alignas(inotify_event) char buf[4096];
+        for (;;) {
+            const ssize_t n = read(fd_, buf, sizeof buf);
+            if (n <= 0) {
+                return opens_;
+            }
+            for (ssize_t i = 0; i < n;) {
+                const auto* e = reinterpret_cast<const inotify_event*>(buf + i);
+                opens_ += (e->mask & IN_OPEN) != 0 ? 1 : 0;
+                i += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+            }
+        }
+    }
+
+private:
+    int fd_;
+    int opens_ = 0;
+};
+
+struct NoHardwareRig {
+    // `ini` empty: no Axo.ini, the built-in defaults. `devicesExist`: whether the two ppdev
+    // paths of hardware.ini exist (as ordinary files, which open but cannot be claimed).
+    NoHardwareRig(const std::string& ini, bool devicesExist) : op(log) {
+        if (!ini.empty()) {
+            cfg.Write("Axo.ini", ini);
+        }
+        port0 = cfg.Root() / "parport0";
+        port1 = cfg.Root() / "parport1";
+        if (devicesExist) {
+            std::ofstream(port0.string()) << "";
+            std::ofstream(port1.string()) << "";
+        }
+        // The serial lines of the 6420 boxes are missing too, whatever this machine has.
+        const std::string noLine = (cfg.Root() / "ttyMissing").string();
+        cfg.Write("hardware.ini", "[parallel]\nbackend=ppdev\ncommand_device=" + port0.string() +
+                                      "\ndata_device=" + port1.string() + "\n\n[serial]\nport1=" + noLine +
+                                      "\nport2=" + noLine + "\nport3=" + noLine + "\nport4=" + noLine + "\n");
+        window = std::make_unique<ui::AxoWindow>(settings, clock, op);
+    }
+    ~NoHardwareRig() {
+        window.reset();
+        hardware.reset();
+    }
+    // The hardware as main() builds it, after the window and before the start-up.
+    app::Hardware& MakeHardware(const app::HardwareOptions& options = {}) {
+        hardware = std::make_unique<app::Hardware>(window->core(), clock, options,
+                                                   ParallelWindows{window.get(), window->cancelWindow(), window.get()},
+                                                   brake);
+        return *hardware;
+    }
+    // Polling ticks for `seconds` of simulated time, the clock tick every second.
+    void Run(int seconds) {
+        for (int s = 0; s < seconds; ++s) {
+            for (int t = 0; t < 20; ++t) {
+                window->core().SystemTick();
+                clock.Advance(50);
+            }
+            window->core().ClockTick();
+        }
+    }
+    std::string Text(const char* label) { return window->findChild<QLabel*>(label)->text().toStdString(); }
+    Lines Displays() {
+        return {Text("lblDisplayAlphaH"), Text("lblDisplayAlphaM"), Text("lblDisplayAlphaS"),
+                Text("lblDisplayDeltaD"), Text("lblDisplayDeltaM"), Text("lblDisplayDeltaS"),
+                Text("lblAzimutTelescope"), Text("lblAzimutDome")};
+    }
+
+    test::TempConfig cfg;
+    std::filesystem::path port0;
+    std::filesystem::path port1;
+    test::Log log;
+    Settings settings;
+    VirtualClock clock{PcDateTime{2026, 12, 6, 22, 0, 0, 0}};
+    ClockTimer brake{clock};
+    test::FakeOperator op;
+    std::unique_ptr<ui::AxoWindow> window;
+    std::unique_ptr<app::Hardware> hardware;
+};
+
+const Lines kNoReadings{"--", "--", "--", "--", "--", "--", "--", "--"};
+
+TEST(WithoutHardware, OneBoxPerInterfaceAndNoMadeUpPosition) {
+    const std::string allParallel = "[Axo]\ninterface_ra=1\ninterface_de=1\ninterface_dome=1\ninterface_coders=1\n"
+                                    "interface_focus=1\ninterface_filter=1\ndisplay_welcome=0\n";
+    // The built-in defaults (focus and filter on the parallel boards, the coders on the encoder
+    // card, the axes on the 64xx boxes, reports as boxes), then every function on the boards.
+    for (const std::string& ini : {std::string(), allParallel}) {
+        SCOPED_TRACE(ini.empty() ? "defaults" : "all parallel");
+        NoHardwareRig r(ini, false);
+        r.MakeHardware();
+        ASSERT_TRUE(r.window->StartUp(false));
+        r.Run(30);
+        // The 6420 boxes say once that their line cannot be opened.
+        const Lines serialBoxes = r.log.Only({"box Erreur | Erreur de communication"});
+        EXPECT_EQ(serialBoxes.size(), ini.empty() ? 1U : 0U) << ::testing::PrintToString(serialBoxes);
+        const Lines boxes = r.log.Only({"box Erreur | Ports"});
+        ASSERT_EQ(boxes.size(), 1U) << ::testing::PrintToString(r.log.Only({"box "}));
+        EXPECT_EQ(r.log.Only({"box "}).size(), boxes.size() + serialBoxes.size());
+        EXPECT_EQ(boxes[0].rfind("box Erreur | Ports parallèles inaccessibles.\nImpossible d'ouvrir " + r.port0.string() +
+                                     " : le port n'existe pas",
+                                 0),
+                  0U)
+            << boxes[0];
+        EXPECT_NE(boxes[0].find("Impossible d'ouvrir " + r.port1.string()), std::string::npos);
+        EXPECT_EQ(r.Displays(), kNoReadings);
+        if (!ini.empty()) {
+            QDir().mkpath(AXO_SCREENSHOT_DIR);
+            EXPECT_TRUE(r.window->grab().save(QString(AXO_SCREENSHOT_DIR) + "/main-window-no-hardware.png"));
+        }
+    }
+}
+
+TEST(WithoutHardware, TheSimulatedBoardsGiveReadings) {
+    // The counterpart: the same displays on boards that answer show numbers.
+    NoHardwareRig r("[Axo]\ninterface_ra=1\ninterface_de=1\ninterface_dome=1\ninterface_coders=1\n"
+                    "interface_focus=1\ninterface_filter=1\ndisplay_welcome=0\n",
+                    false);
+    r.cfg.Write("hardware.ini", "[parallel]\nbackend=simulated\n");
+    r.MakeHardware();
+    ASSERT_TRUE(r.window->StartUp(false));
+    r.Run(3);
+    EXPECT_EQ(r.log.Only({"box "}), Lines{});
+    for (const std::string& shown : r.Displays()) {
+        EXPECT_NE(shown, "--");
+        EXPECT_FALSE(shown.empty());
+    }
+}
+
+TEST(WithoutHardware, PortsAreOpenedOnlyWhenTheParallelInterfaceStarts) {
+    struct Case {
+        const char* what;
+        std::string ini;
+        bool started;
+        bool opened;
+    };
+    const Case cases[] = {
+        {"RS485 misconfigured: the program ends before any interface",
+         "[Axo]\nS64xx_RS485=1\ninterface_ra=3\ninterface_de=1\ndisplay_welcome=0\n", false, false},
+        {"no function on the parallel boards",
+         "[Axo]\ninterface_ra=3\ninterface_de=3\ninterface_dome=3\ninterface_coders=2\ninterface_focus=0\n"
+         "interface_filter=0\ndisplay_welcome=0\n",
+         true, false},
+        {"the filter on the parallel boards", "[Axo]\ninterface_filter=1\ndisplay_welcome=0\n", true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        NoHardwareRig r(c.ini, true);
+        OpenWatch watch({r.port0, r.port1});
+        r.MakeHardware();
+        EXPECT_EQ(watch.Opens(), 0) << "building the hardware opened the ports";
+        EXPECT_EQ(r.window->StartUp(false), c.started);
+        r.Run(1);
+        EXPECT_EQ(watch.Opens() > 0, c.opened);
+        if (c.opened) {
+            // Opened but not claimable: reported once, as a box during start-up.
+            EXPECT_EQ(r.log.Only({"box Erreur | Ports parallèles inaccessibles."}).size(), 1U);
+        }
+    }
+}
+
+TEST(WithoutHardware, HardwareFileMistakesAreReportedWithOrWithoutSimulation) {
+    for (const bool simulate : {false, true}) {
+        SCOPED_TRACE(simulate);
+        NoHardwareRig r("", false);
+        r.cfg.Write("hardware.ini", "[parallel]\nbackend=laser\ncommand_base=0xZZ\n");
+        app::HardwareOptions options;
+        options.simulate = simulate;
+        const std::vector<std::string>& notes = r.MakeHardware(options).Notes();
+        const auto listed = [&notes](const std::string& start) {
+            return std::count_if(notes.begin(), notes.end(),
+                                 [&start](const std::string& n) { return n.rfind(start, 0) == 0; });
+        };
+        EXPECT_EQ(listed("!!! hardware.ini : backend inconnu"), 1);
+        EXPECT_EQ(listed("!!! hardware.ini : Adresse command_base incorrecte"), 1);
+        EXPECT_EQ(listed("Observatoire simulé"), simulate ? 1 : 0);
+    }
+}
+
+}  // namespace
+}  // namespace axo
