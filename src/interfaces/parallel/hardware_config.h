@@ -10,6 +10,11 @@
 //   data_base = 0x278                              (direct: the data port's base address)
 //
 // Addresses take the 0x prefix for hexadecimal, decimal otherwise.
+//
+// Section [eik120], the encoder card (its base address is a setting of Axo.ini):
+//
+//   backend = direct | simulated | none            (default direct)
+//   uio_device = /dev/uio0                         (the card's interrupt; empty: none)
 
 #include <cstdint>
 #include <filesystem>
@@ -30,8 +35,16 @@ struct ParallelHardware {
     uint16_t dataBase = 0x278;
 };
 
+enum class EikBackend { Direct, Simulated, None };
+
+struct EikHardware {
+    EikBackend backend = EikBackend::Direct;
+    std::string uioDevice;  // empty: the card's interrupt cannot be used
+};
+
 struct HardwareFileResult {
     ParallelHardware parallel;
+    EikHardware eik120;
     // French lines about values that could not be used (their defaults were kept).
     std::vector<std::string> problems;
 };
