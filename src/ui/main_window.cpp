@@ -25,6 +25,7 @@
 
 #include "ui/calibration_window.h"
 #include "ui/options_dialog.h"
+#include "ui/eik120_window.h"
 #include "ui/pelaro_window.h"
 #include "ui/picture_button.h"
 #include "ui/small_windows.h"
@@ -189,7 +190,7 @@ void AxoWindow::BuildMenus() {
     connect(addItem(config, "Config6420MenuItem", "Interface sér&ie 6420/6410..."), &QAction::triggered, this,
             [notYet] { notYet("Interface série 6420/6410"); });
     connect(addItem(config, "ConfigEIK120MenuItem", "Interface codeurs &EIK 120..."), &QAction::triggered, this,
-            [notYet] { notYet("Interface codeurs EIK 120"); });
+            &AxoWindow::ShowEik120);
 
     QMenu* help = menuBar()->addMenu("&?");
     help->setObjectName("HelpMenu");
@@ -777,6 +778,11 @@ void AxoWindow::ShowPelaro() {
     pelaro_->show();
     pelaro_->raise();
     pelaro_->Activate();
+}
+
+void AxoWindow::ShowEik120() {
+    Eik120Window window(core_, eik_, [this] { ApplyDebugLayout(); }, this);
+    window.exec();
 }
 
 void AxoWindow::ShowProgress(const std::string& text) {

@@ -27,6 +27,10 @@ class QGroupBox;
 class QTextEdit;
 class QToolBar;
 
+namespace axo {
+class EikDriver;
+}
+
 namespace axo::ui {
 
 class PictureButton;
@@ -76,6 +80,9 @@ public:
     void ShowPassword();
     void ShowAbout();
     void ShowPelaro();
+    void ShowEik120();  // modal
+    // The encoder card's driver, whose working copies the EIK120 window edits (null: none).
+    void SetEikDriver(EikDriver* driver) { eik_ = driver; }
 
     // --- LoadProgress, MainWindowCloser (the interfaces' reach into the windows) ---
     void ShowProgress(const std::string& text) override;
@@ -159,6 +166,7 @@ private:
     CalibrationWindow* calibration_ = nullptr;
     CancelWindow* cancel_ = nullptr;
     PelaroWindow* pelaro_ = nullptr;
+    EikDriver* eik_ = nullptr;
     PasswordWindow* password_ = nullptr;
     bool calibrHiddenByMinimize_ = false;
     bool trackHiddenByMinimize_ = false;
