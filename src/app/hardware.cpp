@@ -1,8 +1,11 @@
 #include "app/hardware.h"
 
+#include "interfaces/eik120/eik_direct_port_io.h"
+#include "interfaces/eik120/eik_uio_interrupts.h"
 #include "interfaces/parallel/direct_port_io.h"
 #include "interfaces/parallel/hardware_config.h"
 #include "interfaces/parallel/ppdev_port_io.h"
+#include "sim/eik120/simulated_eik_card.h"
 #include "sim/simulated_bus.h"
 
 namespace axo::app {
@@ -21,9 +24,88 @@ public:
     }
 };
 
+// hardware.ini says there is no encoder card.
+class NoCard final : public PortIo {
+public:
+    uint8_t In(uint16_t) override { return 0xFF; }
+    void Out(uint16_t, uint8_t) override {}
+    void GetAddressLPT(uint16_t& a, uint16_t& b) override { a = b = 0; }
+    void ResetLPT() override {}
+    std::string UnavailableReason() const override {
+        return "aucune carte EIK120 n'est configurée (hardware.ini : [eik120] backend = none)";
+    }
+};
+
+// The card's base address as the settings file holds it: the ports must be granted before the
+// privileges go, long before the settings are read for the windows.
+uint16_t CardBaseFromSettingsFile() {
+    Settings settings;
+    settings.ReadSettings(kSettingsFileName);
+    return static_cast<uint16_t>(settings.Int(IntKey::Eik120_base_addr));
+}
+
 }  // namespace
 
+void Hardware::OpenCard(Clock& clock, const HardwareOptions& options, const EikHardware& hardware) {
+    EikBackend backend = options.simulate ? EikBackend::Simulated : hardware.backend;
+    switch (backend) {
+        case EikBackend::Direct: {
+            auto io = std::make_unique<EikDirectPortIo>(CardBaseFromSettingsFile());
+            io->GrantAccess();  // a failure is reported by the card's start
+            EikDirectPortIo* direct = io.get();
+            cardReach_ = [direct](uint16_t base) { return direct->ReachProblem(base); };
+            card_ = std::move(io);
+            if (hardware.uioDevice.empty()) {
+                ownInterrupts_ = std::make_unique<NoInterruptLine>(
+                    "Aucun périphérique d'interruption n'est configuré (hardware.ini, section [eik120], uio_device)");
+            } else {
+                ownInterrupts_ = std::make_unique<UioInterruptLine>(hardware.uioDevice);
+            }
+            interrupts_ = ownInterrupts_.get();
+            break;
+        }
+        case EikBackend::Simulated: {
+            const sim::Mount* mount = nullptr;
+            if (simulation_ != nullptr) {
+                mount = &simulation_->TheMount();
+            } else {
+                cardMount_ = std::make_unique<sim::Mount>();
+                mount = cardMount_.get();
+            }
+            auto card = std::make_unique<sim::SimulatedEikCard>(clock, *mount);
+            if (simulation_ != nullptr) {
+                sim::SimulatedBus* bus = simulation_;
+                card->SetBeforeSample([bus] { bus->Update(); });
+            }
+            if (options.realTimeCardInterrupts) {
+                card->StartInterruptThread();
+            }
+            simulatedCard_ = card.get();
+            interrupts_ = &card->Interrupts();
+            card_ = std::move(card);
+            break;
+        }
+        case EikBackend::None:
+            card_ = std::make_unique<NoCard>();
+            break;
+    }
+}
+
+void Hardware::StartCard(Core& core, Clock& clock, const ParallelWindows& windows) {
+    PortIo* io = card_.get();
+    if (tracer_) {  // the parallel ports' trace file takes the card's lines too
+        cardTracer_ = std::make_unique<TracingPortIo>(*card_, clock, traceFile_);
+        io = cardTracer_.get();
+    }
+    eik_ = std::make_unique<EikDriver>(core, *io, interrupts_, windows.progress);
+    if (cardReach_) {
+        eik_->SetReachCheck(cardReach_);
+    }
+    eik_->RegisterWith(core);
+}
+
 Hardware::Hardware(Core& core, Clock& clock, const HardwareOptions& options, const ParallelWindows& windows) {
+    EikHardware cardHardware;
     if (options.simulate) {
         auto bus = std::make_unique<sim::SimulatedBus>(clock);
         simulation_ = bus.get();
@@ -31,6 +113,7 @@ Hardware::Hardware(Core& core, Clock& clock, const HardwareOptions& options, con
         notes_.push_back("Observatoire simulé : les ports parallèles sont remplacés par une simulation.");
     } else {
         const HardwareFileResult file = ReadHardwareFile();
+        cardHardware = file.eik120;
         for (const std::string& problem : file.problems) {
             notes_.push_back("!!! hardware.ini : " + problem);
         }
@@ -58,6 +141,7 @@ Hardware::Hardware(Core& core, Clock& clock, const HardwareOptions& options, con
                 break;
         }
     }
+    OpenCard(clock, options, cardHardware);
     // Whatever was opened, the program keeps no privilege beyond this point.
     DropAllCapabilities();
 
@@ -75,8 +159,12 @@ Hardware::Hardware(Core& core, Clock& clock, const HardwareOptions& options, con
     parallel_->RegisterWith(core);
     talvene_ = std::make_unique<TalveneDriver>(core, windows.progress);
     talvene_->RegisterWith(core);
+    StartCard(core, clock, windows);
 }
 
-Hardware::~Hardware() = default;
+Hardware::~Hardware() {
+    // The driver takes its handler off the interrupt line before the line and the card go.
+    eik_.reset();
+}
 
 }  // namespace axo::app

@@ -93,6 +93,7 @@ int main(int argc, char** argv) {
     op.SetParentWindow(&window);
     axo::app::Hardware hardware(window.core(), clock, hardwareOptions,
                                 axo::ParallelWindows{&window, window.cancelWindow(), &window});
+    window.SetEikDriver(hardware.Eik());
 
     QSocketNotifier notifier(signalPipe[1], QSocketNotifier::Read);
     QObject::connect(&notifier, &QSocketNotifier::activated, &window, [&window] {

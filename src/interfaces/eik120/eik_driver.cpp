@@ -254,6 +254,8 @@ bool EikDriver::ReadCoder(int16_t axis) {
         Box(axis == 1 ? "Accès au codeur Alpha impossible (time-out)" : "Accès au codeur Delta impossible (time-out)");
         return false;
     }
+    // For a trace (the handler, on its own thread, leaves the trace alone).
+    io_.Note(std::string(axis == 1 ? "eik120 alpha count " : "eik120 delta count ") + CountText(CountOf(axis).load()));
     ShowDebug(axis);
     return true;
 }
