@@ -288,6 +288,44 @@ TEST(EikInterrupts, TheHandlerKeepsChannelOneFreshAndTheOtherAxisIsPolled) {
     EXPECT_FALSE(e.driver.InterruptsRunning());
 }
 
+TEST(EikInterrupts, ChannelOneIsPolledAgainWhenItsInterruptsStopComing) {
+    ManualInterruptLine irq;
+    EikRig e(&irq);
+    e.driver.Copies().UseIrq = 1;
+    e.r.settings.Int(IntKey::Eik120_timer_irq) = 50;
+    ASSERT_EQ(e.Call(CMD_START_INTERFACE), 1);
+    e.card.busyLeft = 0;
+    // Interrupts every 50 ms: Alpha is never polled.
+    for (int i = 0; i < 20; ++i) {
+        e.r.clock.Advance(50);
+        e.card.SetCount(1, 1000 + i);
+        e.card.regs = e.card.channel[0];
+        irq.Fire();
+        e.card.Clear();
+        e.Call(CMD_READ_ALPHA);
+        EXPECT_TRUE(e.card.commands.empty()) << i;
+    }
+    EXPECT_EQ(e.driver.AlphaCount(), 1019.0);
+    // Silent for 500 ms: still trusted; beyond, Alpha is read on demand.
+    e.card.SetCount(1, 3000);
+    e.r.clock.Advance(500);
+    e.Call(CMD_READ_ALPHA);
+    EXPECT_TRUE(e.card.commands.empty());
+    EXPECT_EQ(e.driver.AlphaCount(), 1019.0);
+    e.r.clock.Advance(1);
+    e.Call(CMD_READ_ALPHA);
+    EXPECT_EQ(e.card.commands, (std::vector<uint8_t>{130}));
+    EXPECT_EQ(e.driver.AlphaCount(), 3000.0);
+    // Interrupts again: back to the handler's count.
+    e.card.SetCount(1, 3100);
+    e.card.regs = e.card.channel[0];
+    irq.Fire();
+    e.card.Clear();
+    e.Call(CMD_READ_ALPHA);
+    EXPECT_TRUE(e.card.commands.empty());
+    EXPECT_EQ(e.driver.AlphaCount(), 3100.0);
+}
+
 TEST(EikInterrupts, AnInterruptThatCannotBeSetLeavesBothAxesPolled) {
     NoInterruptLine none("pas de périphérique UIO");
     EikRig e(&none);

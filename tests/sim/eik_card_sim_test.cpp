@@ -155,6 +155,11 @@ TEST(SimulatedEikCard, AHandlerOnAnotherLineNeverHearsTheCard) {
     c.card.ServiceInterrupts();
     EXPECT_EQ(c.card.InterruptsRaised(), 1U);
     EXPECT_EQ(c.driver.InterruptCounts(), 0U);
+    // No interrupt ever reaches the driver: it reads Alpha on demand rather than freezing it.
+    c.mount.SetHourAngleHours(4.0);
+    c.r.clock.Advance(1000);
+    c.Call(CMD_READ_ALPHA);
+    EXPECT_EQ(c.r.core.position().HourAngleH, 4);
 }
 
 }  // namespace

@@ -398,6 +398,8 @@ int16_t EikDriver::Start() {
             io_.Out(Port(0), eik::kStartInterrupts);
         }
         interruptsRunning_ = true;
+        seenInterruptCount_ = interruptCounts_.load();
+        seenInterruptTick_ = core_.clock().GetTickCount();
     }
     Progress("Initialisation de l'interface EIK terminée");
     return status;
@@ -417,8 +419,20 @@ int16_t EikDriver::Stop() {
 
 void EikDriver::RefreshAxis(int16_t axis) {
     if (interruptsRunning_ && AxisOnChannel1(axis)) {
-        ShowDebug(axis);  // the handler keeps this count fresh
-        return;
+        const uint32_t now = core_.clock().GetTickCount();
+        const uint64_t counts = interruptCounts_.load();
+        if (counts != seenInterruptCount_) {
+            seenInterruptCount_ = counts;
+            seenInterruptTick_ = now;
+        }
+        // A few timer intervals without an interrupt: the handler no longer keeps this count
+        // fresh, and showing it would show an old position as the present one.
+        const auto limit = static_cast<uint32_t>(
+            std::max(500, 4 * std::clamp<int>(core_.settings().Int(IntKey::Eik120_timer_irq), 1, 255)));
+        if (now - seenInterruptTick_ <= limit) {
+            ShowDebug(axis);
+            return;
+        }
     }
     ReadCoder(axis);
 }

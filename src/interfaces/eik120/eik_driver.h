@@ -18,7 +18,8 @@
 // interrupts (otherwise it would freeze and keep showing an old position as if it were valid);
 // after such a read the driver asks the card for channel 1 again, so that what the handler
 // next finds in the count registers is channel 1's. When the interrupt could not be set up,
-// both axes are read on demand.
+// both axes are read on demand, and so is channel 1 whenever its interrupts stop coming (a
+// handler installed on a line the card does not use, a card that stopped interrupting).
 
 #include <atomic>
 #include <cstdint>
@@ -146,6 +147,9 @@ private:
     std::atomic<uint16_t> irqBase_{0};
     std::atomic<bool> irqFeedsAlpha_{true};
     std::atomic<uint64_t> interruptCounts_{0};
+    // When the read-out last saw the handler's count move (tick count, ms).
+    uint64_t seenInterruptCount_ = 0;
+    uint32_t seenInterruptTick_ = 0;
 };
 
 }  // namespace axo
