@@ -45,6 +45,23 @@ TEST(EikDirectPortIo, WithoutItsGrantItReadsOnesAndSaysWhy) {
     EXPECT_EQ(EikHexAddress(856), "0x358");
 }
 
+TEST(EikDirectPortIo, AnotherBaseThanTheGrantedOneWaitsForTheNextLaunch) {
+    // Granting touches no port: it only asks the kernel for the range.
+    EikDirectPortIo io(0x358);
+    if (!io.GrantAccess()) {
+        // Without the privilege (or without port I/O on this machine) the reason says which.
+        EXPECT_NE(io.UnavailableReason().find("Accès direct aux ports 0x358 refusé : "), std::string::npos)
+            << io.UnavailableReason();
+        EXPECT_EQ(io.In(0x358), 0xFF);
+        GTEST_SKIP() << "no port I/O here: " << io.UnavailableReason();
+    }
+    EXPECT_TRUE(io.UnavailableReason().empty());
+    EXPECT_EQ(io.ReachProblem(0x358), "");
+    const std::string why = io.ReachProblem(0x2F8);
+    EXPECT_NE(why.find("0x2F8"), std::string::npos) << why;
+    EXPECT_NE(why.find("prochain démarrage"), std::string::npos) << why;
+}
+
 // One end of a socket pair plays /dev/uioN: each 4-byte write is an interrupt, and what the
 // line writes back (1 enable, 0 disable) is read from the same end.
 struct FakeUio {

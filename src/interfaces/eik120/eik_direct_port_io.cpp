@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "interfaces/parallel/direct_port_io.h"
 
@@ -26,8 +27,14 @@ bool EikDirectPortIo::GrantAccess() {
     if (ioperm(base_, kRegisterCount, 1) != 0) {
         const int err = errno;
         reason_ = "Accès direct aux ports " + EikHexAddress(base_) + " refusé";
-        reason_ += err == EPERM ? " : l'exécutable doit avoir la capacité CAP_SYS_RAWIO (setcap cap_sys_rawio+p)"
-                                : " : adresse hors de portée";
+        if (err == EPERM) {
+            reason_ += " : l'exécutable doit avoir la capacité CAP_SYS_RAWIO (setcap cap_sys_rawio+p)";
+        } else if (err == EINVAL) {
+            reason_ += " : adresse hors de portée";
+        } else {
+            // A virtual machine or a container may offer no port I/O at all.
+            reason_ += std::string(" : ") + std::strerror(err);
+        }
         granted_ = false;
         return false;
     }
