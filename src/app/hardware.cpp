@@ -9,11 +9,14 @@
 #include <cstring>
 #include <ext/stdio_filebuf.h>
 
+#include "interfaces/eik120/eik_direct_port_io.h"
+#include "interfaces/eik120/eik_uio_interrupts.h"
 #include "interfaces/parallel/direct_port_io.h"
 #include "interfaces/parallel/ppdev_port_io.h"
 #include "platform/termios_serial.h"
 #include "sim/parallel/simulated_bus.h"
 #include "sim/serial64xx/settings_wiring.h"
+#include "sim/eik120/simulated_eik_card.h"
 
 namespace axo::app {
 
@@ -52,6 +55,18 @@ void ApplyGrants(DirectPortIo& io, const ParallelHardware& hw, const PrivilegedS
     io.SetAccess(true, {});
 }
 
+// hardware.ini says there is no encoder card.
+class NoCard final : public PortIo {
+public:
+    uint8_t In(uint16_t) override { return 0xFF; }
+    void Out(uint16_t, uint8_t) override {}
+    void GetAddressLPT(uint16_t& a, uint16_t& b) override { a = b = 0; }
+    void ResetLPT() override {}
+    std::string UnavailableReason() const override {
+        return "aucune carte EIK120 n'est configurée (hardware.ini : [eik120] backend = none)";
+    }
+};
+
 }  // namespace
 
 std::unique_ptr<std::streambuf> OpenTraceFile(const std::string& path, bool runningAsRoot, std::string& problem) {
@@ -76,6 +91,63 @@ std::unique_ptr<std::streambuf> OpenTraceFile(const std::string& path, bool runn
     }
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return std::make_unique<__gnu_cxx::stdio_filebuf<char>>(fd, std::ios::out | std::ios::app);
+}
+
+void Hardware::OpenCard(Clock& clock, const HardwareOptions& options, const EikHardware& hardware) {
+    EikBackend backend = options.simulate ? EikBackend::Simulated : hardware.backend;
+    switch (backend) {
+        case EikBackend::Direct: {
+            auto io = std::make_unique<EikDirectPortIo>(CardBaseFromSettingsFile());
+            // Granted (or not) in the privileged phase, before any thread and before the drop;
+            // a failure is reported by the card's start.
+            const IoGrant* grant = options.privileged != nullptr ? options.privileged->Grant(io->GrantedBase()) : nullptr;
+            io->SetAccess(grant != nullptr && grant->granted,
+                          grant != nullptr ? grant->reason : std::string("Accès direct aux ports non accordé au démarrage"));
+            EikDirectPortIo* direct = io.get();
+            cardReach_ = [direct](uint16_t base) { return direct->ReachProblem(base); };
+            card_ = std::move(io);
+            if (hardware.uioDevice.empty()) {
+                ownInterrupts_ = std::make_unique<NoInterruptLine>(
+                    "Aucun périphérique d'interruption n'est configuré (hardware.ini, section [eik120], uio_device)");
+            } else {
+                ownInterrupts_ = std::make_unique<UioInterruptLine>(hardware.uioDevice);
+            }
+            interrupts_ = ownInterrupts_.get();
+            break;
+        }
+        case EikBackend::Simulated: {
+            // The card's coders follow the same simulated mount as every other face.
+            if (!observatory_) {
+                observatory_ = std::make_unique<sim::Observatory>(clock);
+            }
+            sim::Observatory* observatory = observatory_.get();
+            auto card = std::make_unique<sim::SimulatedEikCard>(clock, observatory->TheMount());
+            card->SetBeforeSample([observatory] { observatory->Update(); });
+            if (options.realTimeCardInterrupts) {
+                card->StartInterruptThread();
+            }
+            simulatedCard_ = card.get();
+            interrupts_ = &card->Interrupts();
+            card_ = std::move(card);
+            break;
+        }
+        case EikBackend::None:
+            card_ = std::make_unique<NoCard>();
+            break;
+    }
+}
+
+void Hardware::StartCard(Core& core, Clock& clock, const ParallelWindows& windows) {
+    PortIo* io = card_.get();
+    if (tracer_) {  // the parallel ports' trace file takes the card's lines too
+        cardTracer_ = std::make_unique<TracingPortIo>(*card_, clock, *traceFile_);
+        io = cardTracer_.get();
+    }
+    eik_ = std::make_unique<EikDriver>(core, *io, interrupts_, windows.progress);
+    if (cardReach_) {
+        eik_->SetReachCheck(cardReach_);
+    }
+    eik_->RegisterWith(core);
 }
 
 Hardware::Hardware(Core& core, Clock& clock, const HardwareOptions& options, const ParallelWindows& windows,
@@ -133,6 +205,7 @@ Hardware::Hardware(Core& core, Clock& clock, const HardwareOptions& options, con
         // Lines are opened when the interface starts, never before the configuration is checked.
         serialBackend_ = std::make_unique<TermiosSerial>(std::vector<std::string>(file.serial.ports.begin(), file.serial.ports.end()));
     }
+    OpenCard(clock, options, file.eik120);
 
     PortIo* io = backend_.get();
     SerialLibrary* sio = serialBackend_.get();
@@ -156,10 +229,13 @@ Hardware::Hardware(Core& core, Clock& clock, const HardwareOptions& options, con
     talvene_->RegisterWith(core);
     serial64xx_ = std::make_unique<S64xxDriver>(core, *sio, brakeTimer, windows.progress);
     serial64xx_->RegisterWith(core);
+    StartCard(core, clock, windows);
 }
 
 Hardware::~Hardware() {
-    // The drivers go before the backends they write to.
+    // The drivers go before the backends they write to; the card's driver takes its handler
+    // off the interrupt line before the line and the card go.
+    eik_.reset();
     serial64xx_.reset();
     parallel_.reset();
 }

@@ -7,6 +7,7 @@
 
 #include <ostream>
 #include <streambuf>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,6 +15,8 @@
 #include "app/privileges.h"
 #include "core/core.h"
 #include "core/interval_timer.h"
+#include "interfaces/eik120/eik_driver.h"
+#include "interfaces/eik120/eik_interrupts.h"
 #include "interfaces/parallel/hardware_config.h"
 #include "interfaces/parallel/parallel_driver.h"
 #include "interfaces/parallel/parallel_windows.h"
@@ -25,10 +28,12 @@
 #include "platform/tracing_serial.h"
 
 namespace axo::sim {
+class Mount;
 class Observatory;
 class SimulatedBus;
 class SimulatedBoxes;
-}
+class SimulatedEikCard;
+}  // namespace axo::sim
 
 namespace axo::app {
 
@@ -39,6 +44,9 @@ struct HardwareOptions {
     const HardwareFileResult* file = nullptr;
     // What the privileged step granted; null: no direct port I/O was granted.
     const PrivilegedStart* privileged = nullptr;
+    // The simulated encoder card interrupts from a thread of its own, in real time. Tests on
+    // the virtual clock turn it off and raise the interrupts themselves.
+    bool realTimeCardInterrupts = true;
 };
 
 class Hardware {
@@ -60,9 +68,15 @@ public:
     sim::Observatory* SimulatedObservatory() { return observatory_.get(); }
     sim::SimulatedBoxes* SimulatedSerial() { return simulatedSerial_; }
     S64xxDriver* Serial64xx() { return serial64xx_.get(); }
+    sim::SimulatedEikCard* SimulatedCard() { return simulatedCard_; }
+    // The encoder card's driver, for its configuration window.
+    EikDriver* Eik() { return eik_.get(); }
 
 private:
     std::unique_ptr<sim::Observatory> observatory_;
+    void OpenCard(Clock& clock, const HardwareOptions& options, const EikHardware& hardware);
+    void StartCard(Core& core, Clock& clock, const ParallelWindows& windows);
+
     std::unique_ptr<PortIo> backend_;
     sim::SimulatedBus* simulation_ = nullptr;
     std::unique_ptr<std::streambuf> traceBuffer_;
@@ -74,6 +88,14 @@ private:
     sim::SimulatedBoxes* simulatedSerial_ = nullptr;
     std::unique_ptr<TracingSerial> serialTracer_;
     std::unique_ptr<S64xxDriver> serial64xx_;
+    // The encoder card: its registers, its interrupt line, then the driver that uses both.
+    std::unique_ptr<PortIo> card_;
+    sim::SimulatedEikCard* simulatedCard_ = nullptr;
+    std::function<std::string(uint16_t)> cardReach_;
+    std::unique_ptr<EikInterruptLine> ownInterrupts_;
+    EikInterruptLine* interrupts_ = nullptr;
+    std::unique_ptr<TracingPortIo> cardTracer_;
+    std::unique_ptr<EikDriver> eik_;
     std::vector<std::string> notes_;
 };
 

@@ -119,6 +119,7 @@ int main(int argc, char** argv) {
     axo::app::Hardware hardware(window.core(), clock, hardwareOptions,
                                 axo::ParallelWindows{&window, window.cancelWindow(), &window}, brakeTimer);
     window.SetSerial64xxDriver(hardware.Serial64xx());
+    window.SetEikDriver(hardware.Eik());
 
     QSocketNotifier notifier(signalPipe[1], QSocketNotifier::Read);
     QObject::connect(&notifier, &QSocketNotifier::activated, &window, [&window, &op] {

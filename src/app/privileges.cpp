@@ -1,5 +1,7 @@
 #include "app/privileges.h"
 
+#include "settings/settings.h"
+
 #include <dirent.h>
 #include <linux/capability.h>
 #include <sys/prctl.h>
@@ -94,6 +96,12 @@ const IoGrant* PrivilegedStart::Grant(uint16_t first) const {
     return nullptr;
 }
 
+uint16_t CardBaseFromSettingsFile() {
+    Settings settings;
+    settings.ReadSettings(kSettingsFileName);
+    return static_cast<uint16_t>(settings.Int(IntKey::Eik120_base_addr));
+}
+
 std::vector<IoRange> IoRangesToGrant(const HardwareFileResult& file, bool simulate) {
     std::vector<IoRange> ranges;
     if (simulate) {
@@ -103,6 +111,10 @@ std::vector<IoRange> IoRangesToGrant(const HardwareFileResult& file, bool simula
     if (file.parallel.backend == ParallelBackend::Direct) {
         ranges.push_back({file.parallel.commandBase, 3, "port parallèle de commande"});
         ranges.push_back({file.parallel.dataBase, 3, "port parallèle de données"});
+    }
+    // The encoder card's six registers, at the base address the settings file holds.
+    if (file.eik120.backend == EikBackend::Direct) {
+        ranges.push_back({CardBaseFromSettingsFile(), 6, "carte EIK120"});
     }
     return ranges;
 }

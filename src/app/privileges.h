@@ -47,6 +47,10 @@ struct PrivilegedStart {
     const IoGrant* Grant(uint16_t first) const;
 };
 
+// The encoder card's base address as the settings file holds it: its registers are granted in
+// the privileged phase, long before the settings are read for the windows.
+uint16_t CardBaseFromSettingsFile();
+
 // The I/O ranges the hardware file's choices need by direct port I/O (none with --simulate).
 std::vector<IoRange> IoRangesToGrant(const HardwareFileResult& file, bool simulate);
 

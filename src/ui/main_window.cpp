@@ -31,6 +31,7 @@
 
 #include "ui/calibration_window.h"
 #include "ui/options_dialog.h"
+#include "ui/eik120_window.h"
 #include "ui/pelaro_window.h"
 #include "ui/serial64xx_window.h"
 #include "ui/picture_button.h"
@@ -212,16 +213,12 @@ void AxoWindow::BuildMenus() {
 
     QMenu* config = menuBar()->addMenu("&Configuration");
     config->setObjectName("ConfigMenu");
-    auto notYet = [this](const QString& what) {
-        core_.op().ShowMessage("Configuration", (what + " : fenêtre de configuration non disponible dans cette version.").toStdString(),
-                               MessageIcon::Information, MessageButtons::Ok);
-    };
     connect(addItem(config, "ConfigPelaroMenuItem", "Interface parallèle &Pelaro..."), &QAction::triggered, this,
             &AxoWindow::ShowPelaro);
     connect(addItem(config, "Config6420MenuItem", "Interface sér&ie 6420/6410..."), &QAction::triggered, this,
             &AxoWindow::ShowSerial64xx);
     connect(addItem(config, "ConfigEIK120MenuItem", "Interface codeurs &EIK 120..."), &QAction::triggered, this,
-            [notYet] { notYet("Interface codeurs EIK 120"); });
+            &AxoWindow::ShowEik120);
 
     QMenu* help = menuBar()->addMenu("&?");
     help->setObjectName("HelpMenu");
@@ -854,6 +851,11 @@ void AxoWindow::ShowSerial64xx() {
     }
     serial64xx_->show();
     serial64xx_->raise();
+}
+
+void AxoWindow::ShowEik120() {
+    Eik120Window window(core_, eik_, [this] { ApplyDebugLayout(); }, this);
+    window.exec();
 }
 
 void AxoWindow::ShowProgress(const std::string& text) {

@@ -29,6 +29,7 @@ class QToolBar;
 
 namespace axo {
 class S64xxDriver;
+class EikDriver;
 }
 
 namespace axo::ui {
@@ -89,6 +90,9 @@ public:
     void ShowSerial64xx();
     void SetSerial64xxDriver(S64xxDriver* driver) { s64xxDriver_ = driver; }
     Serial64xxWindow* serial64xxWindow() { return serial64xx_; }
+    void ShowEik120();  // modal
+    // The encoder card's driver, whose working copies the EIK120 window edits (null: none).
+    void SetEikDriver(EikDriver* driver) { eik_ = driver; }
 
     // --- LoadProgress, MainWindowCloser (the interfaces' reach into the windows) ---
     void ShowProgress(const std::string& text) override;
@@ -179,6 +183,7 @@ private:
     PelaroWindow* pelaro_ = nullptr;
     Serial64xxWindow* serial64xx_ = nullptr;
     S64xxDriver* s64xxDriver_ = nullptr;
+    EikDriver* eik_ = nullptr;
     PasswordWindow* password_ = nullptr;
     bool calibrHiddenByMinimize_ = false;
     bool trackHiddenByMinimize_ = false;

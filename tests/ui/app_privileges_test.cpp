@@ -55,16 +55,26 @@ int InChild(Body body) {
 }
 
 TEST(PrivilegedStart, RangesComeFromTheHardwareFile) {
+    test::TempConfig cfg;
+    cfg.Write("Axo.ini", "[Axo]\nEik120_base_addr=760\n");
     HardwareFileResult file;
-    EXPECT_TRUE(app::IoRangesToGrant(file, false).empty());  // ppdev needs none
+    // By default the parallel ports go through ppdev (no range) and the encoder card is read by
+    // direct port I/O at the base address of the settings file: its six registers.
+    auto ranges = app::IoRangesToGrant(file, false);
+    ASSERT_EQ(ranges.size(), 1U);
+    EXPECT_EQ(ranges[0].first, 760);
+    EXPECT_EQ(ranges[0].count, 6);
+    file.eik120.backend = EikBackend::None;
+    EXPECT_TRUE(app::IoRangesToGrant(file, false).empty());
     file.parallel.backend = ParallelBackend::Direct;
     file.parallel.commandBase = 0x3BC;
-    const auto ranges = app::IoRangesToGrant(file, false);
+    ranges = app::IoRangesToGrant(file, false);
     ASSERT_EQ(ranges.size(), 2U);
     EXPECT_EQ(ranges[0].first, 0x3BC);
     EXPECT_EQ(ranges[0].count, 3);
     EXPECT_EQ(ranges[1].first, 0x278);
     EXPECT_EQ(ranges[1].count, 3);
+    file.eik120.backend = EikBackend::Direct;
     EXPECT_TRUE(app::IoRangesToGrant(file, true).empty());  // the simulation touches no port
 }
 

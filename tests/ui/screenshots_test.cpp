@@ -7,6 +7,7 @@
 #include <QTabWidget>
 
 #include "ui/calibration_window.h"
+#include "ui/eik120_window.h"
 #include "ui/options_dialog.h"
 #include "ui/pelaro_window.h"
 #include "ui/small_windows.h"
@@ -61,6 +62,9 @@ TEST(Screenshots, EveryWindowFitsAndIsSaved) {
     ui::PelaroWindow pelaro(r.window->core());
     pelaro.show();
     Save(&pelaro, "pelaro-window");
+    ui::Eik120Window eik(r.window->core(), nullptr, {});
+    eik.show();
+    Save(&eik, "eik120-window");
     ui::LoadWindow load;
     load.SetProgress("Initialisation de l'interface parallèle");
     Save(&load, "load-window");

@@ -68,6 +68,26 @@ void ReadSerialSection(const ProfileDocument& doc, const std::filesystem::path& 
     }
 }
 
+void ReadEikSection(const ProfileDocument& doc, const std::filesystem::path& file, HardwareFileResult& result) {
+    constexpr const char* kEik = "eik120";
+    EikHardware& hw = result.eik120;
+    if (const auto backend = doc.Get(kEik, "backend")) {
+        const std::string b = Lower(*backend);
+        if (b == "direct") {
+            hw.backend = EikBackend::Direct;
+        } else if (b == "simulated") {
+            hw.backend = EikBackend::Simulated;
+        } else if (b == "none") {
+            hw.backend = EikBackend::None;
+        } else {
+            result.problems.push_back("backend inconnu pour la carte EIK120 dans " + file.string() + " : " + *backend);
+        }
+    }
+    if (const auto dev = doc.Get(kEik, "uio_device")) {
+        hw.uioDevice = *dev;
+    }
+}
+
 }  // namespace
 
 HardwareFileResult ReadHardwareFile(const std::filesystem::path& path) {
@@ -112,6 +132,7 @@ HardwareFileResult ReadHardwareFile(const std::filesystem::path& path) {
         }
     }
     ReadSerialSection(doc, file, result);
+    ReadEikSection(doc, file, result);
     return result;
 }
 

@@ -15,6 +15,11 @@
 //
 //   backend = termios | simulated                  (default termios)
 //   port1 = /dev/ttyS0  ...  port4 = /dev/ttyS3    (the device of each port)
+//
+// Section [eik120], the encoder card (its base address is a setting of Axo.ini):
+//
+//   backend = direct | simulated | none            (default direct)
+//   uio_device = /dev/uio0                         (the card's interrupt; empty: none)
 
 #include <array>
 #include <cstdint>
@@ -43,9 +48,17 @@ struct SerialHardware {
     std::array<std::string, 4> ports = {"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyS2", "/dev/ttyS3"};
 };
 
+enum class EikBackend { Direct, Simulated, None };
+
+struct EikHardware {
+    EikBackend backend = EikBackend::Direct;
+    std::string uioDevice;  // empty: the card's interrupt cannot be used
+};
+
 struct HardwareFileResult {
     ParallelHardware parallel;
     SerialHardware serial;
+    EikHardware eik120;
     // French lines about values that could not be used (their defaults were kept).
     std::vector<std::string> problems;
 };

@@ -1,0 +1,251 @@
+#include "ui/eik120_window.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "astro/utils.h"
+#include "core/core.h"
+#include "interfaces/eik120/eik_config_rules.h"
+#include "interfaces/eik120/eik_driver.h"
+#include "settings/value_text.h"
+
+namespace axo::ui {
+
+namespace {
+
+QGroupBox* Frame(const char* name, const QString& title, QWidget* parent) {
+    auto* g = new QGroupBox(title, parent);
+    g->setObjectName(name);
+    return g;
+}
+
+QLabel* Label(const char* name, const QString& text, QWidget* parent) {
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(name);
+    return l;
+}
+
+QLineEdit* Field(const char* name, QWidget* parent, int width = 110) {
+    auto* e = new QLineEdit(parent);
+    e->setObjectName(name);
+    e->setFixedWidth(width);
+    return e;
+}
+
+}  // namespace
+
+Eik120Window::Eik120Window(Core& core, EikDriver* driver, std::function<void()> applySettings, QWidget* parent)
+    : QDialog(parent), core_(core), driver_(driver), apply_(std::move(applySettings)) {
+    setObjectName("Eik120");
+    setWindowTitle("Interface codeurs EIK120");
+    setModal(true);
+    auto* layout = new QVBoxLayout(this);
+
+    QGroupBox* irqFrame = Frame("fraEik120Irq", "Configuration de l'IRQ", this);
+    auto* il = new QGridLayout(irqFrame);
+    useIrq_ = new QCheckBox("Utiliser les interruptions de la carte EIK 120", irqFrame);
+    useIrq_->setObjectName("chkEik120UseIrq");
+    irqLabel_ = Label("lblEik120Irq", "Numéro de l'interruption :", irqFrame);
+    irq_ = new QComboBox(irqFrame);
+    irq_->setObjectName("cmbEik120Irq");
+    irq_->addItems({"4", "5", "9", "10", "11", "12", "15"});
+    irq_->setCurrentIndex(-1);  // until an activation finds the setting among the items
+    irq_->setFixedWidth(110);
+    timerLabel_ = Label("lblEik120TimerValue", "Intervalle d'interrogation (ms) :", irqFrame);
+    timer_ = Field("txtEik120TimerValue", irqFrame);
+    il->addWidget(useIrq_, 0, 0, 1, 2);
+    il->addWidget(irqLabel_, 1, 0);
+    il->addWidget(irq_, 1, 1);
+    il->addWidget(timerLabel_, 2, 0);
+    il->addWidget(timer_, 2, 1);
+    layout->addWidget(irqFrame);
+
+    QGroupBox* baseFrame = Frame("fraEik120BaseAddress", "Configuration de l'adresse de base", this);
+    auto* bl = new QGridLayout(baseFrame);
+    bl->addWidget(Label("lblEik120BaseAddress", "Adresse de base (hexadécimal) :", baseFrame), 0, 0);
+    base_ = Field("txtEik120BaseAddress", baseFrame);
+    bl->addWidget(base_, 0, 1);
+    layout->addWidget(baseFrame);
+
+    QGroupBox* axisFrame = Frame("fraEik120Axis", "Affectation des codeurs", this);
+    auto* al = new QGridLayout(axisFrame);
+    al->addWidget(Label("lblEik120Axis", "Le codeur de l'axe Alpha correspond à :", axisFrame), 0, 0);
+    axis1_ = new QRadioButton("Axe 1", axisFrame);
+    axis1_->setObjectName("optEik120Axis0");
+    axis2_ = new QRadioButton("Axe 2", axisFrame);
+    axis2_->setObjectName("optEik120Axis1");
+    auto* axes = new QHBoxLayout;
+    axes->addWidget(axis1_);
+    axes->addWidget(axis2_);
+    al->addLayout(axes, 0, 1);
+    layout->addWidget(axisFrame);
+
+    QGroupBox* resFrame = Frame("fraEik120Resolution", "Résolution des codeurs", this);
+    auto* rl = new QGridLayout(resFrame);
+    rl->addWidget(Label("lblEik120AlphaRes", "Axe Alpha (en \"/pas) :", resFrame), 0, 0);
+    alphaRes_ = Field("txtEik120AlphaResolution", resFrame);
+    rl->addWidget(alphaRes_, 0, 1);
+    rl->addWidget(Label("lblEik120DeltaRes", "Axe Delta (en \"/pas) :", resFrame), 1, 0);
+    deltaRes_ = Field("txtEik120DeltaResolution", resFrame);
+    rl->addWidget(deltaRes_, 1, 1);
+    layout->addWidget(resFrame);
+
+    QGroupBox* toFrame = Frame("fraEik120TimeOut", "Time out", this);
+    auto* tl = new QGridLayout(toFrame);
+    tl->addWidget(Label("lblEik120TimeOut", "Time out sur l'initialisation (en s) :", toFrame), 0, 0);
+    timeoutInit_ = Field("txtEik120TimeOutInit", toFrame);
+    tl->addWidget(timeoutInit_, 0, 1);
+    tl->addWidget(Label("Label1", "Time out sur la lecture (en s) :", toFrame), 1, 0);
+    timeoutRead_ = Field("txtEik120TimeOutRead", toFrame);
+    tl->addWidget(timeoutRead_, 1, 1);
+    layout->addWidget(toFrame);
+
+    QGroupBox* debugFrame = Frame("fraEik120Debug", "Debug", this);
+    auto* dl = new QHBoxLayout(debugFrame);
+    debug_ = new QCheckBox("Mode Debug", debugFrame);
+    debug_->setObjectName("chkEik120Debug");
+    dl->addWidget(debug_);
+    layout->addWidget(debugFrame);
+
+    // The labels line up across the frames.
+    for (QGridLayout* g : {il, bl, al, rl, tl}) {
+        g->setColumnMinimumWidth(0, 250);
+        g->setColumnStretch(2, 1);
+    }
+
+    auto* ok = new QPushButton("Ok", this);
+    ok->setObjectName("cmdEik120Ok");
+    ok->setAutoDefault(false);
+    auto* cancel = new QPushButton("Annuler", this);
+    cancel->setObjectName("cmdEik120Cancel");
+    cancel->setAutoDefault(false);
+    auto* row = new QHBoxLayout;
+    row->addStretch();
+    row->addWidget(ok);
+    row->addWidget(cancel);
+    layout->addLayout(row);
+
+    connect(useIrq_, &QCheckBox::clicked, this, &Eik120Window::UseIrqClicked);
+    connect(ok, &QPushButton::clicked, this, &Eik120Window::OkClicked);
+    connect(cancel, &QPushButton::clicked, this, &Eik120Window::CancelClicked);
+}
+
+void Eik120Window::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    Activate();
+}
+
+void Eik120Window::Activate() {
+    const Settings& s = core_.settings();
+    EikWorkingCopies copies;
+    if (driver_ != nullptr) {
+        copies = driver_->Copies();
+    } else {
+        copies.BaseAddress = s.Int(IntKey::Eik120_base_addr);
+        copies.AlphaOnChannel1 = s.Int(IntKey::Eik120_alpha_axis1);
+        copies.UseIrq = s.Int(IntKey::Eik120_use_irq);
+        copies.Irq = s.Int(IntKey::Eik120_irq);
+    }
+    const int found = irq_->findText(QString::number(copies.Irq));
+    if (found >= 0) {
+        irq_->setCurrentIndex(found);
+    }
+    useIrq_->setChecked(copies.UseIrq == 1);
+    timer_->setText(QString::number(s.Int(IntKey::Eik120_timer_irq)));
+    base_->setText(QString::fromStdString(EikBaseAddressText(copies.BaseAddress)));
+    (copies.AlphaOnChannel1 == 1 ? axis1_ : axis2_)->setChecked(true);
+    alphaRes_->setText(QString::fromStdString(DoubleToText(s.Dbl(DoubleKey::Eik120_alpha_res))));
+    deltaRes_->setText(QString::fromStdString(DoubleToText(s.Dbl(DoubleKey::Eik120_delta_res))));
+    UseIrqClicked();
+    timeoutInit_->setText(QString::number(s.Int(IntKey::Eik120_timeout_init)));
+    timeoutRead_->setText(QString::number(s.Int(IntKey::Eik120_timeout_read)));
+    debug_->setChecked(s.Int(IntKey::Eik120_debug) == 1);
+}
+
+void Eik120Window::UseIrqClicked() {
+    const bool on = useIrq_->isChecked();
+    for (QWidget* w : std::initializer_list<QWidget*>{irq_, timer_, irqLabel_, timerLabel_}) {
+        w->setEnabled(on);
+    }
+}
+
+void Eik120Window::Error(const char* text) {
+    AlertBox(core_.op(), "Erreur", text, kAlertExclamation);
+}
+
+bool Eik120Window::OkClicked() {
+    const std::optional<int16_t> base = ParseEikBaseAddress(base_->text().toStdString());
+    if (!base) {
+        Error("Valeur de l'adresse de base incorrecte");
+        return false;
+    }
+    if (!EikTimerAccepted(timer_->text().toStdString())) {
+        Error("Valeur de l'intervalle d'interrogation incorrecte");
+        return false;
+    }
+    hide();
+    DriverParam p{0, 0};
+    core_.drivers().EikDriver(CMD_STOP_INTERFACE, p);
+
+    Settings& s = core_.settings();
+    EikWorkingCopies fallback;
+    EikWorkingCopies& copies = driver_ != nullptr ? driver_->Copies() : fallback;
+    const auto store = [&s](IntKey key, int16_t& copy, int16_t value) {
+        copy = value;
+        s.Int(key) = value;
+    };
+    store(IntKey::Eik120_use_irq, copies.UseIrq, useIrq_->isChecked() ? 1 : 0);
+    if (irq_->currentIndex() >= 0) {  // no item chosen: the line stays as it was
+        store(IntKey::Eik120_irq, copies.Irq, static_cast<int16_t>(irq_->currentText().toInt()));
+    }
+    if (const auto timer = TextToInteger(timer_->text().toStdString())) {
+        s.Int(IntKey::Eik120_timer_irq) = *timer;
+    } else {
+        Error("Valeur du timer incorrecte");
+    }
+    store(IntKey::Eik120_base_addr, copies.BaseAddress, *base);
+    store(IntKey::Eik120_alpha_axis1, copies.AlphaOnChannel1, axis1_->isChecked() ? 1 : 0);
+    if (const auto res = TextToDouble(alphaRes_->text().toStdString())) {
+        s.Dbl(DoubleKey::Eik120_alpha_res) = *res;
+    } else {
+        Error("Valeur de la résolution Alpha incorrecte");
+    }
+    if (const auto res = TextToDouble(deltaRes_->text().toStdString())) {
+        s.Dbl(DoubleKey::Eik120_delta_res) = *res;
+    } else {
+        Error("Valeur de la résolution Delta incorrecte");
+    }
+    if (const auto t = TextToInteger(timeoutInit_->text().toStdString())) {
+        s.Int(IntKey::Eik120_timeout_init) = *t;
+    } else {
+        Error("Valeur du time out sur initialisation incorrect");
+    }
+    if (const auto t = TextToInteger(timeoutRead_->text().toStdString())) {
+        s.Int(IntKey::Eik120_timeout_read) = *t;
+    } else {
+        Error("Valeur du time out sur lecture incorrect");
+    }
+    s.Int(IntKey::Eik120_debug) = debug_->isChecked() ? 1 : 0;
+
+    if (apply_) {
+        apply_();
+    }
+    core_.drivers().EikDriver(CMD_START_INTERFACE, p);
+    accept();
+    return true;
+}
+
+void Eik120Window::CancelClicked() {
+    hide();
+    QDialog::reject();
+}
+
+}  // namespace axo::ui

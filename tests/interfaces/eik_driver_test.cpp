@@ -1,0 +1,501 @@
+// The EIK120 card protocol through a recording card: the start sequence and its failure rules,
+// the reads, the interrupt handler, the read-out conversions and the calibrations.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "interfaces/eik120/eik_driver.h"
+#include "interfaces/eik120/eik_interrupts.h"
+#include "eik_fake_card.h"
+#include "support/core_fakes.h"
+#include "support/temp_config.h"
+
+namespace axo {
+namespace {
+
+using Lines = std::vector<std::string>;
+using Writes = std::vector<std::pair<int, int>>;
+
+class RecordingProgress final : public LoadProgress {
+public:
+    explicit RecordingProgress(test::Log& log) : log_(log) {}
+    void ShowProgress(const std::string& text) override { log_.Add("progress " + text); }
+
+private:
+    test::Log& log_;
+};
+
+// An interrupt line the test fires by hand.
+class ManualInterruptLine final : public EikInterruptLine {
+public:
+    void SetIrq(int l, std::function<void()> h) override {
+        line = l;
+        handler = std::move(h);
+        set = works;
+    }
+    bool IsIrqSet() const override { return set; }
+    void Unmask() override { unmasked = true; }
+    void Mask() override { unmasked = false; }
+    void Destroy() override {
+        handler = nullptr;
+        set = false;
+        ++destroyed;
+    }
+    void Fire() {
+        if (handler && unmasked) {
+            handler();
+        }
+    }
+    bool works = true;
+    bool set = false;
+    bool unmasked = false;
+    int line = 0;
+    int destroyed = 0;
+    std::function<void()> handler;
+};
+
+struct EikRig {
+    explicit EikRig(EikInterruptLine* irq = nullptr) : progress(r.log), driver(r.core, card, irq, &progress) {
+        driver.RegisterWith(r.core);
+        r.settings.Int(IntKey::interface_coders) = INTERFACE_EIK120;
+    }
+    int16_t Call(int16_t code) {
+        DriverParam p{0, 0};
+        return driver.Handle(code, p);
+    }
+    Lines Boxes() const { return r.log.Only({"box "}); }
+
+    test::CoreRig r;
+    test::FakeEikCard card;
+    RecordingProgress progress;
+    EikDriver driver;
+};
+
+const Writes kConfigureChannel1{{1, 45}, {0, 140}, {1, 17}, {2, 0}, {3, 17}, {4, 0}, {5, 2}, {0, 139}};
+const Writes kConfigureChannel2{{1, 45}, {0, 140}, {1, 17}, {2, 0}, {3, 17}, {4, 0}, {5, 2}, {0, 171}};
+
+Writes Join(std::initializer_list<Writes> parts) {
+    Writes out;
+    for (const Writes& p : parts) {
+        out.insert(out.end(), p.begin(), p.end());
+    }
+    return out;
+}
+
+TEST(EikCount, FourBytesMakeASignedCount) {
+    const struct {
+        uint8_t b[4];
+        int32_t count;
+    } cases[] = {{{128, 0, 0, 1}, -2147483647},  {{0, 0, 0, 1}, 1},       {{255, 255, 255, 255}, -1},
+                 {{0, 1, 0, 0}, 65536},          {{0, 0, 253, 232}, 65000}, {{127, 255, 255, 255}, 2147483647},
+                 {{128, 0, 0, 0}, INT32_MIN}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(EikCountFromBytes(c.b[0], c.b[1], c.b[2], c.b[3]), c.count);
+    }
+}
+
+TEST(EikStart, InitialisesTheCardConfiguresBothChannelsAndProbesTheCoders) {
+    EikRig e;
+    e.card.SetCount(1, 70000);
+    e.card.SetCount(2, -5);
+    EXPECT_EQ(e.Call(CMD_START_INTERFACE), 1);
+    EXPECT_EQ(e.card.Writes(),
+              Join({{{0, 128}, {0, 138}, {0, 170}}, kConfigureChannel1, kConfigureChannel2, {{0, 130}, {0, 162}}}));
+    EXPECT_TRUE(e.Boxes().empty());
+    EXPECT_EQ(e.r.log.Only({"progress", "msg"}),
+              (Lines{"msg Initialisation interface EIK", "progress Initialisation interface EIK",
+                     "progress Initialisation de l'interface EIK terminée"}));
+    EXPECT_TRUE(e.driver.AlphaCoderOK());
+    EXPECT_TRUE(e.driver.DeltaCoderOK());
+    EXPECT_EQ(e.driver.AlphaCount(), 70000.0);
+    EXPECT_EQ(e.driver.DeltaCount(), -5.0);
+    // Each command was followed by status readings until the busy bit cleared.
+    EXPECT_EQ(e.card.accesses[1], (test::FakeEikCard::Access{'r', 0, -1}));
+
+    e.r.log.Clear();
+    EXPECT_EQ(e.Call(CMD_STOP_INTERFACE), 1);
+    EXPECT_EQ(e.r.log.Only({"msg"}), (Lines{"msg Arrêt interface EIK"}));
+}
+
+TEST(EikStart, OtherCoderInterfacesOnlyGetTheFinalLabel) {
+    EikRig e;
+    e.r.settings.Int(IntKey::interface_coders) = INTERFACE_TALVENE;
+    EXPECT_EQ(e.Call(CMD_START_INTERFACE), 1);
+    EXPECT_EQ(e.Call(CMD_STOP_INTERFACE), 1);
+    EXPECT_TRUE(e.card.accesses.empty());
+    EXPECT_EQ(e.r.log.lines, (Lines{"progress Initialisation de l'interface EIK terminée"}));
+}
+
+TEST(EikStart, ChannelFailuresFollowTheTwoChannelRules) {
+    const struct {
+        std::set<uint8_t> stuck;
+        int16_t status;
+        bool probed;  // the coders were read
+        Lines boxes;
+    } cases[] = {
+        {{128}, 0, false, {"box Erreur | Init carte Eik120 impossible (time-out axe 0)"}},
+        {{138}, 1, true, {"box Erreur | Init carte Eik120 impossible (time-out axe 1)"}},
+        {{170}, 0, true, {"box Erreur | Init carte Eik120 impossible (time-out axe 2)"}},
+        {{138, 170},
+         0,
+         false,
+         {"box Erreur | Init carte Eik120 impossible (time-out axe 1)",
+          "box Erreur | Init carte Eik120 impossible (time-out axe 2)"}},
+        {{139}, 1, true, {"box Erreur | Format SSI sur Eik120 impossible (time-out axe 1)"}},
+        {{171}, 0, true, {"box Erreur | Format SSI sur Eik120 impossible (time-out axe 2)"}},
+        {{139, 171},
+         0,
+         false,
+         {"box Erreur | Format SSI sur Eik120 impossible (time-out axe 1)",
+          "box Erreur | Format SSI sur Eik120 impossible (time-out axe 2)"}},
+        {{140},
+         0,
+         false,
+         {"box Erreur | Mise à jour fréquence horloge Eik120 impossible (time-out)",
+          "box Erreur | Mise à jour fréquence horloge Eik120 impossible (time-out)"}},
+    };
+    for (const auto& c : cases) {
+        EikRig e;
+        e.card.neverReady = c.stuck;
+        EXPECT_EQ(e.Call(CMD_START_INTERFACE), c.status) << int(*c.stuck.begin());
+        EXPECT_EQ(e.Boxes(), c.boxes) << int(*c.stuck.begin());
+        const auto& cmds = e.card.commands;
+        EXPECT_EQ(std::find(cmds.begin(), cmds.end(), 130) != cmds.end(), c.probed) << int(*c.stuck.begin());
+        // The final label comes only when the start went through.
+        EXPECT_EQ(e.r.log.Only({"progress Initialisation de l'interface EIK terminée"}).size(), c.probed ? 1U : 0U);
+    }
+}
+
+TEST(EikStart, ACoderThatDoesNotAnswerReadsAsNoCoder) {
+    {
+        // The read status after a read must be 1.
+        EikRig e;
+        e.card.readStatus = 0;
+        e.card.SetCount(1, 1234);
+        EXPECT_EQ(e.Call(CMD_START_INTERFACE), 1);
+        EXPECT_EQ(e.Boxes(), (Lines{"box Erreur | Accès au codeur Alpha impossible (accès port)",
+                                    "box Erreur | Accès au codeur Delta impossible (accès port)"}));
+        EXPECT_FALSE(e.driver.AlphaCoderOK());
+        EXPECT_FALSE(e.driver.DeltaCoderOK());
+        e.card.Clear();
+        e.Call(CMD_READ_ALPHA);
+        e.Call(CMD_READ_DELTA);
+        EXPECT_TRUE(e.card.accesses.empty());  // 65000 without touching the card
+        EXPECT_EQ(e.driver.AlphaCount(), 65000.0);
+        EXPECT_EQ(e.driver.DeltaCount(), 65000.0);
+    }
+    {
+        // A coder read that times out says so once, not twice.
+        EikRig e;
+        e.card.neverReady = {162};
+        EXPECT_EQ(e.Call(CMD_START_INTERFACE), 1);
+        EXPECT_EQ(e.Boxes(), (Lines{"box Erreur | Accès au codeur Delta impossible (time-out)"}));
+        EXPECT_TRUE(e.driver.AlphaCoderOK());
+        EXPECT_FALSE(e.driver.DeltaCoderOK());
+    }
+}
+
+TEST(EikStart, ABackendThatCannotReachTheCardStopsTheStartWithItsReason) {
+    {
+        EikRig e;
+        e.card.unavailable = "accès refusé";
+        EXPECT_EQ(e.Call(CMD_START_INTERFACE), 0);
+        EXPECT_EQ(e.Boxes(), (Lines{"box Erreur | Erreur lors de l'ouverture du driver de la carte EIK120\naccès refusé"}));
+        EXPECT_TRUE(e.card.accesses.empty());
+    }
+    {
+        EikRig e;
+        uint16_t asked = 0;
+        e.driver.SetReachCheck([&asked](uint16_t base) {
+            asked = base;
+            return std::string(base == 856 ? "" : "redémarrer");
+        });
+        e.driver.Copies().BaseAddress = 864;
+        e.card.base = 864;
+        EXPECT_EQ(e.Call(CMD_START_INTERFACE), 0);
+        EXPECT_EQ(asked, 864);
+        EXPECT_EQ(e.Boxes(), (Lines{"box Erreur | Erreur lors de l'accès au driver de la carte EIK120\nredémarrer"}));
+        EXPECT_TRUE(e.card.accesses.empty());
+    }
+    {
+        // No card: all ones, busy for ever.
+        EikRig e;
+        e.card.absent = true;
+        EXPECT_EQ(e.Call(CMD_START_INTERFACE), 0);
+        EXPECT_EQ(e.Boxes(), (Lines{"box Erreur | Init carte Eik120 impossible (time-out axe 0)"}));
+    }
+}
+
+TEST(EikStart, AWrongInterruptLineStopsTheStartAfterTheCodersWereProbed) {
+    ManualInterruptLine irq;
+    EikRig e(&irq);
+    e.driver.Copies().UseIrq = 1;
+    e.driver.Copies().Irq = 7;
+    EXPECT_EQ(e.Call(CMD_START_INTERFACE), 0);
+    EXPECT_EQ(e.Boxes(), (Lines{"box Erreur | Valeur de l'interruption incorrecte pour la carte EIK120"}));
+    EXPECT_EQ(e.card.commands, (std::vector<uint8_t>{128, 138, 170, 140, 139, 140, 171, 130, 162}));
+    EXPECT_FALSE(irq.set);
+    EXPECT_TRUE(e.r.log.Only({"progress Initialisation de l'interface EIK terminée"}).empty());
+}
+
+TEST(EikInterrupts, TheHandlerKeepsChannelOneFreshAndTheOtherAxisIsPolled) {
+    ManualInterruptLine irq;
+    EikRig e(&irq);
+    e.driver.Copies().UseIrq = 1;
+    e.driver.Copies().Irq = 9;
+    e.r.settings.Int(IntKey::Eik120_timer_irq) = 300;  // the card takes one byte
+    e.card.SetCount(1, 1000);
+    e.card.SetCount(2, 2000);
+    EXPECT_EQ(e.Call(CMD_START_INTERFACE), 1);
+    const Writes w = e.card.Writes();
+    EXPECT_EQ(Writes(w.end() - 6, w.end()), (Writes{{0, 130}, {0, 162}, {2, 255}, {0, 141}, {1, 14}, {0, 129}}));
+    EXPECT_EQ(irq.line, 9);
+    EXPECT_TRUE(irq.unmasked);
+    ASSERT_TRUE(e.driver.InterruptsRunning());
+
+    // An interrupt: the card has latched channel 1.
+    e.card.SetCount(1, 1500);
+    e.card.regs = e.card.channel[0];
+    e.card.busyLeft = 0;
+    e.card.Clear();
+    irq.Fire();
+    EXPECT_EQ(e.driver.AlphaCount(), 1500.0);
+    EXPECT_EQ(e.card.accesses, (std::vector<test::FakeEikCard::Access>{
+                                   {'r', 0, -1}, {'r', 2, -1}, {'r', 3, -1}, {'r', 4, -1}, {'r', 5, -1}, {'r', 1, -1}}));
+    // Busy: the handler leaves the count alone.
+    e.card.SetCount(1, 1600);
+    e.card.regs = e.card.channel[0];
+    e.card.busyLeft = 1;
+    irq.Fire();
+    EXPECT_EQ(e.driver.AlphaCount(), 1500.0);
+    EXPECT_EQ(e.driver.InterruptCounts(), 1U);
+
+    // Alpha comes from the handler; Delta, on channel 2, is read at every poll, then channel 1
+    // is asked for again so that the next interrupt finds its own count.
+    e.card.Clear();
+    e.Call(CMD_READ_ALPHA);
+    EXPECT_TRUE(e.card.commands.empty());
+    e.card.SetCount(2, 2500);
+    e.Call(CMD_READ_DELTA);
+    EXPECT_EQ(e.card.commands, (std::vector<uint8_t>{162, 130}));
+    EXPECT_EQ(e.driver.DeltaCount(), 2500.0);
+    EXPECT_EQ(e.card.regs, e.card.channel[0]);
+
+    e.r.log.Clear();
+    EXPECT_EQ(e.Call(CMD_STOP_INTERFACE), 1);
+    EXPECT_EQ(irq.destroyed, 1);
+    EXPECT_FALSE(e.driver.InterruptsRunning());
+}
+
+TEST(EikInterrupts, ChannelOneIsPolledAgainWhenItsInterruptsStopComing) {
+    ManualInterruptLine irq;
+    EikRig e(&irq);
+    e.driver.Copies().UseIrq = 1;
+    e.r.settings.Int(IntKey::Eik120_timer_irq) = 50;
+    ASSERT_EQ(e.Call(CMD_START_INTERFACE), 1);
+    e.card.busyLeft = 0;
+    // Interrupts every 50 ms: Alpha is never polled.
+    for (int i = 0; i < 20; ++i) {
+        e.r.clock.Advance(50);
+        e.card.SetCount(1, 1000 + i);
+        e.card.regs = e.card.channel[0];
+        irq.Fire();
+        e.card.Clear();
+        e.Call(CMD_READ_ALPHA);
+        EXPECT_TRUE(e.card.commands.empty()) << i;
+    }
+    EXPECT_EQ(e.driver.AlphaCount(), 1019.0);
+    // Silent for 500 ms: still trusted; beyond, Alpha is read on demand.
+    e.card.SetCount(1, 3000);
+    e.r.clock.Advance(500);
+    e.Call(CMD_READ_ALPHA);
+    EXPECT_TRUE(e.card.commands.empty());
+    EXPECT_EQ(e.driver.AlphaCount(), 1019.0);
+    e.r.clock.Advance(1);
+    e.Call(CMD_READ_ALPHA);
+    EXPECT_EQ(e.card.commands, (std::vector<uint8_t>{130}));
+    EXPECT_EQ(e.driver.AlphaCount(), 3000.0);
+    // Interrupts again: back to the handler's count.
+    e.card.SetCount(1, 3100);
+    e.card.regs = e.card.channel[0];
+    irq.Fire();
+    e.card.Clear();
+    e.Call(CMD_READ_ALPHA);
+    EXPECT_TRUE(e.card.commands.empty());
+    EXPECT_EQ(e.driver.AlphaCount(), 3100.0);
+}
+
+TEST(EikInterrupts, AnInterruptThatCannotBeSetLeavesBothAxesPolled) {
+    NoInterruptLine none("pas de périphérique UIO");
+    EikRig e(&none);
+    e.driver.Copies().UseIrq = 1;
+    EXPECT_EQ(e.Call(CMD_START_INTERFACE), 0);
+    EXPECT_EQ(e.Boxes(), (Lines{"box Erreur | Erreur lors du positionnement de l'IRQ EIK120\npas de périphérique UIO"}));
+    EXPECT_FALSE(e.driver.InterruptsRunning());
+    // Without a working interrupt, the positions still follow the coders.
+    e.card.SetCount(1, 4242);
+    e.card.SetCount(2, 4343);
+    e.card.Clear();
+    e.Call(CMD_READ_ALPHA);
+    e.Call(CMD_READ_DELTA);
+    EXPECT_EQ(e.card.commands, (std::vector<uint8_t>{130, 162}));
+    EXPECT_EQ(e.driver.AlphaCount(), 4242.0);
+    EXPECT_EQ(e.driver.DeltaCount(), 4343.0);
+}
+
+TEST(EikRead, ChannelsFollowTheAlphaAssignmentAndShowTheDebugCounts) {
+    EikRig e;
+    e.card.SetCount(1, 111);
+    e.card.SetCount(2, -222);
+    e.driver.Copies().AlphaOnChannel1 = 0;
+    e.r.settings.Int(IntKey::Eik120_debug) = 1;
+    ASSERT_EQ(e.Call(CMD_START_INTERFACE), 1);
+    EXPECT_EQ(e.driver.AlphaCount(), -222.0);
+    EXPECT_EQ(e.driver.DeltaCount(), 111.0);
+    e.card.Clear();
+    e.Call(CMD_READ_ALPHA);
+    e.Call(CMD_READ_DELTA);
+    EXPECT_EQ(e.card.commands, (std::vector<uint8_t>{162, 130}));
+    EXPECT_EQ(e.r.view.Text("txtEik120AlphaDebug"), "-222");
+    EXPECT_EQ(e.r.view.Text("txtEik120DeltaDebug"), "111");
+}
+
+TEST(EikRead, ATimeOutWhilePollingShowsItsBoxAndKeepsTheCount) {
+    EikRig e;
+    e.card.SetCount(1, 5000);
+    ASSERT_EQ(e.Call(CMD_START_INTERFACE), 1);
+    e.card.SetCount(1, 6000);
+    e.card.neverReady = {130};
+    e.r.log.Clear();
+    const uint64_t before = e.r.clock.ElapsedMs();
+    e.Call(CMD_READ_ALPHA);
+    EXPECT_EQ(e.Boxes(), (Lines{"box Erreur | Accès au codeur Alpha impossible (time-out)"}));
+    EXPECT_EQ(e.driver.AlphaCount(), 5000.0);
+    EXPECT_NEAR(static_cast<double>(e.r.clock.ElapsedMs() - before), 10000.0, 5.0);
+    // Every poll says it again; the coder stays in use.
+    e.Call(CMD_READ_ALPHA);
+    EXPECT_EQ(e.Boxes().size(), 2U);
+    EXPECT_TRUE(e.driver.AlphaCoderOK());
+}
+
+TEST(EikRead, AWaitAcrossMidnightEndsTheTimeOutAfterMidnight) {
+    EikRig e;
+    ASSERT_EQ(e.Call(CMD_START_INTERFACE), 1);
+    e.r.clock.SetDateTime(PcDateTime{2026, 12, 6, 23, 59, 55, 0});
+    e.card.neverReady = {130};
+    const uint64_t before = e.r.clock.ElapsedMs();
+    e.Call(CMD_READ_ALPHA);
+    // Started 5 s before midnight, ended 10 s after it.
+    EXPECT_NEAR(static_cast<double>(e.r.clock.ElapsedMs() - before), 15000.0, 5.0);
+}
+
+TEST(EikReadOut, CountsBecomeHourAngleWithCarries) {
+    const struct {
+        double count;
+        double positionRef;
+        int16_t h, m, s;
+    } cases[] = {
+        {65000, 0, 0, 0, 0},
+        {65000 + 131072 / 24.0, 0, 1, 0, 0},        // one hour of counts
+        {65000, 86399.6, 0, 0, 0},                  // 23:59:59.6 rounds up and wraps at 24 h
+        {65000, 3599.7, 1, 0, 0},                   // 0:59:59.7 carries into the hour
+        {65000, -3600, 23, 0, 0},                   // negative angles come back into the day
+        {65000 + 1, 7384, 2, 3, 5},                 // 2:03:04 plus 0.66 s
+    };
+    for (const auto& c : cases) {
+        EikRig e;
+        e.card.SetCount(1, static_cast<int32_t>(std::lround(c.count)));
+        ASSERT_EQ(e.Call(CMD_START_INTERFACE), 1);
+        e.driver.Copies().AlphaPositionRef = c.positionRef;
+        e.Call(CMD_READ_ALPHA);
+        const Position& p = e.r.core.position();
+        EXPECT_EQ((std::array<int16_t, 3>{p.HourAngleH, p.HourAngleM, p.HourAngleS}),
+                  (std::array<int16_t, 3>{c.h, c.m, c.s}))
+            << c.count << " " << c.positionRef;
+    }
+}
+
+TEST(EikReadOut, CountsBecomeDeclinationClampedAtThePole) {
+    const struct {
+        int32_t count;
+        double positionRef;
+        int16_t negative, d, m, s;
+        bool outOfRange;
+    } cases[] = {
+        {65000 + 131072, 0, 0, 90, 0, 0, true},   // a whole turn, 360 degrees
+        {65000, -1440, 1, 0, 24, 0, false},       // -0.4 degree
+        {65000, 3599.6, 0, 1, 0, 0, false},       // 0°59'59.6" carries
+        {65000, -324000, 1, 90, 0, 0, false},     // the south pole itself
+        {65000 - 131072 / 4 - 1, 0, 1, 90, 0, 0, true},
+        {65000 + 131072 / 8, 0, 0, 45, 0, 0, false},
+    };
+    for (const auto& c : cases) {
+        EikRig e;
+        e.card.SetCount(2, c.count);
+        ASSERT_EQ(e.Call(CMD_START_INTERFACE), 1);
+        e.driver.Copies().DeltaPositionRef = c.positionRef;
+        e.Call(CMD_READ_DELTA);
+        const Position& p = e.r.core.position();
+        EXPECT_EQ((std::array<int16_t, 4>{p.DeclinationNegative, p.DeclinationD, p.DeclinationM, p.DeclinationS}),
+                  (std::array<int16_t, 4>{c.negative, c.d, c.m, c.s}))
+            << c.count << " " << c.positionRef;
+        EXPECT_EQ(p.DeclinationOutOfRange, c.outOfRange) << c.count;
+    }
+}
+
+TEST(EikCalibration, TiesTheCurrentCountsToTheCalibrationSettings) {
+    EikRig e;
+    e.card.SetCount(1, 12345);
+    e.card.SetCount(2, -678);
+    ASSERT_EQ(e.Call(CMD_START_INTERFACE), 1);
+    Settings& s = e.r.settings;
+    s.Int(IntKey::calibr_alpha_h) = 2;
+    s.Int(IntKey::calibr_alpha_m) = 3;
+    s.Int(IntKey::calibr_alpha_s) = 4;
+    e.card.SetCount(1, 20000);
+    e.r.log.Clear();
+    EXPECT_EQ(e.Call(CMD_CALIBRATE_ALPHA), 1);
+    EXPECT_EQ(e.driver.Copies().AlphaPositionRef, 7384.0);
+    EXPECT_EQ(e.driver.Copies().AlphaCoderRef, 20000.0);
+    e.Call(CMD_READ_ALPHA);
+    EXPECT_EQ(e.r.core.position().HourAngleH, 2);
+    EXPECT_EQ(e.r.core.position().HourAngleS, 4);
+
+    const struct {
+        int16_t d, m, sec, negZero;
+        double ref;
+    } deltas[] = {{-12, 30, 0, 0, -45000}, {12, 30, 0, 0, 45000}, {0, 30, 0, 1, -1800}, {0, 30, 0, 0, 1800}};
+    for (const auto& c : deltas) {
+        s.Int(IntKey::calibr_delta_d) = c.d;
+        s.Int(IntKey::calibr_delta_m) = c.m;
+        s.Int(IntKey::calibr_delta_s) = c.sec;
+        s.Int(IntKey::calibr_delta_neg_zero) = c.negZero;
+        e.Call(CMD_CALIBRATE_DELTA);
+        EXPECT_EQ(e.driver.Copies().DeltaPositionRef, c.ref) << c.d << " " << c.negZero;
+        EXPECT_EQ(e.driver.Copies().DeltaCoderRef, -678.0);
+    }
+    EXPECT_EQ(e.r.log.Only({"msg"}), (Lines{"msg Calibration Alpha", "msg Calibration Delta", "msg Calibration Delta",
+                                            "msg Calibration Delta", "msg Calibration Delta"}));
+}
+
+TEST(EikSettings, WorkingCopiesComeFromTheFileAndGoBackBeforeEachWrite) {
+    test::TempConfig cfg;
+    cfg.Write("Axo.ini", "[Axo]\nEik120_base_addr=760\nEik120_irq=5\ncalibr_alpha_coder=1234\n");
+    EikRig e;
+    ASSERT_TRUE(e.r.settings.ReadSettings("Axo.ini").ok);
+    EXPECT_EQ(e.driver.Copies().BaseAddress, 760);
+    EXPECT_EQ(e.driver.Copies().Irq, 5);
+    EXPECT_EQ(e.driver.Copies().AlphaCoderRef, 1234.0);
+
+    e.driver.Copies().DeltaPositionRef = -45000;
+    e.driver.Copies().AlphaOnChannel1 = 0;
+    ASSERT_TRUE(e.r.settings.WriteSettings("Axo.ini").ok);
+    const std::string file = cfg.Read("Axo.ini");
+    EXPECT_NE(file.find("calibr_delta_pos=-45000"), std::string::npos) << file;
+    EXPECT_NE(file.find("Eik120_alpha_axis1= 0"), std::string::npos) << file;
+    EXPECT_NE(file.find("Eik120_base_addr= 760"), std::string::npos) << file;
+}
+
+}  // namespace
+}  // namespace axo

@@ -1,0 +1,166 @@
+// The simulated EIK120 card: its registers, its coders following the simulated mount, its
+// faults and its interrupts on the virtual clock, driven by the real card driver.
+
+#include <gtest/gtest.h>
+
+#include "interfaces/eik120/eik_driver.h"
+#include "sim/eik120/simulated_eik_card.h"
+#include "support/core_fakes.h"
+
+namespace axo {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+struct CardRig {
+    explicit CardRig(double hourAngleHours = 1.0, double declination = 30.0)
+        : mount(hourAngleHours, declination), card(r.clock, mount), driver(r.core, card, &card.Interrupts()) {
+        driver.RegisterWith(r.core);
+        r.settings.Int(IntKey::interface_coders) = INTERFACE_EIK120;
+    }
+    int16_t Call(int16_t code) {
+        DriverParam p{0, 0};
+        return driver.Handle(code, p);
+    }
+    Lines Boxes() const { return r.log.Only({"box "}); }
+    test::CoreRig r;
+    sim::Mount mount;
+    sim::SimulatedEikCard card;
+    EikDriver driver;
+};
+
+TEST(SimulatedEikCard, RegistersAnswerAReadAfterAFewBusyReadings) {
+    CardRig c(6.0, -45.0);
+    c.card.Out(856, 130);
+    EXPECT_EQ(c.card.In(856), 0x80);
+    EXPECT_EQ(c.card.In(856), 0x80);
+    EXPECT_EQ(c.card.In(856), 0x00);
+    EXPECT_EQ(c.card.In(857), 1);
+    // 6 h is a quarter turn: 65000 + 32768.
+    const int32_t count = EikCountFromBytes(c.card.In(858), c.card.In(859), c.card.In(860), c.card.In(861));
+    EXPECT_EQ(count, 97768);
+    c.card.Out(856, 162);
+    EXPECT_EQ(c.card.CountOf(2), 65000 - 16384);
+    // Outside its six registers the card answers nothing.
+    EXPECT_EQ(c.card.In(855), 0xFF);
+    EXPECT_EQ(c.card.In(862), 0xFF);
+}
+
+TEST(SimulatedEikCard, TheDriverReadsTheMountsTruePositionWithTheBuiltInCalibration) {
+    CardRig c(1.0, 30.0);
+    ASSERT_EQ(c.Call(CMD_START_INTERFACE), 1);
+    EXPECT_TRUE(c.Boxes().empty());
+    c.Call(CMD_READ_ALPHA);
+    c.Call(CMD_READ_DELTA);
+    const Position& p = c.r.core.position();
+    // One count is 0.66 s of time and 9.9" of arc.
+    EXPECT_EQ(p.HourAngleH, 1);
+    EXPECT_EQ(p.HourAngleM, 0);
+    EXPECT_LE(p.HourAngleS, 1);
+    EXPECT_EQ(p.DeclinationNegative, 0);
+    EXPECT_EQ(p.DeclinationD, 30);
+    EXPECT_EQ(p.DeclinationM, 0);
+    EXPECT_LE(p.DeclinationS, 10);
+
+    // The swapped wiring, told to the driver too, gives the same position.
+    c.card.SetAlphaOnChannel1(false);
+    c.driver.Copies().AlphaOnChannel1 = 0;
+    c.mount.SetHourAngleHours(22.5);
+    c.mount.SetDeclinationDeg(-10.25);
+    c.Call(CMD_READ_ALPHA);
+    c.Call(CMD_READ_DELTA);
+    EXPECT_EQ(p.HourAngleH, 22);
+    EXPECT_EQ(p.HourAngleM, 30);
+    EXPECT_EQ(p.DeclinationNegative, 1);
+    EXPECT_EQ(p.DeclinationD, 10);
+    EXPECT_EQ(p.DeclinationM, 15);
+}
+
+TEST(SimulatedEikCard, FaultsGiveTheDriversMessages) {
+    {
+        CardRig c;
+        c.card.RemoveCard(true);
+        EXPECT_EQ(c.Call(CMD_START_INTERFACE), 0);
+        EXPECT_EQ(c.Boxes(), (Lines{"box Erreur | Init carte Eik120 impossible (time-out axe 0)"}));
+    }
+    {
+        CardRig c;
+        c.card.UnplugCoder(2, true);
+        EXPECT_EQ(c.Call(CMD_START_INTERFACE), 1);
+        EXPECT_EQ(c.Boxes(), (Lines{"box Erreur | Accès au codeur Delta impossible (time-out)"}));
+        EXPECT_TRUE(c.driver.AlphaCoderOK());
+        EXPECT_FALSE(c.driver.DeltaCoderOK());
+    }
+    {
+        // Unplugged while running: every poll of that coder says so; the other goes on.
+        CardRig c(2.0, 10.0);
+        ASSERT_EQ(c.Call(CMD_START_INTERFACE), 1);
+        c.card.UnplugCoder(1, true);
+        c.Call(CMD_READ_ALPHA);
+        c.mount.SetDeclinationDeg(20.0);
+        c.Call(CMD_READ_DELTA);
+        EXPECT_EQ(c.Boxes(), (Lines{"box Erreur | Accès au codeur Alpha impossible (time-out)"}));
+        EXPECT_EQ(c.r.core.position().HourAngleH, 2);
+        EXPECT_EQ(c.r.core.position().DeclinationD, 20);
+    }
+    {
+        CardRig c;
+        ASSERT_EQ(c.Call(CMD_START_INTERFACE), 1);
+        c.card.StickBusy(true);
+        c.Call(CMD_READ_DELTA);
+        EXPECT_EQ(c.Boxes(), (Lines{"box Erreur | Accès au codeur Delta impossible (time-out)"}));
+    }
+}
+
+TEST(SimulatedEikCard, InterruptsComeAtTheProgrammedIntervalOnTheCardsLine) {
+    CardRig c(3.0, 0.0);
+    c.driver.Copies().UseIrq = 1;
+    c.driver.Copies().Irq = 9;
+    c.r.settings.Int(IntKey::Eik120_timer_irq) = 40;
+    ASSERT_EQ(c.Call(CMD_START_INTERFACE), 1);
+    ASSERT_TRUE(c.card.InterruptOperation());
+    const double start = c.driver.AlphaCount();
+
+    c.mount.SetHourAngleHours(3.5);
+    c.r.clock.Advance(39);
+    c.card.ServiceInterrupts();
+    EXPECT_EQ(c.card.InterruptsRaised(), 0U);
+    EXPECT_EQ(c.driver.AlphaCount(), start);
+    c.r.clock.Advance(1);
+    c.card.ServiceInterrupts();
+    EXPECT_EQ(c.card.InterruptsRaised(), 1U);
+    EXPECT_EQ(c.driver.AlphaCount(), 65000.0 + 19115.0);  // 3.5 h of 131072 counts a day
+    EXPECT_EQ(c.driver.AlphaCount(), static_cast<double>(c.card.CountOf(1)));
+    EXPECT_EQ(c.driver.InterruptCounts(), 1U);
+
+    // The read-out takes Alpha from the interrupt without a command for channel 1 of its own.
+    c.Call(CMD_READ_ALPHA);
+    EXPECT_EQ(c.r.core.position().HourAngleH, 3);
+    EXPECT_EQ(c.r.core.position().HourAngleM, 30);
+
+    // Stopped: no more interrupts reach the driver.
+    c.Call(CMD_STOP_INTERFACE);
+    c.mount.SetHourAngleHours(5.0);
+    c.r.clock.Advance(100);
+    c.card.ServiceInterrupts();
+    EXPECT_EQ(c.driver.InterruptCounts(), 1U);
+}
+
+TEST(SimulatedEikCard, AHandlerOnAnotherLineNeverHearsTheCard) {
+    CardRig c;
+    c.driver.Copies().UseIrq = 1;
+    c.driver.Copies().Irq = 10;
+    ASSERT_EQ(c.Call(CMD_START_INTERFACE), 1);
+    c.r.clock.Advance(100);
+    c.card.ServiceInterrupts();
+    EXPECT_EQ(c.card.InterruptsRaised(), 1U);
+    EXPECT_EQ(c.driver.InterruptCounts(), 0U);
+    // No interrupt ever reaches the driver: it reads Alpha on demand rather than freezing it.
+    c.mount.SetHourAngleHours(4.0);
+    c.r.clock.Advance(1000);
+    c.Call(CMD_READ_ALPHA);
+    EXPECT_EQ(c.r.core.position().HourAngleH, 4);
+}
+
+}  // namespace
+}  // namespace axo
