@@ -14,6 +14,7 @@
 
 #include "app/hardware.h"
 #include "platform/clock.h"
+#include "platform/profile_file.h"
 #include "settings/settings.h"
 #include "ui/main_window.h"
 #include "ui/qt_operator.h"
@@ -83,6 +84,7 @@ int main(int argc, char** argv) {
         }
     }
 
+    axo::RemoveStaleSaveFiles(axo::kSettingsFileName);  // left by a save that was killed
     QApplication app(argc, argv);
     QApplication::setApplicationName("Axo");
 
