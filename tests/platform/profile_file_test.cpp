@@ -26,33 +26,44 @@ TEST(ProfilePath, NameWithoutDirectoryLivesInTheConfigFolder) {
     EXPECT_EQ(ResolveProfilePath("sub/x.ini"), std::filesystem::path("sub/x.ini"));
 }
 
-TEST(ProfileRead, MatchesNamesWithoutCaseAndFallsBackOnTheDefault) {
+// What GetPrivateProfileString gives: names without case, the first duplicate, the buffer
+// cut in characters (never inside one), the default when anything is missing.
+TEST(ProfileRead, FindsValuesAsTheWindowsReaderDoes) {
     TempConfig cfg;
     cfg.Write("t.ini",
               "; comment=not a key\n"
               "[Other]\nkey=other\n"
               "[AXO]\n  Timer_Value =  75  \nname=\"quoted\"\nkey=first\nkey=second\n"
+              "long=ABCDEFGHIJ\naccents=éèàçù€ok\n"
               "[axo]\nlate=ignored, only the first section counts\n");
-    EXPECT_EQ(GetPrivateProfileString("Axo", "timer_value", "50", 8, "t.ini"), "75");
-    EXPECT_EQ(GetPrivateProfileString("Axo", "name", "", 16, "t.ini"), "quoted");
-    EXPECT_EQ(GetPrivateProfileString("Axo", "KEY", "", 16, "t.ini"), "first");
-    EXPECT_EQ(GetPrivateProfileString("Other", "key", "", 16, "t.ini"), "other");
-    EXPECT_EQ(GetPrivateProfileString("Axo", "late", "dflt", 16, "t.ini"), "dflt");
-    EXPECT_EQ(GetPrivateProfileString("Axo", "; comment", "dflt", 16, "t.ini"), "dflt");
-    EXPECT_EQ(GetPrivateProfileString("Nowhere", "key", "dflt", 16, "t.ini"), "dflt");
-    EXPECT_EQ(GetPrivateProfileString("Axo", "key", "dflt", 16, "missing.ini"), "dflt");
-}
-
-TEST(ProfileRead, CutsToTheBufferInCharactersNeverInsideOne) {
-    TempConfig cfg;
-    cfg.Write("t.ini", "[Axo]\nlong=ABCDEFGHIJ\naccents=éèàçù€ok\n");
-    EXPECT_EQ(GetPrivateProfileString("Axo", "long", "", 8, "t.ini"), "ABCDEFG");
-    EXPECT_EQ(GetPrivateProfileString("Axo", "accents", "", 4, "t.ini"), "éèà");
-    EXPECT_EQ(GetPrivateProfileString("Axo", "accents", "", 7, "t.ini"), "éèàçù€");
-    EXPECT_EQ(GetPrivateProfileString("Axo", "long", "", 1, "t.ini"), "");
-    EXPECT_EQ(GetPrivateProfileString("Axo", "long", "", 0, "t.ini"), "");
-    // The default is cut like a value.
-    EXPECT_EQ(GetPrivateProfileString("Axo", "none", "0123456789", 5, "t.ini"), "0123");
+    struct Case {
+        const char* section;
+        const char* key;
+        const char* def;
+        std::size_t buffer;
+        const char* file;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"Axo", "timer_value", "50", 8, "t.ini", "75"},
+        {"Axo", "name", "", 16, "t.ini", "quoted"},
+        {"Axo", "KEY", "", 16, "t.ini", "first"},
+        {"Other", "key", "", 16, "t.ini", "other"},
+        {"Axo", "late", "dflt", 16, "t.ini", "dflt"},
+        {"Axo", "; comment", "dflt", 16, "t.ini", "dflt"},
+        {"Nowhere", "key", "dflt", 16, "t.ini", "dflt"},
+        {"Axo", "key", "dflt", 16, "missing.ini", "dflt"},
+        {"Axo", "long", "", 8, "t.ini", "ABCDEFG"},
+        {"Axo", "accents", "", 4, "t.ini", "éèà"},
+        {"Axo", "accents", "", 7, "t.ini", "éèàçù€"},
+        {"Axo", "long", "", 1, "t.ini", ""},
+        {"Axo", "long", "", 0, "t.ini", ""},
+        {"Axo", "none", "0123456789", 5, "t.ini", "0123"},  // the default is cut like a value
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(GetPrivateProfileString(c.section, c.key, c.def, c.buffer, c.file), c.expected)
+            << c.section << "/" << c.key << "/" << c.buffer;
+    }
 }
 
 TEST(ProfileEncoding, SingleByteFilesAreWindows1252AndEveryByteComesBack) {
