@@ -17,6 +17,7 @@
 #include "app/version.h"
 #include "app/privileges.h"
 #include "platform/clock.h"
+#include "platform/profile_file.h"
 #include "settings/settings.h"
 #include "ui/main_window.h"
 #include "ui/qt_interval_timer.h"
@@ -95,6 +96,7 @@ int main(int argc, char** argv) {
         }
     }
 
+    axo::RemoveStaleSaveFiles(axo::kSettingsFileName);  // left by a save that was killed
     // The privileged step, while this is the only thread: QApplication starts threads (the X11
     // event queue, D-Bus) that would keep any capability this thread still had.
     const axo::HardwareFileResult hardwareFile = axo::ReadHardwareFile();

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <optional>
 #include <utility>
 
 #include "astro/utils.h"
@@ -17,6 +19,21 @@ void FillDefaults(std::array<std::string, N>& out, const std::array<KeyDefault, 
     for (std::size_t i = 0; i < N; ++i) {
         out[i] = std::string(keys[i].defaultText);
     }
+}
+
+constexpr SettingGroup kAllGroups[] = {SettingGroup::Integer, SettingGroup::Double, SettingGroup::String,
+                                      SettingGroup::Long};
+
+// The reader drops the blanks around a value and one pair of matching quotes: a text that
+// starts or ends with a blank, or that is itself quoted, is written inside quotes so that it
+// reads back unchanged.
+bool NeedsQuotes(const std::string& v) {
+    if (v.empty()) {
+        return false;
+    }
+    auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    return blank(v.front()) || blank(v.back()) ||
+           (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front());
 }
 
 std::string TwipsText(double twips) {
@@ -69,32 +86,66 @@ SettingsFileResult Settings::ReadSettings(const std::string& fileName) {
     if (!doc.Load(ResolveProfilePath(fileName), &result.error)) {
         result.ok = false;  // the empty document below gives every default
     }
-    auto read = [&](std::string_view key, const std::string& def, std::size_t buffer) {
-        return CutAtNul(doc.GetString(kSettingsSection, std::string(key), def, buffer));
+    ReadFrom(doc, &result.warnings);
+    for (SettingsCopyHolder* holder : copyHolders_) {
+        holder->TakeSettingsCopies(*this);
+    }
+    return result;
+}
+
+void Settings::ReadFrom(const ProfileDocument& doc, std::vector<std::string>* warnings) {
+    std::vector<std::string> names;
+    names.reserve(kIntCount + kDoubleCount + kStringCount + kLongCount);
+    for (SettingGroup group : kAllGroups) {
+        for (std::size_t i = 0; i < Count(group); ++i) {
+            names.emplace_back(Name(group, i));
+        }
+    }
+    const std::vector<std::optional<std::string>> values = doc.GetMany(kSettingsSection, names);
+    std::size_t n = 0;
+    // The value or the default, cut to the read buffer as GetPrivateProfileString does.
+    auto read = [&](const std::string& def, std::size_t buffer) {
+        const std::optional<std::string>& value = values[n++];
+        return CutAtNul(CutToChars(value ? *value : def, buffer - 1));
     };
 
     // A value that does not convert (text, an overflow of the key's type) gives the key's
     // default: one damaged line must not stop the telescope program.
     for (std::size_t i = 0; i < kIntCount; ++i) {
-        ints_[i] = TextToInteger(read(kIntKeys[i].name, intDefaults_[i], kIntReadBuffer))
+        ints_[i] = TextToInteger(read(intDefaults_[i], kIntReadBuffer))
                        .value_or(TextToInteger(intDefaults_[i]).value_or(0));
     }
     for (std::size_t i = 0; i < kDoubleCount; ++i) {
-        doubles_[i] = TextToDouble(read(kDoubleKeys[i].name, doubleDefaults_[i], kDoubleReadBuffer))
-                          .value_or(TextToDouble(doubleDefaults_[i]).value_or(0.0));
+        const bool inFile = values[n].has_value();
+        const std::string text = read(doubleDefaults_[i], kDoubleReadBuffer);
+        const std::optional<double> value = TextToDouble(text);
+        doubles_[i] = value.value_or(TextToDouble(doubleDefaults_[i]).value_or(0.0));
+        // The count variables go to the boards as they are: one the boards cannot take is
+        // reported, and the default sent instead.
+        const bool alpha = i == Index(DoubleKey::count_alpha);
+        if (!inFile || !(alpha || i == Index(DoubleKey::count_delta))) {
+            continue;
+        }
+        const double limit = alpha ? kCountAlphaMax : kCountDeltaMax;
+        std::string problem;
+        if (!value) {
+            problem = "incorrecte";
+        } else if (!(*value > 0.0 && *value <= limit)) {
+            problem = "hors limites (plus de 0 et au plus " + LongToText(static_cast<int32_t>(limit)) + ")";
+            doubles_[i] = TextToDouble(doubleDefaults_[i]).value_or(0.0);
+        }
+        if (!problem.empty() && warnings != nullptr) {
+            warnings->push_back(std::string(kDoubleKeys[i].name) + " = " + text + " " + problem +
+                                " : valeur par défaut " + doubleDefaults_[i] + " utilisée");
+        }
     }
     for (std::size_t i = 0; i < kStringCount; ++i) {
-        strings_[i] = read(kStringKeys[i].name, stringDefaults_[i], kStringReadBuffer);
+        strings_[i] = read(stringDefaults_[i], kStringReadBuffer);
     }
     for (std::size_t i = 0; i < kLongCount; ++i) {
-        longs_[i] = TextToLong(read(kLongKeys[i].name, longDefaults_[i], kLongReadBuffer))
+        longs_[i] = TextToLong(read(longDefaults_[i], kLongReadBuffer))
                         .value_or(TextToLong(longDefaults_[i]).value_or(0));
     }
-
-    for (SettingsCopyHolder* holder : copyHolders_) {
-        holder->TakeSettingsCopies(*this);
-    }
-    return result;
 }
 
 SettingsFileResult Settings::WriteSettings(const std::string& fileName, WindowPositionSource* windows) {
@@ -116,16 +167,38 @@ SettingsFileResult Settings::WriteSettings(const std::string& fileName, WindowPo
         holder->ReturnSettingsCopies(*this);
     }
 
-    std::vector<std::pair<std::string, std::string>> lines;
-    lines.reserve(kIntCount + kDoubleCount + kStringCount + kLongCount);
-    for (SettingGroup group : {SettingGroup::Integer, SettingGroup::Double, SettingGroup::String, SettingGroup::Long}) {
-        for (std::size_t i = 0; i < Count(group); ++i) {
-            lines.emplace_back(std::string(Name(group, i)), ValueText(group, i));
+    SettingsFileResult result;
+    const std::filesystem::path path = ResolveProfilePath(fileName);
+    ProfileDocument doc;
+    // A file that exists but cannot be read must not be replaced by one holding only our keys.
+    if (!doc.Load(path, &result.error)) {
+        result.ok = false;
+        return result;
+    }
+    WriteTo(doc);
+    std::vector<std::string> lossy;
+    result.ok = doc.Save(path, &result.error, &lossy);
+    if (result.ok) {
+        for (const std::string& key : lossy) {
+            result.warnings.push_back(key + " : caractères absents du codage Windows-1252 du fichier, écrits « ? »");
         }
     }
-    SettingsFileResult result;
-    result.ok = WritePrivateProfileKeys(kSettingsSection, lines, fileName, &result.error);
     return result;
+}
+
+void Settings::WriteTo(ProfileDocument& doc) const {
+    std::vector<std::pair<std::string, std::string>> lines;
+    lines.reserve(kIntCount + kDoubleCount + kStringCount + kLongCount);
+    for (SettingGroup group : kAllGroups) {
+        for (std::size_t i = 0; i < Count(group); ++i) {
+            std::string value = ValueText(group, i);
+            if (group == SettingGroup::String && NeedsQuotes(value)) {
+                value = '"' + value + '"';
+            }
+            lines.emplace_back(std::string(Name(group, i)), std::move(value));
+        }
+    }
+    doc.SetMany(kSettingsSection, lines);
 }
 
 void Settings::RegisterCopyHolder(SettingsCopyHolder* holder) {

@@ -17,6 +17,7 @@
 namespace axo {
 
 class Settings;
+class ProfileDocument;
 
 inline constexpr const char* kSettingsSection = "Axo";
 inline constexpr const char* kSettingsFileName = "Axo.ini";
@@ -26,6 +27,11 @@ inline constexpr std::size_t kIntReadBuffer = 8;
 inline constexpr std::size_t kDoubleReadBuffer = 16;
 inline constexpr std::size_t kStringReadBuffer = 8;
 inline constexpr std::size_t kLongReadBuffer = 16;
+
+// The boards take a count variable v with 0 < v <= these bounds: the maintenance window refuses
+// anything else, and a file holding anything else gets the default in its place.
+inline constexpr double kCountAlphaMax = 255.0;
+inline constexpr double kCountDeltaMax = 31.0;
 
 // Window positions are kept in twips (1/1440 inch); 15 twips per pixel at 96 dots per inch.
 inline constexpr int32_t kTwipsPerPixel = 15;
@@ -66,6 +72,9 @@ public:
 struct SettingsFileResult {
     bool ok = true;
     std::string error;  // French, for the operator, when !ok
+    // French, for the message list: values that were replaced by their defaults on reading,
+    // or that lost characters the file's encoding cannot hold on writing.
+    std::vector<std::string> warnings;
 };
 
 enum class SettingGroup { Integer, Double, String, Long };
@@ -90,6 +99,11 @@ public:
     // Takes the window positions and the copy holders' values into the table, then writes every
     // key in one atomic replacement of the file, keeping its other sections and keys.
     SettingsFileResult WriteSettings(const std::string& fileName, WindowPositionSource* windows = nullptr);
+
+    // The table part of ReadSettings and WriteSettings, on a document in memory: every key of
+    // section Axo read in one pass (warnings appended to `warnings`), or written in one pass.
+    void ReadFrom(const ProfileDocument& doc, std::vector<std::string>* warnings = nullptr);
+    void WriteTo(ProfileDocument& doc) const;
 
     void RegisterCopyHolder(SettingsCopyHolder* holder);
     void UnregisterCopyHolder(SettingsCopyHolder* holder);

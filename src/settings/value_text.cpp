@@ -3,12 +3,16 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <string>
 
 #include "astro/utils.h"
 
 namespace axo {
 
 namespace {
+
+// What the reader keeps of a Double value (its read buffer less the terminator).
+constexpr std::size_t kDoubleTextMax = 15;
 
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
@@ -25,6 +29,48 @@ std::optional<T> RoundIntoRange(const std::string& text, double lo, double hi) {
         return std::nullopt;
     }
     return static_cast<T>(rounded);
+}
+
+// The shortest text ParseNumberText reads back as exactly `value`: the fewest significant
+// digits, with the separator and the exponent placed wherever they make the text shortest.
+std::string ShortestDoubleText(double value) {
+    char buf[64];
+    const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);
+    const std::string sci(buf, res.ptr);  // "-1.2345e-05", shortest round trip
+    const std::size_t e = sci.find('e');
+    const bool negative = sci[0] == '-';
+    std::string digits;
+    for (std::size_t i = negative ? 1 : 0; i < e; ++i) {
+        if (IsDigit(sci[i])) {
+            digits.push_back(sci[i]);
+        }
+    }
+    const int exponent = std::stoi(sci.substr(e + 1));
+    const int k = static_cast<int>(digits.size());
+    const std::string sign = negative ? "-" : "";
+    std::string best;
+    auto consider = [&best](const std::string& text) {
+        if (best.empty() || text.size() < best.size()) {
+            best = text;
+        }
+    };
+    if (exponent < 0) {
+        consider(sign + "0," + std::string(static_cast<std::size_t>(-exponent - 1), '0') + digits);
+    } else if (exponent >= k - 1) {
+        consider(sign + digits + std::string(static_cast<std::size_t>(exponent - (k - 1)), '0'));
+    }
+    for (int before = 1; before <= k; ++before) {
+        std::string text = sign + digits.substr(0, static_cast<std::size_t>(before));
+        if (before < k) {
+            text += "," + digits.substr(static_cast<std::size_t>(before));
+        }
+        const int shift = exponent - (before - 1);
+        if (shift != 0) {
+            text += "E" + std::to_string(shift);
+        }
+        consider(text);
+    }
+    return best;
 }
 
 }  // namespace
@@ -133,7 +179,13 @@ std::string DoubleToText(double value) {
             c = ',';
         }
     }
-    return s;
+    if (s.size() <= kDoubleTextMax) {
+        return s;
+    }
+    // The reader keeps 15 characters: a longer text would come back as another number. Any
+    // value read from the file has a form that fits (the one it was read in), so look for the
+    // shortest text that gives back exactly this value.
+    return ShortestDoubleText(value);
 }
 
 }  // namespace axo

@@ -569,6 +569,9 @@ bool AxoWindow::StartUpSteps(bool allowWelcome) {
         core_.display().AddErrorMessage("!!! Lecture du fichier de configuration impossible");
         core_.display().AddErrorMessage("!!! " + core_.lastRead().error + " (valeurs par défaut)");
     }
+    for (const std::string& warning : core_.lastRead().warnings) {
+        core_.display().AddErrorMessage("!!! " + warning);
+    }
 
     if (allowWelcome && settings_.Int(IntKey::display_welcome) == 1) {
         WelcomeWindow welcome(settings_, this);
@@ -755,6 +758,9 @@ void AxoWindow::OpenSettings(const QString& path) {
         core_.display().AddErrorMessage("!!! Lecture du fichier de configuration impossible");
         core_.display().AddErrorMessage("!!! " + read.error);
     }
+    for (const std::string& warning : read.warnings) {
+        core_.display().AddErrorMessage("!!! " + warning);
+    }
     update();
 }
 
@@ -771,6 +777,9 @@ void AxoWindow::SaveSettingsAs(const QString& path) {
     if (!saved.ok) {
         core_.op().ShowMessage("Erreur", "La configuration n'a pas pu être enregistrée :\n" + saved.error,
                                MessageIcon::Exclamation, MessageButtons::Ok);
+    }
+    for (const std::string& warning : saved.warnings) {
+        core_.display().AddErrorMessage("!!! " + warning);
     }
 }
 

@@ -1,6 +1,14 @@
 #include "platform/profile_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <random>
+#include <thread>
 
 #include "support/temp_config.h"
 
@@ -18,44 +26,132 @@ TEST(ProfilePath, NameWithoutDirectoryLivesInTheConfigFolder) {
     EXPECT_EQ(ResolveProfilePath("sub/x.ini"), std::filesystem::path("sub/x.ini"));
 }
 
-TEST(ProfileRead, MatchesNamesWithoutCaseAndFallsBackOnTheDefault) {
+// What GetPrivateProfileString gives: names without case, the first duplicate, the buffer
+// cut in characters (never inside one), the default when anything is missing.
+TEST(ProfileRead, FindsValuesAsTheWindowsReaderDoes) {
     TempConfig cfg;
     cfg.Write("t.ini",
               "; comment=not a key\n"
               "[Other]\nkey=other\n"
               "[AXO]\n  Timer_Value =  75  \nname=\"quoted\"\nkey=first\nkey=second\n"
+              "long=ABCDEFGHIJ\naccents=éèàçù€ok\n"
               "[axo]\nlate=ignored, only the first section counts\n");
-    EXPECT_EQ(GetPrivateProfileString("Axo", "timer_value", "50", 8, "t.ini"), "75");
-    EXPECT_EQ(GetPrivateProfileString("Axo", "name", "", 16, "t.ini"), "quoted");
-    EXPECT_EQ(GetPrivateProfileString("Axo", "KEY", "", 16, "t.ini"), "first");
-    EXPECT_EQ(GetPrivateProfileString("Other", "key", "", 16, "t.ini"), "other");
-    EXPECT_EQ(GetPrivateProfileString("Axo", "late", "dflt", 16, "t.ini"), "dflt");
-    EXPECT_EQ(GetPrivateProfileString("Axo", "; comment", "dflt", 16, "t.ini"), "dflt");
-    EXPECT_EQ(GetPrivateProfileString("Nowhere", "key", "dflt", 16, "t.ini"), "dflt");
-    EXPECT_EQ(GetPrivateProfileString("Axo", "key", "dflt", 16, "missing.ini"), "dflt");
+    struct Case {
+        const char* section;
+        const char* key;
+        const char* def;
+        std::size_t buffer;
+        const char* file;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"Axo", "timer_value", "50", 8, "t.ini", "75"},
+        {"Axo", "name", "", 16, "t.ini", "quoted"},
+        {"Axo", "KEY", "", 16, "t.ini", "first"},
+        {"Other", "key", "", 16, "t.ini", "other"},
+        {"Axo", "late", "dflt", 16, "t.ini", "dflt"},
+        {"Axo", "; comment", "dflt", 16, "t.ini", "dflt"},
+        {"Nowhere", "key", "dflt", 16, "t.ini", "dflt"},
+        {"Axo", "key", "dflt", 16, "missing.ini", "dflt"},
+        {"Axo", "long", "", 8, "t.ini", "ABCDEFG"},
+        {"Axo", "accents", "", 4, "t.ini", "éèà"},
+        {"Axo", "accents", "", 7, "t.ini", "éèàçù€"},
+        {"Axo", "long", "", 1, "t.ini", ""},
+        {"Axo", "long", "", 0, "t.ini", ""},
+        {"Axo", "none", "0123456789", 5, "t.ini", "0123"},  // the default is cut like a value
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(GetPrivateProfileString(c.section, c.key, c.def, c.buffer, c.file), c.expected)
+            << c.section << "/" << c.key << "/" << c.buffer;
+    }
 }
 
-TEST(ProfileRead, CutsToTheBufferInCharactersNeverInsideOne) {
+TEST(ProfileEncoding, SingleByteFilesAreWindows1252AndEveryByteComesBack) {
+    struct Case {
+        std::string bytes;
+        std::string utf8;
+    };
+    const Case cases[] = {
+        {"R\xE9glage", "Réglage"},
+        {"Arr\xEAt", "Arrêt"},
+        {"c\x9Cur", "cœur"},             // 0x9C is œ, not a control character
+        {"\x80 \x8C \x99 \x9F", "€ Œ ™ Ÿ"},
+        {"\x81\x8D\x8F\x90\x9D", "\u0081\u008D\u008F\u0090\u009D"},  // undefined: kept as controls
+    };
     TempConfig cfg;
-    cfg.Write("t.ini", "[Axo]\nlong=ABCDEFGHIJ\naccents=éèàçù€ok\n");
-    EXPECT_EQ(GetPrivateProfileString("Axo", "long", "", 8, "t.ini"), "ABCDEFG");
-    EXPECT_EQ(GetPrivateProfileString("Axo", "accents", "", 4, "t.ini"), "éèà");
-    EXPECT_EQ(GetPrivateProfileString("Axo", "accents", "", 7, "t.ini"), "éèàçù€");
-    EXPECT_EQ(GetPrivateProfileString("Axo", "long", "", 1, "t.ini"), "");
-    EXPECT_EQ(GetPrivateProfileString("Axo", "long", "", 0, "t.ini"), "");
-    // The default is cut like a value.
-    EXPECT_EQ(GetPrivateProfileString("Axo", "none", "0123456789", 5, "t.ini"), "0123");
-}
+    for (const Case& c : cases) {
+        cfg.Write("t.ini", "[Axo]\r\nlabel=" + c.bytes + "\r\n");
+        EXPECT_EQ(GetPrivateProfileString("Axo", "label", "", 64, "t.ini"), c.utf8) << c.utf8;
+        bool lossy = false;
+        EXPECT_EQ(EncodeWindows1252(c.utf8, &lossy), c.bytes) << c.utf8;
+        EXPECT_FALSE(lossy);
+    }
+    std::string all;
+    for (int b = 0; b < 256; ++b) {
+        all.push_back(static_cast<char>(b));
+    }
+    EXPECT_EQ(EncodeWindows1252(DecodeWindows1252(all)), all);
+    bool lossy = false;
+    EXPECT_EQ(EncodeWindows1252("Δ\u0080x", &lossy), "??x");  // U+0080 is not 0x80 (that is €)
+    EXPECT_TRUE(lossy);
 
-TEST(ProfileRead, SingleByteWesternFilesAreReadAsLatin1) {
-    TempConfig cfg;
-    // "Réglage" and "Arrêt" as the original Windows program wrote them, one byte per letter.
-    cfg.Write("t.ini", std::string("[Axo]\r\nlabel=R\xE9glage\r\nother=Arr\xEAt\r\n"));
-    EXPECT_EQ(GetPrivateProfileString("Axo", "label", "", 16, "t.ini"), "Réglage");
-    EXPECT_EQ(GetPrivateProfileString("Axo", "other", "", 16, "t.ini"), "Arrêt");
     EXPECT_EQ(DecodeProfileBytes("d\xC3\xA9j\xC3\xA0"), "déjà");  // valid UTF-8 stays as it is
-    EXPECT_EQ(DecodeProfileBytes("\xC3"), "\xC3\x83");            // a cut sequence is not UTF-8
-    EXPECT_EQ(DecodeProfileBytes("\xC0\xAF"), "\xC3\x80\xC2\xAF"); // nor an overlong one
+    EXPECT_EQ(DecodeProfileBytes("\xC3"), "Ã");                    // a cut sequence is not UTF-8
+    EXPECT_EQ(DecodeProfileBytes("\xC0\xAF"), "À¯");               // nor an overlong one
+    EXPECT_EQ(DecodeProfileBytes("\xEF\xBB\xBF[\xC3\xA9]\xE9"), "[é]é");  // a mark says UTF-8
+}
+
+// What a write does to the file's bytes, by the encoding it was read in.
+TEST(ProfileEncoding, AFileIsWrittenBackInItsOwnEncoding) {
+    struct Case {
+        const char* what;
+        std::string before;
+        std::string value;
+        std::string after;
+        bool lossy;
+    };
+    const std::string other = "[Observateur]\r\nnom=Arr\xEAt \x9C \x80\x81\r\n\r\n";
+    const Case cases[] = {
+        {"Windows-1252 file", other + "[Axo]\r\nlabel=x\r\n", "Côté", other + "[Axo]\r\nlabel=C\xF4t\xE9\r\n", false},
+        {"Windows-1252 file, character it lacks", other + "[Axo]\r\nlabel=x\r\n", "Δ=1",
+         other + "[Axo]\r\nlabel=?=1\r\n", true},
+        {"UTF-8 file", "[O]\nnom=Arr\xC3\xAAt\n[Axo]\nlabel=x\n", "Δœ",
+         "[O]\nnom=Arr\xC3\xAAt\n[Axo]\nlabel=\xCE\x94\xC5\x93\n", false},
+        {"UTF-8 file with a mark", "\xEF\xBB\xBF[Axo]\nlabel=x\n", "é", "\xEF\xBB\xBF[Axo]\nlabel=\xC3\xA9\n", false},
+        {"mark and stray byte", "\xEF\xBB\xBF[O]\nn=\xE9\n[Axo]\n", "é", "\xEF\xBB\xBF[O]\nn=\xE9\n[Axo]\nlabel=\xC3\xA9\n",
+         false},
+        {"new file", "", "Arrêt", "[Axo]\nlabel=Arr\xEAt\n", false},
+        {"new file, character Windows-1252 lacks", "", "Δ", "[Axo]\nlabel=\xCE\x94\n", false},
+        {"ASCII file", "[Axo]\r\nlabel=x\r\n", "œ", "[Axo]\r\nlabel=\x9C\r\n", false},
+        {"invalid UTF-8 given", "[Axo]\nlabel=x\n", "\xE9t\xE9", "[Axo]\nlabel=\xE9t\xE9\n", false},
+    };
+    TempConfig cfg;
+    for (const Case& c : cases) {
+        if (c.before.empty()) {
+            std::filesystem::remove(cfg.File("t.ini"));
+        } else {
+            cfg.Write("t.ini", c.before);
+        }
+        std::vector<std::string> lossy;
+        ASSERT_TRUE(WritePrivateProfileKeys("Axo", {{"label", c.value}}, "t.ini", nullptr, &lossy)) << c.what;
+        EXPECT_EQ(cfg.Read("t.ini"), c.after) << c.what;
+        EXPECT_EQ(lossy, c.lossy ? std::vector<std::string>{"label"} : std::vector<std::string>{}) << c.what;
+        if (!c.lossy) {
+            EXPECT_EQ(GetPrivateProfileString("Axo", "label", "", 64, "t.ini"), ToValidUtf8(c.value)) << c.what;
+        }
+    }
+}
+
+TEST(ProfileEncoding, AByteOrderMarkIsSkippedOnReadingAndKeptOnWriting) {
+    TempConfig cfg;
+    cfg.Write("t.ini", "\xEF\xBB\xBF[Axo]\r\ntimer_value=75\r\n");
+    EXPECT_EQ(GetPrivateProfileString("Axo", "timer_value", "50", 8, "t.ini"), "75");
+    ASSERT_TRUE(WritePrivateProfileKeys("axo", {{"timer_value", " 80"}, {"ungear", " 1"}}, "t.ini"));
+    EXPECT_EQ(cfg.Read("t.ini"), "\xEF\xBB\xBF[Axo]\r\ntimer_value= 80\r\nungear= 1\r\n");
+    // A file holding the mark only.
+    cfg.Write("t.ini", "\xEF\xBB\xBF");
+    ASSERT_TRUE(WritePrivateProfileString("Axo", "a", "1", "t.ini"));
+    EXPECT_EQ(cfg.Read("t.ini"), "\xEF\xBB\xBF[Axo]\na=1\n");
 }
 
 TEST(ProfileWrite, ChangesOnlyItsLineAndKeepsEverythingElse) {
@@ -111,6 +207,15 @@ TEST(ProfileWrite, KeepsWindowsLineEndsAndCreatesMissingFiles) {
     EXPECT_EQ(cfg.Read("new.ini"), "[Axo]\nungear= 0\nlabel=Est\n");
 }
 
+TEST(ProfileWrite, EachLineKeepsItsOwnLineEnd) {
+    TempConfig cfg;
+    cfg.Write("t.ini", "[A]\r\na=1\nb=2\r\n[B]\rc=3");  // a lone CR ends a line too
+    EXPECT_EQ(GetPrivateProfileString("B", "c", "", 8, "t.ini"), "3");
+    ASSERT_TRUE(WritePrivateProfileKeys("A", {{"b", "20"}, {"z", "9\r[C]"}}, "t.ini"));
+    ASSERT_TRUE(WritePrivateProfileString("B", "d", "4", "t.ini"));
+    EXPECT_EQ(cfg.Read("t.ini"), "[A]\r\na=1\nb=20\r\nz=9\r\n[B]\rc=3\r\nd=4\r\n");
+}
+
 TEST(ProfileWrite, AFailedWriteKeepsThePreviousFileWhole) {
     TempConfig cfg;
     const std::string before = "[Axo]\nungear= 1\n";
@@ -151,14 +256,144 @@ TEST(ProfileDocument, SurvivesBinaryAndHugeLines) {
     text.push_back('\0');
     text += "\xFF\xFE\nhuge=" + std::string(10000, 'z') + "\nno_equals_line\n=empty key\n[\n]\n";
     ProfileDocument doc;
-    doc.Parse(DecodeProfileBytes(text));
+    doc.Parse(text);
     ASSERT_TRUE(doc.Get("Axo", "bin").has_value());
     EXPECT_EQ(doc.Get("Axo", "huge")->size(), 10000u);
     EXPECT_EQ(doc.GetString("Axo", "huge", "", 16), std::string(15, 'z'));
     EXPECT_FALSE(doc.Get("Axo", "no_equals_line").has_value());
     doc.Set("Axo", "huge", "short");
     EXPECT_EQ(doc.Get("Axo", "huge"), "short");
-    EXPECT_EQ(doc.Lines().size(), 7u);  // nothing added or lost
+    EXPECT_EQ(doc.LineCount(), 7u);  // nothing added or lost
+}
+
+// Names a save's temporary file could have, and what the clean-up at start does with each.
+TEST(StaleSaveFiles, OnlyOurOwnLeftoversAreRemoved) {
+    TempConfig cfg;
+    cfg.Write("Axo.ini", "[Axo]\na=1\n");
+    cfg.Write("precious.txt", "keep");
+    struct Case {
+        std::string name;
+        bool removed;
+    };
+    const Case files[] = {
+        {".Axo.ini.Ab3dE9", true},       {".Axo.ini.zzzzzz", true},     {".Axo.ini.Ab3dE", false},
+        {".Axo.ini.Ab3dE9x", false},     {".Axo.ini.Ab-dE9", false},    {"Axo.ini.Ab3dE9", false},
+        {".axo.ini.Ab3dE9", false},      {".hardware.ini.Ab3dE9", false}, {".Axo.ini.", false},
+    };
+    for (const Case& c : files) {
+        cfg.Write(c.name, "partial");
+    }
+    namespace fs = std::filesystem;
+    fs::create_directories(cfg.File(".Axo.ini.DIRDIR"));
+    fs::create_directories(cfg.File("sub"));
+    cfg.Write("sub/.Axo.ini.Ab3dE9", "elsewhere");
+    fs::create_symlink(cfg.File("precious.txt"), cfg.File(".Axo.ini.LINK00"));
+    fs::create_hard_link(cfg.File("precious.txt"), cfg.File(".Axo.ini.HARD00"));
+    bool foreignOwner = false;
+    if (geteuid() == 0) {  // only root can give a file away
+        cfg.Write(".Axo.ini.THEIRS", "another user's");
+        foreignOwner = chown(cfg.File(".Axo.ini.THEIRS").c_str(), 65534, 65534) == 0;
+    }
+
+    // A save in progress in another instance holds the lock on its file.
+    cfg.Write(".Axo.ini.BUSY00", "being written");
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t saver = fork();
+    ASSERT_GE(saver, 0);
+    if (saver == 0) {
+        const int fd = open(cfg.File(".Axo.ini.BUSY00").c_str(), O_RDWR);
+        const char ok = (fd >= 0 && flock(fd, LOCK_EX) == 0) ? '1' : '0';
+        (void)!write(ready[1], &ok, 1);
+        pause();
+        _exit(0);
+    }
+    char ok = 0;
+    ASSERT_EQ(read(ready[0], &ok, 1), 1);
+    ASSERT_EQ(ok, '1');
+
+    std::size_t expected = 0;
+    for (const Case& c : files) {
+        expected += c.removed ? 1 : 0;
+    }
+    EXPECT_EQ(RemoveStaleSaveFiles("Axo.ini"), expected);
+    for (const Case& c : files) {
+        EXPECT_EQ(fs::exists(cfg.File(c.name)), !c.removed) << c.name;
+    }
+    for (const char* kept : {".Axo.ini.DIRDIR", "sub/.Axo.ini.Ab3dE9", ".Axo.ini.LINK00", ".Axo.ini.HARD00",
+                             ".Axo.ini.BUSY00", "Axo.ini"}) {
+        EXPECT_TRUE(fs::exists(fs::symlink_status(cfg.File(kept)))) << kept;
+    }
+    if (foreignOwner) {
+        EXPECT_TRUE(fs::exists(cfg.File(".Axo.ini.THEIRS")));
+    }
+    EXPECT_EQ(cfg.Read("precious.txt"), "keep");
+
+    // Once that instance is gone, its file is a leftover like the others.
+    kill(saver, SIGKILL);
+    waitpid(saver, nullptr, 0);
+    close(ready[0]);
+    close(ready[1]);
+    EXPECT_EQ(RemoveStaleSaveFiles("Axo.ini"), 1u + (foreignOwner ? 0u : 0u));
+    EXPECT_FALSE(fs::exists(cfg.File(".Axo.ini.BUSY00")));
+}
+
+std::size_t SaveLeftovers(const TempConfig& cfg) {
+    std::size_t n = 0;
+    for (const auto& e : std::filesystem::directory_iterator(cfg.Dir())) {
+        n += e.path().filename().string().rfind(".Axo.ini.", 0) == 0 ? 1 : 0;
+    }
+    return n;
+}
+
+TEST(StaleSaveFiles, NothingIsLeftAfterSavesKilledAtRandomMoments) {
+    TempConfig cfg;
+    const std::string pad(4000, 'p');
+    ASSERT_TRUE(WritePrivateProfileKeys("Axo", {{"round", "start"}, {"pad", pad}}, "Axo.ini"));
+    std::mt19937 random(20261206);
+    std::uniform_int_distribution<int> delayUs(500, 15000);
+    for (int round = 0; round < 100; ++round) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            for (int i = 0;; ++i) {
+                WritePrivateProfileKeys("Axo", {{"round", std::to_string(round) + "." + std::to_string(i)}, {"pad", pad}},
+                                        "Axo.ini");
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(delayUs(random)));
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+    }
+    const std::size_t left = SaveLeftovers(cfg);
+    RecordProperty("leftovers_after_100_kills", static_cast<int>(left));
+    EXPECT_EQ(RemoveStaleSaveFiles("Axo.ini"), left);
+    EXPECT_EQ(cfg.FileCount(), 1u);
+    // Whatever moment the kill came at, the file is one of the whole versions.
+    EXPECT_EQ(GetPrivateProfileString("Axo", "pad", "", 8192, "Axo.ini"), pad);
+}
+
+TEST(StaleSaveFiles, ACleanUpNeverSpoilsASaveInProgress) {
+    TempConfig cfg;
+    ASSERT_TRUE(WritePrivateProfileString("Axo", "round", "0", "Axo.ini"));
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        for (int i = 1; i <= 150; ++i) {
+            if (!WritePrivateProfileString("Axo", "round", std::to_string(i), "Axo.ini")) {
+                _exit(1);
+            }
+        }
+        _exit(0);
+    }
+    int status = 0;
+    while (waitpid(child, &status, WNOHANG) == 0) {
+        RemoveStaleSaveFiles("Axo.ini");  // another instance starting, again and again
+    }
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(GetPrivateProfileString("Axo", "round", "", 8, "Axo.ini"), "150");
+    EXPECT_EQ(SaveLeftovers(cfg), 0u);
 }
 
 }  // namespace

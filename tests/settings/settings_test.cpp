@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <functional>
 #include <sstream>
 
 #include "platform/profile_file.h"
@@ -11,6 +13,11 @@ namespace axo {
 namespace {
 
 using test::TempConfig;
+
+template <typename E>
+std::size_t Index(E k) {
+    return static_cast<std::size_t>(k);
+}
 
 constexpr SettingGroup kGroups[] = {SettingGroup::Integer, SettingGroup::Double, SettingGroup::String,
                                     SettingGroup::Long};
@@ -106,34 +113,56 @@ TEST(SettingsFile, DefaultsWrittenToANewFileReadBackWhole) {
     }
 }
 
+// Each changed value: how the file spells it, and that it reads back the same.
 TEST(SettingsFile, ChangedValuesRoundTripWithTheirForms) {
+    struct Case {
+        SettingGroup group;
+        std::size_t index;
+        std::function<void(Settings&)> set;
+        std::string line;  // as written, "" when only the round trip matters
+    };
+    const Case cases[] = {
+        {SettingGroup::Integer, Index(IntKey::ungear), [](Settings& s) { s.Int(IntKey::ungear) = 1; }, "ungear= 1"},
+        {SettingGroup::Integer, Index(IntKey::calibr_delta_d), [](Settings& s) { s.Int(IntKey::calibr_delta_d) = -12; },
+         "calibr_delta_d=-12"},
+        {SettingGroup::Integer, Index(IntKey::Eik120_base_addr),
+         [](Settings& s) { s.Int(IntKey::Eik120_base_addr) = 32767; }, "Eik120_base_addr= 32767"},
+        {SettingGroup::Double, Index(DoubleKey::calibr_alpha_pos),
+         [](Settings& s) { s.Dbl(DoubleKey::calibr_alpha_pos) = -12345.678; }, "calibr_alpha_pos=-12345,678"},
+        {SettingGroup::Double, Index(DoubleKey::count_delta), [](Settings& s) { s.Dbl(DoubleKey::count_delta) = 1.15; },
+         "count_delta=1,15"},
+        {SettingGroup::String, Index(StringKey::label_focus_dir1),
+         [](Settings& s) { s.Str(StringKey::label_focus_dir1) = "Foyer+"; }, "label_focus_dir1=Foyer+"},
+        {SettingGroup::String, Index(StringKey::S64xx_alpha_r_trk),
+         [](Settings& s) { s.Str(StringKey::S64xx_alpha_r_trk) = "1541,5"; }, ""},
+        // The reader drops blanks around a value and one pair of quotes: such texts are quoted.
+        {SettingGroup::String, Index(StringKey::label_alpha_plus),
+         [](Settings& s) { s.Str(StringKey::label_alpha_plus) = " A+"; }, "label_alpha_plus=\" A+\""},
+        {SettingGroup::String, Index(StringKey::label_alpha_minus),
+         [](Settings& s) { s.Str(StringKey::label_alpha_minus) = "\"A-\""; }, "label_alpha_minus=\"\"A-\"\""},
+        {SettingGroup::String, Index(StringKey::label_delta_plus),
+         [](Settings& s) { s.Str(StringKey::label_delta_plus) = "'D' "; }, ""},
+        {SettingGroup::String, Index(StringKey::label_delta_minus),
+         [](Settings& s) { s.Str(StringKey::label_delta_minus) = "D \"-\""; }, "label_delta_minus=D \"-\""},
+        {SettingGroup::Long, Index(LongKey::Axo_top), [](Settings& s) { s.Lng(LongKey::Axo_top) = -120; },
+         "Axo_top=-120"},
+    };
     TempConfig cfg;
     Settings a;
-    a.Int(IntKey::ungear) = 1;
-    a.Int(IntKey::calibr_delta_d) = -12;
-    a.Int(IntKey::Eik120_base_addr) = 32767;
-    a.Dbl(DoubleKey::calibr_alpha_pos) = -12345.678;
-    a.Dbl(DoubleKey::count_delta) = 1.15;
-    a.Str(StringKey::label_focus_dir1) = "Foyer+";
-    a.Str(StringKey::S64xx_alpha_r_trk) = "1541,5";
-    a.Lng(LongKey::Axo_top) = -120;
+    for (const Case& c : cases) {
+        c.set(a);
+    }
     ASSERT_TRUE(a.WriteSettings("Axo.ini").ok);
     const std::string text = cfg.Read("Axo.ini");
-    EXPECT_NE(text.find("\nungear= 1\n"), std::string::npos);
-    EXPECT_NE(text.find("\ncalibr_delta_d=-12\n"), std::string::npos);
-    EXPECT_NE(text.find("\ncalibr_alpha_pos=-12345,678\n"), std::string::npos);
-    EXPECT_NE(text.find("\nAxo_top=-120\n"), std::string::npos);
-
     Settings b;
-    b.ReadSettings("Axo.ini");
-    EXPECT_EQ(b.Int(IntKey::ungear), 1);
-    EXPECT_EQ(b.Int(IntKey::calibr_delta_d), -12);
-    EXPECT_EQ(b.Int(IntKey::Eik120_base_addr), 32767);
-    EXPECT_EQ(b.Dbl(DoubleKey::calibr_alpha_pos), -12345.678);
-    EXPECT_EQ(b.Dbl(DoubleKey::count_delta), 1.15);
-    EXPECT_EQ(b.Str(StringKey::label_focus_dir1), "Foyer+");
-    EXPECT_EQ(b.Str(StringKey::S64xx_alpha_r_trk), "1541,5");
-    EXPECT_EQ(b.Lng(LongKey::Axo_top), -120);
+    ASSERT_TRUE(b.ReadSettings("Axo.ini").ok);
+    for (const Case& c : cases) {
+        const std::string name(Settings::Name(c.group, c.index));
+        if (!c.line.empty()) {
+            EXPECT_NE(text.find("\n" + c.line + "\n"), std::string::npos) << c.line;
+        }
+        EXPECT_EQ(b.ValueText(c.group, c.index), a.ValueText(c.group, c.index)) << name;
+    }
 }
 
 TEST(SettingsFile, ValuesAreCutToTheReadBuffers) {
@@ -297,6 +326,112 @@ TEST(SettingsFile, AFailedWriteIsReportedAndThePreviousFileKept) {
     const SettingsFileResult read = s.ReadSettings("dir.ini");
     EXPECT_FALSE(read.ok);
     EXPECT_EQ(s.Int(IntKey::timer_value), 50);
+}
+
+// A count variable the boards cannot take is reported and replaced by its default; the
+// bounds are those the maintenance window accepts.
+TEST(SettingsFile, CountVariablesOutsideTheBoardsRangeAreReported) {
+    struct Case {
+        std::string line;
+        double alpha;
+        double delta;
+        std::string warning;  // "" when none
+    };
+    const Case cases[] = {
+        {"count_alpha=300", 0.995, 24, "count_alpha = 300 hors limites (plus de 0 et au plus 255) : valeur par défaut 0,995 utilisée"},
+        {"count_alpha=-0,5", 0.995, 24, "count_alpha = -0,5 hors limites (plus de 0 et au plus 255) : valeur par défaut 0,995 utilisée"},
+        {"count_alpha=0", 0.995, 24, "count_alpha = 0 hors limites (plus de 0 et au plus 255) : valeur par défaut 0,995 utilisée"},
+        {"count_alpha=255,5", 0.995, 24, "count_alpha = 255,5 hors limites (plus de 0 et au plus 255) : valeur par défaut 0,995 utilisée"},
+        {"count_alpha=255", 255, 24, ""},
+        {"count_alpha=0.5", 0.5, 24, ""},
+        {"count_alpha=vite", 0.995, 24, "count_alpha = vite incorrecte : valeur par défaut 0,995 utilisée"},
+        {"count_delta=31", 0.995, 31, ""},
+        {"count_delta=32", 0.995, 24, "count_delta = 32 hors limites (plus de 0 et au plus 31) : valeur par défaut 24 utilisée"},
+        {"count_delta=1e400", 0.995, 24, "count_delta = 1e400 incorrecte : valeur par défaut 24 utilisée"},
+        {"timer_value=75", 0.995, 24, ""},  // a missing count variable is no fault
+    };
+    TempConfig cfg;
+    for (const Case& c : cases) {
+        cfg.Write("Axo.ini", "[Axo]\n" + c.line + "\n");
+        Settings s;
+        const SettingsFileResult read = s.ReadSettings("Axo.ini");
+        EXPECT_TRUE(read.ok);
+        EXPECT_EQ(s.Dbl(DoubleKey::count_alpha), c.alpha) << c.line;
+        EXPECT_EQ(s.Dbl(DoubleKey::count_delta), c.delta) << c.line;
+        EXPECT_EQ(read.warnings, c.warning.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.warning})
+            << c.line;
+    }
+}
+
+// A file shared with the Windows program, in its code page: only the program's own lines
+// change, and everything else comes back byte for byte, at every round trip.
+TEST(SettingsFile, AWindows1252FileKeepsItsBytes) {
+    TempConfig cfg;
+    const std::string head = "; r\xE9glages de l'observatoire\r\n[Observateur]\r\nnom=Arr\xEAt \x9C\x80\x81\r\n\r\n";
+    const std::string tail = "\r\n[Pi\xE8\x63\x65s]\r\nfiltre=Rouge \xAB fonc\xE9 \xBB\r\n";
+    cfg.Write("Axo.ini", head + "[Axo]\r\nlabel_dome_dir1=C\xF4t\xE9\r\ntimer_value=75\r\nnote=\x9C\x9D\r\n" + tail);
+    Settings s;
+    ASSERT_TRUE(s.ReadSettings("Axo.ini").ok);
+    EXPECT_EQ(s.Str(StringKey::label_dome_dir1), "Côté");
+    s.Str(StringKey::label_dome_dir2) = "Œuvre";
+    const SettingsFileResult first = s.WriteSettings("Axo.ini");
+    ASSERT_TRUE(first.ok);
+    EXPECT_TRUE(first.warnings.empty());
+    const std::string once = cfg.Read("Axo.ini");
+    EXPECT_EQ(once.rfind(head + "[Axo]\r\nlabel_dome_dir1=C\xF4t\xE9\r\n", 0), 0u);
+    EXPECT_NE(once.find("\r\ntimer_value= 75\r\nnote=\x9C\x9D\r\nungear= 0\r\n"), std::string::npos);
+    EXPECT_NE(once.find("\r\nlabel_dome_dir2=\x8Cuvre\r\n"), std::string::npos);
+    EXPECT_EQ(once.substr(once.size() - tail.size()), tail);
+
+    Settings again;
+    ASSERT_TRUE(again.ReadSettings("Axo.ini").ok);
+    EXPECT_EQ(again.Str(StringKey::label_dome_dir2), "Œuvre");
+    ASSERT_TRUE(again.WriteSettings("Axo.ini").ok);
+    EXPECT_EQ(cfg.Read("Axo.ini"), once);
+
+    // A character the code page lacks is written as '?' and reported, not slipped in as UTF-8
+    // (which would turn the file's other lines into mojibake for whichever reader guesses).
+    again.Str(StringKey::label_dome_dir2) = "Δ-Est";
+    const SettingsFileResult lossy = again.WriteSettings("Axo.ini");
+    ASSERT_TRUE(lossy.ok);
+    ASSERT_EQ(lossy.warnings.size(), 1u);
+    EXPECT_EQ(lossy.warnings[0].rfind("label_dome_dir2 : ", 0), 0u);
+    const std::string thrice = cfg.Read("Axo.ini");
+    EXPECT_NE(thrice.find("\r\nlabel_dome_dir2=?-Est\r\n"), std::string::npos);
+    EXPECT_EQ(thrice.rfind(head, 0), 0u);
+}
+
+TEST(SettingsFile, AByteOrderMarkDoesNotHideTheSection) {
+    TempConfig cfg;
+    cfg.Write("Axo.ini", "\xEF\xBB\xBF[Axo]\r\ntimer_value=75\r\nlabel_dome_dir1=C\xC3\xB4t\xC3\xA9\r\n");
+    Settings s;
+    ASSERT_TRUE(s.ReadSettings("Axo.ini").ok);
+    EXPECT_EQ(s.Int(IntKey::timer_value), 75);
+    EXPECT_EQ(s.Str(StringKey::label_dome_dir1), "Côté");
+    ASSERT_TRUE(s.WriteSettings("Axo.ini").ok);
+    const std::string text = cfg.Read("Axo.ini");
+    EXPECT_EQ(text.rfind("\xEF\xBB\xBF[Axo]\r\ntimer_value= 75\r\nlabel_dome_dir1=C\xC3\xB4t\xC3\xA9\r\n", 0), 0u);
+    EXPECT_EQ(text.find("[Axo]"), text.rfind("[Axo]"));  // one section, not a second one
+}
+
+// Start-up and save must not cost keys x lines: a 20 MB file (a program that logged into the
+// section) used to take some 6 s to read and write.
+TEST(SettingsFile, ALargeFileIsReadAndWrittenInTimeProportionalToItsSize) {
+    TempConfig cfg;
+    std::string text = "[Axo]\n";
+    for (std::size_t i = 0; text.size() < (20u << 20); ++i) {
+        text += "note" + std::to_string(i) + "=reprise du suivi a 22 h\n";
+    }
+    cfg.Write("Axo.ini", text + "count_alpha=2\n");
+    const auto start = std::chrono::steady_clock::now();
+    Settings s;
+    ASSERT_TRUE(s.ReadSettings("Axo.ini").ok);
+    ASSERT_TRUE(s.WriteSettings("Axo.ini").ok);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(s.Dbl(DoubleKey::count_alpha), 2.0);
+    EXPECT_LT(seconds, 4.0);
+    const std::string after = cfg.Read("Axo.ini");
+    EXPECT_EQ(after.rfind(text + "count_alpha=2\nungear= 0\n", 0), 0u);
 }
 
 }  // namespace

@@ -48,6 +48,18 @@ TEST(ValueText, WritesTheFormsExistingFilesHold) {
     EXPECT_EQ(DoubleToText(-0.0), "0");
     EXPECT_EQ(DoubleToText(1e-5), "1E-05");
     EXPECT_EQ(DoubleToText(-2.5e20), "-2,5E+20");
+    // Texts the reader would cut (it keeps 15 characters) take the shortest exact form.
+    struct Case {
+        const char* read;
+        const char* written;
+    };
+    for (const Case c : {Case{"1e-320", "1E-320"}, Case{"-1,234567891e-5", "-1,234567891E-5"},
+                         Case{"-123456789012e3", "-123456789012E3"}, Case{"-1e14", "-1E14"},
+                         Case{"4,9e-324", "5E-324"}}) {
+        const double v = TextToDouble(c.read).value();
+        EXPECT_EQ(DoubleToText(v), c.written) << c.read;
+        EXPECT_EQ(TextToDouble(DoubleToText(v)), v) << c.read;
+    }
     // Whatever is written reads back as the same value.
     for (double v : {0.1, 1.0 / 3.0, 123456.789, -65000.0, 1e-11, 6.02214076e23}) {
         const auto back = TextToDouble(DoubleToText(v));

@@ -1,6 +1,6 @@
 // The interrupt hand-over under real threads: the simulated card's interrupt thread calls the
 // driver's handler while this thread runs the read-out codes and moves the mount. Built and
-// run under ThreadSanitizer by scripts/tsan (any report fails it); in the normal build it checks
+// run under ThreadSanitizer by scripts/sanitize --thread (any report fails it); in the normal build it checks
 // that the counts handed over are whole and current.
 
 #include <gtest/gtest.h>

@@ -288,6 +288,19 @@ TEST(MainWindow, FileOpenRunsInitSystemAgainAndSaveAsWritesTheChosenFile) {
     EXPECT_EQ(back.Int(IntKey::timer_value), 250);
 }
 
+TEST(MainWindow, CountVariablesTheBoardsCannotTakeAreReportedInTheMessageList) {
+    UiRig r("[Axo]\ninterface_ra=1\ninterface_de=1\ninterface_coders=1\ndisplay_welcome=0\ncount_alpha=300\n");
+    ASSERT_TRUE(r.Start());
+    auto* list = r.W<QListWidget>("lstMessages");
+    auto shown = [list](const char* start) { return !list->findItems(start, Qt::MatchStartsWith).isEmpty(); };
+    EXPECT_TRUE(shown("!!! count_alpha = 300 hors limites (plus de 0 et au plus 255) : valeur par défaut 0,995"));
+    EXPECT_EQ(r.settings.Dbl(DoubleKey::count_alpha), 0.995);
+    r.cfg.Write("autre.ini", "[Axo]\ncount_delta=-1\n");
+    r.window->OpenSettings(QString::fromStdString(r.cfg.File("autre.ini").string()));
+    EXPECT_TRUE(shown("!!! count_delta = -1 hors limites (plus de 0 et au plus 31) : valeur par défaut 24"));
+    EXPECT_EQ(r.settings.Dbl(DoubleKey::count_delta), 24.0);
+}
+
 TEST(MainWindow, ClosingRunsTheShutDownAndWritesTheSettings) {
     UiRig r;
     ASSERT_TRUE(r.Start());

@@ -1,5 +1,6 @@
 #include "interfaces/parallel/count_entry.h"
 
+#include "settings/settings.h"
 #include "settings/value_text.h"
 
 namespace axo {
@@ -13,7 +14,7 @@ CountEntryCheck CheckCountEntry(const std::string& text, CountAxis axis) {
         check.errorText = "Valeur de la variable de comptage " + name + " incorrecte";
         return check;
     }
-    const double limit = alpha ? 255.0 : 31.0;
+    const double limit = alpha ? kCountAlphaMax : kCountDeltaMax;
     if (!(*v > 0.0 && *v <= limit)) {
         check.errorText = "Valeur de la variable de comptage " + name +
                           " incorrecte.\nLa valeur doit être strictement positive et inférieure à " +
