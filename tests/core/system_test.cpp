@@ -179,6 +179,37 @@ TEST(ClockTick, TimeTextSiderealTimeAndTrackingLabels) {
     EXPECT_EQ(std::stoi(lst.substr(3, 2)), m);
 }
 
+TEST(ClockTick, SiderealSecondsThatRoundToSixtyCarryIntoMidnight) {
+    CoreRig r;
+    r.Init();
+    r.settings.Int(IntKey::display_tu) = 0;
+    // Find a moment of this month whose sidereal time reads 23 h 59 m 59.5 s or more: the
+    // display must show the next sidereal day's 00:00:00, never 23:59:60 nor 24:00:00.
+    for (int16_t day = 1; day <= 28; ++day) {
+        for (int t = 0; t < 86400; ++t) {
+            DateTimeRecord when;
+            when.year = 2026;
+            when.month = 12;
+            when.day = day;
+            when.hour = static_cast<int16_t>(t / 3600);
+            when.minute = static_cast<int16_t>(t / 60 % 60);
+            when.second = t % 60;
+            int16_t h = 0;
+            int16_t m = 0;
+            double sec = 0.0;
+            R2Hms(SideralTime(when, r.core.state().Site), h, m, sec);
+            if (h == 23 && m == 59 && sec >= 59.5) {
+                r.clock.SetDateTime(
+                    PcDateTime{2026, 12, day, when.hour, when.minute, static_cast<int16_t>(when.second), 0});
+                r.core.ClockTick();
+                EXPECT_EQ(r.view.Text("lblTime"), "00:00:00") << sec;
+                return;
+            }
+        }
+    }
+    FAIL() << "no moment of the month has its sidereal time within half a second of 24 h";
+}
+
 TEST(Shutdown, StopsEverythingThenTheInterfacesThenSaves) {
     test::TempConfig cfg;
     CoreRig r;

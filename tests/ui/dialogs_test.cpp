@@ -201,6 +201,16 @@ TEST(PasswordWindow, EnterValidatesAndAWrongPasswordIsRefused) {
     EXPECT_TRUE(r.window->core().state().PasswordGranted);
     EXPECT_FALSE(w.isVisible());
     EXPECT_EQ(text->text(), "axo");  // no line break reached the box
+
+    // An empty password with OK is a wrong password, not a granted one.
+    r.window->core().state().PasswordGranted = false;
+    r.log.Clear();
+    w.show();
+    text->clear();
+    QTest::mouseClick(w.findChild<QPushButton*>("cmdPasswordOk"), Qt::LeftButton);
+    EXPECT_EQ(r.Only({"box"}), (Lines{"box Erreur | Mot de passe incorrect"}));
+    EXPECT_FALSE(r.window->core().state().PasswordGranted);
+    EXPECT_TRUE(w.isVisible());
 }
 
 TEST(SmallWindows, WelcomeCheckBoxTogglesTheSettingAndCancelResets) {

@@ -56,7 +56,7 @@ int32_t EikCountFromBytes(uint8_t b3, uint8_t b2, uint8_t b1, uint8_t b0) {
 }
 
 EikDriver::EikDriver(Core& core, PortIo& io, EikInterruptLine* interrupts, LoadProgress* progress)
-    : core_(core), io_(io), interrupts_(interrupts), progress_(progress) {
+    : core_(core), settings_(core.settings()), io_(io), interrupts_(interrupts), progress_(progress) {
     TakeSettingsCopies(core.settings());
     core.settings().RegisterCopyHolder(this);
 }
@@ -64,7 +64,7 @@ EikDriver::EikDriver(Core& core, PortIo& io, EikInterruptLine* interrupts, LoadP
 EikDriver::~EikDriver() {
     // The handler refers to this object: it must be gone before the object is.
     RemoveInterrupt();
-    core_.settings().UnregisterCopyHolder(this);
+    settings_.UnregisterCopyHolder(this);
 }
 
 void EikDriver::RegisterWith(Core& core) {

@@ -130,6 +130,9 @@ private:
     void Progress(const std::string& text);
 
     Core& core_;
+    // Kept apart from the core: a program (or a test rig) may destroy its windows, and the core
+    // with them, before the hardware; the destructor must not reach through a dead core.
+    Settings& settings_;
     PortIo& io_;
     EikInterruptLine* interrupts_;
     LoadProgress* progress_;
