@@ -3,6 +3,7 @@
 #include <erfa.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 
 namespace axo {
@@ -11,22 +12,18 @@ namespace {
 constexpr double kDeg = 3.14159265358979323846 / 180.0;
 
 TEST(HoursToHms, TruncatesWithoutEverShowingSixty) {
-    int16_t h = 0;
-    int16_t m = 0;
-    int16_t s = 0;
-    HoursToHms(12.0 - 1.0 / 3600.0, h, m, s);
-    EXPECT_EQ(h, 11);
-    EXPECT_EQ(m, 59);
-    EXPECT_EQ(s, 59);
-    HoursToHms(24.0 - 1e-9, h, m, s);
-    EXPECT_EQ(h, 23);
-    EXPECT_EQ(m, 59);
-    EXPECT_EQ(s, 59);
-    HoursToHms(1.0 + 59.9 / 3600.0, h, m, s);  // truncation, not rounding
-    EXPECT_EQ(m, 0);
-    EXPECT_EQ(s, 59);
-    HoursToHms(0.0, h, m, s);
-    EXPECT_EQ(h + m + s, 0);
+    const struct {
+        double hours;
+        int16_t h, m, s;
+    } cases[] = {{12.0 - 1.0 / 3600.0, 11, 59, 59},
+                 {24.0 - 1e-9, 23, 59, 59},
+                 {1.0 + 59.9 / 3600.0, 1, 0, 59},  // truncation, not rounding
+                 {0.0, 0, 0, 0}};
+    for (const auto& c : cases) {
+        int16_t h = -1, m = -1, s = -1;
+        HoursToHms(c.hours, h, m, s);
+        EXPECT_EQ((std::array<int16_t, 3>{h, m, s}), (std::array<int16_t, 3>{c.h, c.m, c.s})) << c.hours;
+    }
 }
 
 TEST(HoursToHms, GivesBackEveryTimeBuiltByHmsToHours) {
@@ -54,7 +51,7 @@ TEST(Conversions, UseTheRoundedConstants) {
     EXPECT_DOUBLE_EQ(HoursToRadians(12.0), 3.14159265359);
     EXPECT_DOUBLE_EQ(HoursToRadians(6.0), 3.14159265359 / 2.0);
     EXPECT_DOUBLE_EQ(HmsToHours(1, 30, 36), 1.51);
-    EXPECT_DOUBLE_EQ(DmsToDegrees(42, 56, 13), 42.0 + 56.0 / 60.0 + 13.0 / 3600.0);
+    EXPECT_NEAR(DmsToDegrees(42, 56, 13), 42.936944444, 1e-9);
     EXPECT_DOUBLE_EQ(DmsToDegrees(-5, 30, 0), -4.5);  // the formula as written: sign is the caller's
 }
 

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
+#include <utility>
 
 namespace axo {
 namespace {
@@ -21,14 +23,9 @@ double Deg(double d) {
 }
 
 DateTimeRecord At(int y, int mo, int d, int h, int mi, double s) {
-    DateTimeRecord r;
-    r.year = static_cast<int16_t>(y);
-    r.month = static_cast<int16_t>(mo);
-    r.day = static_cast<int16_t>(d);
-    r.hour = static_cast<int16_t>(h);
-    r.minute = static_cast<int16_t>(mi);
-    r.second = s;
-    return r;
+    return DateTimeRecord{.day = static_cast<int16_t>(d), .month = static_cast<int16_t>(mo),
+                          .year = static_cast<int16_t>(y), .hour = static_cast<int16_t>(h),
+                          .minute = static_cast<int16_t>(mi), .second = s};
 }
 
 double TimeDiff(double a, double b) {
@@ -136,27 +133,25 @@ TEST(AngleSplits, BringAnglesIntoRangeAndReportSigns) {
     int16_t h = 0;
     int16_t m = 0;
     double s = 0.0;
-    R2Hms(Hms(5, 30, 15.25), h, m, s);
-    EXPECT_EQ(h, 5);
-    EXPECT_EQ(m, 30);
-    EXPECT_NEAR(s, 15.25, 1e-6);
     // A right ascension computed as sidereal time minus hour angle can be negative.
-    R2Hms(-Hms(1, 0, 0), h, m, s);
-    EXPECT_EQ(h, 23);
-    EXPECT_EQ(m, 0);
-    EXPECT_NEAR(s, 0.0, 1e-6);
-
+    for (const auto& [angle, wantH, wantM, wantS] :
+         {std::tuple{Hms(5, 30, 15.25), 5, 30, 15.25}, std::tuple{-Hms(1, 0, 0), 23, 0, 0.0}}) {
+        R2Hms(angle, h, m, s);
+        EXPECT_EQ(h, wantH);
+        EXPECT_EQ(m, wantM);
+        EXPECT_NEAR(s, wantS, 1e-6);
+    }
     int16_t d = 0;
-    EXPECT_EQ(R2Dms(Deg(-12.5), 0, d, m, s), 1);
-    EXPECT_EQ(d, 12);
-    EXPECT_EQ(m, 30);
-    EXPECT_EQ(R2Dms(Deg(-12.5), 1, d, m, s), 0);  // an azimuth is brought into 0..360
-    EXPECT_EQ(d, 347);
-    EXPECT_EQ(m, 30);
-    EXPECT_EQ(R2Dms(Deg(45.25), 0, d, m, s), 0);
-    EXPECT_EQ(d, 45);
-    EXPECT_EQ(m, 15);
-
+    const struct {
+        double degrees;
+        int16_t azimuth, negative, d, m;
+    } dms[] = {{-12.5, 0, 1, 12, 30}, {-12.5, 1, 0, 347, 30},  // an azimuth is brought into 0..360
+               {45.25, 0, 0, 45, 15}};
+    for (const auto& c : dms) {
+        EXPECT_EQ(R2Dms(Deg(c.degrees), c.azimuth, d, m, s), c.negative) << c.degrees;
+        EXPECT_EQ(d, c.d);
+        EXPECT_EQ(m, c.m);
+    }
     D2Hms(-15.0, h, m, s);
     EXPECT_EQ(h, 23);
     D2Hms(22.5, h, m, s);
@@ -174,10 +169,10 @@ TEST(AngleSplits, BringAnglesIntoRangeAndReportSigns) {
 }
 
 TEST(NearestInt, RoundsHalvesToEven) {
-    EXPECT_EQ(NearestInt(59.4), 59.0);
-    EXPECT_EQ(NearestInt(59.6), 60.0);
-    EXPECT_EQ(NearestInt(58.5), 58.0);
-    EXPECT_EQ(NearestInt(59.5), 60.0);
+    const std::pair<double, double> cases[] = {{59.4, 59.0}, {59.6, 60.0}, {58.5, 58.0}, {59.5, 60.0}};
+    for (const auto& [x, r] : cases) {
+        EXPECT_EQ(NearestInt(x), r) << x;
+    }
 }
 
 TEST(Shifts, WrapLikeMachineIntegers) {

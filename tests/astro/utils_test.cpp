@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace axo {
@@ -25,48 +27,32 @@ struct RecordingOperator final : Operator {
 };
 
 TEST(TextUtils, CutsAndStrips) {
-    EXPECT_EQ(CutAtNul(std::string("\0abc", 4)), "");
-    EXPECT_EQ(CutAtNul(std::string("ab\0cd", 5)), "ab");
-    EXPECT_EQ(CutAtNul("plain"), "plain");
-    EXPECT_EQ(CutAtCr("OK\r\n"), "OK");
-    EXPECT_EQ(CutAtCr("no return"), "no return");
-    EXPECT_EQ(StripLeadingSpace("  5"), " 5");
-    EXPECT_EQ(StripLeadingSpace(" 5"), "5");
-    EXPECT_EQ(StripLeadingSpace("-5"), "-5");
-    EXPECT_EQ(StripLeadingSpace(""), "");
+    const std::pair<std::string, std::string> cuts[] = {
+        {CutAtNul(std::string("\0abc", 4)), ""}, {CutAtNul(std::string("ab\0cd", 5)), "ab"}, {CutAtNul("plain"), "plain"},
+        {CutAtCr("OK\r\n"), "OK"},              {CutAtCr("no return"), "no return"},
+        {StripLeadingSpace("  5"), " 5"},        {StripLeadingSpace(" 5"), "5"},
+        {StripLeadingSpace("-5"), "-5"},         {StripLeadingSpace(""), ""}};
+    for (const auto& [got, want] : cuts) {
+        EXPECT_EQ(got, want);
+    }
 }
 
-TEST(NumberUtils, LowByteHexDigitAndDigits) {
+TEST(NumberUtils, LowByteHexDigitDigitsAndHalvesToEven) {
     EXPECT_EQ(LowByte(0x1234), 0x34);
     EXPECT_EQ(LowByte(-1), 255);
     EXPECT_EQ(LowByte(256), 0);
-
-    EXPECT_EQ(HexDigitValue("F"), 15);
-    EXPECT_EQ(HexDigitValue("A"), 10);
-    EXPECT_EQ(HexDigitValue("0"), 0);
-    EXPECT_EQ(HexDigitValue("9"), 9);
-    EXPECT_EQ(HexDigitValue("a"), -1);
-    EXPECT_EQ(HexDigitValue("G"), -1);
-    EXPECT_EQ(HexDigitValue("10"), -1);
-    EXPECT_EQ(HexDigitValue(""), -1);
-
-    EXPECT_TRUE(IsDigits(""));
-    EXPECT_TRUE(IsDigits("0123456789"));
-    EXPECT_FALSE(IsDigits("12a"));
-    EXPECT_FALSE(IsDigits("-5"));
-    EXPECT_FALSE(IsDigits("1.5"));
-    EXPECT_FALSE(IsDigits(" 1"));
-}
-
-TEST(NumberUtils, RoundsHalvesToEven) {
-    EXPECT_EQ(RoundHalfEven(0.5), 0.0);
-    EXPECT_EQ(RoundHalfEven(1.5), 2.0);
-    EXPECT_EQ(RoundHalfEven(2.5), 2.0);
-    EXPECT_EQ(RoundHalfEven(-0.5), 0.0);
-    EXPECT_EQ(RoundHalfEven(-1.5), -2.0);
-    EXPECT_EQ(RoundHalfEven(2.4999), 2.0);
-    EXPECT_EQ(RoundHalfEven(2.5001), 3.0);
-    EXPECT_EQ(RoundHalfEven(-2.6), -3.0);
+    for (const auto& [text, value] : std::vector<std::pair<std::string, int>>{
+             {"F", 15}, {"A", 10}, {"0", 0}, {"9", 9}, {"a", -1}, {"G", -1}, {"10", -1}, {"", -1}}) {
+        EXPECT_EQ(HexDigitValue(text), value) << text;
+    }
+    for (const auto& [text, digits] : std::vector<std::pair<std::string, bool>>{
+             {"", true}, {"0123456789", true}, {"12a", false}, {"-5", false}, {"1.5", false}, {" 1", false}}) {
+        EXPECT_EQ(IsDigits(text), digits) << text;
+    }
+    for (const auto& [x, r] : std::vector<std::pair<double, double>>{
+             {0.5, 0}, {1.5, 2}, {2.5, 2}, {-0.5, 0}, {-1.5, -2}, {2.4999, 2}, {2.5001, 3}, {-2.6, -3}}) {
+        EXPECT_EQ(RoundHalfEven(x), r) << x;
+    }
 }
 
 TEST(AlertBoxes, IconFollowsTheKindAndOtherKindsShowNothing) {

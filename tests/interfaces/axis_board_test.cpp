@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "interfaces/parallel_rig.h"
 
 namespace axo {
@@ -149,28 +151,21 @@ TEST(AxisBoardReads, PositionsAndTheDeclinationSignNibble) {
     EXPECT_EQ(p.HourAngleS, 7);
     EXPECT_EQ(t.io.Dibits(2), (Bytes{0, 0, 0, 0, 0, 0, 0}));
 
-    // Minutes' tens 0x0B: positive, 3. Seconds' tens: only bits 0-2 count.
-    ReadingBoard delta{t.io, 3, {4, 5, 0x0B, 2, 0x0D, 1}};
-    delta.Attach();
-    t.driver.ReadDeltaCoordinates();
-    EXPECT_EQ(p.DeclinationNegative, 0);
-    EXPECT_EQ(p.DeclinationD, 45);
-    EXPECT_EQ(p.DeclinationM, 32);
-    EXPECT_EQ(p.DeclinationS, 51);
-
-    ReadingBoard south{t.io, 3, {1, 2, 0x03, 0, 0x00, 9}};
-    south.Attach();
-    t.driver.ReadDeltaCoordinates();
-    EXPECT_EQ(p.DeclinationNegative, 1);
-    EXPECT_EQ(p.DeclinationD, 12);
-    EXPECT_EQ(p.DeclinationM, 30);
-    EXPECT_EQ(p.DeclinationS, 9);
-
-    // Negative 0 0' 0" is the equator, stored positive.
-    ReadingBoard equator{t.io, 3, {0, 0, 0, 0, 0, 0}};
-    equator.Attach();
-    t.driver.ReadDeltaCoordinates();
-    EXPECT_EQ(p.DeclinationNegative, 0);
+    // Minutes' tens 0x0B: positive, 3; seconds' tens: only bits 0-2 count. Negative 0 0' 0"
+    // is the equator, stored positive.
+    const struct {
+        std::vector<uint8_t> nibbles;
+        std::array<int16_t, 4> negativeDms;
+    } deltas[] = {{{4, 5, 0x0B, 2, 0x0D, 1}, {0, 45, 32, 51}},
+                  {{1, 2, 0x03, 0, 0x00, 9}, {1, 12, 30, 9}},
+                  {{0, 0, 0, 0, 0, 0}, {0, 0, 0, 0}}};
+    for (const auto& c : deltas) {
+        ReadingBoard delta{t.io, 3, c.nibbles};
+        delta.Attach();
+        t.driver.ReadDeltaCoordinates();
+        EXPECT_EQ((std::array<int16_t, 4>{p.DeclinationNegative, p.DeclinationD, p.DeclinationM, p.DeclinationS}),
+                  c.negativeDms);
+    }
     EXPECT_TRUE(t.Reports().empty());
 }
 

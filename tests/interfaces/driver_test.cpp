@@ -15,6 +15,12 @@ using Lines = std::vector<std::string>;
 Writes Latch(uint8_t address, uint8_t byte) {
     return {{0x278, byte}, {0x378, address}, {0x378, 0x00}};
 }
+// The main window's closing, asked for when a failed start must end the program.
+struct Closer final : MainWindowCloser {
+    void UnloadMainWindow() override { ++calls; }
+    int calls = 0;
+};
+
 Writes Cat(Writes a, const Writes& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
@@ -82,11 +88,7 @@ TEST(ParallelDriverEntry, StartSequenceProgressAndBoardsThatDoNotAnswer) {
 
     // With exit_error_init the program is told to stop after the failed load, and the start
     // ends there: no calibration is sent to the axis boards.
-    class Closer final : public MainWindowCloser {
-    public:
-        void UnloadMainWindow() override { ++calls; }
-        int calls = 0;
-    } closer;
+    Closer closer;
     ParallelRig e;
     ParallelDriver driver(e.r.core, e.io, ParallelWindows{&e.progress, nullptr, &closer});
     driver.Link().DetectPorts();
@@ -106,11 +108,6 @@ TEST(ParallelDriverEntry, StartSequenceProgressAndBoardsThatDoNotAnswer) {
 }
 
 TEST(ParallelDriverEntry, PortsThatCannotBeOpenedAreReportedOnceAndNeverPolled) {
-    class Closer final : public MainWindowCloser {
-    public:
-        void UnloadMainWindow() override { ++calls; }
-        int calls = 0;
-    };
     for (const int exitOnError : {0, 1}) {
         SCOPED_TRACE(exitOnError);
         test::ParallelRig t;

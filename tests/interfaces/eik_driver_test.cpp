@@ -128,32 +128,23 @@ TEST(EikStart, OtherCoderInterfacesOnlyGetTheFinalLabel) {
 }
 
 TEST(EikStart, ChannelFailuresFollowTheTwoChannelRules) {
+    const auto init = [](int axis) {
+        return "box Erreur | Init carte Eik120 impossible (time-out axe " + std::to_string(axis) + ")";
+    };
+    const auto ssi = [](int axis) {
+        return "box Erreur | Format SSI sur Eik120 impossible (time-out axe " + std::to_string(axis) + ")";
+    };
+    const std::string clock = "box Erreur | Mise à jour fréquence horloge Eik120 impossible (time-out)";
     const struct {
         std::set<uint8_t> stuck;
         int16_t status;
         bool probed;  // the coders were read
         Lines boxes;
     } cases[] = {
-        {{128}, 0, false, {"box Erreur | Init carte Eik120 impossible (time-out axe 0)"}},
-        {{138}, 1, true, {"box Erreur | Init carte Eik120 impossible (time-out axe 1)"}},
-        {{170}, 0, true, {"box Erreur | Init carte Eik120 impossible (time-out axe 2)"}},
-        {{138, 170},
-         0,
-         false,
-         {"box Erreur | Init carte Eik120 impossible (time-out axe 1)",
-          "box Erreur | Init carte Eik120 impossible (time-out axe 2)"}},
-        {{139}, 1, true, {"box Erreur | Format SSI sur Eik120 impossible (time-out axe 1)"}},
-        {{171}, 0, true, {"box Erreur | Format SSI sur Eik120 impossible (time-out axe 2)"}},
-        {{139, 171},
-         0,
-         false,
-         {"box Erreur | Format SSI sur Eik120 impossible (time-out axe 1)",
-          "box Erreur | Format SSI sur Eik120 impossible (time-out axe 2)"}},
-        {{140},
-         0,
-         false,
-         {"box Erreur | Mise à jour fréquence horloge Eik120 impossible (time-out)",
-          "box Erreur | Mise à jour fréquence horloge Eik120 impossible (time-out)"}},
+        {{128}, 0, false, {init(0)}},         {{138}, 1, true, {init(1)}},
+        {{170}, 0, true, {init(2)}},          {{138, 170}, 0, false, {init(1), init(2)}},
+        {{139}, 1, true, {ssi(1)}},           {{171}, 0, true, {ssi(2)}},
+        {{139, 171}, 0, false, {ssi(1), ssi(2)}}, {{140}, 0, false, {clock, clock}},
     };
     for (const auto& c : cases) {
         EikRig e;

@@ -12,8 +12,8 @@ using Writes = std::vector<FakePortIo::Write>;
 using Bytes = std::vector<uint8_t>;
 
 struct LinkRig {
-    LinkRig() { link.DetectPorts(); }
-    VirtualClock clock{PcDateTime{2026, 12, 6, 21, 30, 0, 0}};
+    explicit LinkRig(PcDateTime start = {2026, 12, 6, 21, 30, 0, 0}) : clock(start) { link.DetectPorts(); }
+    VirtualClock clock;
     FakePortIo io;
     ParallelLink link{io, clock};
 };
@@ -101,22 +101,19 @@ TEST(ParallelLink, TimedWaitsSucceedAtOnceOrGiveUpAfterATenthOfASecond) {
 }
 
 TEST(ParallelLink, AWaitStartedJustBeforeMidnightKeepsItsLimit) {
-    VirtualClock clock{PcDateTime{2026, 12, 6, 23, 59, 59, 960}};
-    FakePortIo io;
-    ParallelLink link{io, clock};
-    link.DetectPorts();
-    io.SetInput(0x20);
+    LinkRig t({2026, 12, 6, 23, 59, 59, 960});
+    t.io.SetInput(0x20);
     // Should the loop forget midnight, it would wait a whole day; the fake ends it then.
     int reads = 0;
-    io.beforeRead = [&](uint16_t) {
+    t.io.beforeRead = [&](uint16_t) {
         if (++reads > 20000) {
-            io.SetInput(0x00);
+            t.io.SetInput(0x00);
         }
     };
-    const uint64_t t0 = clock.ElapsedMs();
-    EXPECT_FALSE(link.WaitReadyClear());
-    EXPECT_LE(clock.ElapsedMs() - t0, 115U);
-    EXPECT_GE(clock.ElapsedMs() - t0, 90U);
+    const uint64_t t0 = t.clock.ElapsedMs();
+    EXPECT_FALSE(t.link.WaitReadyClear());
+    EXPECT_LE(t.clock.ElapsedMs() - t0, 115U);
+    EXPECT_GE(t.clock.ElapsedMs() - t0, 90U);
 }
 
 TEST(ResetBoard, PulsesTheBoardsResetCodeThenTheCommonTail) {

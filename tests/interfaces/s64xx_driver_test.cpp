@@ -11,6 +11,24 @@ namespace {
 using Lines = std::vector<std::string>;
 using test::S64xxRig;
 
+// The serial calls without their ticks.
+Lines CallsOf(const S64xxRig& t) {
+    Lines calls;
+    for (const auto& [tick, call] : t.sio.calls) {
+        calls.push_back(call);
+    }
+    return calls;
+}
+
+// Commands as written to one line, each closed by its carriage return.
+Lines OnLine(const std::string& port, const Lines& commands) {
+    Lines out;
+    for (const std::string& c : commands) {
+        out.push_back(port + " " + c + "<CR>");
+    }
+    return out;
+}
+
 TEST(S64xxDriver, StartOpensProbesAndSetsTheOutputsThenAnnouncesItsEnd) {
     S64xxRig t;
     t.r.settings.Int(IntKey::interface_dome) = INTERFACE_64XX;
@@ -61,11 +79,7 @@ TEST(S64xxDriver, StopPutsTheOutputsToZeroAndClosesTheLines) {
         EXPECT_EQ(t.Code(CMD_STOP_INTERFACE), 1);
         const Lines expected = bus ? Lines{"write 4 a", "write 4 Y 0<CR>", "write 4 b", "write 4 Y 0<CR>", "close 4"}
                                    : Lines{"write 1 Y 0<CR>", "close 1", "write 2 Y 0<CR>", "close 2"};
-        Lines calls;
-        for (const auto& [tick, call] : t.sio.calls) {
-            calls.push_back(call);
-        }
-        EXPECT_EQ(calls, expected) << bus;
+        EXPECT_EQ(CallsOf(t), expected) << bus;
     }
 }
 
@@ -92,11 +106,7 @@ TEST(S64xxDriver, TrackingAndAlphaMovesSendTheirTextsWithTheSignOfTheReverseSett
         t.Started();
         const uint64_t before = t.r.clock.ElapsedMs();
         EXPECT_EQ(t.Code(c.code, kStart, c.mode), 1);
-        Lines expected;
-        for (const std::string& w : c.writes) {
-            expected.push_back("1 " + w + "<CR>");
-        }
-        EXPECT_EQ(t.sio.Writes(), expected) << c.code << " " << c.mode << " " << c.reverse;
+        EXPECT_EQ(t.sio.Writes(), OnLine("1", c.writes)) << c.code << " " << c.mode << " " << c.reverse;
         // Each with its 50 ms pause.
         EXPECT_EQ(t.r.clock.ElapsedMs() - before, 50 * c.writes.size()) << c.code;
     }
@@ -113,11 +123,7 @@ TEST(S64xxDriver, AStopWaitsForTwoEqualPositionRepliesAtMostTwoSeconds) {
     for (int i = 0; i < 4; ++i) {
         expected.insert(expected.end(), poll.begin(), poll.end());
     }
-    Lines calls;
-    for (const auto& [tick, call] : t.sio.calls) {
-        calls.push_back(call);
-    }
-    EXPECT_EQ(calls, expected);
+    EXPECT_EQ(CallsOf(t), expected);
     EXPECT_EQ(t.r.clock.ElapsedMs() - before, 50u + 4 * 150u);
 
     // A box whose answer never repeats: the wait gives up after 2 s, also across midnight.
@@ -165,11 +171,7 @@ TEST(S64xxDriver, DeltaMovesSelectTheDriveEngageAndRunInTheirSense) {
         t.Started();
         const uint64_t before = t.r.clock.ElapsedMs();
         EXPECT_EQ(t.Code(c.code, kStart, c.mode), 1);
-        Lines expected;
-        for (const std::string& w : c.writes) {
-            expected.push_back("2 " + w + "<CR>");
-        }
-        EXPECT_EQ(t.sio.Writes(), expected) << c.code << " " << c.mode << " " << c.fastOnSlave;
+        EXPECT_EQ(t.sio.Writes(), OnLine("2", c.writes)) << c.code << " " << c.mode << " " << c.fastOnSlave;
         EXPECT_EQ(t.driver.DeltaOutputs(), c.outputs);
         EXPECT_EQ(t.r.clock.ElapsedMs() - before, 6 * 50u + 500u);  // and the engagement's pause
     }
@@ -189,8 +191,7 @@ TEST(S64xxDriver, TheBrakeDelayReleasesTheDeltaUnlessANewMoveStartsFirst) {
     EXPECT_FALSE(t.brake.Enabled());
     t.r.clock.Advance(5000);
     EXPECT_FALSE(t.brake.Poll());
-    EXPECT_EQ(t.sio.Writes(), (Lines{"2 Y 13<CR>", "2 T 1<CR>", "2 \\6<CR>", "2 M 10 5<CR>", "2 Y 15<CR>",
-                                     "2 R-200<CR>"}));
+    EXPECT_EQ(t.sio.Writes(), OnLine("2", {"Y 13", "T 1", "\\6", "M 10 5", "Y 15", "R-200"}));
 
     // Stopped and left alone: 2 s later the outputs go to 0 in three steps.
     t.Code(CMD_DELTA_MINUS, kStop, SPEED_CENTERING);
@@ -199,7 +200,7 @@ TEST(S64xxDriver, TheBrakeDelayReleasesTheDeltaUnlessANewMoveStartsFirst) {
     EXPECT_FALSE(t.brake.Poll());
     t.r.clock.Advance(1);
     EXPECT_TRUE(t.brake.Poll());
-    EXPECT_EQ(t.sio.Writes(), (Lines{"2 Y 14<CR>", "2 Y 12<CR>", "2 Y 0<CR>"}));
+    EXPECT_EQ(t.sio.Writes(), OnLine("2", {"Y 14", "Y 12", "Y 0"}));
     EXPECT_EQ(t.driver.DeltaOutputs(), 0);
     EXPECT_FALSE(t.brake.Enabled());
     t.r.clock.Advance(10000);
@@ -211,7 +212,7 @@ TEST(S64xxDriver, TheBrakeDelayReleasesTheDeltaUnlessANewMoveStartsFirst) {
     t.sio.calls.clear();
     t.r.clock.Advance(2000);
     EXPECT_TRUE(t.brake.Poll());
-    EXPECT_EQ(t.sio.Writes(), (Lines{"2 Y 8<CR>", "2 Y 8<CR>", "2 Y 0<CR>"}));
+    EXPECT_EQ(t.sio.Writes(), OnLine("2", {"Y 8", "Y 8", "Y 0"}));
 }
 
 TEST(S64xxDriver, AFractionalTrackingRateAlternatesOnASteadySchedule) {

@@ -156,38 +156,12 @@ TEST(ProfileEncoding, AByteOrderMarkIsSkippedOnReadingAndKeptOnWriting) {
 
 TEST(ProfileWrite, ChangesOnlyItsLineAndKeepsEverythingElse) {
     TempConfig cfg;
-    const std::string before =
-        "; Axo settings\n"
-        "[Other]\n"
-        "keep=1\n"
-        "\n"
-        "[Axo]\n"
-        "Timer_Value=50\n"
-        "# a note\n"
-        "ungear=1\n"
-        "\n"
-        "[Last]\n"
-        "x=y\n";
-    cfg.Write("t.ini", before);
+    cfg.Write("t.ini", "; Axo settings\n[Other]\nkeep=1\n\n[Axo]\nTimer_Value=50\n# a note\nungear=1\n\n[Last]\nx=y\n");
     ASSERT_TRUE(WritePrivateProfileString("axo", "timer_value", "75", "t.ini"));
     ASSERT_TRUE(WritePrivateProfileString("Axo", "new_key", "v", "t.ini"));
     ASSERT_TRUE(WritePrivateProfileString("Fresh", "a", "b", "t.ini"));
-    EXPECT_EQ(cfg.Read("t.ini"),
-              "; Axo settings\n"
-              "[Other]\n"
-              "keep=1\n"
-              "\n"
-              "[Axo]\n"
-              "timer_value=75\n"
-              "# a note\n"
-              "ungear=1\n"
-              "new_key=v\n"
-              "\n"
-              "[Last]\n"
-              "x=y\n"
-              "\n"
-              "[Fresh]\n"
-              "a=b\n");
+    EXPECT_EQ(cfg.Read("t.ini"), "; Axo settings\n[Other]\nkeep=1\n\n[Axo]\ntimer_value=75\n# a note\nungear=1\nnew_key=v\n"
+                                 "\n[Last]\nx=y\n\n[Fresh]\na=b\n");
     // Only the final file is left in the folder: the temporary file was renamed over it.
     EXPECT_EQ(cfg.FileCount(), 1u);
 }
@@ -334,7 +308,7 @@ TEST(StaleSaveFiles, OnlyOurOwnLeftoversAreRemoved) {
     waitpid(saver, nullptr, 0);
     close(ready[0]);
     close(ready[1]);
-    EXPECT_EQ(RemoveStaleSaveFiles("Axo.ini"), 1u + (foreignOwner ? 0u : 0u));
+    EXPECT_EQ(RemoveStaleSaveFiles("Axo.ini"), 1u);
     EXPECT_FALSE(fs::exists(cfg.File(".Axo.ini.BUSY00")));
 }
 

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <functional>
 #include <sstream>
 
 #include "platform/profile_file.h"
@@ -66,13 +65,11 @@ TEST(SettingsTable, WindowPositionDefaultsComeFromTheScreen) {
     const int16_t before = s.Int(IntKey::timer_value) = 99;
     s.BuildSettingsTable(screen);
     EXPECT_EQ(s.Int(IntKey::timer_value), before);  // building the table leaves values alone
-    EXPECT_EQ(s.DefaultText(SettingGroup::Long, 0), "2000");
-    EXPECT_EQ(s.DefaultText(SettingGroup::Long, 1), "5100");  // 5099.5, a half rounded to even
-    EXPECT_EQ(s.DefaultText(SettingGroup::Long, 2), "1200");
-    EXPECT_EQ(s.DefaultText(SettingGroup::Long, 3), "1920");
-    EXPECT_EQ(s.DefaultText(SettingGroup::Long, 4), "2400");
-    EXPECT_EQ(s.DefaultText(SettingGroup::Long, 5), "1920");
-    EXPECT_EQ(s.DefaultText(SettingGroup::Long, 6), "10");
+    // The second is 5099.5, a half rounded to even.
+    const char* const positions[] = {"2000", "5100", "1200", "1920", "2400", "1920", "10"};
+    for (std::size_t i = 0; i < std::size(positions); ++i) {
+        EXPECT_EQ(s.DefaultText(SettingGroup::Long, i), positions[i]) << i;
+    }
 
     TempConfig cfg;
     s.ReadSettings("Axo.ini");  // no file: every value is its default
@@ -115,53 +112,47 @@ TEST(SettingsFile, DefaultsWrittenToANewFileReadBackWhole) {
 
 // Each changed value: how the file spells it, and that it reads back the same.
 TEST(SettingsFile, ChangedValuesRoundTripWithTheirForms) {
+    using G = SettingGroup;
     struct Case {
-        SettingGroup group;
+        G group;
         std::size_t index;
-        std::function<void(Settings&)> set;
+        std::string value;
         std::string line;  // as written, "" when only the round trip matters
     };
     const Case cases[] = {
-        {SettingGroup::Integer, Index(IntKey::ungear), [](Settings& s) { s.Int(IntKey::ungear) = 1; }, "ungear= 1"},
-        {SettingGroup::Integer, Index(IntKey::calibr_delta_d), [](Settings& s) { s.Int(IntKey::calibr_delta_d) = -12; },
-         "calibr_delta_d=-12"},
-        {SettingGroup::Integer, Index(IntKey::Eik120_base_addr),
-         [](Settings& s) { s.Int(IntKey::Eik120_base_addr) = 32767; }, "Eik120_base_addr= 32767"},
-        {SettingGroup::Double, Index(DoubleKey::calibr_alpha_pos),
-         [](Settings& s) { s.Dbl(DoubleKey::calibr_alpha_pos) = -12345.678; }, "calibr_alpha_pos=-12345,678"},
-        {SettingGroup::Double, Index(DoubleKey::count_delta), [](Settings& s) { s.Dbl(DoubleKey::count_delta) = 1.15; },
-         "count_delta=1,15"},
-        {SettingGroup::String, Index(StringKey::label_focus_dir1),
-         [](Settings& s) { s.Str(StringKey::label_focus_dir1) = "Foyer+"; }, "label_focus_dir1=Foyer+"},
-        {SettingGroup::String, Index(StringKey::S64xx_alpha_r_trk),
-         [](Settings& s) { s.Str(StringKey::S64xx_alpha_r_trk) = "1541,5"; }, ""},
+        {G::Integer, Index(IntKey::ungear), "1", "ungear= 1"},
+        {G::Integer, Index(IntKey::calibr_delta_d), "-12", "calibr_delta_d=-12"},
+        {G::Integer, Index(IntKey::Eik120_base_addr), "32767", "Eik120_base_addr= 32767"},
+        {G::Double, Index(DoubleKey::calibr_alpha_pos), "-12345.678", "calibr_alpha_pos=-12345,678"},
+        {G::Double, Index(DoubleKey::count_delta), "1.15", "count_delta=1,15"},
+        {G::String, Index(StringKey::label_focus_dir1), "Foyer+", "label_focus_dir1=Foyer+"},
+        {G::String, Index(StringKey::S64xx_alpha_r_trk), "1541,5", ""},
         // The reader drops blanks around a value and one pair of quotes: such texts are quoted.
-        {SettingGroup::String, Index(StringKey::label_alpha_plus),
-         [](Settings& s) { s.Str(StringKey::label_alpha_plus) = " A+"; }, "label_alpha_plus=\" A+\""},
-        {SettingGroup::String, Index(StringKey::label_alpha_minus),
-         [](Settings& s) { s.Str(StringKey::label_alpha_minus) = "\"A-\""; }, "label_alpha_minus=\"\"A-\"\""},
-        {SettingGroup::String, Index(StringKey::label_delta_plus),
-         [](Settings& s) { s.Str(StringKey::label_delta_plus) = "'D' "; }, ""},
-        {SettingGroup::String, Index(StringKey::label_delta_minus),
-         [](Settings& s) { s.Str(StringKey::label_delta_minus) = "D \"-\""; }, "label_delta_minus=D \"-\""},
-        {SettingGroup::Long, Index(LongKey::Axo_top), [](Settings& s) { s.Lng(LongKey::Axo_top) = -120; },
-         "Axo_top=-120"},
+        {G::String, Index(StringKey::label_alpha_plus), " A+", "label_alpha_plus=\" A+\""},
+        {G::String, Index(StringKey::label_alpha_minus), "\"A-\"", "label_alpha_minus=\"\"A-\"\""},
+        {G::String, Index(StringKey::label_delta_plus), "'D' ", ""},
+        {G::String, Index(StringKey::label_delta_minus), "D \"-\"", "label_delta_minus=D \"-\""},
+        {G::Long, Index(LongKey::Axo_top), "-120", "Axo_top=-120"},
     };
     TempConfig cfg;
     Settings a;
     for (const Case& c : cases) {
-        c.set(a);
+        switch (c.group) {
+            case G::Integer: a.IntAt(c.index) = static_cast<int16_t>(std::stoi(c.value)); break;
+            case G::Double: a.DblAt(c.index) = std::stod(c.value); break;
+            case G::String: a.StrAt(c.index) = c.value; break;
+            case G::Long: a.LngAt(c.index) = std::stoi(c.value); break;
+        }
     }
     ASSERT_TRUE(a.WriteSettings("Axo.ini").ok);
     const std::string text = cfg.Read("Axo.ini");
     Settings b;
     ASSERT_TRUE(b.ReadSettings("Axo.ini").ok);
     for (const Case& c : cases) {
-        const std::string name(Settings::Name(c.group, c.index));
         if (!c.line.empty()) {
             EXPECT_NE(text.find("\n" + c.line + "\n"), std::string::npos) << c.line;
         }
-        EXPECT_EQ(b.ValueText(c.group, c.index), a.ValueText(c.group, c.index)) << name;
+        EXPECT_EQ(b.ValueText(c.group, c.index), a.ValueText(c.group, c.index)) << Settings::Name(c.group, c.index);
     }
 }
 

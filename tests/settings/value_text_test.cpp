@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+
 namespace axo {
 namespace {
 
@@ -35,19 +38,15 @@ TEST(ValueText, IntegersRoundHalvesToEvenAndRefuseOverflow) {
 }
 
 TEST(ValueText, WritesTheFormsExistingFilesHold) {
-    EXPECT_EQ(IntegerToText(0), " 0");
-    EXPECT_EQ(IntegerToText(3), " 3");
-    EXPECT_EQ(IntegerToText(-3), "-3");
-    EXPECT_EQ(IntegerToText(-32768), "-32768");
-    EXPECT_EQ(LongToText(5512), "5512");
-    EXPECT_EQ(LongToText(-7), "-7");
-    EXPECT_EQ(DoubleToText(0.995), "0,995");
-    EXPECT_EQ(DoubleToText(24.0), "24");
-    EXPECT_EQ(DoubleToText(9.887695313), "9,887695313");
-    EXPECT_EQ(DoubleToText(0.659179687), "0,659179687");
-    EXPECT_EQ(DoubleToText(-0.0), "0");
-    EXPECT_EQ(DoubleToText(1e-5), "1E-05");
-    EXPECT_EQ(DoubleToText(-2.5e20), "-2,5E+20");
+    const std::pair<std::string, std::string> forms[] = {
+        {IntegerToText(0), " 0"},           {IntegerToText(3), " 3"},          {IntegerToText(-3), "-3"},
+        {IntegerToText(-32768), "-32768"},  {LongToText(5512), "5512"},        {LongToText(-7), "-7"},
+        {DoubleToText(0.995), "0,995"},     {DoubleToText(24.0), "24"},        {DoubleToText(-0.0), "0"},
+        {DoubleToText(9.887695313), "9,887695313"}, {DoubleToText(0.659179687), "0,659179687"},
+        {DoubleToText(1e-5), "1E-05"},      {DoubleToText(-2.5e20), "-2,5E+20"}};
+    for (const auto& [written, expected] : forms) {
+        EXPECT_EQ(written, expected);
+    }
     // Texts the reader would cut (it keeps 15 characters) take the shortest exact form.
     struct Case {
         const char* read;

@@ -21,29 +21,26 @@ struct Host {
     uint8_t Input() {
         return AssembleInputValue(bus.In(SimulatedBus::kCommandBase + 1), bus.In(SimulatedBus::kDataBase + 1));
     }
+    // A position read of an axis board: the input after each of the seven strobes.
+    std::vector<uint8_t> ReadPosition(uint8_t address) {
+        std::vector<uint8_t> seen;
+        for (int i = 0; i < 7; ++i) {
+            Strobe(address, 0);
+            seen.push_back(Input());
+        }
+        return seen;
+    }
 };
 
 TEST(SimBus, ReadsAcknowledgesAndMessagesAsTheHostExpectsThem) {
     Host h;
     h.bus.TheMount().SetHourAngleHours(13.0 + 47.0 / 60 + 25.5 / 3600);
     EXPECT_EQ(h.Input(), 0x20);
-    h.Strobe(2, 0);
-    std::vector<uint8_t> seen{h.Input()};
-    for (int i = 0; i < 6; ++i) {
-        h.Strobe(2, 0);
-        seen.push_back(h.Input());
-    }
-    EXPECT_EQ(seen, (std::vector<uint8_t>{0x01, 0x13, 0x04, 0x17, 0x02, 0x15, 0x20}));
+    EXPECT_EQ(h.ReadPosition(2), (std::vector<uint8_t>{0x01, 0x13, 0x04, 0x17, 0x02, 0x15, 0x20}));
 
     // Negative declination: the sign bit of the minutes' tens is clear.
     h.bus.TheMount().SetDeclinationDeg(-(12.0 + 34.0 / 60 + 56.2 / 3600));
-    h.Strobe(3, 0);
-    seen = {h.Input()};
-    for (int i = 0; i < 6; ++i) {
-        h.Strobe(3, 0);
-        seen.push_back(h.Input());
-    }
-    EXPECT_EQ(seen, (std::vector<uint8_t>{0x01, 0x12, 0x03, 0x14, 0x05, 0x16, 0x20}));
+    EXPECT_EQ(h.ReadPosition(3), (std::vector<uint8_t>{0x01, 0x12, 0x03, 0x14, 0x05, 0x16, 0x20}));
 
     // The filter's position inputs sit on the data port beside the SELECT line.
     EXPECT_EQ(h.bus.In(SimulatedBus::kDataBase + 1) & 0xC0, 0x80);  // red: both low

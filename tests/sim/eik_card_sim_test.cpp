@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "interfaces/eik120/eik_driver.h"
 #include "sim/eik120/simulated_eik_card.h"
 #include "support/core_fakes.h"
@@ -54,12 +56,9 @@ TEST(SimulatedEikCard, TheDriverReadsTheMountsTruePositionWithTheBuiltInCalibrat
     c.Call(CMD_READ_DELTA);
     const Position& p = c.r.core.position();
     // One count is 0.66 s of time and 9.9" of arc.
-    EXPECT_EQ(p.HourAngleH, 1);
-    EXPECT_EQ(p.HourAngleM, 0);
+    EXPECT_EQ((std::array<int16_t, 5>{p.HourAngleH, p.HourAngleM, p.DeclinationNegative, p.DeclinationD, p.DeclinationM}),
+              (std::array<int16_t, 5>{1, 0, 0, 30, 0}));
     EXPECT_LE(p.HourAngleS, 1);
-    EXPECT_EQ(p.DeclinationNegative, 0);
-    EXPECT_EQ(p.DeclinationD, 30);
-    EXPECT_EQ(p.DeclinationM, 0);
     EXPECT_LE(p.DeclinationS, 10);
 
     // The swapped wiring, told to the driver too, gives the same position.
@@ -69,11 +68,8 @@ TEST(SimulatedEikCard, TheDriverReadsTheMountsTruePositionWithTheBuiltInCalibrat
     c.mount.SetDeclinationDeg(-10.25);
     c.Call(CMD_READ_ALPHA);
     c.Call(CMD_READ_DELTA);
-    EXPECT_EQ(p.HourAngleH, 22);
-    EXPECT_EQ(p.HourAngleM, 30);
-    EXPECT_EQ(p.DeclinationNegative, 1);
-    EXPECT_EQ(p.DeclinationD, 10);
-    EXPECT_EQ(p.DeclinationM, 15);
+    EXPECT_EQ((std::array<int16_t, 5>{p.HourAngleH, p.HourAngleM, p.DeclinationNegative, p.DeclinationD, p.DeclinationM}),
+              (std::array<int16_t, 5>{22, 30, 1, 10, 15}));
 }
 
 TEST(SimulatedEikCard, FaultsGiveTheDriversMessages) {
