@@ -4,18 +4,23 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QDateTime>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/hardware.h"
 #include "app/version.h"
 #include "app/privileges.h"
+#include "link/core_bridge.h"
+#include "link/server.h"
 #include "platform/clock.h"
 #include "platform/profile_file.h"
 #include "settings/settings.h"
@@ -52,11 +57,13 @@ void InstallSignalHandlers() {
 }
 
 void PrintUsage() {
-    std::puts("Usage : axo [--simulate] [--trace FICHIER] [--no-welcome] [--version] [--help]");
+    std::puts("Usage : axo [--simulate] [--trace FICHIER] [--link[=PORT]] [--no-welcome] [--version] [--help]");
     std::puts("  --simulate        observatoire simulé à la place du matériel");
     std::puts("  --trace FICHIER   ajoute au fichier une ligne par écriture sur les ports, par");
     std::puts("                    message des cartes et par échange sur les lignes série, précédée");
     std::puts("                    des millisecondes depuis le lancement");
+    std::puts("  --link[=PORT]     lien LX200 pour les planétariums (port 4030 par défaut), même");
+    std::puts("                    sans enabled=1 dans la section [link] de hardware.ini");
     std::puts("  --no-welcome      ne pas afficher la fenêtre de bienvenue");
     std::puts("  --version         affiche la version et quitte");
 }
@@ -69,6 +76,8 @@ int main(int argc, char** argv) {
 
     axo::app::HardwareOptions hardwareOptions;
     bool welcome = true;
+    bool linkAsked = false;
+    int linkPort = -1;  // from the command line; -1: the hardware file's
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--simulate") == 0) {
             hardwareOptions.simulate = true;
@@ -78,6 +87,17 @@ int main(int argc, char** argv) {
                 return 2;
             }
             hardwareOptions.tracePath = argv[++i];
+        } else if (std::strcmp(argv[i], "--link") == 0) {
+            linkAsked = true;
+        } else if (std::strncmp(argv[i], "--link=", 7) == 0) {
+            linkAsked = true;
+            char* end = nullptr;
+            const long port = std::strtol(argv[i] + 7, &end, 10);
+            if (end == argv[i] + 7 || *end != '\0' || port < 1 || port > 65535) {
+                std::fprintf(stderr, "axo : port du lien incorrect : %s\n", argv[i] + 7);
+                return 2;
+            }
+            linkPort = static_cast<int>(port);
         } else if (std::strcmp(argv[i], "--no-welcome") == 0) {
             welcome = false;
         } else if (std::strcmp(argv[i], "--version") == 0) {
@@ -151,7 +171,53 @@ int main(int argc, char** argv) {
     for (const std::string& note : hardware.Notes()) {
         window.core().display().AddErrorMessage(note);
     }
+
+    // The position link for planetarium programs. Its thread only reads what this thread
+    // publishes; what the clients ask for is carried out here, between two polling ticks.
+    std::unique_ptr<axo::link::Server> linkServer;
+    QTimer linkTimer;
+    if (linkAsked || hardwareFile.link.enabled) {
+        axo::link::ServerConfig config;
+        config.address = hardwareFile.link.address;
+        config.port = linkPort > 0 ? static_cast<uint16_t>(linkPort) : hardwareFile.link.port;
+        config.control = hardwareFile.link.control;
+        linkServer = std::make_unique<axo::link::Server>(config);
+        std::string error;
+        axo::Display& log = window.core().display();
+        if (!linkServer->Start(error)) {
+            log.AddErrorMessage("Lien LX200 impossible : " + error);
+            linkServer.reset();
+        } else {
+            log.AddMessage("Lien LX200 sur " + config.address + ":" + std::to_string(linkServer->port()) +
+                           (config.control ? " (commandes acceptées)" : " (lecture seule)"));
+            const bool report = std::getenv("AXO_LINK_REPORT") != nullptr;
+            auto publish = [&window, &linkServer, report] {
+                const double utcOffset = -QDateTime::currentDateTime().offsetFromUtc() / 3600.0;
+                linkServer->Publish(axo::link::TakeSnapshot(window.core(), utcOffset));
+                for (const axo::link::Event& e : linkServer->TakeEvents()) {
+                    axo::link::Handle(window.core(), e);
+                }
+                if (report) {
+                    // For the end-to-end test: what the main window shows, to compare with
+                    // what the planetarium reads.
+                    std::fprintf(stderr, "axo-shown-position %s %s %s %s%s %s %s\n",
+                                 window.Text("lblDisplayAlphaH").c_str(), window.Text("lblDisplayAlphaM").c_str(),
+                                 window.Text("lblDisplayAlphaS").c_str(),
+                                 window.IsVisible("shpDeltaMinus") ? "-" : "",
+                                 window.Text("lblDisplayDeltaD").c_str(), window.Text("lblDisplayDeltaM").c_str(),
+                                 window.Text("lblDisplayDeltaS").c_str());
+                }
+            };
+            publish();
+            QObject::connect(&linkTimer, &QTimer::timeout, &window, publish);
+            linkTimer.start(100);
+        }
+    }
     const int rc = QApplication::exec();
+    linkTimer.stop();
+    if (linkServer) {
+        linkServer->Stop();
+    }
     window.ShutDown();  // already done by the close, unless the loop ended another way
     return window.EndedWithoutShutdown() ? 1 : rc;
 }
