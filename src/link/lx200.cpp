@@ -159,8 +159,10 @@ FeedResult Session::Feed(std::string_view bytes, const Snapshot& snapshot, std::
             pending_.clear();
             continue;
         }
-        if (c == ':') {
-            pending_.clear();  // a command cut short: the next one starts here
+        if (c == ':' && (pending_.empty() || pending_[0] != 'S')) {
+            // A command cut short: the next one starts here. Set commands carry colons in
+            // their argument (:Sr10:30:00#).
+            pending_.clear();
             continue;
         }
         if ((u < 0x20 || u >= 0x80) && u != 0xDF) {
