@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -213,7 +214,43 @@ int main(int argc, char** argv) {
             linkTimer.start(100);
         }
     }
+    // For scripts/link-load-test: how long the polling ticks take and how regularly they come,
+    // printed at the end.
+    struct TickStats {
+        std::chrono::steady_clock::time_point start{};
+        std::chrono::steady_clock::time_point lastStart{};
+        long count = 0;
+        double intervalSum = 0, intervalMax = 0, workSum = 0, workMax = 0;
+    };
+    auto tickStats = std::make_shared<TickStats>();
+    const bool tickReport = std::getenv("AXO_TICK_REPORT") != nullptr;
+    if (tickReport) {
+        window.core().SetCommandObserver([tickStats](int16_t code, int16_t) {
+            const auto now = std::chrono::steady_clock::now();
+            TickStats& t = *tickStats;
+            if (code == axo::CMD_POLL_BOARDS) {
+                if (t.lastStart != std::chrono::steady_clock::time_point{}) {
+                    const double ms = std::chrono::duration<double, std::milli>(now - t.lastStart).count();
+                    t.intervalSum += ms;
+                    t.intervalMax = std::max(t.intervalMax, ms);
+                }
+                t.lastStart = t.start = now;
+            } else if (code == axo::CMD_TELESCOPE_AZIMUTH && t.start != std::chrono::steady_clock::time_point{}) {
+                const double ms = std::chrono::duration<double, std::milli>(now - t.start).count();
+                t.workSum += ms;
+                t.workMax = std::max(t.workMax, ms);
+                ++t.count;
+                t.start = {};
+            }
+        });
+    }
     const int rc = QApplication::exec();
+    if (tickReport && tickStats->count > 1) {
+        const TickStats& t = *tickStats;
+        std::fprintf(stderr, "axo-tick-stats ticks=%ld interval_mean_ms=%.2f interval_max_ms=%.2f work_mean_ms=%.3f work_max_ms=%.3f\n",
+                     t.count, t.intervalSum / static_cast<double>(t.count - 1), t.intervalMax,
+                     t.workSum / static_cast<double>(t.count), t.workMax);
+    }
     linkTimer.stop();
     if (linkServer) {
         linkServer->Stop();
