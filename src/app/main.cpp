@@ -174,7 +174,9 @@ int main(int argc, char** argv) {
     }
 
     // The position link for planetarium programs. Its thread only reads what this thread
-    // publishes; what the clients ask for is carried out here, between two polling ticks.
+    // publishes (at the end of each polling tick, and every 100 ms for when the polling timer
+    // is held, as during the zero-coder wait); what the clients ask for is carried out here,
+    // between two polling ticks.
     std::unique_ptr<axo::link::Server> linkServer;
     QTimer linkTimer;
     if (linkAsked || hardwareFile.link.enabled) {
@@ -224,8 +226,18 @@ int main(int argc, char** argv) {
     };
     auto tickStats = std::make_shared<TickStats>();
     const bool tickReport = std::getenv("AXO_TICK_REPORT") != nullptr;
-    if (tickReport) {
-        window.core().SetCommandObserver([tickStats](int16_t code, int16_t) {
+    axo::link::Server* const link = linkServer.get();
+    if (tickReport || link != nullptr) {
+        // The telescope-azimuth step closes each polling tick: the position has just been read
+        // and shown, so the link gets it then, on this thread.
+        window.core().SetCommandObserver([tickStats, tickReport, link, &window](int16_t code, int16_t) {
+            if (code == axo::CMD_TELESCOPE_AZIMUTH && link != nullptr) {
+                const double utcOffset = -QDateTime::currentDateTime().offsetFromUtc() / 3600.0;
+                link->Publish(axo::link::TakeSnapshot(window.core(), utcOffset));
+            }
+            if (!tickReport) {
+                return;
+            }
             const auto now = std::chrono::steady_clock::now();
             TickStats& t = *tickStats;
             if (code == axo::CMD_POLL_BOARDS) {
@@ -251,6 +263,7 @@ int main(int argc, char** argv) {
                      t.count, t.intervalSum / static_cast<double>(t.count - 1), t.intervalMax,
                      t.workSum / static_cast<double>(t.count), t.workMax);
     }
+    window.core().SetCommandObserver(nullptr);
     linkTimer.stop();
     if (linkServer) {
         linkServer->Stop();
