@@ -4,18 +4,24 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QDateTime>
 #include <QSocketNotifier>
+#include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/hardware.h"
 #include "app/version.h"
 #include "app/privileges.h"
+#include "link/core_bridge.h"
+#include "link/server.h"
 #include "platform/clock.h"
 #include "platform/profile_file.h"
 #include "settings/settings.h"
@@ -52,11 +58,13 @@ void InstallSignalHandlers() {
 }
 
 void PrintUsage() {
-    std::puts("Usage : axo [--simulate] [--trace FICHIER] [--no-welcome] [--version] [--help]");
+    std::puts("Usage : axo [--simulate] [--trace FICHIER] [--link[=PORT]] [--no-welcome] [--version] [--help]");
     std::puts("  --simulate        observatoire simulé à la place du matériel");
     std::puts("  --trace FICHIER   ajoute au fichier une ligne par écriture sur les ports, par");
     std::puts("                    message des cartes et par échange sur les lignes série, précédée");
     std::puts("                    des millisecondes depuis le lancement");
+    std::puts("  --link[=PORT]     lien LX200 pour les planétariums (port 4030 par défaut), même");
+    std::puts("                    sans enabled=1 dans la section [link] de hardware.ini");
     std::puts("  --no-welcome      ne pas afficher la fenêtre de bienvenue");
     std::puts("  --version         affiche la version et quitte");
 }
@@ -69,6 +77,8 @@ int main(int argc, char** argv) {
 
     axo::app::HardwareOptions hardwareOptions;
     bool welcome = true;
+    bool linkAsked = false;
+    int linkPort = -1;  // from the command line; -1: the hardware file's
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--simulate") == 0) {
             hardwareOptions.simulate = true;
@@ -78,6 +88,17 @@ int main(int argc, char** argv) {
                 return 2;
             }
             hardwareOptions.tracePath = argv[++i];
+        } else if (std::strcmp(argv[i], "--link") == 0) {
+            linkAsked = true;
+        } else if (std::strncmp(argv[i], "--link=", 7) == 0) {
+            linkAsked = true;
+            char* end = nullptr;
+            const long port = std::strtol(argv[i] + 7, &end, 10);
+            if (end == argv[i] + 7 || *end != '\0' || port < 1 || port > 65535) {
+                std::fprintf(stderr, "axo : port du lien incorrect : %s\n", argv[i] + 7);
+                return 2;
+            }
+            linkPort = static_cast<int>(port);
         } else if (std::strcmp(argv[i], "--no-welcome") == 0) {
             welcome = false;
         } else if (std::strcmp(argv[i], "--version") == 0) {
@@ -151,7 +172,102 @@ int main(int argc, char** argv) {
     for (const std::string& note : hardware.Notes()) {
         window.core().display().AddErrorMessage(note);
     }
+
+    // The position link for planetarium programs. Its thread only reads what this thread
+    // publishes (at the end of each polling tick, and every 100 ms for when the polling timer
+    // is held, as during the zero-coder wait); what the clients ask for is carried out here,
+    // between two polling ticks.
+    std::unique_ptr<axo::link::Server> linkServer;
+    QTimer linkTimer;
+    if (linkAsked || hardwareFile.link.enabled) {
+        axo::link::ServerConfig config;
+        config.address = hardwareFile.link.address;
+        config.port = linkPort > 0 ? static_cast<uint16_t>(linkPort) : hardwareFile.link.port;
+        config.control = hardwareFile.link.control;
+        linkServer = std::make_unique<axo::link::Server>(config);
+        std::string error;
+        axo::Display& log = window.core().display();
+        if (!linkServer->Start(error)) {
+            log.AddErrorMessage("Lien LX200 impossible : " + error);
+            linkServer.reset();
+        } else {
+            log.AddMessage("Lien LX200 sur " + config.address + ":" + std::to_string(linkServer->port()) +
+                           (config.control ? " (commandes acceptées)" : " (lecture seule)"));
+            const bool report = std::getenv("AXO_LINK_REPORT") != nullptr;
+            auto publish = [&window, &linkServer, report] {
+                const double utcOffset = -QDateTime::currentDateTime().offsetFromUtc() / 3600.0;
+                linkServer->Publish(axo::link::TakeSnapshot(window.core(), utcOffset));
+                for (const axo::link::Event& e : linkServer->TakeEvents()) {
+                    axo::link::Handle(window.core(), e);
+                }
+                if (report) {
+                    // For the end-to-end test: what the main window shows, to compare with
+                    // what the planetarium reads.
+                    std::fprintf(stderr, "axo-shown-position %s %s %s %s%s %s %s\n",
+                                 window.Text("lblDisplayAlphaH").c_str(), window.Text("lblDisplayAlphaM").c_str(),
+                                 window.Text("lblDisplayAlphaS").c_str(),
+                                 window.IsVisible("shpDeltaMinus") ? "-" : "",
+                                 window.Text("lblDisplayDeltaD").c_str(), window.Text("lblDisplayDeltaM").c_str(),
+                                 window.Text("lblDisplayDeltaS").c_str());
+                }
+            };
+            publish();
+            QObject::connect(&linkTimer, &QTimer::timeout, &window, publish);
+            linkTimer.start(100);
+        }
+    }
+    // For scripts/link-load-test: how long the polling ticks take and how regularly they come,
+    // printed at the end.
+    struct TickStats {
+        std::chrono::steady_clock::time_point start{};
+        std::chrono::steady_clock::time_point lastStart{};
+        long count = 0;
+        double intervalSum = 0, intervalMax = 0, workSum = 0, workMax = 0;
+    };
+    auto tickStats = std::make_shared<TickStats>();
+    const bool tickReport = std::getenv("AXO_TICK_REPORT") != nullptr;
+    axo::link::Server* const link = linkServer.get();
+    if (tickReport || link != nullptr) {
+        // The telescope-azimuth step closes each polling tick: the position has just been read
+        // and shown, so the link gets it then, on this thread.
+        window.core().SetCommandObserver([tickStats, tickReport, link, &window](int16_t code, int16_t) {
+            if (code == axo::CMD_TELESCOPE_AZIMUTH && link != nullptr) {
+                const double utcOffset = -QDateTime::currentDateTime().offsetFromUtc() / 3600.0;
+                link->Publish(axo::link::TakeSnapshot(window.core(), utcOffset));
+            }
+            if (!tickReport) {
+                return;
+            }
+            const auto now = std::chrono::steady_clock::now();
+            TickStats& t = *tickStats;
+            if (code == axo::CMD_POLL_BOARDS) {
+                if (t.lastStart != std::chrono::steady_clock::time_point{}) {
+                    const double ms = std::chrono::duration<double, std::milli>(now - t.lastStart).count();
+                    t.intervalSum += ms;
+                    t.intervalMax = std::max(t.intervalMax, ms);
+                }
+                t.lastStart = t.start = now;
+            } else if (code == axo::CMD_TELESCOPE_AZIMUTH && t.start != std::chrono::steady_clock::time_point{}) {
+                const double ms = std::chrono::duration<double, std::milli>(now - t.start).count();
+                t.workSum += ms;
+                t.workMax = std::max(t.workMax, ms);
+                ++t.count;
+                t.start = {};
+            }
+        });
+    }
     const int rc = QApplication::exec();
+    if (tickReport && tickStats->count > 1) {
+        const TickStats& t = *tickStats;
+        std::fprintf(stderr, "axo-tick-stats ticks=%ld interval_mean_ms=%.2f interval_max_ms=%.2f work_mean_ms=%.3f work_max_ms=%.3f\n",
+                     t.count, t.intervalSum / static_cast<double>(t.count - 1), t.intervalMax,
+                     t.workSum / static_cast<double>(t.count), t.workMax);
+    }
+    window.core().SetCommandObserver(nullptr);
+    linkTimer.stop();
+    if (linkServer) {
+        linkServer->Stop();
+    }
     window.ShutDown();  // already done by the close, unless the loop ended another way
     return window.EndedWithoutShutdown() ? 1 : rc;
 }

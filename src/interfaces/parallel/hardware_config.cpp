@@ -88,6 +88,43 @@ void ReadEikSection(const ProfileDocument& doc, const std::filesystem::path& fil
     }
 }
 
+// 0 or 1; anything else is reported and leaves the default.
+void ReadFlag(const ProfileDocument& doc, const char* section, const char* key, const std::filesystem::path& file,
+              HardwareFileResult& result, bool& flag) {
+    if (const auto text = doc.Get(section, key)) {
+        if (*text == "0" || *text == "1") {
+            flag = *text == "1";
+        } else {
+            result.problems.push_back(std::string("Valeur ") + key + " incorrecte dans " + file.string() + " : " + *text);
+        }
+    }
+}
+
+void ReadLinkSection(const ProfileDocument& doc, const std::filesystem::path& file, HardwareFileResult& result) {
+    constexpr const char* kLink = "link";
+    LinkHardware& hw = result.link;
+    ReadFlag(doc, kLink, "enabled", file, result, hw.enabled);
+    ReadFlag(doc, kLink, "control", file, result, hw.control);
+    if (const auto address = doc.Get(kLink, "address"); address && !address->empty()) {
+        hw.address = *address;
+    }
+    if (const auto text = doc.Get(kLink, "port")) {
+        unsigned long value = 0;
+        bool ok = !text->empty() && text->size() <= 5;
+        for (char c : *text) {
+            ok = ok && c >= '0' && c <= '9';
+            if (ok) {
+                value = value * 10 + static_cast<unsigned long>(c - '0');
+            }
+        }
+        if (ok && value >= 1 && value <= 65535) {
+            hw.port = static_cast<uint16_t>(value);
+        } else {
+            result.problems.push_back("Port du lien incorrect dans " + file.string() + " : " + *text);
+        }
+    }
+}
+
 }  // namespace
 
 HardwareFileResult ReadHardwareFile(const std::filesystem::path& path) {
@@ -133,6 +170,7 @@ HardwareFileResult ReadHardwareFile(const std::filesystem::path& path) {
     }
     ReadSerialSection(doc, file, result);
     ReadEikSection(doc, file, result);
+    ReadLinkSection(doc, file, result);
     return result;
 }
 

@@ -20,6 +20,13 @@
 //
 //   backend = direct | simulated | none            (default direct)
 //   uio_device = /dev/uio0                         (the card's interrupt; empty: none)
+//
+// Section [link], the position link for planetarium programs (LX200 protocol over TCP):
+//
+//   enabled = 0 | 1                                (default 0: no link)
+//   address = 127.0.0.1                            (the address it listens on; 0.0.0.0: all)
+//   port = 4030                                    (the TCP port)
+//   control = 0 | 1                                (default 0: read-only, stop/move/sync refused)
 
 #include <array>
 #include <cstdint>
@@ -55,10 +62,18 @@ struct EikHardware {
     std::string uioDevice;  // empty: the card's interrupt cannot be used
 };
 
+struct LinkHardware {
+    bool enabled = false;
+    std::string address = "127.0.0.1";
+    uint16_t port = 4030;
+    bool control = false;
+};
+
 struct HardwareFileResult {
     ParallelHardware parallel;
     SerialHardware serial;
     EikHardware eik120;
+    LinkHardware link;
     // French lines about values that could not be used (their defaults were kept).
     std::vector<std::string> problems;
 };

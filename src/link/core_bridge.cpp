@@ -1,0 +1,183 @@
+#include "link/core_bridge.h"
+
+#include <cmath>
+
+#include "astro/mathlib.h"
+#include "core/calibration.h"
+#include "core/core.h"
+
+namespace axo::link {
+
+namespace {
+
+bool CodersReadable(Core& core) {
+    const DriverRegistry& d = core.drivers();
+    switch (core.settings().Int(IntKey::interface_coders)) {
+        case INTERFACE_PARALLEL:
+            return d.ReadingsAvailable(InterfaceId::Parallel);
+        case INTERFACE_EIK120:
+            return d.ReadingsAvailable(InterfaceId::Eik);
+        case INTERFACE_TALVENE:
+            return d.ReadingsAvailable(InterfaceId::Talvene);
+        default:
+            return false;
+    }
+}
+
+// Hours, minutes and whole seconds of an angle in radians, rounded and carried as the main
+// window rounds its right ascension (60 s into the minute, 60 min into the hour, 24 h to 0).
+void ShownHms(double rad, int& h, int& m, int& s) {
+    int16_t hh = 0;
+    int16_t mm = 0;
+    double ss = 0.0;
+    R2Hms(rad, hh, mm, ss);
+    h = hh;
+    m = mm;
+    s = static_cast<int>(NearestInt(ss));
+    if (s >= 60) {
+        s = 0;
+        ++m;
+    }
+    if (m >= 60) {
+        m = 0;
+        ++h;
+    }
+    if (h >= 24) {
+        h = 0;
+    }
+}
+
+int Arcsec(double rad) {
+    return static_cast<int>(std::lround(R2D(rad) * 3600.0));
+}
+
+const char* SpeedName(Speed speed) {
+    switch (speed) {
+        case Speed::Guide:
+        case Speed::Centering:
+            return "centrage";
+        case Speed::Find:
+            return "pointage";
+        case Speed::Slew:
+            return "déplacement";
+    }
+    return "";
+}
+
+}  // namespace
+
+Snapshot TakeSnapshot(Core& core, double utcOffsetHours) {
+    Snapshot s;
+    const Position& p = core.position();
+    const RuntimeState& st = core.state();
+    s.positionKnown = CodersReadable(core) && !p.DeclinationOutOfRange;
+    ShownHms(st.SiderealTimeRad - Hms2R(p.HourAngleH, p.HourAngleM, p.HourAngleS), s.raH, s.raM, s.raS);
+    s.decNegative = p.DeclinationNegative == 1;
+    s.decD = p.DeclinationD;
+    s.decM = p.DeclinationM;
+    s.decS = p.DeclinationS;
+    ShownHms(st.SiderealTimeRad, s.lstH, s.lstM, s.lstS);
+    s.latitudeArcsec = Arcsec(st.Site.latitude);
+    s.longitudeArcsec = Arcsec(st.Site.longitude);
+    s.year = st.DateTime.year;
+    s.month = st.DateTime.month;
+    s.day = st.DateTime.day;
+    s.hour = st.DateTime.hour;
+    s.minute = st.DateTime.minute;
+    s.second = static_cast<int>(st.DateTime.second);
+    s.utcOffsetHours = utcOffsetHours;
+    return s;
+}
+
+int DirectionSlot(Direction direction) {
+    switch (direction) {
+        case Direction::North:
+            return EVT_DELTA_PLUS;
+        case Direction::South:
+            return EVT_DELTA_MINUS;
+        case Direction::East:
+            return EVT_ALPHA_MINUS;
+        case Direction::West:
+            return EVT_ALPHA_PLUS;
+        case Direction::All:
+            break;
+    }
+    return 0;
+}
+
+void Execute(Core& core, const Request& r) {
+    Display& log = core.display();
+    switch (r.kind) {
+        case RequestKind::Abort:
+            // The planetarium's stop stops everything that moves: tracking, the telescope, the
+            // dome and the focus.
+            core.StopAllEvents();
+            core.PressStop(EVT_FOCUS_STOP);
+            core.ReleaseStop(EVT_FOCUS_STOP);
+            log.AddMessage("Lien LX200 : arrêt de tous les mouvements (" + r.command + ")");
+            return;
+        case RequestKind::MoveStart:
+        case RequestKind::MoveStop: {
+            const int slot = DirectionSlot(r.direction);
+            if (slot == 0) {
+                return;
+            }
+            log.AddMessage("Lien LX200 : " + r.command);
+            if (r.kind == RequestKind::MoveStart) {
+                core.PressDirection(slot);
+            } else {
+                core.ReleaseDirection(slot);
+            }
+            return;
+        }
+        case RequestKind::SpeedMode: {
+            const int16_t mode = r.speed == Speed::Slew    ? SPEED_MOVING
+                                 : r.speed == Speed::Find ? SPEED_POINTING
+                                                          : SPEED_CENTERING;
+            log.AddMessage("Lien LX200 : vitesse " + std::string(SpeedName(r.speed)) + " (" + r.command + ")");
+            core.SpeedModeClicked(CMD_ALPHA_MODE, mode);
+            core.SpeedModeClicked(CMD_DELTA_MODE, mode);
+            return;
+        }
+        case RequestKind::Sync: {
+            // As an operator would in the calibration window: a right ascension, then Alpha and
+            // Delta calibrated in turn.
+            core.settings().Int(IntKey::calibr_alpha_ra) = 1;
+            log.AddMessage("Lien LX200 : calibration sur " + r.raText[0] + "h" + r.raText[1] + "m" + r.raText[2] +
+                           "s " + r.decText[0] + "°" + r.decText[1] + "'" + r.decText[2] + "\"");
+            const CalibrationCheck alpha = CalibrateAlpha(core, r.raText[0], r.raText[1], r.raText[2]);
+            if (!alpha.ok) {
+                log.AddErrorMessage("Lien LX200 : " + alpha.error);
+                return;
+            }
+            const CalibrationCheck delta = CalibrateDelta(core, r.decText[0], r.decText[1], r.decText[2]);
+            if (!delta.ok) {
+                log.AddErrorMessage("Lien LX200 : " + delta.error);
+            }
+            return;
+        }
+    }
+}
+
+void Handle(Core& core, const Event& e) {
+    Display& log = core.display();
+    switch (e.kind) {
+        case Event::Kind::Connected:
+            log.AddMessage("Lien LX200 : client " + e.peer + " connecté");
+            return;
+        case Event::Kind::Disconnected:
+            log.AddMessage("Lien LX200 : client " + e.peer + " déconnecté");
+            return;
+        case Event::Kind::Dropped:
+            log.AddErrorMessage("Lien LX200 : client " + e.peer + " coupé (" + e.reason + ")");
+            return;
+        case Event::Kind::Rejected:
+            log.AddErrorMessage("Lien LX200 : client " + e.peer + " refusé (" + e.reason + ")");
+            return;
+        case Event::Kind::Request:
+            Execute(core, e.request);
+            return;
+    }
+}
+
+}  // namespace axo::link

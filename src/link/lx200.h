@@ -1,0 +1,120 @@
+#pragma once
+
+// The LX200 command subset that planetarium programs (INDI's "LX200 Basic", SkySafari,
+// AstroPlanner) use to show where a telescope points and to send it a stop, a move or a sync.
+// Nothing here touches the core or a driver: a session answers from a published snapshot and
+// turns control commands into requests that the interface thread carries out.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace axo::link {
+
+// What the main window shows, published by the interface thread on each polling tick.
+struct Snapshot {
+    bool positionKnown = false;  // false: no coder reading (the window shows "--")
+    // Right ascension as the main window computes it: whole seconds, carried.
+    int raH = 0;
+    int raM = 0;
+    int raS = 0;
+    bool decNegative = false;
+    int decD = 0;
+    int decM = 0;
+    int decS = 0;
+    // Local sidereal time, whole seconds.
+    int lstH = 0;
+    int lstM = 0;
+    int lstS = 0;
+    // Site in arc-seconds: latitude north positive, longitude west positive (the LX200 sense).
+    int latitudeArcsec = 0;
+    int longitudeArcsec = 0;
+    // The computer's local date and time, and the hours to add to it to get UTC.
+    int year = 2000;
+    int month = 1;
+    int day = 1;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+    double utcOffsetHours = 0.0;
+};
+
+enum class RequestKind { Abort, MoveStart, MoveStop, SpeedMode, Sync };
+enum class Direction { North, South, East, West, All };
+enum class Speed { Guide, Centering, Find, Slew };
+
+// A control command, to be carried out on the interface thread.
+struct Request {
+    RequestKind kind = RequestKind::Abort;
+    Direction direction = Direction::All;
+    Speed speed = Speed::Centering;
+    // Sync target as the calibration fields would hold it: right ascension h, m, s and
+    // declination degrees ("-0" south of the equator within a degree), minutes, seconds.
+    std::string raText[3];
+    std::string decText[3];
+    std::string command;  // the command as received, for the message list
+};
+
+// Formats, each with its closing '#'.
+std::string FormatRa(int h, int m, int s, bool high);                 // HH:MM:SS# or HH:MM.T#
+std::string FormatDec(bool negative, int d, int m, int s, bool high);  // sDD*MM:SS# or sDD*MM#
+std::string FormatSiteAngle(int arcsec, int degreeDigits);             // sDD*MM# / sDDD*MM#
+
+// Parsers of the set-target arguments; false when malformed or out of range.
+struct Hms {
+    int h = 0;
+    int m = 0;
+    int s = 0;
+};
+bool ParseRa(std::string_view text, Hms& out);
+struct Dms {
+    bool negative = false;
+    int d = 0;
+    int m = 0;
+    int s = 0;
+};
+bool ParseDec(std::string_view text, Dms& out);
+
+inline constexpr std::size_t kMaxCommandLength = 128;
+
+inline constexpr const char* kSyncAnswer = "Coordinates     matched.        #";
+inline constexpr const char* kSyncRefused = "Sync refused: read-only link#";
+inline constexpr const char* kSlewRefused = "1No automatic pointing on this mount#";
+
+enum class FeedResult { Ok, Drop };
+
+// One client's conversation. Bytes come in as they arrive; whole commands are answered into
+// `out` and control commands become `requests`. A command that never ends within
+// kMaxCommandLength bytes, or carries control bytes, ends the conversation (Drop).
+class Session {
+public:
+    explicit Session(bool control) : control_(control) {}
+
+    FeedResult Feed(std::string_view bytes, const Snapshot& snapshot, std::string& out,
+                    std::vector<Request>& requests);
+
+    // Why the last Drop happened, for the log.
+    const std::string& dropReason() const { return dropReason_; }
+    bool highPrecision() const { return high_; }
+    int refusedCount() const { return refused_; }
+
+private:
+    void Execute(std::string_view command, const Snapshot& snapshot, std::string& out,
+                 std::vector<Request>& requests);
+    bool Control(std::string_view command);
+
+    bool control_;
+    bool high_ = true;
+    bool inCommand_ = false;
+    std::string pending_;
+    std::string dropReason_;
+    bool targetRaSet_ = false;
+    bool targetDecSet_ = false;
+    Hms targetRa_;
+    Dms targetDec_;
+    int refused_ = 0;
+};
+
+}  // namespace axo::link

@@ -1,0 +1,184 @@
+#include "link/core_bridge.h"
+
+#include <gtest/gtest.h>
+
+#include "astro/mathlib.h"
+#include "support/core_fakes.h"
+
+namespace axo::link {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+struct LinkRig : test::CoreRig {
+    LinkRig() { Init(); }
+    bool AnyMessageHas(const std::string& text) const {
+        for (const std::string& m : view.messages) {
+            if (m.find(text) != std::string::npos) {
+                return true;
+            }
+        }
+        return false;
+    }
+    bool LastMessageHas(const std::string& text) const {
+        return !view.messages.empty() && view.messages.back().find(text) != std::string::npos;
+    }
+};
+
+std::string Two(int v) {
+    return (v < 10 ? "0" : "") + std::to_string(v);
+}
+
+// The planetarium must read what the main window shows: the same rounding and carries.
+TEST(LinkSnapshot, RightAscensionAsTheMainWindowShowsIt) {
+    LinkRig r;
+    r.settings.Int(IntKey::display_hangle) = 0;
+    struct Case {
+        double lstSeconds;  // sidereal time in seconds of time
+        int16_t h, m, s;    // hour angle the coders read
+    };
+    const Case cases[] = {
+        {16 * 3600 + 11 * 60 + 23.0, 1, 0, 0},
+        {59.6, 0, 0, 0},                     // seconds round to 60: carried into the minute
+        {3599.7, 0, 0, 0},                   // and into the hour
+        {86399.6, 0, 0, 0},                  // 24 h wraps to 0
+        {0.0, 0, 0, 1},                      // just below 24 h
+        {12 * 3600.0, 23, 59, 59},
+    };
+    for (const Case& c : cases) {
+        r.core.state().SiderealTimeRad = c.lstSeconds / 86400.0 * 2.0 * 3.14159265358979;
+        r.core.position().HourAngleH = c.h;
+        r.core.position().HourAngleM = c.m;
+        r.core.position().HourAngleS = c.s;
+        r.core.Command(CMD_READ_ALPHA, 0);
+        const Snapshot s = TakeSnapshot(r.core, 0.0);
+        ASSERT_TRUE(s.positionKnown);
+        EXPECT_EQ((Lines{Two(s.raH), Two(s.raM), Two(s.raS)}),
+                  (Lines{r.view.Text("lblDisplayAlphaH"), r.view.Text("lblDisplayAlphaM"),
+                         r.view.Text("lblDisplayAlphaS")}))
+            << c.lstSeconds;
+        EXPECT_LT(s.raH, 24);
+    }
+}
+
+TEST(LinkSnapshot, DeclinationSiteAndUnknownPosition) {
+    LinkRig r;
+    Position& p = r.core.position();
+    p.DeclinationNegative = 1;
+    p.DeclinationD = 0;
+    p.DeclinationM = 30;
+    p.DeclinationS = 0;
+    r.core.state().Site.latitude = D2R(42.5);
+    r.core.state().Site.longitude = D2R(-2.25);  // east of Greenwich: negative, as LX200 wants
+    Snapshot s = TakeSnapshot(r.core, 1.0);
+    EXPECT_EQ(FormatDec(s.decNegative, s.decD, s.decM, s.decS, true), "-00*30:00#");
+    EXPECT_EQ(FormatSiteAngle(s.latitudeArcsec, 2), "+42*30#");
+    EXPECT_EQ(FormatSiteAngle(s.longitudeArcsec, 3), "-002*15#");
+    EXPECT_TRUE(s.positionKnown);
+    p.DeclinationOutOfRange = true;  // the window shows "--"
+    EXPECT_FALSE(TakeSnapshot(r.core, 0.0).positionKnown);
+    p.DeclinationOutOfRange = false;
+    r.core.drivers().SetReadingsAvailable(InterfaceId::Parallel, false);
+    EXPECT_FALSE(TakeSnapshot(r.core, 0.0).positionKnown);
+}
+
+TEST(LinkExecute, MovesGoThroughThePadAndItsGuards) {
+    LinkRig r;
+    Request move;
+    move.kind = RequestKind::MoveStart;
+    move.direction = Direction::West;
+    move.command = ":Mw#";
+    Execute(r.core, move);
+    EXPECT_EQ(r.core.events().Requested(EVT_ALPHA_PLUS), 1);
+    EXPECT_TRUE(r.AnyMessageHas("Lien LX200 : :Mw#"));
+    move.direction = Direction::North;
+    Execute(r.core, move);
+    EXPECT_EQ(r.core.events().Requested(EVT_DELTA_PLUS), 1);
+    Request stop = move;
+    stop.kind = RequestKind::MoveStop;
+    Execute(r.core, stop);
+    EXPECT_EQ(r.core.events().Requested(EVT_DELTA_PLUS), 0);
+    EXPECT_EQ(r.core.events().Requested(EVT_ALPHA_PLUS), 1);
+
+    // Abort: everything stops, tracking included.
+    r.core.PressTracking();
+    Request abort;
+    abort.kind = RequestKind::Abort;
+    abort.command = ":Q#";
+    Execute(r.core, abort);
+    for (int slot : {EVT_TRACKING, EVT_ALPHA_PLUS, EVT_ALPHA_MINUS, EVT_DELTA_PLUS, EVT_DELTA_MINUS}) {
+        EXPECT_EQ(r.core.events().Requested(slot), 0) << slot;
+    }
+    EXPECT_TRUE(r.LastMessageHas("Lien LX200 : arrêt de tous les mouvements (:Q#)"));
+
+    // The operator's guard holds for the planetarium too: no move while tracking if the
+    // settings say so.
+    r.settings.Int(IntKey::disable_move_when_tracking) = 1;
+    r.core.PressTracking();
+    r.log.Clear();
+    move.direction = Direction::East;
+    Execute(r.core, move);
+    EXPECT_EQ(r.core.events().Requested(EVT_ALPHA_MINUS), 0);
+    EXPECT_EQ(r.log.Only({"beep"}).size(), 1u);
+}
+
+TEST(LinkExecute, SpeedModeSetsBothAxes) {
+    LinkRig r;
+    Request speed;
+    speed.kind = RequestKind::SpeedMode;
+    speed.speed = Speed::Slew;
+    Execute(r.core, speed);
+    EXPECT_EQ(r.settings.Int(IntKey::control_mode_alpha), SPEED_MOVING);
+    EXPECT_EQ(r.settings.Int(IntKey::control_mode_delta), SPEED_MOVING);
+    speed.speed = Speed::Guide;
+    Execute(r.core, speed);
+    EXPECT_EQ(r.settings.Int(IntKey::control_mode_alpha), SPEED_CENTERING);
+    speed.speed = Speed::Find;
+    Execute(r.core, speed);
+    EXPECT_EQ(r.settings.Int(IntKey::control_mode_delta), SPEED_POINTING);
+}
+
+TEST(LinkExecute, SyncIsACalibrationOnTheTarget) {
+    LinkRig r;
+    r.settings.Int(IntKey::calibr_alpha_ra) = 0;
+    r.core.state().SiderealTimeRad = Hms2R(12, 0, 0.0);
+    Session session(true);
+    std::string out;
+    std::vector<Request> requests;
+    session.Feed(":Sr10:30:00#:Sd-00*30:00#:CM#", Snapshot{}, out, requests);
+    ASSERT_EQ(requests.size(), 1u);
+    r.log.Clear();
+    Execute(r.core, requests[0]);
+    EXPECT_EQ(r.Drivers(), (Lines{"P 1001 (0,0)", "P 1002 (0,0)"}));
+    EXPECT_EQ(r.settings.Int(IntKey::calibr_alpha_ra), 1);
+    EXPECT_EQ(r.settings.Int(IntKey::calibr_alpha_h), 1);  // hour angle 12 h - 10 h 30 m
+    EXPECT_EQ(r.settings.Int(IntKey::calibr_alpha_m), 30);
+    EXPECT_EQ(r.settings.Int(IntKey::calibr_alpha_s), 0);
+    EXPECT_EQ(r.settings.Int(IntKey::calibr_delta_d), 0);
+    EXPECT_EQ(r.settings.Int(IntKey::calibr_delta_m), 30);
+    EXPECT_EQ(r.settings.Int(IntKey::calibr_delta_neg_zero), 1);
+    EXPECT_EQ(r.settings.Str(StringKey::calibr_alpha_text_h), "10");
+    EXPECT_EQ(r.settings.Str(StringKey::calibr_delta_text_d), "-0");
+
+    // The coders of the EIK120 card get it when they are the ones in use.
+    r.settings.Int(IntKey::interface_coders) = INTERFACE_EIK120;
+    r.log.Clear();
+    Execute(r.core, requests[0]);
+    EXPECT_EQ(r.Drivers(), (Lines{"E 1001 (0,0)", "E 1002 (0,0)"}));
+}
+
+TEST(LinkHandle, ConnectionsAndDropsReachTheMessageList) {
+    LinkRig r;
+    Event e;
+    e.kind = Event::Kind::Connected;
+    e.peer = "127.0.0.1:5000";
+    Handle(r.core, e);
+    EXPECT_TRUE(r.LastMessageHas("Lien LX200 : client 127.0.0.1:5000 connecté"));
+    e.kind = Event::Kind::Dropped;
+    e.reason = "commande trop longue";
+    Handle(r.core, e);
+    EXPECT_TRUE(r.LastMessageHas("client 127.0.0.1:5000 coupé (commande trop longue)"));
+}
+
+}  // namespace
+}  // namespace axo::link

@@ -1,0 +1,257 @@
+#include "link/lx200.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace axo::link {
+namespace {
+
+TEST(Lx200Format, RightAscensionBothPrecisions) {
+    struct Case {
+        int h, m, s;
+        const char* high;
+        const char* low;
+    };
+    const Case cases[] = {
+        {0, 0, 0, "00:00:00#", "00:00.0#"},
+        {23, 59, 59, "23:59:59#", "23:59.9#"},  // tenths truncated: never past what is shown
+        {5, 7, 5, "05:07:05#", "05:07.0#"},
+        {12, 30, 6, "12:30:06#", "12:30.1#"},
+        {1, 2, 54, "01:02:54#", "01:02.9#"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(FormatRa(c.h, c.m, c.s, true), c.high) << c.high;
+        EXPECT_EQ(FormatRa(c.h, c.m, c.s, false), c.low) << c.high;
+    }
+}
+
+TEST(Lx200Format, DeclinationSignsAndPoles) {
+    EXPECT_EQ(FormatDec(false, 90, 0, 0, true), "+90*00:00#");
+    EXPECT_EQ(FormatDec(true, 90, 0, 0, true), "-90*00:00#");
+    EXPECT_EQ(FormatDec(true, 0, 30, 0, true), "-00*30:00#");  // south within a degree
+    EXPECT_EQ(FormatDec(true, 0, 30, 0, false), "-00*30#");
+    EXPECT_EQ(FormatDec(false, 0, 0, 0, false), "+00*00#");
+    EXPECT_EQ(FormatDec(false, 5, 3, 59, false), "+05*03#");
+    EXPECT_EQ(FormatDec(false, 5, 3, 2, true), "+05*03:02#");
+}
+
+TEST(Lx200Format, SiteAnglesRoundToTheMinuteWithCarry) {
+    EXPECT_EQ(FormatSiteAngle(42 * 3600 + 56 * 60 + 20, 2), "+42*56#");
+    EXPECT_EQ(FormatSiteAngle(42 * 3600 + 59 * 60 + 30, 2), "+43*00#");  // 59.5' carries into degrees
+    EXPECT_EQ(FormatSiteAngle(-(33 * 3600 + 52 * 60), 2), "-33*52#");
+    EXPECT_EQ(FormatSiteAngle(-9 * 60 - 5, 3), "-000*09#");
+    EXPECT_EQ(FormatSiteAngle(122 * 3600 + 25 * 60, 3), "+122*25#");
+}
+
+TEST(Lx200Parse, TargetRightAscension) {
+    Hms v;
+    ASSERT_TRUE(ParseRa("10:30:00", v));
+    EXPECT_EQ(v.h * 10000 + v.m * 100 + v.s, 103000);
+    ASSERT_TRUE(ParseRa(" 23:59:59", v));
+    EXPECT_EQ(v.h * 10000 + v.m * 100 + v.s, 235959);
+    ASSERT_TRUE(ParseRa("05:07.5", v));  // low precision: tenths of a minute
+    EXPECT_EQ(v.h * 10000 + v.m * 100 + v.s, 50730);
+    ASSERT_TRUE(ParseRa("00:00:00", v));
+    EXPECT_EQ(v.h + v.m + v.s, 0);
+    for (const char* bad : {"24:00:00", "10:60:00", "10:00:60", "", "10", "10:3:00", "aa:bb:cc", "10:30:00x",
+                            "10:30.", "-1:00:00", "123:00:00"}) {
+        EXPECT_FALSE(ParseRa(bad, v)) << bad;
+    }
+}
+
+TEST(Lx200Parse, TargetDeclination) {
+    Dms v;
+    ASSERT_TRUE(ParseDec("-00*30:00", v));
+    EXPECT_TRUE(v.negative);
+    EXPECT_EQ(v.d * 10000 + v.m * 100 + v.s, 3000);
+    ASSERT_TRUE(ParseDec("+90*00:00", v));
+    EXPECT_FALSE(v.negative);
+    EXPECT_EQ(v.d, 90);
+    ASSERT_TRUE(ParseDec("-45\xDF" "12", v));  // the degree sign of the hand boxes, low precision
+    EXPECT_TRUE(v.negative);
+    EXPECT_EQ(v.d * 100 + v.m, 4512);
+    ASSERT_TRUE(ParseDec("-00*00:00", v));
+    EXPECT_FALSE(v.negative);  // no negative zero
+    ASSERT_TRUE(ParseDec("12:34:56", v));
+    EXPECT_EQ(v.d * 10000 + v.m * 100 + v.s, 123456);
+    for (const char* bad : {"+90*00:01", "+91*00:00", "+10*60:00", "+10*00:60", "", "+", "+10", "++10*00",
+                            "+10*00:00:00", "+10*0"}) {
+        EXPECT_FALSE(ParseDec(bad, v)) << bad;
+    }
+}
+
+Snapshot Sample() {
+    Snapshot s;
+    s.positionKnown = true;
+    s.raH = 15;
+    s.raM = 11;
+    s.raS = 21;
+    s.decNegative = true;
+    s.decD = 0;
+    s.decM = 30;
+    s.decS = 7;
+    s.lstH = 16;
+    s.lstM = 11;
+    s.lstS = 23;
+    s.latitudeArcsec = 42 * 3600 + 56 * 60;
+    s.longitudeArcsec = -(9 * 60);
+    s.year = 2026;
+    s.month = 12;
+    s.day = 6;
+    s.hour = 21;
+    s.minute = 5;
+    s.second = 9;
+    s.utcOffsetHours = -1.0;
+    return s;
+}
+
+struct Talk {
+    explicit Talk(bool control) : session(control) {}
+    std::string Send(std::string_view bytes) {
+        std::string out;
+        result = session.Feed(bytes, snap, out, requests);
+        return out;
+    }
+    Session session;
+    Snapshot snap = Sample();
+    std::vector<Request> requests;
+    FeedResult result = FeedResult::Ok;
+};
+
+TEST(Lx200Session, QueriesAnswerFromTheSnapshot) {
+    Talk t(false);
+    const std::pair<const char*, const char*> table[] = {
+        {":GR#", "15:11:21#"},      {":GD#", "-00*30:07#"},  {":GS#", "16:11:23#"},
+        {":Gt#", "+42*56#"},        {":Gg#", "-000*09#"},    {":GL#", "21:05:09#"},
+        {":GC#", "12/06/26#"},      {":GG#", "-01.0#"},      {"\x06", "P"},
+        {":Gc#", "(24)#"},          {":D#", "#"},            {":GVP#", "Axo link#"},
+        {":U#:GR#", "15:11.3#"},    {":GD#", "-00*30#"},     {":U#:GD#", "-00*30:07#"},
+        {":GR#:GD#", "15:11:21#-00*30:07#"},
+        {"#:GR#", "15:11:21#"},     // a leading '#' (some programs clear the line with it)
+        {":G", ""},                 // a command split over two reads
+        {"R#", "15:11:21#"},
+        {":Xy#", ""},               // unknown: no answer, as on a mount without the feature
+        {":MS#", kSlewRefused},
+        {":SC12/24/26#", "0"},      // the date and site stay the computer's and the settings'
+        {":St+10*00#", "0"},
+    };
+    for (const auto& [in, answer] : table) {
+        EXPECT_EQ(t.Send(in), answer) << in;
+        EXPECT_EQ(t.result, FeedResult::Ok) << in;
+    }
+    EXPECT_TRUE(t.requests.empty());
+    t.snap.positionKnown = false;  // the window shows "--": no position to give
+    EXPECT_EQ(t.Send(":GR#:GD#"), "");
+}
+
+TEST(Lx200Session, ReadOnlyRefusesEveryControlCommand) {
+    Talk t(false);
+    EXPECT_EQ(t.Send(":Sr10:30:00#"), "1");
+    EXPECT_EQ(t.Send(":Sd-00*30:00#"), "1");
+    EXPECT_EQ(t.Send(":CM#"), kSyncRefused);
+    EXPECT_EQ(t.Send(":Q#:Mn#:Qn#:Me#:Qe#:Ms#:Mw#:RS#:RG#"), "");
+    EXPECT_TRUE(t.requests.empty());
+    EXPECT_EQ(t.session.refusedCount(), 10);
+}
+
+TEST(Lx200Session, ControlCommandsBecomeRequests) {
+    Talk t(true);
+    EXPECT_EQ(t.Send(":Q#:Mn#:Qn#:Me#:Qw#:Ms#:Qs#:RM#:RS#:RC#:RG#"), "");
+    ASSERT_EQ(t.requests.size(), 11u);
+    EXPECT_EQ(t.requests[0].kind, RequestKind::Abort);
+    EXPECT_EQ(t.requests[1].kind, RequestKind::MoveStart);
+    EXPECT_EQ(t.requests[1].direction, Direction::North);
+    EXPECT_EQ(t.requests[2].kind, RequestKind::MoveStop);
+    EXPECT_EQ(t.requests[2].direction, Direction::North);
+    EXPECT_EQ(t.requests[3].direction, Direction::East);
+    EXPECT_EQ(t.requests[4].direction, Direction::West);
+    EXPECT_EQ(t.requests[4].kind, RequestKind::MoveStop);
+    EXPECT_EQ(t.requests[5].direction, Direction::South);
+    EXPECT_EQ(t.requests[7].speed, Speed::Find);
+    EXPECT_EQ(t.requests[8].speed, Speed::Slew);
+    EXPECT_EQ(t.requests[9].speed, Speed::Centering);
+    EXPECT_EQ(t.requests[10].speed, Speed::Guide);
+    EXPECT_EQ(t.requests[3].command, ":Me#");
+    EXPECT_EQ(t.session.refusedCount(), 0);
+    EXPECT_EQ(t.Send(":MS#"), kSlewRefused);  // even with control: the mount cannot point
+}
+
+TEST(Lx200Session, SyncNeedsBothTargetsAndCarriesTheFieldTexts) {
+    Talk t(true);
+    EXPECT_EQ(t.Send(":CM#"), "Sync refused: no target#");
+    EXPECT_EQ(t.Send(":Sr10:30:00#"), "1");
+    EXPECT_EQ(t.Send(":CM#"), "Sync refused: no target#");
+    EXPECT_TRUE(t.requests.empty());
+    EXPECT_EQ(t.Send(":Sd-00*30:00#"), "1");
+    EXPECT_EQ(t.Send(":Gr#:Gd#"), "10:30:00#-00*30:00#");
+    EXPECT_EQ(t.Send(":Sd+91*00:00#"), "0");  // refused: the last good target stays
+    EXPECT_EQ(t.Send(":CM#"), kSyncAnswer);
+    ASSERT_EQ(t.requests.size(), 1u);
+    const Request& r = t.requests[0];
+    EXPECT_EQ(r.kind, RequestKind::Sync);
+    EXPECT_EQ((std::vector<std::string>{r.raText[0], r.raText[1], r.raText[2]}),
+              (std::vector<std::string>{"10", "30", "0"}));
+    EXPECT_EQ((std::vector<std::string>{r.decText[0], r.decText[1], r.decText[2]}),
+              (std::vector<std::string>{"-0", "30", "0"}));
+    EXPECT_EQ(t.Send(":Sd+45*10#:CM#"), std::string("1") + kSyncAnswer);
+    EXPECT_EQ(t.requests.back().decText[0], "45");
+    EXPECT_EQ(t.requests.back().decText[2], "0");
+}
+
+TEST(Lx200Session, GarbageAndOverlongCommandsDropTheClient) {
+    {
+        Talk t(false);
+        EXPECT_EQ(t.Send("hello\r\n:GR#"), "15:11:21#");  // stray text between commands is skipped
+        EXPECT_EQ(t.result, FeedResult::Ok);
+    }
+    {
+        Talk t(false);
+        t.Send(":" + std::string(kMaxCommandLength, 'G'));
+        EXPECT_EQ(t.result, FeedResult::Ok);  // exactly the limit still fits
+        t.Send("G");
+        EXPECT_EQ(t.result, FeedResult::Drop);
+        EXPECT_EQ(t.session.dropReason(), "commande trop longue");
+    }
+    for (const std::string& bad : {std::string("\x01\x02"), std::string(":GR\x00#", 5), std::string("\xff\xfe"),
+                                  std::string(":G\x80#")}) {
+        Talk t(true);
+        EXPECT_EQ(t.Send(bad), "");
+        EXPECT_EQ(t.result, FeedResult::Drop);
+        EXPECT_TRUE(t.requests.empty());
+    }
+}
+
+// Random bytes, biased towards the protocol's own characters, must never crash, never grow the
+// pending command past its bound, and every answer must be one the protocol knows.
+TEST(Lx200Session, BoundedRandomInput) {
+    std::mt19937 rng(20261206);
+    const std::string alphabet = ":#GRDSrdCMQUPnsewt0123456789*+-.\x06\xDF";
+    for (int round = 0; round < 2000; ++round) {
+        Talk t(round % 2 == 0);
+        const int length = static_cast<int>(rng() % 400);
+        std::string input;
+        for (int i = 0; i < length; ++i) {
+            input.push_back(rng() % 10 == 0 ? static_cast<char>(rng() % 256) : alphabet[rng() % alphabet.size()]);
+        }
+        std::string out;
+        for (std::size_t pos = 0; pos < input.size();) {
+            const std::size_t chunk = 1 + rng() % 16;
+            std::string part;
+            t.result = t.session.Feed(std::string_view(input).substr(pos, chunk), t.snap, part, t.requests);
+            out += part;
+            pos += chunk;
+            if (t.result == FeedResult::Drop) {
+                break;
+            }
+        }
+        EXPECT_LE(out.size(), input.size() * 40);  // answers stay proportional to the commands
+        for (const Request& r : t.requests) {
+            EXPECT_TRUE(round % 2 == 0) << "a read-only session produced a request";
+            EXPECT_FALSE(r.command.empty());
+        }
+    }
+}
+
+}  // namespace
+}  // namespace axo::link
