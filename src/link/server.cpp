@@ -126,10 +126,12 @@ void Server::Run() {
         e.kind = kind;
         e.peer = clients[i]->peer;
         e.reason = reason;
-        Push(std::move(e));
         ::close(clients[i]->fd);
         clients.erase(clients.begin() + static_cast<std::ptrdiff_t>(i));
         clients_.store(clients.size());
+        // Told once the client is really gone, so that whoever reads the news sees the count
+        // that goes with it.
+        Push(std::move(e));
     };
 
     for (;;) {
