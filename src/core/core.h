@@ -85,6 +85,10 @@ public:
     void DomeRestClicked();
     void FilterListChanged();
     void FilterValidateClicked();
+    // "Arrêt général": every telescope move and tracking, the dome (follow, rotation, Init,
+    // rest) and the focuser stopped through the event table, whatever the guards of the pad
+    // would refuse, so each interface in use gets its usual stop commands in the usual order.
+    void StopEverything();
     void DeleteMessageClicked();
     void ClearMessagesClicked();
 

@@ -36,6 +36,7 @@
 #include "ui/serial64xx_window.h"
 #include "ui/picture_button.h"
 #include "ui/small_windows.h"
+#include "ui/stop_all.h"
 #include "ui/tracking_window.h"
 
 namespace axo::ui {
@@ -284,6 +285,8 @@ void AxoWindow::BuildToolbar() {
             }
         });
     }
+    // Added last so that it goes first: nothing disables it.
+    AddStopAllAction(toolbar_, [this] { core_.StopEverything(); });
 }
 
 QWidget* AxoWindow::BuildDisplays() {
