@@ -646,6 +646,19 @@ void AxoWindow::ShutDown() {
     }
 }
 
+void AxoWindow::SaveSettingsNow() {
+    // Not before the file has been read (it would be replaced by the defaults), nor once the
+    // shut-down has written it.
+    if (!settingsLoaded_ || shutDownDone_ || endedWithoutShutdown_) {
+        return;
+    }
+    const SettingsFileResult saved = settings_.WriteSettings(options_.settingsFile, this);
+    if (!saved.ok) {
+        core_.display().AddErrorMessage("!!! La configuration n'a pas pu être enregistrée");
+        core_.display().AddErrorMessage("!!! " + saved.error);
+    }
+}
+
 void AxoWindow::EndOnSignal() {
     endingOnSignal_ = true;
     if (starting_) {
@@ -791,6 +804,7 @@ void AxoWindow::ShowCalibration() {
         calibration_ = new ui::CalibrationWindow(core_, this);
         calibration_->setWindowFlag(Qt::Tool);
         calibration_->onClosed = [this] { CalibrationClosed(); };
+        calibration_->onSettingsChanged = [this] { SaveSettingsNow(); };
     }
     calibration_->move(settings_.Lng(LongKey::Calibr_left) / kTwipsPerPixel,
                        settings_.Lng(LongKey::Calibr_top) / kTwipsPerPixel);
@@ -822,6 +836,7 @@ void AxoWindow::TrackingClosed() {
 
 std::unique_ptr<OptionsDialog> AxoWindow::MakeOptionsDialog() {
     auto dialog = std::make_unique<OptionsDialog>(core_, *this, this);
+    dialog->onSettingsChanged = [this] { SaveSettingsNow(); };
     dialog->onHourAngleRangeChanged = [this] {
         if (calibration_ != nullptr && calibration_->isVisible()) {
             calibration_->ReloadAlphaFields();
@@ -851,6 +866,7 @@ void AxoWindow::ShowPelaro() {
     if (pelaro_ == nullptr) {
         pelaro_ = new PelaroWindow(core_, this);
         pelaro_->setWindowFlag(Qt::Tool);
+        pelaro_->onSettingsChanged = [this] { SaveSettingsNow(); };
     }
     pelaro_->show();
     pelaro_->raise();
@@ -860,6 +876,7 @@ void AxoWindow::ShowPelaro() {
 void AxoWindow::ShowSerial64xx() {
     if (serial64xx_ == nullptr) {
         serial64xx_ = new Serial64xxWindow(core_, s64xxDriver_, [this] { ApplyDebugLayout(); }, this);
+        serial64xx_->onSettingsChanged = [this] { SaveSettingsNow(); };
     }
     serial64xx_->show();
     serial64xx_->raise();
@@ -867,6 +884,7 @@ void AxoWindow::ShowSerial64xx() {
 
 void AxoWindow::ShowEik120() {
     Eik120Window window(core_, eik_, [this] { ApplyDebugLayout(); }, this);
+    window.onSettingsChanged = [this] { SaveSettingsNow(); };
     window.exec();
 }
 

@@ -72,6 +72,9 @@ public:
     bool StartUp(bool allowWelcome = true);
     // The shut-down sequence; runs once, whatever ends the program.
     void ShutDown();
+    // A dialog's OK changed settings: the settings file is written at once, as at exit, so a
+    // power cut loses nothing.
+    void SaveSettingsNow();
     bool ShutDownDone() const { return shutDownDone_; }
     bool EndedWithoutShutdown() const { return endedWithoutShutdown_; }
 
