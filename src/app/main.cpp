@@ -115,7 +115,9 @@ int main(int argc, char** argv) {
     axo::Settings settings;
     axo::RealClock clock;
     axo::ui::QtOperator op;
-    axo::ui::AxoWindow window(settings, clock, op);
+    axo::ui::AxoWindow::Options windowOptions;
+    windowOptions.simulated = hardwareOptions.simulate;
+    axo::ui::AxoWindow window(settings, clock, op, windowOptions);
     op.SetParentWindow(&window);
     axo::ui::QtIntervalTimer brakeTimer;
     axo::app::Hardware hardware(window.core(), clock, hardwareOptions,

@@ -36,6 +36,7 @@
 #include "ui/serial64xx_window.h"
 #include "ui/picture_button.h"
 #include "ui/small_windows.h"
+#include "ui/status_bar.h"
 #include "ui/stop_all.h"
 #include "ui/tracking_window.h"
 
@@ -129,7 +130,7 @@ AxoWindow::AxoWindow(Settings& settings, Clock& clock, Operator& op, Options opt
       options_(std::move(options)),
       core_(settings, CoreSeams{*this, op, *this, *this, clock}) {
     setObjectName("Axo");
-    setWindowTitle("Axo");
+    setWindowTitle(options_.simulated ? "Axo — observatoire simulé" : "Axo");
 
     tmrSystem_ = new QTimer(this);
     tmrSystem_->setObjectName("tmrSystem");
@@ -161,6 +162,10 @@ AxoWindow::AxoWindow(Settings& settings, Clock& clock, Operator& op, Options opt
 
     cancel_ = new ui::CancelWindow(this);
     cancel_->setWindowFlag(Qt::Tool);
+    status_ = new StatusBar(core_, statusBar(), options_.simulated, [this] {
+        // The zero-coder search is the one long wait that runs in the cancel window.
+        return cancel_->isVisible() ? cancel_->findChild<QLabel*>("lblCancelMessage")->text() : QString();
+    });
 
     // A click on a button or an option does not take the keyboard from the paddle; Tab still
     // reaches every control, which then keeps its own keys. A click on an empty part of the

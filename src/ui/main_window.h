@@ -47,6 +47,7 @@ class PasswordWindow;
 class PelaroWindow;
 class Serial64xxWindow;
 class OptionsDialog;
+class StatusBar;
 
 class AxoWindow final : public QMainWindow,
                         public MainView,
@@ -59,6 +60,9 @@ class AxoWindow final : public QMainWindow,
 public:
     struct Options {
         std::string settingsFile = kSettingsFileName;
+        // The simulated observatory stands in for the hardware: said in the title and the
+        // status bar, so that nobody believes a simulated move happened.
+        bool simulated = false;
     };
 
     AxoWindow(Settings& settings, Clock& clock, Operator& op, Options options);
@@ -104,6 +108,7 @@ public:
     CancelWindow* cancelWindow();
     TrackingWindow* trackingWindow() { return tracking_; }
     CalibrationWindow* calibrationWindow() { return calibration_; }
+    StatusBar* statusBarModel() { return status_; }
 
     // --- MainView ---
     void ShowButtonPicture(int slot, bool on) override;
@@ -177,6 +182,7 @@ private:
     QListWidget* messages_ = nullptr;
     QGroupBox* messagesFrame_ = nullptr;
     QToolBar* toolbar_ = nullptr;
+    StatusBar* status_ = nullptr;
     QAction* calibrateButton_ = nullptr;
     QAction* trackingButton_ = nullptr;
     QPointer<LoadWindow> loadWindow_;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -11,6 +12,7 @@
 #include "app/hardware.h"
 #include "sim/parallel/simulated_bus.h"
 #include "ui/small_windows.h"
+#include "ui/status_bar.h"
 #include "ui/tracking_window.h"
 #include "ui_rig.h"
 
@@ -151,6 +153,65 @@ TEST(SimulatedObservatory, StoppingTheTravelToRestFreesTheDomeButtons) {
     EXPECT_TRUE(r.log.Only({"beep"}).empty());
     EXPECT_TRUE(east->isOn());
     QTest::mouseRelease(east, Qt::LeftButton);
+}
+
+}  // namespace
+}  // namespace axo
+
+namespace axo {
+namespace {
+
+TEST(SimulatedObservatory, StatusBarShowsTheLinksTheDomeInitAndTheFilter) {
+    SimRig r;
+    ASSERT_TRUE(r.started);
+    ui::StatusBar* status = r.window->statusBarModel();
+    ASSERT_NE(status, nullptr);
+    auto text = [&r](const char* name) { return r.window->findChild<QLabel*>(name)->text(); };
+    r.Run(1000);
+    status->Refresh();
+    EXPECT_EQ(text("lblStatusLinks"), "Pelaro : répond");
+    EXPECT_EQ(text("lblStatusFilter"), "Filtre : —");
+
+    QTest::mouseClick(r.window->findChild<QPushButton*>("cmdDomeInit"), Qt::LeftButton);
+    r.Run(2000);
+    status->Refresh();
+    EXPECT_TRUE(text("lblStatusOperation").startsWith("Initialisation de la coupole en cours : coupole à "))
+        << text("lblStatusOperation").toStdString();
+    r.Run(150000);
+    status->Refresh();
+    EXPECT_TRUE(text("lblStatusOperation").startsWith("Initialisation de la coupole finie à "))
+        << text("lblStatusOperation").toStdString();
+
+    auto* filter = r.window->findChild<QComboBox*>("cmbFilterValue");
+    filter->setCurrentIndex(2);
+    emit filter->activated(2);
+    QTest::mouseClick(r.window->findChild<QPushButton*>("cmdFilterValidate"), Qt::LeftButton);
+    r.Run(100);
+    status->Refresh();
+    EXPECT_EQ(text("lblStatusFilter"), "Filtre : —");  // still turning
+    r.Run(1000);
+    status->Refresh();
+    EXPECT_EQ(text("lblStatusFilter"), "Filtre bleu");
+
+    r.hardware->Simulation()->Unplug(3, true);
+    r.Run(3000);
+    status->Refresh();
+    EXPECT_EQ(text("lblStatusLinks"), "Pelaro : ne répond plus (platine Delta)");
+    r.hardware->Simulation()->Unplug(3, false);
+    r.Run(3000);
+    status->Refresh();
+    EXPECT_EQ(text("lblStatusLinks"), "Pelaro : répond");
+}
+
+TEST(SimulatedObservatory, TitleAndStatusBarSayTheObservatoryIsSimulated) {
+    for (const bool simulated : {false, true}) {
+        test::UiRig r;  // for its private configuration folder
+        ui::AxoWindow::Options options;
+        options.simulated = simulated;
+        ui::AxoWindow w(r.settings, r.clock, r.op, options);
+        EXPECT_EQ(w.windowTitle(), simulated ? "Axo — observatoire simulé" : "Axo");
+        EXPECT_EQ(w.findChild<QLabel*>("lblStatusSource")->text(), simulated ? "Observatoire simulé" : "Matériel");
+    }
 }
 
 }  // namespace
