@@ -19,6 +19,7 @@
 #include "platform/clock.h"
 #include "platform/profile_file.h"
 #include "settings/settings.h"
+#include "platform/night_log.h"
 #include "ui/main_window.h"
 #include "ui/qt_interval_timer.h"
 #include "ui/qt_operator.h"
@@ -115,10 +116,15 @@ int main(int argc, char** argv) {
     axo::Settings settings;
     axo::RealClock clock;
     axo::ui::QtOperator op;
+    // The night log is given to the window before anything starts, so that the start-up's
+    // lines are in it, and outlives it.
+    axo::NightLog nightLog(axo::NightLog::DefaultDir());
     axo::ui::AxoWindow::Options windowOptions;
     windowOptions.simulated = hardwareOptions.simulate;
     axo::ui::AxoWindow window(settings, clock, op, windowOptions);
     op.SetParentWindow(&window);
+    window.SetNightLog(&nightLog);
+    op.onShown = [&window](const std::string& box) { window.LogLine("Boîte : " + box); };
     axo::ui::QtIntervalTimer brakeTimer;
     axo::app::Hardware hardware(window.core(), clock, hardwareOptions,
                                 axo::ParallelWindows{&window, window.cancelWindow(), &window}, brakeTimer);

@@ -36,6 +36,8 @@
 #include "ui/serial64xx_window.h"
 #include "ui/picture_button.h"
 #include "ui/small_windows.h"
+#include "platform/night_log.h"
+#include "ui/night_log.h"
 #include "ui/status_bar.h"
 #include "ui/stop_all.h"
 #include "ui/tracking_window.h"
@@ -216,6 +218,10 @@ void AxoWindow::BuildMenus() {
             &AxoWindow::ShowCalibration);
     connect(addItem(view, "ViewTrackMenuItem", "Fenêtre de &suivi..."), &QAction::triggered, this,
             &AxoWindow::ShowTracking);
+    view->addSeparator();
+    QAction* logFolder = addItem(view, "ViewNightLogMenuItem", "&Journal de la nuit...");
+    logFolder->setToolTip("Ouvre le dossier des journaux de nuit");
+    connect(logFolder, &QAction::triggered, this, [] { OpenNightLogFolder(); });
 
     QMenu* config = menuBar()->addMenu("&Configuration");
     config->setObjectName("ConfigMenu");
@@ -648,6 +654,23 @@ void AxoWindow::ShutDown() {
             core_.op().ShowMessage("Erreur", "La configuration n'a pas pu être enregistrée :\n" + saved.error,
                                    MessageIcon::Exclamation, MessageButtons::Ok);
         }
+    }
+}
+
+void AxoWindow::SetNightLog(NightLog* log) {
+    nightLog_ = log;
+    if (log == nullptr) {
+        core_.SetCommandLog(nullptr);
+        return;
+    }
+    core_.SetCommandLog([this](int16_t code, int16_t arg) {
+        LogLine("Commande " + std::to_string(code) + " (" + std::to_string(arg) + ")");
+    });
+}
+
+void AxoWindow::LogLine(const std::string& text) {
+    if (nightLog_ != nullptr) {
+        nightLog_->Write(core_.clock().Now(), text);
     }
 }
 
@@ -1149,6 +1172,7 @@ std::string AxoWindow::MessageAt(int index) const {
 
 void AxoWindow::AppendMessage(const std::string& text) {
     messages_->addItem(QString::fromStdString(text));
+    LogLine(text);
 }
 
 void AxoWindow::RemoveMessage(int index) {

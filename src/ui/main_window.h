@@ -28,6 +28,7 @@ class QTextEdit;
 class QToolBar;
 
 namespace axo {
+class NightLog;
 class S64xxDriver;
 class EikDriver;
 }
@@ -100,6 +101,10 @@ public:
     void ShowEik120();  // modal
     // The encoder card's driver, whose working copies the EIK120 window edits (null: none).
     void SetEikDriver(EikDriver* driver) { eik_ = driver; }
+    // Every message-list line and every command given goes to the night log from now on.
+    void SetNightLog(NightLog* log);
+    // One line of the night log, stamped with the clock's UTC time (nothing without a log).
+    void LogLine(const std::string& text);
 
     // --- LoadProgress, MainWindowCloser (the interfaces' reach into the windows) ---
     void ShowProgress(const std::string& text) override;
@@ -193,6 +198,7 @@ private:
     Serial64xxWindow* serial64xx_ = nullptr;
     S64xxDriver* s64xxDriver_ = nullptr;
     EikDriver* eik_ = nullptr;
+    NightLog* nightLog_ = nullptr;
     PasswordWindow* password_ = nullptr;
     bool calibrHiddenByMinimize_ = false;
     bool trackHiddenByMinimize_ = false;

@@ -3,7 +3,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <fstream>
 #include <functional>
+#include <sstream>
 
 #include "ui/calibration_window.h"
 #include "ui/eik120_window.h"
@@ -85,6 +87,37 @@ TEST(SettingsSaved, EachDialogsOkWritesTheSettingsFileAtOnce) {
         // Atomically: no temporary file left beside it.
         EXPECT_EQ(r.cfg.FileCount(), 1u);
     }
+}
+
+}  // namespace
+}  // namespace axo
+
+#include "platform/night_log.h"
+
+namespace axo {
+namespace {
+
+// The message list's lines and the commands given reach the night log with the clock's UTC
+// time; the polling timer's commands do not, and the list keeps its own 64-line rule.
+TEST(NightLogWindow, MessagesAndCommandsAreLoggedNotThePolls) {
+    UiRig r;
+    NightLog log(r.cfg.Root() / "state");
+    r.window->SetNightLog(&log);
+    ASSERT_TRUE(r.Start());
+    QTest::mousePress(r.Pad("picAlphaPlus"), Qt::LeftButton);
+    QTest::mouseRelease(r.Pad("picAlphaPlus"), Qt::LeftButton);
+    r.window->core().SystemTick();
+    ASSERT_NE(r.Action("ViewNightLogMenuItem"), nullptr);
+    std::ifstream in(log.CurrentFile());
+    std::stringstream all;
+    all << in.rdbuf();
+    const std::string text = all.str();
+    EXPECT_NE(text.find("2026-12-06 22:15:30  Commande 4 (1)\n2026-12-06 22:15:30  Centrage Alpha +\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("2026-12-06 22:15:30  Arret Centrage Alpha +\n"), std::string::npos);
+    EXPECT_EQ(text.find("Commande 301"), std::string::npos);
+    EXPECT_EQ(text.find("Commande 402"), std::string::npos);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
@@ -212,6 +213,41 @@ TEST(SimulatedObservatory, TitleAndStatusBarSayTheObservatoryIsSimulated) {
         EXPECT_EQ(w.windowTitle(), simulated ? "Axo — observatoire simulé" : "Axo");
         EXPECT_EQ(w.findChild<QLabel*>("lblStatusSource")->text(), simulated ? "Observatoire simulé" : "Matériel");
     }
+}
+
+}  // namespace
+}  // namespace axo
+
+#include "platform/night_log.h"
+
+namespace axo {
+namespace {
+
+// One hour of a simulated night with an observer at work: the log of it stays small. The
+// size is printed for the README's figure.
+TEST(SimulatedObservatory, AnHourOfActivityKeepsTheNightLogSmall) {
+    SimRig r;
+    ASSERT_TRUE(r.started);
+    NightLog log(r.cfg.Root() / "state");
+    r.window->SetNightLog(&log);
+    auto pad = [&r](const char* name) { return r.window->findChild<ui::PictureButton*>(name); };
+    QTest::mousePress(pad("picControlTracking"), Qt::LeftButton);
+    QTest::mouseRelease(pad("picControlTracking"), Qt::LeftButton);
+    QTest::mouseClick(pad("picDomeTracking"), Qt::LeftButton);
+    // Every two minutes a small correction on each axis and a focus touch.
+    for (int minute = 0; minute < 60; minute += 2) {
+        for (const char* p : {"picAlphaPlus", "picDeltaMinus", "picFocusDir1"}) {
+            QTest::mousePress(pad(p), Qt::LeftButton);
+            r.Run(2000);
+            QTest::mouseRelease(pad(p), Qt::LeftButton);
+        }
+        r.Run(120000 - 6000);
+    }
+    r.window->findChild<QAction*>("StopAll")->trigger();
+    const auto size = std::filesystem::file_size(log.CurrentFile());
+    std::printf("night log after one simulated hour: %ju bytes\n", static_cast<uintmax_t>(size));
+    EXPECT_GT(size, 1000u);
+    EXPECT_LT(size, 64u * 1024u);
 }
 
 }  // namespace
