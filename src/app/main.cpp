@@ -21,6 +21,7 @@
 #include "settings/settings.h"
 #include "platform/night_log.h"
 #include "ui/main_window.h"
+#include "ui/night_vision.h"
 #include "ui/qt_interval_timer.h"
 #include "ui/qt_operator.h"
 #include "ui/small_windows.h"
@@ -113,6 +114,10 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Axo");
 
+    // Night vision before the first window, so that nothing flashes white in the dome.
+    if (axo::ui::SavedNightVision()) {
+        axo::ui::SetNightVision(true);
+    }
     axo::Settings settings;
     axo::RealClock clock;
     axo::ui::QtOperator op;

@@ -38,6 +38,7 @@
 #include "ui/small_windows.h"
 #include "platform/night_log.h"
 #include "ui/night_log.h"
+#include "ui/night_vision.h"
 #include "ui/status_bar.h"
 #include "ui/stop_all.h"
 #include "ui/tracking_window.h"
@@ -144,6 +145,7 @@ AxoWindow::AxoWindow(Settings& settings, Clock& clock, Operator& op, Options opt
 
     BuildMenus();
     BuildToolbar();
+    ApplyNightEffects(this);
 
     auto* central = new QWidget(this);
     auto* grid = new QGridLayout(central);
@@ -219,6 +221,13 @@ void AxoWindow::BuildMenus() {
     connect(addItem(view, "ViewTrackMenuItem", "Fenêtre de &suivi..."), &QAction::triggered, this,
             &AxoWindow::ShowTracking);
     view->addSeparator();
+    QAction* night = addItem(view, "ViewNightVisionMenuItem", "Vision &nocturne");
+    night->setCheckable(true);
+    night->setChecked(NightVisionOn());
+    night->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    night->setShortcutContext(Qt::ApplicationShortcut);
+    night->setToolTip("Toutes les fenêtres en rouge sombre sur noir, pour garder l'adaptation à l'obscurité");
+    connect(night, &QAction::toggled, this, [](bool on) { SetNightVision(on); });
     QAction* logFolder = addItem(view, "ViewNightLogMenuItem", "&Journal de la nuit...");
     logFolder->setToolTip("Ouvre le dossier des journaux de nuit");
     connect(logFolder, &QAction::triggered, this, [] { OpenNightLogFolder(); });
