@@ -4,7 +4,10 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QSocketNotifier>
+#include <QTranslator>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -113,6 +116,15 @@ int main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName("Axo");
+    // Qt's own dialogs and buttons (file dialogs, Yes/No, Cancel) in French, the observer's
+    // language, whatever the machine's locale.
+    QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
+    QTranslator qtFrench;
+    if (qtFrench.load(QLocale(QLocale::French), "qtbase", "_", QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QApplication::installTranslator(&qtFrench);
+    } else {
+        std::fprintf(stderr, "axo : traductions françaises de Qt absentes (paquet qt6-translations-l10n)\n");
+    }
 
     // Night vision before the first window, so that nothing flashes white in the dome.
     if (axo::ui::SavedNightVision()) {

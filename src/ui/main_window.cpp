@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -195,10 +196,16 @@ void AxoWindow::BuildMenus() {
     };
     QMenu* file = menuBar()->addMenu("&Fichier");
     file->setObjectName("FileMenu");
-    connect(addItem(file, "FileOpenMenuItem", "&Ouvrir..."), &QAction::triggered, this, &AxoWindow::FileOpen);
-    connect(addItem(file, "FileSaveAsMenuItem", "&Enregistrer sous..."), &QAction::triggered, this, &AxoWindow::FileSaveAs);
+    QAction* open = addItem(file, "FileOpenMenuItem", "&Ouvrir...");
+    open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    connect(open, &QAction::triggered, this, &AxoWindow::FileOpen);
+    QAction* save = addItem(file, "FileSaveAsMenuItem", "&Enregistrer sous...");
+    save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    connect(save, &QAction::triggered, this, &AxoWindow::FileSaveAs);
     file->addSeparator()->setObjectName("FileMenuSeparator1");
-    connect(addItem(file, "FileExitMenuItem", "&Quitter"), &QAction::triggered, this, &QWidget::close);
+    QAction* quit = addItem(file, "FileExitMenuItem", "&Quitter");
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    connect(quit, &QAction::triggered, this, &QWidget::close);
 
     QMenu* edit = menuBar()->addMenu("&Edition");
     edit->setObjectName("EditMenu");
@@ -814,6 +821,10 @@ void AxoWindow::OpenSettings(const QString& path) {
     for (const std::string& warning : read.warnings) {
         core_.display().AddErrorMessage("!!! " + warning);
     }
+    if (read.ok) {
+        core_.display().AddErrorMessage("Configuration lue : " + path.toStdString());
+        ShowFileInTitle(path);
+    }
     update();
 }
 
@@ -834,6 +845,18 @@ void AxoWindow::SaveSettingsAs(const QString& path) {
     for (const std::string& warning : saved.warnings) {
         core_.display().AddErrorMessage("!!! " + warning);
     }
+    if (saved.ok) {
+        core_.display().AddErrorMessage("Configuration enregistrée : " + path.toStdString());
+        ShowFileInTitle(path);
+    }
+}
+
+void AxoWindow::ShowFileInTitle(const QString& path) {
+    QString title = "Axo — " + QFileInfo(path).fileName();
+    if (options_.simulated) {
+        title += " — observatoire simulé";
+    }
+    setWindowTitle(title);
 }
 
 void AxoWindow::ShowCalibration() {

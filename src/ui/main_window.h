@@ -171,6 +171,7 @@ private:
     QObject* Find(std::string_view name) const;
     void FileOpen();
     void FileSaveAs();
+    void ShowFileInTitle(const QString& path);
     bool HandlePaddleKey(QKeyEvent* event, bool press);
     void ReleasePaddleKeys();
     void CalibrationClosed();

@@ -14,6 +14,7 @@ QLabel* Part(QStatusBar* bar, const char* name, int stretch) {
     auto* l = new QLabel(bar);
     l->setObjectName(name);
     l->setTextFormat(Qt::PlainText);
+    l->setContentsMargins(6, 0, 10, 0);
     bar->addWidget(l, stretch);
     return l;
 }
