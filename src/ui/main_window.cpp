@@ -71,6 +71,32 @@ const SlotLook kSlots[22] = {
     {"picFocusDir2Lock", Picture::LockHori},
 };
 
+// What each command-pad button does, for the observer who hovers over it.
+const char* const kSlotTips[22] = {
+    nullptr,
+    "Suivi du télescope (Espace ou Stop pour l'arrêter)",
+    "Stop : arrête le suivi (et les mouvements, selon les options) — Espace",
+    "Alpha − tant que le bouton est enfoncé (flèche gauche)",
+    "Verrou : Alpha − continue sans tenir le bouton ; un second clic l'arrête",
+    "Alpha + tant que le bouton est enfoncé (flèche droite)",
+    "Verrou : Alpha + continue sans tenir le bouton ; un second clic l'arrête",
+    "Delta − tant que le bouton est enfoncé (flèche bas)",
+    "Verrou : Delta − continue sans tenir le bouton ; un second clic l'arrête",
+    "Delta + tant que le bouton est enfoncé (flèche haut)",
+    "Verrou : Delta + continue sans tenir le bouton ; un second clic l'arrête",
+    "La coupole suit le télescope",
+    "Stop coupole : arrête le suivi, la rotation, l'initialisation ou la mise au repos",
+    "Rotation de la coupole tant que le bouton est enfoncé",
+    "Verrou : la coupole tourne sans tenir le bouton ; un second clic l'arrête",
+    "Rotation de la coupole tant que le bouton est enfoncé",
+    "Verrou : la coupole tourne sans tenir le bouton ; un second clic l'arrête",
+    "Stop focus : arrête le mouvement du focus",
+    "Focus tant que le bouton est enfoncé",
+    "Verrou : le focus continue sans tenir le bouton ; un second clic l'arrête",
+    "Focus tant que le bouton est enfoncé",
+    "Verrou : le focus continue sans tenir le bouton ; un second clic l'arrête",
+};
+
 QLabel* Label(const char* name, const QString& text, QWidget* parent) {
     auto* l = new QLabel(text, parent);
     l->setObjectName(name);
@@ -362,6 +388,7 @@ QWidget* AxoWindow::BuildDisplays() {
 
 PictureButton* AxoWindow::Pad(int slot, QWidget* parent) {
     auto* b = new PictureButton(kSlots[slot].picture, kSlots[slot].name, parent);
+    b->setToolTip(kSlotTips[slot]);
     pads_[static_cast<std::size_t>(slot)] = b;
     switch (slot) {
         case EVT_TRACKING:
@@ -469,6 +496,8 @@ QWidget* AxoWindow::BuildDome() {
     auto* g = new QGridLayout(dome);
     auto* init = Button("cmdDomeInit", "Init", dome);
     auto* rest = Button("cmdDomeRest", "Repos", dome);
+    init->setToolTip("Initialisation : la coupole cherche sa position zéro (Arrêt général ou Stop coupole l'interrompt)");
+    rest->setToolTip("Mise au repos : la coupole tourne jusqu'à sa position de repos");
     connect(init, &QPushButton::clicked, this, [this] { core_.DomeInitClicked(); });
     connect(rest, &QPushButton::clicked, this, [this] { core_.DomeRestClicked(); });
     g->addWidget(init, 0, 0, 1, 2);
@@ -513,7 +542,9 @@ QWidget* AxoWindow::BuildFilter() {
     combo->setCurrentIndex(-1);
     combo->setPlaceholderText("Couleur");
     combo->setMinimumWidth(90);
+    combo->setToolTip("Couleur du filtre à placer");
     auto* validate = Button("cmdFilterValidate", "Valider", filter);
+    validate->setToolTip("Tourne la roue jusqu'au filtre choisi ; la barre d'état le dit une fois en place");
     validate->setEnabled(false);
     connect(combo, &QComboBox::activated, this, [this] { core_.FilterListChanged(); });
     connect(validate, &QPushButton::clicked, this, [this] { core_.FilterValidateClicked(); });

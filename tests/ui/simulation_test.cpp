@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QDir>
 #include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
@@ -25,7 +26,9 @@ struct SimRig {
         cfg.Write("Axo.ini",
                   "[Axo]\ninterface_ra=1\ninterface_de=1\ninterface_dome=1\ninterface_coders=1\n"
                   "interface_focus=1\ninterface_filter=1\ndisplay_welcome=0\nerror_stop=0\n");
-        window = std::make_unique<ui::AxoWindow>(settings, clock, op);
+        ui::AxoWindow::Options options;
+        options.simulated = true;
+        window = std::make_unique<ui::AxoWindow>(settings, clock, op, options);
         hardware = std::make_unique<app::Hardware>(window->core(), clock, app::HardwareOptions{true, ""},
                                                    ParallelWindows{window.get(), window->cancelWindow(), window.get()},
                                                    brake);
@@ -178,6 +181,10 @@ TEST(SimulatedObservatory, StatusBarShowsTheLinksTheDomeInitAndTheFilter) {
     status->Refresh();
     EXPECT_TRUE(text("lblStatusOperation").startsWith("Initialisation de la coupole en cours : coupole à "))
         << text("lblStatusOperation").toStdString();
+    // For the README: the main window during the Init, on a 1024x768 screen.
+    QDir().mkpath(AXO_SCREENSHOT_DIR);
+    r.window->resize(1024, 740);
+    r.window->grab().save(QString(AXO_SCREENSHOT_DIR) + "/status-dome-init.png");
     r.Run(150000);
     status->Refresh();
     EXPECT_TRUE(text("lblStatusOperation").startsWith("Initialisation de la coupole finie à "))

@@ -137,3 +137,20 @@ TEST(StopAll, TheKeyIsUsedByNoOtherControl) {
 
 }  // namespace
 }  // namespace axo
+
+namespace axo {
+namespace {
+
+TEST(Tooltips, EveryPadDomeFocusAndFilterControlSaysWhatItDoes) {
+    test::UiRig r;
+    for (QWidget* w : r.window->findChildren<ui::PictureButton*>()) {
+        EXPECT_FALSE(w->toolTip().isEmpty()) << w->objectName().toStdString();
+    }
+    for (const char* name : {"cmdDomeInit", "cmdDomeRest", "cmbFilterValue", "cmdFilterValidate"}) {
+        EXPECT_FALSE(r.W(name)->toolTip().isEmpty()) << name;
+    }
+    EXPECT_TRUE(r.Action("StopAll")->toolTip().contains("F12"));
+}
+
+}  // namespace
+}  // namespace axo
