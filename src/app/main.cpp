@@ -5,8 +5,11 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <QTranslator>
 #include <algorithm>
 #include <chrono>
 #include <csignal>
@@ -25,7 +28,9 @@
 #include "platform/clock.h"
 #include "platform/profile_file.h"
 #include "settings/settings.h"
+#include "platform/night_log.h"
 #include "ui/main_window.h"
+#include "ui/night_vision.h"
 #include "ui/qt_interval_timer.h"
 #include "ui/qt_operator.h"
 #include "ui/small_windows.h"
@@ -132,12 +137,32 @@ int main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName("Axo");
+    // Qt's own dialogs and buttons (file dialogs, Yes/No, Cancel) in French, the observer's
+    // language, whatever the machine's locale.
+    QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
+    QTranslator qtFrench;
+    if (qtFrench.load(QLocale(QLocale::French), "qtbase", "_", QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QApplication::installTranslator(&qtFrench);
+    } else {
+        std::fprintf(stderr, "axo : traductions françaises de Qt absentes (paquet qt6-translations-l10n)\n");
+    }
 
+    // Night vision before the first window, so that nothing flashes white in the dome.
+    if (axo::ui::SavedNightVision()) {
+        axo::ui::SetNightVision(true);
+    }
     axo::Settings settings;
     axo::RealClock clock;
     axo::ui::QtOperator op;
-    axo::ui::AxoWindow window(settings, clock, op);
+    // The night log is given to the window before anything starts, so that the start-up's
+    // lines are in it, and outlives it.
+    axo::NightLog nightLog(axo::NightLog::DefaultDir());
+    axo::ui::AxoWindow::Options windowOptions;
+    windowOptions.simulated = hardwareOptions.simulate;
+    axo::ui::AxoWindow window(settings, clock, op, windowOptions);
     op.SetParentWindow(&window);
+    window.SetNightLog(&nightLog);
+    op.onShown = [&window](const std::string& box) { window.LogLine("Boîte : " + box); };
     axo::ui::QtIntervalTimer brakeTimer;
     axo::app::Hardware hardware(window.core(), clock, hardwareOptions,
                                 axo::ParallelWindows{&window, window.cancelWindow(), &window}, brakeTimer);

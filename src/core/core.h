@@ -85,6 +85,10 @@ public:
     void DomeRestClicked();
     void FilterListChanged();
     void FilterValidateClicked();
+    // "Arrêt général": every telescope move and tracking, the dome (follow, rotation, Init,
+    // rest) and the focuser stopped through the event table, whatever the guards of the pad
+    // would refuse, so each interface in use gets its usual stop commands in the usual order.
+    void StopEverything();
     void DeleteMessageClicked();
     void ClearMessagesClicked();
 
@@ -93,10 +97,18 @@ public:
         if (commandObserver_) {
             commandObserver_(code, arg);
         }
+        if (commandLog_ && !IsPollingCode(code)) {
+            commandLog_(code, arg);
+        }
         commands_.Command(code, arg);
     }
     // Sees every Command(code, arg) before it runs (the trace file, tests).
     void SetCommandObserver(std::function<void(int16_t, int16_t)> observer) { commandObserver_ = std::move(observer); }
+    // Sees the commands that someone gave (not the polling timer's): the night log.
+    void SetCommandLog(std::function<void(int16_t, int16_t)> log) { commandLog_ = std::move(log); }
+    static bool IsPollingCode(int16_t code) {
+        return code == CMD_POLL_BOARDS || code == CMD_POLL_64XX || (code >= CMD_READ_ALPHA && code <= CMD_DOME_TRACK_STEP);
+    }
     void StopAllEvents() { events_.StopAllEvents(); }
 
     Settings& settings() { return settings_; }
@@ -125,6 +137,7 @@ private:
     EventProcessor events_;
     SettingsFileResult lastRead_;
     std::function<void(int16_t, int16_t)> commandObserver_;
+    std::function<void(int16_t, int16_t)> commandLog_;
 };
 
 }  // namespace axo

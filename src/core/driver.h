@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <string>
 
 namespace axo {
 
@@ -17,6 +18,14 @@ struct DriverParam {
 };
 
 enum class InterfaceId { Parallel, S64xx, Eik, Talvene };
+
+// Whether an interface answers, as its driver last found it: shown to the observer so that a
+// silent board is noticed before a move is asked of it.
+enum class LinkState { NotStarted, Answering, Unreachable, Failing };
+struct LinkStatus {
+    LinkState state = LinkState::NotStarted;
+    std::string detail;  // what fails, in the observer's words ("platine Delta")
+};
 
 // A driver entry: (code, param) -> 1 done, 0 not done. No caller looks at the status; each
 // interface reports its own failures.
@@ -40,6 +49,11 @@ public:
     void SetReadingsAvailable(InterfaceId id, bool available) { readings_[Index(id)] = available; }
     bool ReadingsAvailable(InterfaceId id) const { return Has(id) && readings_[Index(id)]; }
 
+    void SetLink(InterfaceId id, LinkState state, std::string detail = {}) {
+        links_[Index(id)] = LinkStatus{state, std::move(detail)};
+    }
+    const LinkStatus& Link(InterfaceId id) const { return links_[Index(id)]; }
+
     int16_t Call(InterfaceId id, int16_t code, DriverParam& param) const {
         const DriverEntry& entry = entries_[Index(id)];
         return entry ? entry(code, param) : int16_t{0};
@@ -54,6 +68,7 @@ private:
     static std::size_t Index(InterfaceId id) { return static_cast<std::size_t>(id); }
     std::array<DriverEntry, 4> entries_{};
     std::array<bool, 4> readings_{};
+    std::array<LinkStatus, 4> links_{};
 };
 
 }  // namespace axo

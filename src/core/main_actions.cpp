@@ -245,6 +245,15 @@ void Core::FilterValidateClicked() {
     Command(CMD_FILTER, 0);
 }
 
+void Core::StopEverything() {
+    display_.AddMessage("Arrêt général");
+    // No guard here: stopping is always allowed, and the guards only refuse starts.
+    events_.StopTelescopeEvents(false);
+    // The dome stop clears follow and both directions, then code 106 ends an Init or a rest.
+    events_.SetEvent(EVT_DOME_STOP, 1);
+    events_.SetEvent(EVT_FOCUS_STOP, 1);
+}
+
 void Core::DeleteMessageClicked() {
     MainView& view = seams_.view;
     const int selected = view.SelectedMessage();

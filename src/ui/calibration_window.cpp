@@ -145,6 +145,9 @@ void CalibrationWindow::CalibrateAlpha() {
     for (std::size_t i = 0; i < 3; ++i) {
         accepted_[i] = fields_[i]->text();
     }
+    if (onSettingsChanged) {
+        onSettingsChanged();
+    }
 }
 
 void CalibrationWindow::CalibrateDelta() {
@@ -157,6 +160,9 @@ void CalibrationWindow::CalibrateDelta() {
     }
     for (std::size_t i = 3; i < 6; ++i) {
         accepted_[i] = fields_[i]->text();
+    }
+    if (onSettingsChanged) {
+        onSettingsChanged();
     }
 }
 

@@ -31,6 +31,8 @@ public:
     void CalibrateDelta();
     void CloseAction();
     std::function<void()> onClosed;
+    // Called once an OK (or a transmit) has changed settings: the window writes the file.
+    std::function<void()> onSettingsChanged;
     void reject() override { CloseAction(); }  // Escape is "Fermer"
     // The hour-angle range changed: the hours field's length and the three Alpha fields.
     void ReloadAlphaFields();

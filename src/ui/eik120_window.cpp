@@ -239,6 +239,9 @@ bool Eik120Window::OkClicked() {
         apply_();
     }
     core_.drivers().EikDriver(CMD_START_INTERFACE, p);
+    if (onSettingsChanged) {
+        onSettingsChanged();
+    }
     accept();
     return true;
 }

@@ -33,6 +33,8 @@ public:
     void UseIrqClicked();
     // False when a refusal kept the window open.
     bool OkClicked();
+    // Called once an OK (or a transmit) has changed settings: the window writes the file.
+    std::function<void()> onSettingsChanged;
     void CancelClicked();
     void reject() override { CancelClicked(); }
 

@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -36,6 +37,11 @@
 #include "ui/serial64xx_window.h"
 #include "ui/picture_button.h"
 #include "ui/small_windows.h"
+#include "platform/night_log.h"
+#include "ui/night_log.h"
+#include "ui/night_vision.h"
+#include "ui/status_bar.h"
+#include "ui/stop_all.h"
 #include "ui/tracking_window.h"
 
 namespace axo::ui {
@@ -63,6 +69,32 @@ const SlotLook kSlots[22] = {
     {"picFocusStop", Picture::SmallStop},    {"picFocusDir1", Picture::ArrowUp},
     {"picFocusDir1Lock", Picture::LockHori}, {"picFocusDir2", Picture::ArrowDown},
     {"picFocusDir2Lock", Picture::LockHori},
+};
+
+// What each command-pad button does, for the observer who hovers over it.
+const char* const kSlotTips[22] = {
+    nullptr,
+    "Suivi du télescope (Espace ou Stop pour l'arrêter)",
+    "Stop : arrête le suivi (et les mouvements, selon les options) — Espace",
+    "Alpha − tant que le bouton est enfoncé (flèche gauche)",
+    "Verrou : Alpha − continue sans tenir le bouton ; un second clic l'arrête",
+    "Alpha + tant que le bouton est enfoncé (flèche droite)",
+    "Verrou : Alpha + continue sans tenir le bouton ; un second clic l'arrête",
+    "Delta − tant que le bouton est enfoncé (flèche bas)",
+    "Verrou : Delta − continue sans tenir le bouton ; un second clic l'arrête",
+    "Delta + tant que le bouton est enfoncé (flèche haut)",
+    "Verrou : Delta + continue sans tenir le bouton ; un second clic l'arrête",
+    "La coupole suit le télescope",
+    "Stop coupole : arrête le suivi, la rotation, l'initialisation ou la mise au repos",
+    "Rotation de la coupole tant que le bouton est enfoncé",
+    "Verrou : la coupole tourne sans tenir le bouton ; un second clic l'arrête",
+    "Rotation de la coupole tant que le bouton est enfoncé",
+    "Verrou : la coupole tourne sans tenir le bouton ; un second clic l'arrête",
+    "Stop focus : arrête le mouvement du focus",
+    "Focus tant que le bouton est enfoncé",
+    "Verrou : le focus continue sans tenir le bouton ; un second clic l'arrête",
+    "Focus tant que le bouton est enfoncé",
+    "Verrou : le focus continue sans tenir le bouton ; un second clic l'arrête",
 };
 
 QLabel* Label(const char* name, const QString& text, QWidget* parent) {
@@ -128,7 +160,7 @@ AxoWindow::AxoWindow(Settings& settings, Clock& clock, Operator& op, Options opt
       options_(std::move(options)),
       core_(settings, CoreSeams{*this, op, *this, *this, clock}) {
     setObjectName("Axo");
-    setWindowTitle("Axo");
+    setWindowTitle(options_.simulated ? "Axo — observatoire simulé" : "Axo");
 
     tmrSystem_ = new QTimer(this);
     tmrSystem_->setObjectName("tmrSystem");
@@ -140,6 +172,7 @@ AxoWindow::AxoWindow(Settings& settings, Clock& clock, Operator& op, Options opt
 
     BuildMenus();
     BuildToolbar();
+    ApplyNightEffects(this);
 
     auto* central = new QWidget(this);
     auto* grid = new QGridLayout(central);
@@ -160,6 +193,10 @@ AxoWindow::AxoWindow(Settings& settings, Clock& clock, Operator& op, Options opt
 
     cancel_ = new ui::CancelWindow(this);
     cancel_->setWindowFlag(Qt::Tool);
+    status_ = new StatusBar(core_, statusBar(), options_.simulated, [this] {
+        // The zero-coder search is the one long wait that runs in the cancel window.
+        return cancel_->isVisible() ? cancel_->findChild<QLabel*>("lblCancelMessage")->text() : QString();
+    });
 
     // A click on a button or an option does not take the keyboard from the paddle; Tab still
     // reaches every control, which then keeps its own keys. A click on an empty part of the
@@ -185,10 +222,16 @@ void AxoWindow::BuildMenus() {
     };
     QMenu* file = menuBar()->addMenu("&Fichier");
     file->setObjectName("FileMenu");
-    connect(addItem(file, "FileOpenMenuItem", "&Ouvrir..."), &QAction::triggered, this, &AxoWindow::FileOpen);
-    connect(addItem(file, "FileSaveAsMenuItem", "&Enregistrer sous..."), &QAction::triggered, this, &AxoWindow::FileSaveAs);
+    QAction* open = addItem(file, "FileOpenMenuItem", "&Ouvrir...");
+    open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    connect(open, &QAction::triggered, this, &AxoWindow::FileOpen);
+    QAction* save = addItem(file, "FileSaveAsMenuItem", "&Enregistrer sous...");
+    save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    connect(save, &QAction::triggered, this, &AxoWindow::FileSaveAs);
     file->addSeparator()->setObjectName("FileMenuSeparator1");
-    connect(addItem(file, "FileExitMenuItem", "&Quitter"), &QAction::triggered, this, &QWidget::close);
+    QAction* quit = addItem(file, "FileExitMenuItem", "&Quitter");
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    connect(quit, &QAction::triggered, this, &QWidget::close);
 
     QMenu* edit = menuBar()->addMenu("&Edition");
     edit->setObjectName("EditMenu");
@@ -210,6 +253,17 @@ void AxoWindow::BuildMenus() {
             &AxoWindow::ShowCalibration);
     connect(addItem(view, "ViewTrackMenuItem", "Fenêtre de &suivi..."), &QAction::triggered, this,
             &AxoWindow::ShowTracking);
+    view->addSeparator();
+    QAction* night = addItem(view, "ViewNightVisionMenuItem", "Vision &nocturne");
+    night->setCheckable(true);
+    night->setChecked(NightVisionOn());
+    night->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    night->setShortcutContext(Qt::ApplicationShortcut);
+    night->setToolTip("Toutes les fenêtres en rouge sombre sur noir, pour garder l'adaptation à l'obscurité");
+    connect(night, &QAction::toggled, this, [](bool on) { SetNightVision(on); });
+    QAction* logFolder = addItem(view, "ViewNightLogMenuItem", "&Journal de la nuit...");
+    logFolder->setToolTip("Ouvre le dossier des journaux de nuit");
+    connect(logFolder, &QAction::triggered, this, [] { OpenNightLogFolder(); });
 
     QMenu* config = menuBar()->addMenu("&Configuration");
     config->setObjectName("ConfigMenu");
@@ -284,6 +338,8 @@ void AxoWindow::BuildToolbar() {
             }
         });
     }
+    // Added last so that it goes first: nothing disables it.
+    AddStopAllAction(toolbar_, [this] { core_.StopEverything(); });
 }
 
 QWidget* AxoWindow::BuildDisplays() {
@@ -332,6 +388,7 @@ QWidget* AxoWindow::BuildDisplays() {
 
 PictureButton* AxoWindow::Pad(int slot, QWidget* parent) {
     auto* b = new PictureButton(kSlots[slot].picture, kSlots[slot].name, parent);
+    b->setToolTip(kSlotTips[slot]);
     pads_[static_cast<std::size_t>(slot)] = b;
     switch (slot) {
         case EVT_TRACKING:
@@ -439,6 +496,8 @@ QWidget* AxoWindow::BuildDome() {
     auto* g = new QGridLayout(dome);
     auto* init = Button("cmdDomeInit", "Init", dome);
     auto* rest = Button("cmdDomeRest", "Repos", dome);
+    init->setToolTip("Initialisation : la coupole cherche sa position zéro (Arrêt général ou Stop coupole l'interrompt)");
+    rest->setToolTip("Mise au repos : la coupole tourne jusqu'à sa position de repos");
     connect(init, &QPushButton::clicked, this, [this] { core_.DomeInitClicked(); });
     connect(rest, &QPushButton::clicked, this, [this] { core_.DomeRestClicked(); });
     g->addWidget(init, 0, 0, 1, 2);
@@ -483,7 +542,9 @@ QWidget* AxoWindow::BuildFilter() {
     combo->setCurrentIndex(-1);
     combo->setPlaceholderText("Couleur");
     combo->setMinimumWidth(90);
+    combo->setToolTip("Couleur du filtre à placer");
     auto* validate = Button("cmdFilterValidate", "Valider", filter);
+    validate->setToolTip("Tourne la roue jusqu'au filtre choisi ; la barre d'état le dit une fois en place");
     validate->setEnabled(false);
     connect(combo, &QComboBox::activated, this, [this] { core_.FilterListChanged(); });
     connect(validate, &QPushButton::clicked, this, [this] { core_.FilterValidateClicked(); });
@@ -643,6 +704,36 @@ void AxoWindow::ShutDown() {
     }
 }
 
+void AxoWindow::SetNightLog(NightLog* log) {
+    nightLog_ = log;
+    if (log == nullptr) {
+        core_.SetCommandLog(nullptr);
+        return;
+    }
+    core_.SetCommandLog([this](int16_t code, int16_t arg) {
+        LogLine("Commande " + std::to_string(code) + " (" + std::to_string(arg) + ")");
+    });
+}
+
+void AxoWindow::LogLine(const std::string& text) {
+    if (nightLog_ != nullptr) {
+        nightLog_->Write(core_.clock().Now(), text);
+    }
+}
+
+void AxoWindow::SaveSettingsNow() {
+    // Not before the file has been read (it would be replaced by the defaults), nor once the
+    // shut-down has written it.
+    if (!settingsLoaded_ || shutDownDone_ || endedWithoutShutdown_) {
+        return;
+    }
+    const SettingsFileResult saved = settings_.WriteSettings(options_.settingsFile, this);
+    if (!saved.ok) {
+        core_.display().AddErrorMessage("!!! La configuration n'a pas pu être enregistrée");
+        core_.display().AddErrorMessage("!!! " + saved.error);
+    }
+}
+
 void AxoWindow::EndOnSignal() {
     endingOnSignal_ = true;
     if (starting_) {
@@ -761,6 +852,10 @@ void AxoWindow::OpenSettings(const QString& path) {
     for (const std::string& warning : read.warnings) {
         core_.display().AddErrorMessage("!!! " + warning);
     }
+    if (read.ok) {
+        core_.display().AddErrorMessage("Configuration lue : " + path.toStdString());
+        ShowFileInTitle(path);
+    }
     update();
 }
 
@@ -781,6 +876,18 @@ void AxoWindow::SaveSettingsAs(const QString& path) {
     for (const std::string& warning : saved.warnings) {
         core_.display().AddErrorMessage("!!! " + warning);
     }
+    if (saved.ok) {
+        core_.display().AddErrorMessage("Configuration enregistrée : " + path.toStdString());
+        ShowFileInTitle(path);
+    }
+}
+
+void AxoWindow::ShowFileInTitle(const QString& path) {
+    QString title = "Axo — " + QFileInfo(path).fileName();
+    if (options_.simulated) {
+        title += " — observatoire simulé";
+    }
+    setWindowTitle(title);
 }
 
 void AxoWindow::ShowCalibration() {
@@ -788,6 +895,7 @@ void AxoWindow::ShowCalibration() {
         calibration_ = new ui::CalibrationWindow(core_, this);
         calibration_->setWindowFlag(Qt::Tool);
         calibration_->onClosed = [this] { CalibrationClosed(); };
+        calibration_->onSettingsChanged = [this] { SaveSettingsNow(); };
     }
     calibration_->move(settings_.Lng(LongKey::Calibr_left) / kTwipsPerPixel,
                        settings_.Lng(LongKey::Calibr_top) / kTwipsPerPixel);
@@ -819,6 +927,7 @@ void AxoWindow::TrackingClosed() {
 
 std::unique_ptr<OptionsDialog> AxoWindow::MakeOptionsDialog() {
     auto dialog = std::make_unique<OptionsDialog>(core_, *this, this);
+    dialog->onSettingsChanged = [this] { SaveSettingsNow(); };
     dialog->onHourAngleRangeChanged = [this] {
         if (calibration_ != nullptr && calibration_->isVisible()) {
             calibration_->ReloadAlphaFields();
@@ -848,6 +957,7 @@ void AxoWindow::ShowPelaro() {
     if (pelaro_ == nullptr) {
         pelaro_ = new PelaroWindow(core_, this);
         pelaro_->setWindowFlag(Qt::Tool);
+        pelaro_->onSettingsChanged = [this] { SaveSettingsNow(); };
     }
     pelaro_->show();
     pelaro_->raise();
@@ -857,6 +967,7 @@ void AxoWindow::ShowPelaro() {
 void AxoWindow::ShowSerial64xx() {
     if (serial64xx_ == nullptr) {
         serial64xx_ = new Serial64xxWindow(core_, s64xxDriver_, [this] { ApplyDebugLayout(); }, this);
+        serial64xx_->onSettingsChanged = [this] { SaveSettingsNow(); };
     }
     serial64xx_->show();
     serial64xx_->raise();
@@ -864,6 +975,7 @@ void AxoWindow::ShowSerial64xx() {
 
 void AxoWindow::ShowEik120() {
     Eik120Window window(core_, eik_, [this] { ApplyDebugLayout(); }, this);
+    window.onSettingsChanged = [this] { SaveSettingsNow(); };
     window.exec();
 }
 
@@ -1123,6 +1235,7 @@ std::string AxoWindow::MessageAt(int index) const {
 
 void AxoWindow::AppendMessage(const std::string& text) {
     messages_->addItem(QString::fromStdString(text));
+    LogLine(text);
 }
 
 void AxoWindow::RemoveMessage(int index) {

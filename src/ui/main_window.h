@@ -28,6 +28,7 @@ class QTextEdit;
 class QToolBar;
 
 namespace axo {
+class NightLog;
 class S64xxDriver;
 class EikDriver;
 }
@@ -47,6 +48,7 @@ class PasswordWindow;
 class PelaroWindow;
 class Serial64xxWindow;
 class OptionsDialog;
+class StatusBar;
 
 class AxoWindow final : public QMainWindow,
                         public MainView,
@@ -59,6 +61,9 @@ class AxoWindow final : public QMainWindow,
 public:
     struct Options {
         std::string settingsFile = kSettingsFileName;
+        // The simulated observatory stands in for the hardware: said in the title and the
+        // status bar, so that nobody believes a simulated move happened.
+        bool simulated = false;
     };
 
     AxoWindow(Settings& settings, Clock& clock, Operator& op, Options options);
@@ -72,6 +77,9 @@ public:
     bool StartUp(bool allowWelcome = true);
     // The shut-down sequence; runs once, whatever ends the program.
     void ShutDown();
+    // A dialog's OK changed settings: the settings file is written at once, as at exit, so a
+    // power cut loses nothing.
+    void SaveSettingsNow();
     bool ShutDownDone() const { return shutDownDone_; }
     bool EndedWithoutShutdown() const { return endedWithoutShutdown_; }
 
@@ -93,6 +101,10 @@ public:
     void ShowEik120();  // modal
     // The encoder card's driver, whose working copies the EIK120 window edits (null: none).
     void SetEikDriver(EikDriver* driver) { eik_ = driver; }
+    // Every message-list line and every command given goes to the night log from now on.
+    void SetNightLog(NightLog* log);
+    // One line of the night log, stamped with the clock's UTC time (nothing without a log).
+    void LogLine(const std::string& text);
 
     // --- LoadProgress, MainWindowCloser (the interfaces' reach into the windows) ---
     void ShowProgress(const std::string& text) override;
@@ -101,6 +113,7 @@ public:
     CancelWindow* cancelWindow();
     TrackingWindow* trackingWindow() { return tracking_; }
     CalibrationWindow* calibrationWindow() { return calibration_; }
+    StatusBar* statusBarModel() { return status_; }
 
     // --- MainView ---
     void ShowButtonPicture(int slot, bool on) override;
@@ -158,6 +171,7 @@ private:
     QObject* Find(std::string_view name) const;
     void FileOpen();
     void FileSaveAs();
+    void ShowFileInTitle(const QString& path);
     bool HandlePaddleKey(QKeyEvent* event, bool press);
     void ReleasePaddleKeys();
     void CalibrationClosed();
@@ -174,6 +188,7 @@ private:
     QListWidget* messages_ = nullptr;
     QGroupBox* messagesFrame_ = nullptr;
     QToolBar* toolbar_ = nullptr;
+    StatusBar* status_ = nullptr;
     QAction* calibrateButton_ = nullptr;
     QAction* trackingButton_ = nullptr;
     QPointer<LoadWindow> loadWindow_;
@@ -184,6 +199,7 @@ private:
     Serial64xxWindow* serial64xx_ = nullptr;
     S64xxDriver* s64xxDriver_ = nullptr;
     EikDriver* eik_ = nullptr;
+    NightLog* nightLog_ = nullptr;
     PasswordWindow* password_ = nullptr;
     bool calibrHiddenByMinimize_ = false;
     bool trackHiddenByMinimize_ = false;

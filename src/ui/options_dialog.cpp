@@ -415,6 +415,9 @@ void OptionsDialog::Ok() {
         AlertBox(core_.op(), "Erreur", rest.error, kAlertExclamation);
         restAzimuth_->setText(textSnapshot_[restAzimuth_]);
     }
+    if (onSettingsChanged) {
+        onSettingsChanged();
+    }
     accept();
 }
 

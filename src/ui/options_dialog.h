@@ -29,6 +29,8 @@ public:
 
     // Called when the +-12 h display changes, so an open calibration window can follow.
     std::function<void()> onHourAngleRangeChanged;
+    // Called once an OK (or a transmit) has changed settings: the window writes the file.
+    std::function<void()> onSettingsChanged;
 
     void Ok();
     void CancelAction();

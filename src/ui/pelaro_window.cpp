@@ -137,6 +137,9 @@ void PelaroWindow::TransmitAlpha() {
     core_.settings().Dbl(DoubleKey::count_alpha) = *check.value;
     savedAlpha_ = alpha_->text();
     Send(CMD_SEND_COUNT_ALPHA);
+    if (onSettingsChanged) {
+        onSettingsChanged();
+    }
 }
 
 void PelaroWindow::TransmitDelta() {
@@ -149,6 +152,9 @@ void PelaroWindow::TransmitDelta() {
     core_.settings().Dbl(DoubleKey::count_delta) = *check.value;
     savedDelta_ = delta_->text();
     Send(CMD_SEND_COUNT_DELTA);
+    if (onSettingsChanged) {
+        onSettingsChanged();
+    }
 }
 
 void PelaroWindow::RestoreAlphaText() {

@@ -4,6 +4,7 @@
 // sends the two count variables, starts the zero-coder searches and resets the boards.
 
 #include <QDialog>
+#include <functional>
 
 class QLineEdit;
 class QPushButton;
@@ -24,6 +25,8 @@ public:
     void TransmitDelta();
     void CloseAction();
     void reject() override { CloseAction(); }  // Escape is "Fermer"
+    // Called once an OK (or a transmit) has changed settings: the window writes the file.
+    std::function<void()> onSettingsChanged;
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -1,5 +1,7 @@
 #include "ui/picture_button.h"
 
+#include "ui/night_vision.h"
+
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -70,6 +72,9 @@ void PictureButton::paintEvent(QPaintEvent*) {
         symbol = QColor(110, 110, 112);
         border = QColor(95, 95, 98);
     }
+    face = NightColour(face);
+    symbol = NightColour(symbol);
+    border = NightColour(border);
     p.setPen(QPen(border, on_ ? 2.5 : 1.2));
     p.setBrush(face);
     p.drawRoundedRect(r, 5, 5);

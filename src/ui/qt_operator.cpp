@@ -11,6 +11,9 @@ namespace axo::ui {
 
 MessageAnswer QtOperator::ShowMessage(const std::string& title, const std::string& text, MessageIcon icon,
                                       MessageButtons buttons) {
+    if (onShown) {
+        onShown(title + " | " + text);
+    }
     const MessageAnswer unanswered = buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Cancel;
     if (quiet_) {
         std::string oneLine = text;

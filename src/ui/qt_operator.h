@@ -4,6 +4,7 @@
 // turn of the event loop.
 
 #include <QWidget>
+#include <functional>
 
 #include "platform/operator.h"
 
@@ -23,6 +24,8 @@ public:
     // open now is dismissed as its Cancel (or its only answer), and from now on a message box
     // is written to standard error and answered the same way instead of waiting.
     void EndQuietly();
+    // Sees every box, "title | text", before it is shown: the night log.
+    std::function<void(const std::string&)> onShown;
     bool Quiet() const { return quiet_; }
 
 private:

@@ -515,6 +515,9 @@ void Serial64xxWindow::OkAction() {
     if (driver_ != nullptr) {
         driver_->ApplyBrakeDelay();
     }
+    if (onSettingsChanged) {
+        onSettingsChanged();
+    }
     QApplication::restoreOverrideCursor();
 }
 

@@ -30,6 +30,8 @@ public:
     // tracking rate or the brake delay. `applyLayout` adapts the main window to the debug
     // settings.
     Serial64xxWindow(Core& core, S64xxDriver* driver, std::function<void()> applyLayout, QWidget* parent = nullptr);
+    // Called once an OK (or a transmit) has changed settings: the window writes the file.
+    std::function<void()> onSettingsChanged;
 
     // Form_Activate: every control from the settings.
     void Activate();

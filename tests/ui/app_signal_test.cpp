@@ -150,3 +150,48 @@ TEST(RunningProgram, ASettingsWriteThatFailsOnASignalIsReportedNotAsked) {
 }
 
 }  // namespace
+
+namespace {
+
+// A crash or a power-off loses nothing of the night log already written: the program killed
+// outright leaves every line of its start-up in the night's file.
+TEST(RunningProgram, TheNightLogHoldsWhatWasWrittenBeforeASigkill) {
+    axo::test::TempConfig cfg;
+    cfg.Write("Axo.ini", "[Axo]\ndisplay_welcome=0\ninterface_ra=1\ninterface_de=1\ninterface_dome=1\n"
+                         "interface_coders=1\ninterface_focus=1\ninterface_filter=1\n");
+    const auto state = cfg.Root() / "state";
+    setenv("XDG_STATE_HOME", state.c_str(), 1);
+    setenv("AXO_STARTUP_REPORT", "1", 1);
+    const std::string err = (cfg.Root() / "stderr.txt").string();
+    const pid_t pid = Launch({"--simulate"}, err);
+    unsetenv("XDG_STATE_HOME");
+    unsetenv("AXO_STARTUP_REPORT");
+    ASSERT_GT(pid, 0);
+    bool shown = false;
+    for (int i = 0; i < 500 && !shown; ++i) {  // at most 10 s for the window to be shown
+        shown = ReadAll(err).find("axo-shown") != std::string::npos;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ASSERT_TRUE(shown) << ReadAll(err);
+    kill(pid, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    std::string log;
+    for (const auto& entry : std::filesystem::directory_iterator(state / "axo")) {
+        log += ReadAll(entry.path());
+    }
+    EXPECT_NE(log.find("  Calibration coupole\n"), std::string::npos) << log;
+    // Every line carries its UTC date and time.
+    std::istringstream lines(log);
+    std::string line;
+    int count = 0;
+    while (std::getline(lines, line)) {
+        ++count;
+        EXPECT_EQ(line.size() > 21 && line[4] == '-' && line[10] == ' ' && line[13] == ':' && line[19] == ' ', true)
+            << line;
+    }
+    EXPECT_GT(count, 1);
+}
+
+}  // namespace

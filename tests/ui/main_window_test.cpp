@@ -280,12 +280,20 @@ TEST(MainWindow, FileOpenRunsInitSystemAgainAndSaveAsWritesTheChosenFile) {
     EXPECT_EQ(r.settings.Int(IntKey::timer_value), 250);
     EXPECT_EQ(r.W<QLabel>("lblControlAlphaP")->text(), "Ouest");
     EXPECT_FALSE(r.Pad("picAlphaPlusLock")->isOn());
+    // The observer sees which file is in use.
+    EXPECT_EQ(r.window->windowTitle(), "Axo — autre.ini");
+    EXPECT_EQ(r.window->MessageAt(r.window->MessageCount() - 1), "Configuration lue : " + r.cfg.File("autre.ini").string());
 
     const std::string saved = r.cfg.File("copie.ini").string();
     r.window->SaveSettingsAs(QString::fromStdString(saved));
     Settings back;
     back.ReadSettings(saved);
     EXPECT_EQ(back.Int(IntKey::timer_value), 250);
+    EXPECT_EQ(r.window->windowTitle(), "Axo — copie.ini");
+    EXPECT_EQ(r.window->MessageAt(r.window->MessageCount() - 1), "Configuration enregistrée : " + saved);
+    EXPECT_EQ(r.Action("FileOpenMenuItem")->shortcut(), QKeySequence("Ctrl+O"));
+    EXPECT_EQ(r.Action("FileSaveAsMenuItem")->shortcut(), QKeySequence("Ctrl+S"));
+    EXPECT_EQ(r.Action("FileExitMenuItem")->shortcut(), QKeySequence("Ctrl+Q"));
 }
 
 TEST(MainWindow, CountVariablesTheBoardsCannotTakeAreReportedInTheMessageList) {

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
+#include <QDir>
+#include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -11,6 +14,7 @@
 #include "app/hardware.h"
 #include "sim/parallel/simulated_bus.h"
 #include "ui/small_windows.h"
+#include "ui/status_bar.h"
 #include "ui/tracking_window.h"
 #include "ui_rig.h"
 
@@ -22,7 +26,9 @@ struct SimRig {
         cfg.Write("Axo.ini",
                   "[Axo]\ninterface_ra=1\ninterface_de=1\ninterface_dome=1\ninterface_coders=1\n"
                   "interface_focus=1\ninterface_filter=1\ndisplay_welcome=0\nerror_stop=0\n");
-        window = std::make_unique<ui::AxoWindow>(settings, clock, op);
+        ui::AxoWindow::Options options;
+        options.simulated = true;
+        window = std::make_unique<ui::AxoWindow>(settings, clock, op, options);
         hardware = std::make_unique<app::Hardware>(window->core(), clock, app::HardwareOptions{true, ""},
                                                    ParallelWindows{window.get(), window->cancelWindow(), window.get()},
                                                    brake);
@@ -151,6 +157,104 @@ TEST(SimulatedObservatory, StoppingTheTravelToRestFreesTheDomeButtons) {
     EXPECT_TRUE(r.log.Only({"beep"}).empty());
     EXPECT_TRUE(east->isOn());
     QTest::mouseRelease(east, Qt::LeftButton);
+}
+
+}  // namespace
+}  // namespace axo
+
+namespace axo {
+namespace {
+
+TEST(SimulatedObservatory, StatusBarShowsTheLinksTheDomeInitAndTheFilter) {
+    SimRig r;
+    ASSERT_TRUE(r.started);
+    ui::StatusBar* status = r.window->statusBarModel();
+    ASSERT_NE(status, nullptr);
+    auto text = [&r](const char* name) { return r.window->findChild<QLabel*>(name)->text(); };
+    r.Run(1000);
+    status->Refresh();
+    EXPECT_EQ(text("lblStatusLinks"), "Pelaro : répond");
+    EXPECT_EQ(text("lblStatusFilter"), "Filtre : —");
+
+    QTest::mouseClick(r.window->findChild<QPushButton*>("cmdDomeInit"), Qt::LeftButton);
+    r.Run(2000);
+    status->Refresh();
+    EXPECT_TRUE(text("lblStatusOperation").startsWith("Initialisation de la coupole en cours : coupole à "))
+        << text("lblStatusOperation").toStdString();
+    // For the README: the main window during the Init, on a 1024x768 screen.
+    QDir().mkpath(AXO_SCREENSHOT_DIR);
+    r.window->resize(1024, 740);
+    r.window->grab().save(QString(AXO_SCREENSHOT_DIR) + "/status-dome-init.png");
+    r.Run(150000);
+    status->Refresh();
+    EXPECT_TRUE(text("lblStatusOperation").startsWith("Initialisation de la coupole finie à "))
+        << text("lblStatusOperation").toStdString();
+
+    auto* filter = r.window->findChild<QComboBox*>("cmbFilterValue");
+    filter->setCurrentIndex(2);
+    emit filter->activated(2);
+    QTest::mouseClick(r.window->findChild<QPushButton*>("cmdFilterValidate"), Qt::LeftButton);
+    r.Run(100);
+    status->Refresh();
+    EXPECT_EQ(text("lblStatusFilter"), "Filtre : —");  // still turning
+    r.Run(1000);
+    status->Refresh();
+    EXPECT_EQ(text("lblStatusFilter"), "Filtre bleu");
+
+    r.hardware->Simulation()->Unplug(3, true);
+    r.Run(3000);
+    status->Refresh();
+    EXPECT_EQ(text("lblStatusLinks"), "Pelaro : ne répond plus (platine Delta)");
+    r.hardware->Simulation()->Unplug(3, false);
+    r.Run(3000);
+    status->Refresh();
+    EXPECT_EQ(text("lblStatusLinks"), "Pelaro : répond");
+}
+
+TEST(SimulatedObservatory, TitleAndStatusBarSayTheObservatoryIsSimulated) {
+    for (const bool simulated : {false, true}) {
+        test::UiRig r;  // for its private configuration folder
+        ui::AxoWindow::Options options;
+        options.simulated = simulated;
+        ui::AxoWindow w(r.settings, r.clock, r.op, options);
+        EXPECT_EQ(w.windowTitle(), simulated ? "Axo — observatoire simulé" : "Axo");
+        EXPECT_EQ(w.findChild<QLabel*>("lblStatusSource")->text(), simulated ? "Observatoire simulé" : "Matériel");
+    }
+}
+
+}  // namespace
+}  // namespace axo
+
+#include "platform/night_log.h"
+
+namespace axo {
+namespace {
+
+// One hour of a simulated night with an observer at work: the log of it stays small. The
+// size is printed for the README's figure.
+TEST(SimulatedObservatory, AnHourOfActivityKeepsTheNightLogSmall) {
+    SimRig r;
+    ASSERT_TRUE(r.started);
+    NightLog log(r.cfg.Root() / "state");
+    r.window->SetNightLog(&log);
+    auto pad = [&r](const char* name) { return r.window->findChild<ui::PictureButton*>(name); };
+    QTest::mousePress(pad("picControlTracking"), Qt::LeftButton);
+    QTest::mouseRelease(pad("picControlTracking"), Qt::LeftButton);
+    QTest::mouseClick(pad("picDomeTracking"), Qt::LeftButton);
+    // Every two minutes a small correction on each axis and a focus touch.
+    for (int minute = 0; minute < 60; minute += 2) {
+        for (const char* p : {"picAlphaPlus", "picDeltaMinus", "picFocusDir1"}) {
+            QTest::mousePress(pad(p), Qt::LeftButton);
+            r.Run(2000);
+            QTest::mouseRelease(pad(p), Qt::LeftButton);
+        }
+        r.Run(120000 - 6000);
+    }
+    r.window->findChild<QAction*>("StopAll")->trigger();
+    const auto size = std::filesystem::file_size(log.CurrentFile());
+    std::printf("night log after one simulated hour: %ju bytes\n", static_cast<uintmax_t>(size));
+    EXPECT_GT(size, 1000u);
+    EXPECT_LT(size, 64u * 1024u);
 }
 
 }  // namespace

@@ -111,6 +111,8 @@ int16_t EikDriver::Handle(int16_t code, DriverParam& /*param*/) {
             const int16_t status = Start();
             // A card that could not be reached has no reading to show: the displays say so.
             core_.drivers().SetReadingsAvailable(InterfaceId::Eik, alphaCoderOk_ || deltaCoderOk_);
+            core_.drivers().SetLink(InterfaceId::Eik, alphaCoderOk_ || deltaCoderOk_ ? LinkState::Answering
+                                                                                    : LinkState::Unreachable);
             return status;
         }
         case CMD_STOP_INTERFACE:

@@ -225,6 +225,7 @@ void ParallelDriver::ReadAlphaCoordinates() {
         return;
     }
     alpha_ = {};
+    BoardAnswered(kAlphaBoard, true);
 }
 
 void ParallelDriver::ReadDeltaCoordinates() {
@@ -274,6 +275,7 @@ void ParallelDriver::ReadDeltaCoordinates() {
         pos.DeclinationNegative = 0;  // -0 0' 0" is the equator
     }
     delta_ = {};
+    BoardAnswered(kDeltaBoard, true);
 }
 
 }  // namespace axo

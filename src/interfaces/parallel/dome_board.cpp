@@ -157,6 +157,7 @@ void ParallelDriver::ReadDomeAzimuth() {
     core_.settings().Int(IntKey::NIC) = domeCount_;
     core_.position().DomeAzimuth = CountToAzimuth(count);
     dome_ = {};
+    BoardAnswered(kDomeBoard, true);
 }
 
 int16_t ParallelDriver::SendDomePosition() {

@@ -52,8 +52,11 @@ void ParallelDriver::SetFilter(int16_t filter) {
     link_.Latch(kFilterLatch, kFilterIdle);
     const Wheel now = WheelPosition(link_.ReadDataStatus());
     if (now == wanted) {
+        core_.state().FilterInPlace = filter;
+        filterWanted_ = 0;
         return;
     }
+    core_.state().FilterInPlace = 0;
     const bool back = (now == Wheel::Green && wanted == Wheel::Red) || (now == Wheel::Blue && wanted == Wheel::Green) ||
                       (now == Wheel::Red && wanted == Wheel::Blue);
     Clock& clock = core_.clock();
@@ -61,6 +64,20 @@ void ParallelDriver::SetFilter(int16_t filter) {
     WaitMs(clock, 3);
     link_.Latch(kFilterLatch, kFilterIdle);
     WaitMs(clock, 2);
+    // The wheel takes a while to turn: the board polls look for its arrival.
+    filterWanted_ = filter;
+}
+
+void ParallelDriver::CheckFilterArrival() {
+    if (filterWanted_ == 0) {
+        return;
+    }
+    // Only the status register is read, with the latch already idle: nothing is sent.
+    const Wheel wanted = filterWanted_ == 6 ? Wheel::Red : filterWanted_ == 7 ? Wheel::Green : Wheel::Blue;
+    if (WheelPosition(link_.ReadDataStatus()) == wanted) {
+        core_.state().FilterInPlace = filterWanted_;
+        filterWanted_ = 0;
+    }
 }
 
 }  // namespace axo

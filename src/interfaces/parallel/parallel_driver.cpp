@@ -149,6 +149,7 @@ int16_t ParallelDriver::Handle(int16_t code, DriverParam& param) {
         }
         case CMD_POLL_BOARDS:
             CheckBoardMessages();
+            CheckFilterArrival();
             break;
         case CMD_CALIBRATE_ALPHA:
             display.AddMessage("Calibration Alpha");
@@ -218,6 +219,9 @@ int16_t ParallelDriver::StartSequence() {
     // fatal configuration ends the program before any hardware is touched.
     portsUsable_ = link_.Io().EnsureOpen();
     core_.drivers().SetReadingsAvailable(InterfaceId::Parallel, portsUsable_);
+    failingBoards_ = {};
+    core_.drivers().SetLink(InterfaceId::Parallel, portsUsable_ ? LinkState::Answering : LinkState::Unreachable,
+                            portsUsable_ ? std::string() : link_.Io().UnavailableReason());
     if (!portsUsable_) {
         // Said once; no reset, calibration or poll is run against ports that are not there.
         ReportTransmissionFailure("Ports parallèles inaccessibles.", link_.Io().UnavailableReason());
@@ -356,6 +360,7 @@ void ParallelDriver::ReportReceptionFailure(int board, ReadCounters& counters) {
         return;  // the board was reset twice already; say nothing more until it answers
     }
     ++counters.reports;
+    BoardAnswered(board, false);
     core_.op().Beep();
     switch (board) {
         case kAlphaBoard:
@@ -380,6 +385,22 @@ void ParallelDriver::ReportReceptionFailure(int board, ReadCounters& counters) {
     WaitMs(core_.clock(), 200);
     ResetBoard(board);
     link_.WaitReadySet();
+}
+
+void ParallelDriver::BoardAnswered(int board, bool answered) {
+    if (board < 0 || board >= static_cast<int>(failingBoards_.size())) {
+        return;
+    }
+    failingBoards_[static_cast<std::size_t>(board)] = !answered;
+    std::string failing;
+    const std::pair<int, const char*> names[] = {{kAlphaBoard, "platine Alpha"}, {kDeltaBoard, "platine Delta"},
+                                                 {kDomeBoard, "platine coupole"}};
+    for (const auto& [b, name] : names) {
+        if (failingBoards_[static_cast<std::size_t>(b)]) {
+            failing += (failing.empty() ? "" : ", ") + std::string(name);
+        }
+    }
+    core_.drivers().SetLink(InterfaceId::Parallel, failing.empty() ? LinkState::Answering : LinkState::Failing, failing);
 }
 
 void ParallelDriver::CountFailedPoll(int board, ReadCounters& counters) {

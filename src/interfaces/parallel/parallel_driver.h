@@ -4,6 +4,7 @@
 // two motor latches and a filter latch, all on the bus of ParallelLink. Handle() is the
 // interface's one entry, registered with the core as the Parallel driver.
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -85,6 +86,11 @@ private:
         int units = 0;
     };
     bool ReadAxisNibblePair(uint8_t address, NibblePair& pair);
+    // Which boards last failed to answer, published for the status bar.
+    void BoardAnswered(int board, bool answered);
+    // A filter asked for and not yet seen in place (6, 7, 8; 0 none), and the look for it.
+    int16_t filterWanted_ = 0;
+    void CheckFilterArrival();
     void CountFailedPoll(int board, ReadCounters& counters);
     void ReportTransmissionFailure(const std::string& line1, const std::string& line2);
     void ReportReceptionFailure(int board, ReadCounters& counters);
@@ -105,6 +111,7 @@ private:
     ParallelLink link_;
     ParallelWindows windows_;
     ReadCounters alpha_;
+    std::array<bool, 4> failingBoards_{};  // by bus address
     ReadCounters delta_;
     ReadCounters dome_;
     uint8_t domeCount_ = 0;

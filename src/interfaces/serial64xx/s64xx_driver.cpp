@@ -49,8 +49,11 @@ int16_t S64xxDriver::Handle(int16_t code, DriverParam& param) {
         case CMD_POLL_64XX:
             Poll();
             return 1;
-        case CMD_START_INTERFACE:
-            return Start();
+        case CMD_START_INTERFACE: {
+            const int16_t status = Start();
+            core_.drivers().SetLink(InterfaceId::S64xx, status != 0 ? LinkState::Answering : LinkState::Unreachable);
+            return status;
+        }
         case CMD_STOP_INTERFACE:
             return Stop();
         default:

@@ -1,0 +1,51 @@
+#pragma once
+
+// The main window's status bar: what the observer must be able to trust at a glance. Where
+// the hardware is (simulated observatory or the real one), whether each interface in use
+// answers, a long operation running (dome Init or rest, the zero-coder search) and how it
+// ended, and the filter in place.
+
+#include <QObject>
+#include <QString>
+#include <functional>
+
+class QLabel;
+class QStatusBar;
+class QTimer;
+
+namespace axo {
+class Core;
+}
+
+namespace axo::ui {
+
+class StatusBar : public QObject {
+    Q_OBJECT
+public:
+    // `zeroCoderText` gives the text of a running zero-coder search, empty when none runs.
+    StatusBar(Core& core, QStatusBar* bar, bool simulated, std::function<QString()> zeroCoderText);
+
+    // Reads the core again; also done twice a second.
+    void Refresh();
+
+    // The texts, for the tests and the log.
+    QString SourceText() const;
+    QString LinksText() const;
+    QString OperationText() const;
+    QString FilterText() const;
+
+private:
+    Core& core_;
+    bool simulated_;
+    std::function<QString()> zeroCoderText_;
+    QLabel* source_;
+    QLabel* links_;
+    QLabel* operation_;
+    QLabel* filter_;
+    QTimer* refresh_;
+    // The operation last seen running, to say how it ended once it stops.
+    QString running_;
+    QString ended_;
+};
+
+}  // namespace axo::ui

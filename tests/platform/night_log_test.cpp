@@ -1,0 +1,100 @@
+#include "platform/night_log.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "support/temp_config.h"
+
+namespace axo {
+namespace {
+
+std::string ReadAll(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+TEST(NightLog, ANightRunsFromNoonToNoonUtc) {
+    struct Case {
+        PcDateTime utc;
+        const char* file;
+    };
+    const Case cases[] = {
+        {{2026, 12, 6, 12, 0, 0, 0}, "axo-2026-12-06.log"},
+        {{2026, 12, 6, 23, 59, 59, 0}, "axo-2026-12-06.log"},
+        {{2026, 12, 7, 11, 59, 59, 0}, "axo-2026-12-06.log"},
+        {{2026, 12, 7, 12, 0, 0, 0}, "axo-2026-12-07.log"},
+        {{2027, 1, 1, 3, 0, 0, 0}, "axo-2026-12-31.log"},   // across the year
+        {{2028, 3, 1, 6, 0, 0, 0}, "axo-2028-02-29.log"},   // leap day
+        {{2026, 3, 1, 6, 0, 0, 0}, "axo-2026-02-28.log"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(NightLog::NightFileName(c.utc), c.file) << c.file;
+    }
+}
+
+TEST(NightLog, LinesAreStampedOneAFileAndOnDiskAtOnce) {
+    test::TempConfig tmp;
+    NightLog log(tmp.Root() / "state" / "axo");
+    ASSERT_TRUE(log.Write({2026, 12, 6, 22, 5, 7, 0}, "Centrage Alpha +"));
+    // Read back while the log is still open: nothing waits in a buffer.
+    const auto first = log.CurrentFile();
+    EXPECT_EQ(ReadAll(first), "2026-12-06 22:05:07  Centrage Alpha +\n");
+    ASSERT_TRUE(log.Write({2026, 12, 7, 3, 0, 0, 0}, "Erreur | Réception impossible\nLa platine"));
+    EXPECT_EQ(log.CurrentFile(), first);
+    EXPECT_EQ(ReadAll(first),
+              "2026-12-06 22:05:07  Centrage Alpha +\n2026-12-07 03:00:00  Erreur | Réception impossible La platine\n");
+    ASSERT_TRUE(log.Write({2026, 12, 7, 12, 0, 1, 0}, "Suivi"));
+    EXPECT_EQ(log.CurrentFile().filename(), "axo-2026-12-07.log");
+}
+
+TEST(NightLog, NightsOlderThanTheRetentionAreRemovedAndOtherFilesKept) {
+    test::TempConfig tmp;
+    const auto dir = tmp.Root() / "log";
+    std::filesystem::create_directories(dir);
+    for (const char* name : {"axo-2026-10-01.log", "axo-2026-11-05.log", "axo-2026-11-06.log", "axo-2026-12-01.log",
+                             "notes.txt", "axo-2020-01-01.log.bak"}) {
+        std::ofstream(dir / name) << "x\n";
+    }
+    NightLog log(dir, 30);
+    // The night of 2026-12-06: kept from 2026-11-06 on.
+    ASSERT_TRUE(log.Write({2026, 12, 6, 20, 0, 0, 0}, "Démarrage"));
+    for (const char* gone : {"axo-2026-10-01.log", "axo-2026-11-05.log"}) {
+        EXPECT_FALSE(std::filesystem::exists(dir / gone)) << gone;
+    }
+    for (const char* kept : {"axo-2026-11-06.log", "axo-2026-12-01.log", "notes.txt", "axo-2020-01-01.log.bak",
+                             "axo-2026-12-06.log"}) {
+        EXPECT_TRUE(std::filesystem::exists(dir / kept)) << kept;
+    }
+}
+
+TEST(NightLog, FolderFollowsXdgStateHome) {
+    const char* old = std::getenv("XDG_STATE_HOME");
+    const std::string saved = old != nullptr ? old : "";
+    setenv("XDG_STATE_HOME", "/var/tmp/st", 1);
+    EXPECT_EQ(NightLog::DefaultDir(), std::filesystem::path("/var/tmp/st/axo"));
+    setenv("XDG_STATE_HOME", "relative", 1);  // not absolute: ignored, as the convention says
+    setenv("HOME", "/home/obs", 1);
+    EXPECT_EQ(NightLog::DefaultDir(), std::filesystem::path("/home/obs/.local/state/axo"));
+    if (old != nullptr) {
+        setenv("XDG_STATE_HOME", saved.c_str(), 1);
+    } else {
+        unsetenv("XDG_STATE_HOME");
+    }
+}
+
+TEST(NightLog, AnUnwritableFolderIsReportedNotFatal) {
+    test::TempConfig tmp;
+    const auto file = tmp.Root() / "plain";
+    std::ofstream(file) << "a file where the folder should be";
+    NightLog log(file / "axo");
+    EXPECT_FALSE(log.Write({2026, 12, 6, 20, 0, 0, 0}, "x"));
+    EXPECT_FALSE(log.Write({2026, 12, 6, 20, 0, 1, 0}, "y"));
+}
+
+}  // namespace
+}  // namespace axo

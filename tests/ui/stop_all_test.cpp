@@ -1,0 +1,156 @@
+#include <gtest/gtest.h>
+
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QToolBar>
+#include <QToolButton>
+
+#include "ui/stop_all.h"
+#include "ui/tracking_window.h"
+#include "ui_rig.h"
+
+namespace axo {
+namespace {
+
+using Lines = std::vector<std::string>;
+using test::UiRig;
+
+// The telescope on the 6420 boxes, the dome and the focuser on the parallel boards: the stop
+// must reach both interfaces.
+const char* kTwoInterfaces =
+    "[Axo]\ninterface_ra=3\ninterface_de=3\ninterface_dome=1\ninterface_coders=1\ninterface_focus=1\n"
+    "interface_filter=1\ndisplay_welcome=0\ndisable_move_when_tracking=1\nctrl_stop_move_when_tracking=0\n";
+
+void Click(UiRig& r, const char* pad) {
+    QTest::mouseClick(r.Pad(pad), Qt::LeftButton);
+}
+
+// Everything running at once: a locked Alpha +, a locked Delta −, tracking started after them
+// (so the pad's guard now refuses the paddle), dome follow, and a focus move held.
+void StartEverything(UiRig& r) {
+    Click(r, "picAlphaPlusLock");
+    Click(r, "picDeltaMinusLock");
+    QTest::mousePress(r.Pad("picControlTracking"), Qt::LeftButton);
+    QTest::mouseRelease(r.Pad("picControlTracking"), Qt::LeftButton);
+    Click(r, "picDomeTracking");
+    QTest::mousePress(r.Pad("picFocusDir2"), Qt::LeftButton);
+    auto& ev = r.window->core().events();
+    for (int slot : {EVT_ALPHA_PLUS, EVT_DELTA_MINUS, EVT_TRACKING, EVT_DOME_TRACKING, EVT_FOCUS_DIR2}) {
+        ASSERT_TRUE(ev.IsEventSet(slot)) << slot;
+    }
+    // The guard refuses the paddle now: the stop must not depend on it.
+    r.log.Clear();
+    Click(r, "picAlphaMinusLock");
+    ASSERT_EQ(r.log.lines, (Lines{"beep"}));
+    r.log.Clear();
+}
+
+void ExpectAllStopped(UiRig& r) {
+    auto& ev = r.window->core().events();
+    for (int slot = 1; slot <= kEventSlotCount; ++slot) {
+        EXPECT_FALSE(ev.IsEventSet(slot)) << "slot " << slot;
+    }
+    for (const char* pad : {"picAlphaPlus", "picAlphaPlusLock", "picDeltaMinus", "picDeltaMinusLock",
+                            "picControlTracking", "picDomeTracking", "picFocusDir2"}) {
+        EXPECT_FALSE(r.Pad(pad)->isOn()) << pad;
+    }
+    // Tracking first, then Alpha, then Delta (the telescope order), the dome, the focus;
+    // nothing is started again.
+    EXPECT_EQ(r.Only({"cmd", "P ", "S "}),
+              (Lines{"cmd 1 2", "S 1 (2,0)", "cmd 4 2", "S 4 (2,3)", "cmd 3 2", "S 3 (2,3)", "cmd 101 2", "P 101 (2,0)",
+                     "cmd 106 2", "cmd 202 2", "P 202 (2,0)"}));
+    const int n = r.window->MessageCount();
+    ASSERT_GE(n, 1);
+    bool said = false;
+    for (int i = 0; i < n; ++i) {
+        said = said || r.window->MessageAt(i) == "Arrêt général";
+    }
+    EXPECT_TRUE(said);
+}
+
+TEST(StopAll, ButtonAndKeyStopTelescopeDomeAndFocusOnEveryInterfaceInUse) {
+    for (const bool byKey : {false, true}) {
+        SCOPED_TRACE(byKey ? "F12" : "button");
+        UiRig r(kTwoInterfaces);
+        ASSERT_TRUE(r.Start());
+        r.window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(r.window.get()));
+        StartEverything(r);
+        if (byKey) {
+            QTest::keyClick(r.window.get(), Qt::Key_F12);
+        } else {
+            QAction* stop = r.Action("StopAll");
+            ASSERT_NE(stop, nullptr);
+            auto* button = qobject_cast<QToolButton*>(r.W<QToolBar>("Toolbar1")->widgetForAction(stop));
+            ASSERT_NE(button, nullptr);
+            QTest::mouseClick(button, Qt::LeftButton);
+        }
+        ExpectAllStopped(r);
+    }
+}
+
+TEST(StopAll, EndsADomeInitInProgressAndStaysEnabledWhenThePadIsDisabled) {
+    UiRig r;
+    ASSERT_TRUE(r.Start());
+    QTest::mouseClick(r.W<QPushButton>("cmdDomeInit"), Qt::LeftButton);
+    // The recording driver does not run the dome board: the Init is under way as its
+    // interface would say.
+    r.window->core().state().DomeInitRunning = true;
+    // The long operation refuses the dome buttons, and manual mode disables the whole pad.
+    r.log.Clear();
+    Click(r, "picDomeDir1Lock");
+    EXPECT_EQ(r.log.lines, (Lines{"beep"}));
+    QTest::mousePress(r.Pad("picFocusDir1"), Qt::LeftButton);
+    r.log.Clear();
+    r.window->core().display().DisableCommandGroups(true);
+    r.window->core().display().DisableFileEditMenus(true);
+    QAction* stop = r.Action("StopAll");
+    ASSERT_NE(stop, nullptr);
+    EXPECT_TRUE(stop->isEnabled());
+    stop->trigger();
+    EXPECT_EQ(r.Only({"cmd", "P "}), (Lines{"cmd 106 2", "P 101 (2,0)", "cmd 201 2", "P 201 (2,0)"}));
+    const int n = r.window->MessageCount();
+    ASSERT_GE(n, 3);
+    EXPECT_EQ(r.window->MessageAt(n - 3), "Arrêt général");
+    EXPECT_EQ(r.window->MessageAt(n - 2), "Arret Initialisation Coupole");
+    EXPECT_FALSE(r.Pad("picFocusDir1")->isOn());
+}
+
+TEST(StopAll, TheKeyIsUsedByNoOtherControl) {
+    UiRig r;
+    ASSERT_TRUE(r.Start());
+    int uses = 0;
+    for (QAction* a : r.window->findChildren<QAction*>()) {
+        uses += a->shortcuts().contains(ui::kStopAllShortcut) ? 1 : 0;
+    }
+    EXPECT_EQ(uses, 1);
+    // The key works from the tracking window too.
+    r.window->show();
+    r.window->ShowTracking();
+    ASSERT_NE(r.window->trackingWindow(), nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(r.window->trackingWindow()));
+    Click(r, "picAlphaMinusLock");
+    r.window->trackingWindow()->activateWindow();
+    QTest::keyClick(r.window->trackingWindow(), Qt::Key_F12);
+    EXPECT_FALSE(r.window->core().events().IsEventSet(EVT_ALPHA_MINUS));
+}
+
+}  // namespace
+}  // namespace axo
+
+namespace axo {
+namespace {
+
+TEST(Tooltips, EveryPadDomeFocusAndFilterControlSaysWhatItDoes) {
+    test::UiRig r;
+    for (QWidget* w : r.window->findChildren<ui::PictureButton*>()) {
+        EXPECT_FALSE(w->toolTip().isEmpty()) << w->objectName().toStdString();
+    }
+    for (const char* name : {"cmdDomeInit", "cmdDomeRest", "cmbFilterValue", "cmdFilterValidate"}) {
+        EXPECT_FALSE(r.W(name)->toolTip().isEmpty()) << name;
+    }
+    EXPECT_TRUE(r.Action("StopAll")->toolTip().contains("F12"));
+}
+
+}  // namespace
+}  // namespace axo
