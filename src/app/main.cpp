@@ -30,6 +30,7 @@
 #include "settings/settings.h"
 #include "platform/night_log.h"
 #include "ui/main_window.h"
+#include "ui/status_bar.h"
 #include "ui/night_vision.h"
 #include "ui/qt_interval_timer.h"
 #include "ui/qt_operator.h"
@@ -215,11 +216,21 @@ int main(int argc, char** argv) {
         if (!linkServer->Start(error)) {
             log.AddErrorMessage("Lien LX200 impossible : " + error);
             linkServer.reset();
+            if (axo::ui::StatusBar* status = window.statusBarModel()) {
+                status->SetPositionLinkText("Lien LX200 : impossible");
+            }
         } else {
             log.AddMessage("Lien LX200 sur " + config.address + ":" + std::to_string(linkServer->port()) +
                            (config.control ? " (commandes acceptées)" : " (lecture seule)"));
             const bool report = std::getenv("AXO_LINK_REPORT") != nullptr;
-            auto publish = [&window, &linkServer, report] {
+            const QString where = QString::fromStdString(config.address + ":" + std::to_string(linkServer->port())) +
+                                  (config.control ? " (commandes)" : " (lecture seule)");
+            auto publish = [&window, &linkServer, report, where] {
+                if (axo::ui::StatusBar* status = window.statusBarModel()) {
+                    const auto clients = static_cast<int>(linkServer->clientCount());
+                    status->SetPositionLinkText("Lien LX200 " + where + ", " + QString::number(clients) +
+                                                (clients > 1 ? " clients" : " client"));
+                }
                 const double utcOffset = -QDateTime::currentDateTime().offsetFromUtc() / 3600.0;
                 linkServer->Publish(axo::link::TakeSnapshot(window.core(), utcOffset));
                 for (const axo::link::Event& e : linkServer->TakeEvents()) {

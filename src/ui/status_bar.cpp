@@ -43,6 +43,8 @@ StatusBar::StatusBar(Core& core, QStatusBar* bar, bool simulated, std::function<
     links_ = Part(bar, "lblStatusLinks", 2);
     operation_ = Part(bar, "lblStatusOperation", 2);
     filter_ = Part(bar, "lblStatusFilter", 0);
+    positionLink_ = Part(bar, "lblStatusPositionLink", 0);
+    positionLink_->setText("Lien LX200 : inactif");
     refresh_ = new QTimer(this);
     refresh_->setObjectName("tmrStatus");
     refresh_->setInterval(500);
@@ -123,6 +125,16 @@ void StatusBar::Refresh() {
     links_->setText(LinksText());
     operation_->setText(OperationText());
     filter_->setText(FilterText());
+}
+
+void StatusBar::SetPositionLinkText(const QString& text) {
+    if (positionLink_->text() != text) {
+        positionLink_->setText(text);
+    }
+}
+
+QString StatusBar::PositionLinkText() const {
+    return positionLink_->text();
 }
 
 }  // namespace axo::ui

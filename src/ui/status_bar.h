@@ -34,6 +34,11 @@ public:
     QString OperationText() const;
     QString FilterText() const;
 
+    // The planetarium link: on or off, its address, the clients connected (set by whoever
+    // runs the link; "Lien LX200 : inactif" until then).
+    void SetPositionLinkText(const QString& text);
+    QString PositionLinkText() const;
+
 private:
     Core& core_;
     bool simulated_;
@@ -42,6 +47,7 @@ private:
     QLabel* links_;
     QLabel* operation_;
     QLabel* filter_;
+    QLabel* positionLink_;
     QTimer* refresh_;
     // The operation last seen running, to say how it ended once it stops.
     QString running_;
