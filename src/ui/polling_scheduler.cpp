@@ -1,8 +1,24 @@
 #include "ui/polling_scheduler.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <algorithm>
 
 namespace axo::ui {
+
+namespace {
+
+// One pass towards a tick, for the schedule of `generation`.
+class PassEvent final : public QEvent {
+public:
+    PassEvent(Type type, uint64_t forGeneration) : QEvent(type), generation(forGeneration) {}
+    const uint64_t generation;
+};
+
+const QEvent::Type kFirstPass = static_cast<QEvent::Type>(QEvent::registerEventType());
+const QEvent::Type kSecondPass = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+}  // namespace
 
 PollingScheduler::PollingScheduler(std::function<void()> tick, const QString& timerName, QObject* parent)
     : QObject(parent), tick_(std::move(tick)), timer_(this) {
@@ -33,14 +49,24 @@ void PollingScheduler::Restart() {
 }
 
 void PollingScheduler::RequestTick(uint64_t generation) {
-    QMetaObject::invokeMethod(this, [this, generation] { SecondPass(generation); }, Qt::QueuedConnection);
+    // Low priority: an event of normal priority posted while this one waits (input included)
+    // is delivered before it.
+    QCoreApplication::postEvent(this, new PassEvent(kFirstPass, generation), Qt::LowEventPriority);
 }
 
-void PollingScheduler::SecondPass(uint64_t generation) {
-    if (generation != generation_) {
-        return;
+bool PollingScheduler::event(QEvent* event) {
+    if (event->type() == kFirstPass) {
+        const uint64_t generation = static_cast<PassEvent*>(event)->generation;
+        if (generation == generation_) {
+            QCoreApplication::postEvent(this, new PassEvent(kSecondPass, generation), Qt::LowEventPriority);
+        }
+        return true;
     }
-    QMetaObject::invokeMethod(this, [this, generation] { RunTick(generation); }, Qt::QueuedConnection);
+    if (event->type() == kSecondPass) {
+        RunTick(static_cast<PassEvent*>(event)->generation);
+        return true;
+    }
+    return QObject::event(event);
 }
 
 void PollingScheduler::RunTick(uint64_t generation) {

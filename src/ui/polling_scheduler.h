@@ -10,9 +10,11 @@
 // next tick then depends on the order in which the event dispatcher serves its sources (Qt's
 // glib and plain Unix dispatchers, the platform's input queue, posted events), and a press
 // that loses that race waits for a whole further tick. So the timer here only asks for a tick,
-// once, and the tick itself is reached through two passes of the posted-event queue:
-//   - an event posted during a tick (a key posted by a test, a platform that posts its input)
-//     is ahead of the first pass in the queue, so it is delivered first;
+// once, and the tick itself is reached through two passes of the posted-event queue, both
+// posted at low priority:
+//   - an event posted during a tick or while the passes wait (a key posted by a test, a
+//     platform that posts its input, a queued call) is delivered before them: the queue serves
+//     normal priority first, and the same priority in posting order;
 //   - input waiting in the platform's own queue is served by the dispatcher in the same loop
 //     iteration as the first pass, as every ready source is; the second pass, posted by the
 //     first, can only run in a later iteration, after it.
@@ -42,10 +44,12 @@ public:
     bool Running() const { return enabled_ && interval_ > 0; }
     int Interval() const { return interval_; }
 
+protected:
+    bool event(QEvent* event) override;
+
 private:
     void Restart();
     void RequestTick(uint64_t generation);
-    void SecondPass(uint64_t generation);
     void RunTick(uint64_t generation);
 
     std::function<void()> tick_;
