@@ -162,9 +162,8 @@ AxoWindow::AxoWindow(Settings& settings, Clock& clock, Operator& op, Options opt
     setObjectName("Axo");
     setWindowTitle(options_.simulated ? "Axo — observatoire simulé" : "Axo");
 
-    tmrSystem_ = new QTimer(this);
-    tmrSystem_->setObjectName("tmrSystem");
-    connect(tmrSystem_, &QTimer::timeout, this, [this] { core_.SystemTick(); });
+    // The polling tick: see PollingScheduler for why it is not a plain repeating timer.
+    tmrSystem_ = new PollingScheduler([this] { core_.SystemTick(); }, "tmrSystem", this);
     tmrClock_ = new QTimer(this);
     tmrClock_->setObjectName("tmrClock");
     tmrClock_->setInterval(1000);
@@ -683,7 +682,7 @@ void AxoWindow::ShutDown() {
         return;
     }
     shutDownDone_ = true;
-    tmrSystem_->stop();
+    tmrSystem_->SetEnabled(false);
     tmrClock_->stop();
     if (!settingsLoaded_) {
         // Ended before the settings file was read: writing now would replace the observer's
@@ -778,7 +777,7 @@ void AxoWindow::closeEvent(QCloseEvent* event) {
 
 void AxoWindow::EndProgramNow() {
     endedWithoutShutdown_ = true;
-    tmrSystem_->stop();
+    tmrSystem_->SetEnabled(false);
     hide();
     QCoreApplication::exit(1);
 }
@@ -1261,20 +1260,12 @@ void AxoWindow::SelectMessage(int index) {
 // --- SystemTimer ---------------------------------------------------------------------------------
 
 void AxoWindow::SetSystemTimerInterval(int milliseconds) {
-    systemInterval_ = milliseconds;
-    SetSystemTimerEnabled(systemEnabled_);
+    tmrSystem_->SetInterval(milliseconds);  // 0: the polling never ticks
 }
 
 void AxoWindow::SetSystemTimerEnabled(bool enabled) {
     // After the shut-down nothing polls the interfaces again, whoever asks.
-    systemEnabled_ = enabled && !shutDownDone_;
-    enabled = systemEnabled_;
-    // An interval of 0 means the timer never fires.
-    if (enabled && systemInterval_ > 0) {
-        tmrSystem_->start(systemInterval_);
-    } else {
-        tmrSystem_->stop();
-    }
+    tmrSystem_->SetEnabled(enabled && !shutDownDone_);
 }
 
 // --- WindowPositionSource ------------------------------------------------------------------------

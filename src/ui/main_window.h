@@ -17,6 +17,7 @@
 #include "core/seams.h"
 #include "interfaces/parallel/parallel_windows.h"
 #include "settings/settings.h"
+#include "ui/polling_scheduler.h"
 
 class QAction;
 class QDialog;
@@ -137,7 +138,9 @@ public:
     // --- SystemTimer ---
     void SetSystemTimerInterval(int milliseconds) override;
     void SetSystemTimerEnabled(bool enabled) override;
-    bool SystemTimerRunning() const { return tmrSystem_->isActive(); }
+    // Polling is on: enabled, with an interval above 0.
+    bool SystemTimerRunning() const { return tmrSystem_->Running(); }
+    PollingScheduler* systemPolling() { return tmrSystem_; }
 
     // --- ProgramControl ---
     void EndProgramNow() override;
@@ -180,10 +183,8 @@ private:
     Settings& settings_;
     Options options_;
     Core core_;
-    QTimer* tmrSystem_;
+    PollingScheduler* tmrSystem_;
     QTimer* tmrClock_;
-    int systemInterval_ = 0;
-    bool systemEnabled_ = false;
     std::array<PictureButton*, 22> pads_{};
     QListWidget* messages_ = nullptr;
     QGroupBox* messagesFrame_ = nullptr;
