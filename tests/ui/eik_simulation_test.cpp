@@ -45,23 +45,7 @@ struct CardSimRig {
     sim::SimulatedEikCard& Card() { return *hardware->SimulatedCard(); }
 
     // The two timers on simulated time, and the card's interrupts when it is in that mode.
-    void Run(uint64_t ms) {
-        const uint64_t end = clock.ElapsedMs() + ms;
-        uint64_t nextSecond = clock.ElapsedMs() + 1000;
-        while (clock.ElapsedMs() < end) {
-            const uint64_t tickStart = clock.ElapsedMs();
-            Card().ServiceInterrupts();
-            window->core().SystemTick();
-            if (clock.ElapsedMs() >= nextSecond) {
-                window->core().ClockTick();
-                nextSecond += 1000;
-            }
-            const uint64_t spent = clock.ElapsedMs() - tickStart;
-            if (spent < 50) {
-                clock.Advance(50 - spent);
-            }
-        }
-    }
+    void Run(uint64_t ms) { test::RunTimers(window->core(), clock, ms, [this] { Card().ServiceInterrupts(); }); }
     int Number(const char* label) { return window->findChild<QLabel*>(label)->text().toInt(); }
     int DisplayedHourAngle() {
         return Number("lblDisplayAlphaH") * 3600 + Number("lblDisplayAlphaM") * 60 + Number("lblDisplayAlphaS");

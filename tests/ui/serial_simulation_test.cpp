@@ -38,23 +38,7 @@ struct BoxesRig {
         hardware.reset();
     }
     // The polling timer every 50 ms, the clock every second, the brake timer when due.
-    void Run(uint64_t ms) {
-        const uint64_t end = clock.ElapsedMs() + ms;
-        uint64_t nextSecond = clock.ElapsedMs() + 1000;
-        while (clock.ElapsedMs() < end) {
-            const uint64_t tickStart = clock.ElapsedMs();
-            window->core().SystemTick();
-            brake.Poll();
-            if (clock.ElapsedMs() >= nextSecond) {
-                window->core().ClockTick();
-                nextSecond += 1000;
-            }
-            const uint64_t spent = clock.ElapsedMs() - tickStart;
-            if (spent < 50) {
-                clock.Advance(50 - spent);
-            }
-        }
-    }
+    void Run(uint64_t ms) { test::RunTimers(window->core(), clock, ms, {}, [this] { brake.Poll(); }); }
     int Number(const char* label) { return window->findChild<QLabel*>(label)->text().toInt(); }
     int DisplayedHourAngle() {
         return Number("lblDisplayAlphaH") * 3600 + Number("lblDisplayAlphaM") * 60 + Number("lblDisplayAlphaS");

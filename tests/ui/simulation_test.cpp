@@ -41,22 +41,7 @@ struct SimRig {
     }
 
     // The two timers, on simulated time: the polling tick every 50 ms, the clock every second.
-    void Run(uint64_t ms) {
-        const uint64_t end = clock.ElapsedMs() + ms;
-        uint64_t nextSecond = clock.ElapsedMs() + 1000;
-        while (clock.ElapsedMs() < end) {
-            const uint64_t tickStart = clock.ElapsedMs();
-            window->core().SystemTick();
-            if (clock.ElapsedMs() >= nextSecond) {
-                window->core().ClockTick();
-                nextSecond += 1000;
-            }
-            const uint64_t spent = clock.ElapsedMs() - tickStart;
-            if (spent < 50) {
-                clock.Advance(50 - spent);
-            }
-        }
-    }
+    void Run(uint64_t ms) { test::RunTimers(window->core(), clock, ms); }
     // The hour angle as the main window shows it, in seconds of time.
     int DisplayedHourAngle() {
         auto n = [this](const char* name) { return window->findChild<QLabel*>(name)->text().toInt(); };

@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QTest>
+#include <functional>
 
 #include "support/core_fakes.h"
 #include "support/temp_config.h"
@@ -15,6 +16,33 @@
 #include "ui/picture_button.h"
 
 namespace axo::test {
+
+// The main window's two timers on simulated time, for `ms`: the polling tick every 50 ms (at
+// once after a tick that ran long) and the clock tick every second. `before` and `after` run
+// around each polling tick (a simulated card's interrupts, the brake timer).
+inline void RunTimers(Core& core, VirtualClock& clock, uint64_t ms, const std::function<void()>& before = {},
+                      const std::function<void()>& after = {}) {
+    const uint64_t end = clock.ElapsedMs() + ms;
+    uint64_t nextSecond = clock.ElapsedMs() + 1000;
+    while (clock.ElapsedMs() < end) {
+        const uint64_t tickStart = clock.ElapsedMs();
+        if (before) {
+            before();
+        }
+        core.SystemTick();
+        if (after) {
+            after();
+        }
+        if (clock.ElapsedMs() >= nextSecond) {
+            core.ClockTick();
+            nextSecond += 1000;
+        }
+        const uint64_t spent = clock.ElapsedMs() - tickStart;
+        if (spent < 50) {
+            clock.Advance(50 - spent);
+        }
+    }
+}
 
 struct UiRig {
     explicit UiRig(const std::string& ini = "[Axo]\ninterface_ra=1\ninterface_de=1\ninterface_dome=1\n"
