@@ -232,6 +232,7 @@ void CommandProcessor::TelescopeAzimuth() {
     if (!CodersReadable()) {
         // Computed again from the first real reading.
         pos_.LastHourAngle.fill(-100);
+        pos_.TelescopeAzimuthKnown = false;
         display_.SetTextIfChanged("lblAzimutTelescope", kNoReading);
         return;
     }
@@ -250,6 +251,7 @@ void CommandProcessor::TelescopeAzimuth() {
     EquatorialToHorizontal(hourAngle, dec, a, alt);
     // Halves go to the even neighbour; 359.6 degrees shows as 360.
     pos_.TelescopeAzimuth = static_cast<int16_t>(RoundHalfEven(R2D(a)));
+    pos_.TelescopeAzimuthKnown = true;
     display_.SetTextIfChanged("lblAzimutTelescope", std::to_string(pos_.TelescopeAzimuth) + "°");
 }
 

@@ -41,6 +41,9 @@ struct Position {
     bool DeclinationOutOfRange = false;
     int16_t DomeAzimuth = 0;
     int16_t TelescopeAzimuth = 0;
+    // False until the coders give a position, and again whenever they cannot be read: the dome
+    // must not follow an azimuth nobody read.
+    bool TelescopeAzimuthKnown = false;
     // The seven position integers at the last telescope-azimuth computation.
     std::array<int16_t, 7> LastHourAngle{-100, -100, -100, -100, -100, -100, -100};
     double RightAscensionRad = 0.0;

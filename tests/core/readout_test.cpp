@@ -217,15 +217,19 @@ TEST(Readout, DisplaysWithoutAWorkingSourceShowDashesNotNumbers) {
     r.settings.Int(IntKey::interface_coders) = INTERFACE_PARALLEL;
     r.HourAngle(0, 0, 0);
     r.Declination(0, 0, 0, 0);
+    EXPECT_FALSE(r.core.position().TelescopeAzimuthKnown);
     r.core.Command(CMD_TELESCOPE_AZIMUTH, 0);
     EXPECT_EQ(r.view.Text("lblAzimutTelescope"), "180°");
+    EXPECT_TRUE(r.core.position().TelescopeAzimuthKnown);
     r.core.drivers().SetReadingsAvailable(InterfaceId::Parallel, false);
     r.core.SystemTick();
     EXPECT_EQ(r.view.Text("lblAzimutTelescope"), "--");
+    EXPECT_FALSE(r.core.position().TelescopeAzimuthKnown);  // the dome follow holds on this
     r.core.drivers().SetReadingsAvailable(InterfaceId::Parallel, true);
     r.core.SystemTick();
     EXPECT_EQ(r.Alpha(), (Lines{"00", "00", "00"}));
     EXPECT_EQ(r.view.Text("lblAzimutTelescope"), "180°");
+    EXPECT_TRUE(r.core.position().TelescopeAzimuthKnown);
 }
 
 TEST(Readout, TheDomeAzimuthNeedsTheDomeBoard) {

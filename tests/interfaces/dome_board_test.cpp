@@ -89,22 +89,25 @@ TEST(DomeBoard, AReadWithoutTheAcknowledgeIsAReceptionFailure) {
 struct FollowCase {
     int16_t dome;
     int16_t telescope;
+    bool known;  // the coders gave the telescope's azimuth
     bool movingBefore;
     Bytes dibits;  // strobed to the dome board
     bool movingAfter;
 };
 
-TEST(DomeBoard, TheFollowStepTurnsTheShortWayAndStopsInsideTheDeadBand) {
+TEST(DomeBoard, TheFollowStepTurnsTheShortWayStopsInsideTheDeadBandAndHoldsWithoutCoders) {
     const FollowCase cases[] = {
-        {355, 5, false, {1, 2, 2}, true},   // through north, towards increasing azimuth
-        {12, 10, true, {1}, false},         // 2 degrees past: stop
-        {10, 10, false, {1, 2, 2}, true},   // on target: run on to 1-5 degrees past
-        {2, 359, true, {1}, false},         // 3 degrees past, across north
-        {4, 359, true, {1}, false},         // 5 degrees past
-        {5, 359, false, {1, 2, 1}, true},   // 6 degrees past: turn back, decreasing azimuth
-        {0, 360, false, {1, 2, 2}, true},   // a telescope azimuth rounded to 360 is north
-        {100, 300, true, {}, true},         // already turning: nothing more
-        {303, 302, false, {}, false},       // inside the band and stopped: nothing
+        {355, 5, true, false, {1, 2, 2}, true},   // through north, towards increasing azimuth
+        {12, 10, true, true, {1}, false},         // 2 degrees past: stop
+        {10, 10, true, false, {1, 2, 2}, true},   // on target: run on to 1-5 degrees past
+        {2, 359, true, true, {1}, false},         // 3 degrees past, across north
+        {4, 359, true, true, {1}, false},         // 5 degrees past
+        {5, 359, true, false, {1, 2, 1}, true},   // 6 degrees past: turn back, decreasing azimuth
+        {0, 360, true, false, {1, 2, 2}, true},   // a telescope azimuth rounded to 360 is north
+        {100, 300, true, true, {}, true},         // already turning: nothing more
+        {303, 302, true, false, {}, false},       // inside the band and stopped: nothing
+        {100, 300, false, true, {1}, false},  // coders unreadable while turning: stop
+        {100, 300, false, false, {}, false},  // coders unreadable, stopped: stay
     };
     for (const FollowCase& c : cases) {
         ParallelRig t;
@@ -119,6 +122,7 @@ TEST(DomeBoard, TheFollowStepTurnsTheShortWayAndStopsInsideTheDeadBand) {
         s.DomeFollowMoving = c.movingBefore;
         t.r.core.position().DomeAzimuth = c.dome;
         t.r.core.position().TelescopeAzimuth = c.telescope;
+        t.r.core.position().TelescopeAzimuthKnown = c.known;
         DriverParam p{0, 0};
         t.driver.Handle(CMD_DOME_TRACK_STEP, p);
         EXPECT_EQ(t.io.Dibits(1), c.dibits) << c.dome << " " << c.telescope;

@@ -105,6 +105,15 @@ void ParallelDriver::DomeRestStep() {
 void ParallelDriver::DomeFollowStep() {
     RuntimeState& state = core_.state();
     const int dome = core_.position().DomeAzimuth;
+    if (!core_.position().TelescopeAzimuthKnown) {
+        // The coders cannot be read: hold the dome where it is rather than chase a stale or
+        // never-read azimuth; following resumes with the first reading.
+        if (state.DomeFollowMoving) {
+            state.DomeFollowMoving = false;
+            link_.Strobe(kDomeBoard, kDomeStopDibit);
+        }
+        return;
+    }
     // The read-out may round a telescope azimuth of 359.6 up to 360: that is north, 0.
     const int telescope = core_.position().TelescopeAzimuth % 360;
     const int x = std::abs(dome - telescope - 3);
