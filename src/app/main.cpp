@@ -5,8 +5,6 @@
 
 #include <QApplication>
 #include <QDateTime>
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <QTranslator>
@@ -32,6 +30,7 @@
 #include "ui/main_window.h"
 #include "ui/status_bar.h"
 #include "ui/night_vision.h"
+#include "ui/qt_french.h"
 #include "ui/qt_interval_timer.h"
 #include "ui/qt_operator.h"
 #include "ui/small_windows.h"
@@ -138,13 +137,8 @@ int main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName("Axo");
-    // Qt's own dialogs and buttons (file dialogs, Yes/No, Cancel) in French, the observer's
-    // language, whatever the machine's locale.
-    QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
     QTranslator qtFrench;
-    if (qtFrench.load(QLocale(QLocale::French), "qtbase", "_", QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        QApplication::installTranslator(&qtFrench);
-    } else {
+    if (!axo::ui::InstallQtFrench(qtFrench)) {
         std::fprintf(stderr, "axo : traductions françaises de Qt absentes (paquet qt6-translations-l10n)\n");
     }
 

@@ -23,6 +23,7 @@
 #include "app/privileges.h"
 #include "interfaces/parallel/direct_port_io.h"
 #include "support/temp_config.h"
+#include "support/xvfb.h"
 
 namespace axo {
 namespace {
@@ -164,49 +165,6 @@ TEST(TraceFile, RootNeverWritesIntoAnotherUsersFile) {
 
 // --- The real program ----------------------------------------------------------------------
 
-// An X server of our own on a free display; empty display when Xvfb is not installed.
-class Xvfb {
-public:
-    Xvfb() {
-        int fds[2];
-        if (pipe(fds) != 0) {
-            return;
-        }
-        pid_ = fork();
-        if (pid_ == 0) {
-            close(fds[0]);
-            const std::string fd = std::to_string(fds[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
-                   static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        // Xvfb writes the display number it took, then a newline, once it accepts clients.
-        std::string number;
-        char c = 0;
-        while (read(fds[0], &c, 1) == 1 && c != '\n') {
-            number += c;
-        }
-        close(fds[0]);
-        if (!number.empty() && number.find_first_not_of("0123456789") == std::string::npos) {
-            display_ = ":" + number;
-        }
-    }
-    ~Xvfb() {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    Xvfb(const Xvfb&) = delete;
-    Xvfb& operator=(const Xvfb&) = delete;
-    const std::string& Display() const { return display_; }
-
-private:
-    pid_t pid_ = -1;
-    std::string display_;
-};
-
 struct ProgramRun {
     std::string stderrText;
     std::vector<std::string> threads;  // "tid CapPrm=... CapEff=..." for every thread
@@ -306,7 +264,7 @@ std::string Lines(const std::vector<std::string>& v) {
 }
 
 TEST(RunningProgram, NoThreadHoldsACapabilityOnX11OrOffscreen) {
-    Xvfb xvfb;
+    test::Xvfb xvfb;
     if (xvfb.Display().empty()) {
         ADD_FAILURE() << "Xvfb could not be started (package xvfb)";
     }

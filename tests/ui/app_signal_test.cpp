@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "support/temp_config.h"
+#include "support/xvfb.h"
 
 namespace {
 
@@ -66,11 +67,14 @@ TEST(RunningProgram, EndsCleanlyOnTerminationSignals) {
 }
 
 // Starts the real program with `args`, standard error into `errFile`, and waits until it
-// catches SIGTERM. Returns its pid.
-pid_t Launch(const std::vector<std::string>& args, const std::string& errFile) {
+// catches SIGTERM. Returns its pid. Offscreen, or on the X server `display` when one is given.
+pid_t Launch(const std::vector<std::string>& args, const std::string& errFile, const std::string& display = "") {
     const pid_t pid = fork();
     if (pid == 0) {
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        setenv("QT_QPA_PLATFORM", display.empty() ? "offscreen" : "xcb", 1);
+        if (!display.empty()) {
+            setenv("DISPLAY", display.c_str(), 1);
+        }
         const int fd = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (fd >= 0) {
             dup2(fd, 2);
@@ -192,6 +196,97 @@ TEST(RunningProgram, TheNightLogHoldsWhatWasWrittenBeforeASigkill) {
             << line;
     }
     EXPECT_GT(count, 1);
+}
+
+}  // namespace
+
+namespace {
+
+// Runs xdotool on `display`, for at most 10 s (`search --sync` waits for the window it names).
+bool Xdotool(const std::string& display, const std::string& args) {
+    const std::string command = "DISPLAY=" + display + " timeout 10 xdotool " + args;
+    return std::system(command.c_str()) == 0;
+}
+
+// Waits at most 10 s for `text` to be in what `read` returns.
+template <typename Read>
+bool Appears(const std::string& text, Read read) {
+    for (int i = 0; i < 500; ++i) {
+        if (read().find(text) != std::string::npos) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
+// A power cut right after the observer changed an option loses neither the change nor the night
+// log: the program, driven with the keyboard on an X server of its own as an observer would, is
+// killed outright once the Options dialog's OK has been pressed.
+TEST(RunningProgram, AnOptionsChangeAndTheNightLogOutliveASigkill) {
+    ASSERT_EQ(std::system("command -v xdotool >/dev/null"), 0) << "xdotool is missing (package xdotool)";
+    axo::test::Xvfb xvfb;
+    const std::string display = xvfb.Display();
+    ASSERT_FALSE(display.empty()) << "Xvfb could not be started (package xvfb)";
+    axo::test::TempConfig cfg;
+    cfg.Write("Axo.ini", "[Axo]\ndisplay_welcome=0\ninterface_ra=1\ninterface_de=1\ninterface_dome=1\n"
+                         "interface_coders=1\ninterface_focus=1\ninterface_filter=1\n");
+    const auto state = cfg.Root() / "state";
+    setenv("XDG_STATE_HOME", state.c_str(), 1);
+    setenv("AXO_STARTUP_REPORT", "1", 1);
+    const std::string err = (cfg.Root() / "stderr.txt").string();
+    const pid_t pid = Launch({"--simulate"}, err, display);
+    unsetenv("XDG_STATE_HOME");
+    unsetenv("AXO_STARTUP_REPORT");
+    ASSERT_GT(pid, 0);
+    struct Reaper {  // a failed step must not leave the program running
+        pid_t pid;
+        ~Reaper() {
+            if (pid > 0) {
+                kill(pid, SIGKILL);
+                waitpid(pid, nullptr, 0);
+            }
+        }
+    } reaper{pid};
+    auto log = [&state] {
+        std::string all;
+        std::error_code none;  // no folder yet: nothing logged yet
+        for (const auto& entry : std::filesystem::directory_iterator(state / "axo", none)) {
+            all += ReadAll(entry.path());
+        }
+        return all;
+    };
+    // Keys go through the X server's test extension to the window that has the focus, as
+    // from a keyboard.
+    const std::string pidText = std::to_string(pid);
+    auto keys = [&](const char* window, const std::string& sequence) {
+        return Xdotool(display, "search --all --sync --onlyvisible --pid " + pidText + " --name '" + window +
+                                    "' windowfocus --sync") &&
+               Xdotool(display, "key --delay 100 " + sequence);
+    };
+    ASSERT_TRUE(Appears("axo-shown", [&err] { return ReadAll(err); })) << ReadAll(err);
+    // Edition > Options..., the Système tab, back from OK to the polling interval, 250, Enter.
+    ASSERT_TRUE(keys("^Axo", "alt+e o")) << ReadAll(err);
+    ASSERT_TRUE(keys("^Options$", "alt+s shift+Tab ctrl+a 2 5 0 Return")) << ReadAll(err);
+    ASSERT_TRUE(Appears("\ntimer_value= 250\n", [&cfg] { return cfg.Read("Axo.ini"); })) << cfg.Read("Axo.ini");
+    // The stop-all key: a command and a message logged just before the end.
+    ASSERT_TRUE(keys("^Axo", "F12"));
+    ASSERT_TRUE(Appears("  Arrêt général\n", log)) << log();
+
+    kill(pid, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    reaper.pid = -1;
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+    const std::string ini = cfg.Read("Axo.ini");
+    EXPECT_NE(ini.find("\ntimer_value= 250\n"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("\nAxo_left="), std::string::npos) << ini;  // the whole file, as at exit
+    EXPECT_EQ(cfg.FileCount(), 1u);                                // and no half-written copy beside it
+    const std::string lines = log();
+    const std::size_t startUp = lines.find("  Calibration coupole\n");
+    const std::size_t stop = lines.find("  Arrêt général\n");
+    EXPECT_NE(startUp, std::string::npos) << lines;
+    EXPECT_TRUE(stop != std::string::npos && stop > startUp) << lines;
 }
 
 }  // namespace
