@@ -8,19 +8,17 @@
 #include "core/interval_timer.h"
 #include "interfaces/parallel/parallel_driver.h"
 #include "interfaces/serial64xx/s64xx_driver.h"
-#include "sim/parallel/simulated_bus.h"
+#include "sim/e2e_rig.h"
 #include "sim/serial64xx/settings_wiring.h"
-#include "support/core_fakes.h"
 
 namespace axo {
 namespace {
 
 using Lines = std::vector<std::string>;
 
-struct Station {
+struct Station : test::E2eRig {
     explicit Station(bool rs485 = false)
-        : observatory(r.clock, sim::ObservatoryStart{1.0, 30.0, 180.0, 3.0}),
-          bus(observatory),
+        : E2eRig(sim::ObservatoryStart{1.0, 30.0, 180.0, 3.0}),
           boxes(observatory),
           brake(r.clock),
           parallel(r.core, bus),
@@ -30,49 +28,11 @@ struct Station {
         r.settings.Int(IntKey::interface_ra) = INTERFACE_64XX;
         r.settings.Int(IntKey::interface_de) = INTERFACE_64XX;
         r.settings.Int(IntKey::S64xx_RS485) = rs485 ? 1 : 0;
-        r.settings.Int(IntKey::error_stop) = 0;
         boxes.SetWiringSource([this] { return sim::WiringFromSettings(r.settings); });
-        r.core.InitSystem();
-        r.core.state().StartupDone = true;
-        r.core.ClockTick();
+        afterPoll = [this] { brake.Poll(); };  // the brake timer, when due
+        Start();
     }
-    // The polling timer every 50 ms, the clock every second, the brake timer when due.
-    void Run(uint64_t ms) {
-        const uint64_t end = r.clock.ElapsedMs() + ms;
-        uint64_t nextSecond = r.clock.ElapsedMs() + 1000;
-        while (r.clock.ElapsedMs() < end) {
-            const uint64_t tickStart = r.clock.ElapsedMs();
-            r.core.SystemTick();
-            brake.Poll();
-            if (r.clock.ElapsedMs() >= nextSecond) {
-                r.core.ClockTick();
-                nextSecond += 1000;
-            }
-            const uint64_t spent = r.clock.ElapsedMs() - tickStart;
-            if (spent < 50) {
-                r.clock.Advance(50 - spent);
-            }
-        }
-    }
-    double HourAngleSeconds() {
-        const Position& p = r.core.position();
-        return p.HourAngleH * 3600.0 + p.HourAngleM * 60.0 + p.HourAngleS;
-    }
-    double DeclinationArcsec() {
-        const Position& p = r.core.position();
-        const double v = p.DeclinationD * 3600.0 + p.DeclinationM * 60.0 + p.DeclinationS;
-        return p.DeclinationNegative == 1 ? -v : v;
-    }
-    double RightAscensionSeconds() {
-        const double lst = r.core.state().SiderealTimeRad * 43200.0 / 3.141592653589793;
-        double ra = std::fmod(lst - HourAngleSeconds(), 86400.0);
-        return ra < 0 ? ra + 86400.0 : ra;
-    }
-    Lines Errors() const { return r.log.Only({"msg !!!", "msg ***", "box "}); }
 
-    test::CoreRig r;
-    sim::Observatory observatory;
-    sim::SimulatedBus bus;
     sim::SimulatedBoxes boxes;
     ClockTimer brake;
     ParallelDriver parallel;
