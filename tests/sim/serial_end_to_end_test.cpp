@@ -1,5 +1,7 @@
 // The control core, the 6420 boxes' driver and the parallel boards' coders on one simulated
-// observatory, on the virtual clock: the boxes turn the mount that the boards' coders read.
+// observatory: the boxes turn the mount that the boards' coders read. The observer's moves and
+// tracking through the whole program are in ui/serial_simulation_test.cpp; here, the wirings
+// and the faults of the boxes.
 
 #include <gtest/gtest.h>
 
@@ -17,7 +19,7 @@ namespace {
 using Lines = std::vector<std::string>;
 
 struct Station : test::E2eRig {
-    explicit Station(bool rs485 = false)
+    Station()
         : E2eRig(sim::ObservatoryStart{1.0, 30.0, 180.0, 3.0}),
           boxes(observatory),
           brake(r.clock),
@@ -27,7 +29,6 @@ struct Station : test::E2eRig {
         serial.RegisterWith(r.core);
         r.settings.Int(IntKey::interface_ra) = INTERFACE_64XX;
         r.settings.Int(IntKey::interface_de) = INTERFACE_64XX;
-        r.settings.Int(IntKey::S64xx_RS485) = rs485 ? 1 : 0;
         boxes.SetWiringSource([this] { return sim::WiringFromSettings(r.settings); });
         afterPoll = [this] { brake.Poll(); };  // the brake timer, when due
         Start();
@@ -38,69 +39,6 @@ struct Station : test::E2eRig {
     ParallelDriver parallel;
     S64xxDriver serial;
 };
-
-TEST(SerialEndToEnd, AlphaPlusWhileSlewingTurnsTheHourAngleTheCodersRead) {
-    for (const bool rs485 : {false, true}) {
-        Station s(rs485);
-        ASSERT_TRUE(s.Errors().empty()) << s.r.log.lines.size();
-        s.r.settings.Int(IntKey::control_mode_alpha) = SPEED_MOVING;
-        s.Run(500);
-        const double before = s.HourAngleSeconds();
-        s.r.core.PressDirection(EVT_ALPHA_PLUS);
-        s.Run(10000);
-        s.r.core.ReleaseDirection(EVT_ALPHA_PLUS);
-        s.Run(1000);
-        // 3.33 degrees a second for 10 s, ramps and command pauses aside: 33 degrees is
-        // 2 h 13 min of hour angle.
-        const double moved = s.HourAngleSeconds() - before;
-        EXPECT_NEAR(moved, 10.0 * 3.325 * 240.0, 240.0) << rs485;
-        // Stopped, and the stop was seen: the axis holds.
-        const double after = s.HourAngleSeconds();
-        s.Run(5000);
-        EXPECT_EQ(s.HourAngleSeconds(), after);
-        EXPECT_TRUE(s.Errors().empty()) << rs485;
-    }
-}
-
-TEST(SerialEndToEnd, ADeltaMoveEngagesMovesStopsAndReleasesAfterTheBrakeDelay) {
-    for (const bool rs485 : {false, true}) {
-        Station s(rs485);
-        s.r.settings.Int(IntKey::control_mode_delta) = SPEED_MOVING;
-        s.Run(500);
-        const double before = s.DeclinationArcsec();
-        s.r.core.PressDirection(EVT_DELTA_MINUS);
-        EXPECT_EQ(s.boxes.DeltaBox().Outputs(), 9);
-        s.Run(10000);
-        s.r.core.ReleaseDirection(EVT_DELTA_MINUS);
-        EXPECT_TRUE(s.brake.Enabled());
-        // 0.42 degree a second for about 10 s.
-        s.Run(500);
-        EXPECT_NEAR(s.DeclinationArcsec() - before, -10.0 * 0.4206 * 3600.0, 800.0) << rs485;
-        EXPECT_EQ(s.boxes.DeltaBox().Outputs(), 9);
-        s.Run(2000);
-        EXPECT_EQ(s.boxes.DeltaBox().Outputs(), 0);
-        EXPECT_FALSE(s.brake.Enabled());
-        const double stopped = s.DeclinationArcsec();
-        s.Run(3000);
-        EXPECT_EQ(s.DeclinationArcsec(), stopped);
-        EXPECT_TRUE(s.Errors().empty()) << rs485;
-    }
-}
-
-TEST(SerialEndToEnd, TrackingAtTheDefaultRateHoldsTheRightAscension) {
-    for (const bool rs485 : {false, true}) {
-        Station s(rs485);
-        s.Run(1000);
-        s.r.core.PressTracking();
-        s.Run(2000);
-        const double ra = s.RightAscensionSeconds();
-        const double ha = s.HourAngleSeconds();
-        s.Run(600000);
-        EXPECT_NEAR(s.RightAscensionSeconds(), ra, 1.5) << rs485;
-        EXPECT_NEAR(s.HourAngleSeconds() - ha, 601.6, 2.0) << rs485;
-        EXPECT_TRUE(s.Errors().empty()) << rs485;
-    }
-}
 
 TEST(SerialEndToEnd, AWrongDriveSelectionLeavesTheDeltaStill) {
     // The installation's fast drive is the box's own; the settings say the slave's.
