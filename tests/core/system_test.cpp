@@ -377,5 +377,18 @@ TEST(MainActions, SpeedModesUnGearingAndManualMode) {
     EXPECT_EQ(r.log.Only({"P 401"}), (Lines{"P 401 (1,0)"}));
 }
 
+TEST(MainActions, FilterValidateFollowsTheListText) {
+    CoreRig r;
+    r.Init();
+    r.view.texts["cmbFilterValue"] = "";
+    r.core.FilterListChanged();
+    EXPECT_FALSE(r.view.Enabled("cmdFilterValidate"));
+    r.view.texts["cmbFilterValue"] = "Vert";
+    r.core.FilterListChanged();
+    EXPECT_TRUE(r.view.Enabled("cmdFilterValidate"));
+    r.core.FilterValidateClicked();
+    EXPECT_EQ(r.Drivers(), (Lines{"P 1301 (7,0)"}));
+}
+
 }  // namespace
 }  // namespace axo
