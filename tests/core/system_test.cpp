@@ -153,12 +153,7 @@ TEST(ClockTick, TimeTextSiderealTimeAndTrackingLabels) {
     EXPECT_EQ(r.view.Text("lblTime"), "21:30:00");
     EXPECT_EQ(r.core.state().DateTime.year, 2026);
     EXPECT_EQ(r.core.state().DateTime.hour, 21);
-    DateTimeRecord when;
-    when.year = 2026;
-    when.month = 12;
-    when.day = 6;
-    when.hour = 21;
-    when.minute = 30;
+    const DateTimeRecord when{.day = 6, .month = 12, .year = 2026, .hour = 21, .minute = 30};
     EXPECT_DOUBLE_EQ(r.core.state().SiderealTimeRad, SideralTime(when, r.core.state().Site));
     EXPECT_EQ(r.view.textWrites["lblTrkTS"], 0);  // window closed: no sidereal text at all
 
@@ -187,13 +182,8 @@ TEST(ClockTick, SiderealSecondsThatRoundToSixtyCarryIntoMidnight) {
     // display must show the next sidereal day's 00:00:00, never 23:59:60 nor 24:00:00.
     for (int16_t day = 1; day <= 28; ++day) {
         for (int t = 0; t < 86400; ++t) {
-            DateTimeRecord when;
-            when.year = 2026;
-            when.month = 12;
-            when.day = day;
-            when.hour = static_cast<int16_t>(t / 3600);
-            when.minute = static_cast<int16_t>(t / 60 % 60);
-            when.second = t % 60;
+            const DateTimeRecord when{.day = day, .month = 12, .year = 2026, .hour = static_cast<int16_t>(t / 3600),
+                                      .minute = static_cast<int16_t>(t / 60 % 60), .second = static_cast<double>(t % 60)};
             int16_t h = 0;
             int16_t m = 0;
             double sec = 0.0;

@@ -209,13 +209,6 @@ TEST(EikStart, ABackendThatCannotReachTheCardStopsTheStartWithItsReason) {
         EXPECT_EQ(e.Boxes(), (Lines{"box Erreur | Erreur lors de l'accès au driver de la carte EIK120\nredémarrer"}));
         EXPECT_TRUE(e.card.accesses.empty());
     }
-    {
-        // No card: all ones, busy for ever.
-        EikRig e;
-        e.card.absent = true;
-        EXPECT_EQ(e.Call(CMD_START_INTERFACE), 0);
-        EXPECT_EQ(e.Boxes(), (Lines{"box Erreur | Init carte Eik120 impossible (time-out axe 0)"}));
-    }
 }
 
 TEST(EikStart, AWrongInterruptLineStopsTheStartAfterTheCodersWereProbed) {

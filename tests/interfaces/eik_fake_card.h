@@ -28,9 +28,6 @@ public:
     uint8_t In(uint16_t port) override {
         const int offset = port - base;
         accesses.push_back({'r', offset, -1});
-        if (absent) {
-            return 0xFF;
-        }
         switch (offset) {
             case 0:
                 if (busyLeft > 0) {
@@ -93,7 +90,6 @@ public:
     int busyReadings = 2;
     int busyLeft = 0;
     std::set<uint8_t> neverReady;  // commands after which the card stays busy
-    bool absent = false;           // no card: every register reads all ones
     uint8_t readStatus = 1;
     std::array<std::array<uint8_t, 4>, 2> channel{};
     std::array<uint8_t, 4> regs{};

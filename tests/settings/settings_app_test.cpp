@@ -1,6 +1,6 @@
 // The real program with a settings file shared with the Windows program: a run keeps the
-// file's encoding and its other sections byte for byte, finds [Axo] behind a byte-order mark,
-// and removes what a save killed in an earlier run left behind (and nothing else).
+// file's encoding and its other sections byte for byte, and removes what a save killed in an
+// earlier run left behind (and nothing else).
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -84,18 +84,6 @@ TEST(RunningProgram, KeepsAWindows1252FileByteForByteAndCleansOnlyItsOwnLeftover
     EXPECT_FALSE(std::filesystem::exists(cfg.File(".Axo.ini.k1LLed")));
     EXPECT_TRUE(std::filesystem::exists(cfg.File(".Axo.ini.notes")));
     EXPECT_EQ(cfg.FileCount(), 2u);
-}
-
-TEST(RunningProgram, FindsTheSectionBehindAByteOrderMarkAndKeepsTheMark) {
-    axo::test::TempConfig cfg;
-    cfg.Write("Axo.ini", "\xEF\xBB\xBF[Axo]\r\nlabel_dome_dir1=C\xC3\xB4t\xC3\xA9\r\n" + kQuiet);
-    RunOnce();
-    const std::string after = cfg.Read("Axo.ini");
-    EXPECT_EQ(after.rfind("\xEF\xBB\xBF[Axo]\r\nlabel_dome_dir1=C\xC3\xB4t\xC3\xA9\r\ndisplay_welcome= 0\r\n"
-                          "timer_value= 77\r\n", 0),
-              0u)
-        << after;
-    EXPECT_EQ(after.find("[Axo]"), after.rfind("[Axo]"));
 }
 
 }  // namespace

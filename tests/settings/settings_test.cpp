@@ -392,19 +392,6 @@ TEST(SettingsFile, AWindows1252FileKeepsItsBytes) {
     EXPECT_EQ(thrice.rfind(head, 0), 0u);
 }
 
-TEST(SettingsFile, AByteOrderMarkDoesNotHideTheSection) {
-    TempConfig cfg;
-    cfg.Write("Axo.ini", "\xEF\xBB\xBF[Axo]\r\ntimer_value=75\r\nlabel_dome_dir1=C\xC3\xB4t\xC3\xA9\r\n");
-    Settings s;
-    ASSERT_TRUE(s.ReadSettings("Axo.ini").ok);
-    EXPECT_EQ(s.Int(IntKey::timer_value), 75);
-    EXPECT_EQ(s.Str(StringKey::label_dome_dir1), "Côté");
-    ASSERT_TRUE(s.WriteSettings("Axo.ini").ok);
-    const std::string text = cfg.Read("Axo.ini");
-    EXPECT_EQ(text.rfind("\xEF\xBB\xBF[Axo]\r\ntimer_value= 75\r\nlabel_dome_dir1=C\xC3\xB4t\xC3\xA9\r\n", 0), 0u);
-    EXPECT_EQ(text.find("[Axo]"), text.rfind("[Axo]"));  // one section, not a second one
-}
-
 // Start-up and save must not cost keys x lines: a 20 MB file (a program that logged into the
 // section) used to take some 6 s to read and write.
 TEST(SettingsFile, ALargeFileIsReadAndWrittenInTimeProportionalToItsSize) {

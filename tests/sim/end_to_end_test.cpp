@@ -1,14 +1,11 @@
-// The control core, the parallel interface and the simulated observatory together, on the
-// virtual clock: what the observer would see after holding buttons for simulated seconds.
+// The control core, the parallel interface and the simulated observatory together.
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "astro/mathlib.h"
 #include "interfaces/parallel/parallel_driver.h"
-#include "sim/parallel/simulated_bus.h"
-#include "support/core_fakes.h"
+#include "sim/e2e_rig.h"
 
 namespace axo {
 namespace {
@@ -32,46 +29,15 @@ public:
     bool visible = false;
 };
 
-struct Observatory {
+struct Observatory : test::E2eRig {
     explicit Observatory(sim::ObservatoryStart start = {}, int16_t alphaMode = SPEED_CENTERING)
-        : observatory(r.clock, start), bus(observatory), driver(r.core, bus, ParallelWindows{nullptr, &cancel, nullptr}) {
+        : E2eRig(start), driver(r.core, bus, ParallelWindows{nullptr, &cancel, nullptr}) {
         driver.RegisterWith(r.core);
         r.settings.Int(IntKey::control_mode_alpha) = alphaMode;
-        r.settings.Int(IntKey::error_stop) = 0;
-        r.core.InitSystem();
-        r.core.state().StartupDone = true;
-        r.core.ClockTick();
+        Start();
     }
 
-    // Polling ticks every 50 ms and the clock tick every second, for `ms` simulated ms.
-    void Run(uint64_t ms) {
-        const uint64_t end = r.clock.ElapsedMs() + ms;
-        uint64_t nextSecond = r.clock.ElapsedMs() + 1000;
-        while (r.clock.ElapsedMs() < end) {
-            const uint64_t tickStart = r.clock.ElapsedMs();
-            r.core.SystemTick();
-            if (r.clock.ElapsedMs() >= nextSecond) {
-                r.core.ClockTick();
-                nextSecond += 1000;
-            }
-            // The timer fires 50 ms after the last tick started, or at once when a tick ran long.
-            const uint64_t spent = r.clock.ElapsedMs() - tickStart;
-            if (spent < 50) {
-                r.clock.Advance(50 - spent);
-            }
-        }
-    }
-
-    double HourAngleSeconds() {
-        const Position& p = r.core.position();
-        return p.HourAngleH * 3600.0 + p.HourAngleM * 60.0 + p.HourAngleS;
-    }
-    Lines Errors() const { return r.log.Only({"msg !!!", "msg ***", "box "}); }
-
-    test::CoreRig r;
     PatientCancelWindow cancel;
-    sim::Observatory observatory;
-    sim::SimulatedBus bus;
     ParallelDriver driver;
 };
 
@@ -115,24 +81,19 @@ TEST(EndToEnd, HoldingAlphaPlusInSlewingModeTurnsTheHourAngleUp) {
 }
 
 TEST(EndToEnd, TrackingHoldsTheRightAscensionWhileTheHourAngleAdvances) {
-    const auto rightAscensionSeconds = [](Observatory& o) {
-        const double lst = o.r.core.state().SiderealTimeRad * 43200.0 / 3.141592653589793;
-        double ra = std::fmod(lst - o.HourAngleSeconds(), 86400.0);
-        return ra < 0 ? ra + 86400.0 : ra;
-    };
     Observatory o;
     o.Run(1000);
-    const double ra0 = rightAscensionSeconds(o);
+    const double ra0 = o.RightAscensionSeconds();
     const double ha0 = o.HourAngleSeconds();
     // Without tracking the hour angle holds and the right ascension drifts with the sky.
     o.Run(60000);
     EXPECT_EQ(o.HourAngleSeconds(), ha0);
-    EXPECT_NEAR(rightAscensionSeconds(o) - ra0, 60.16, 1.5);
+    EXPECT_NEAR(o.RightAscensionSeconds() - ra0, 60.16, 1.5);
 
-    const double ra1 = rightAscensionSeconds(o);
+    const double ra1 = o.RightAscensionSeconds();
     o.r.core.PressTracking();
     o.Run(600000);
-    EXPECT_NEAR(rightAscensionSeconds(o), ra1, 1.5);
+    EXPECT_NEAR(o.RightAscensionSeconds(), ra1, 1.5);
     EXPECT_NEAR(o.HourAngleSeconds() - ha0, 601.6, 2.0);
     EXPECT_TRUE(o.Errors().empty());
 }

@@ -1,5 +1,7 @@
 // The control core, the 6420 boxes' driver and the parallel boards' coders on one simulated
-// observatory, on the virtual clock: the boxes turn the mount that the boards' coders read.
+// observatory: the boxes turn the mount that the boards' coders read. The observer's moves and
+// tracking through the whole program are in ui/serial_simulation_test.cpp; here, the wirings
+// and the faults of the boxes.
 
 #include <gtest/gtest.h>
 
@@ -8,19 +10,17 @@
 #include "core/interval_timer.h"
 #include "interfaces/parallel/parallel_driver.h"
 #include "interfaces/serial64xx/s64xx_driver.h"
-#include "sim/parallel/simulated_bus.h"
+#include "sim/e2e_rig.h"
 #include "sim/serial64xx/settings_wiring.h"
-#include "support/core_fakes.h"
 
 namespace axo {
 namespace {
 
 using Lines = std::vector<std::string>;
 
-struct Station {
-    explicit Station(bool rs485 = false)
-        : observatory(r.clock, sim::ObservatoryStart{1.0, 30.0, 180.0, 3.0}),
-          bus(observatory),
+struct Station : test::E2eRig {
+    Station()
+        : E2eRig(sim::ObservatoryStart{1.0, 30.0, 180.0, 3.0}),
           boxes(observatory),
           brake(r.clock),
           parallel(r.core, bus),
@@ -29,118 +29,16 @@ struct Station {
         serial.RegisterWith(r.core);
         r.settings.Int(IntKey::interface_ra) = INTERFACE_64XX;
         r.settings.Int(IntKey::interface_de) = INTERFACE_64XX;
-        r.settings.Int(IntKey::S64xx_RS485) = rs485 ? 1 : 0;
-        r.settings.Int(IntKey::error_stop) = 0;
         boxes.SetWiringSource([this] { return sim::WiringFromSettings(r.settings); });
-        r.core.InitSystem();
-        r.core.state().StartupDone = true;
-        r.core.ClockTick();
+        afterPoll = [this] { brake.Poll(); };  // the brake timer, when due
+        Start();
     }
-    // The polling timer every 50 ms, the clock every second, the brake timer when due.
-    void Run(uint64_t ms) {
-        const uint64_t end = r.clock.ElapsedMs() + ms;
-        uint64_t nextSecond = r.clock.ElapsedMs() + 1000;
-        while (r.clock.ElapsedMs() < end) {
-            const uint64_t tickStart = r.clock.ElapsedMs();
-            r.core.SystemTick();
-            brake.Poll();
-            if (r.clock.ElapsedMs() >= nextSecond) {
-                r.core.ClockTick();
-                nextSecond += 1000;
-            }
-            const uint64_t spent = r.clock.ElapsedMs() - tickStart;
-            if (spent < 50) {
-                r.clock.Advance(50 - spent);
-            }
-        }
-    }
-    double HourAngleSeconds() {
-        const Position& p = r.core.position();
-        return p.HourAngleH * 3600.0 + p.HourAngleM * 60.0 + p.HourAngleS;
-    }
-    double DeclinationArcsec() {
-        const Position& p = r.core.position();
-        const double v = p.DeclinationD * 3600.0 + p.DeclinationM * 60.0 + p.DeclinationS;
-        return p.DeclinationNegative == 1 ? -v : v;
-    }
-    double RightAscensionSeconds() {
-        const double lst = r.core.state().SiderealTimeRad * 43200.0 / 3.141592653589793;
-        double ra = std::fmod(lst - HourAngleSeconds(), 86400.0);
-        return ra < 0 ? ra + 86400.0 : ra;
-    }
-    Lines Errors() const { return r.log.Only({"msg !!!", "msg ***", "box "}); }
 
-    test::CoreRig r;
-    sim::Observatory observatory;
-    sim::SimulatedBus bus;
     sim::SimulatedBoxes boxes;
     ClockTimer brake;
     ParallelDriver parallel;
     S64xxDriver serial;
 };
-
-TEST(SerialEndToEnd, AlphaPlusWhileSlewingTurnsTheHourAngleTheCodersRead) {
-    for (const bool rs485 : {false, true}) {
-        Station s(rs485);
-        ASSERT_TRUE(s.Errors().empty()) << s.r.log.lines.size();
-        s.r.settings.Int(IntKey::control_mode_alpha) = SPEED_MOVING;
-        s.Run(500);
-        const double before = s.HourAngleSeconds();
-        s.r.core.PressDirection(EVT_ALPHA_PLUS);
-        s.Run(10000);
-        s.r.core.ReleaseDirection(EVT_ALPHA_PLUS);
-        s.Run(1000);
-        // 3.33 degrees a second for 10 s, ramps and command pauses aside: 33 degrees is
-        // 2 h 13 min of hour angle.
-        const double moved = s.HourAngleSeconds() - before;
-        EXPECT_NEAR(moved, 10.0 * 3.325 * 240.0, 240.0) << rs485;
-        // Stopped, and the stop was seen: the axis holds.
-        const double after = s.HourAngleSeconds();
-        s.Run(5000);
-        EXPECT_EQ(s.HourAngleSeconds(), after);
-        EXPECT_TRUE(s.Errors().empty()) << rs485;
-    }
-}
-
-TEST(SerialEndToEnd, ADeltaMoveEngagesMovesStopsAndReleasesAfterTheBrakeDelay) {
-    for (const bool rs485 : {false, true}) {
-        Station s(rs485);
-        s.r.settings.Int(IntKey::control_mode_delta) = SPEED_MOVING;
-        s.Run(500);
-        const double before = s.DeclinationArcsec();
-        s.r.core.PressDirection(EVT_DELTA_MINUS);
-        EXPECT_EQ(s.boxes.DeltaBox().Outputs(), 9);
-        s.Run(10000);
-        s.r.core.ReleaseDirection(EVT_DELTA_MINUS);
-        EXPECT_TRUE(s.brake.Enabled());
-        // 0.42 degree a second for about 10 s.
-        s.Run(500);
-        EXPECT_NEAR(s.DeclinationArcsec() - before, -10.0 * 0.4206 * 3600.0, 800.0) << rs485;
-        EXPECT_EQ(s.boxes.DeltaBox().Outputs(), 9);
-        s.Run(2000);
-        EXPECT_EQ(s.boxes.DeltaBox().Outputs(), 0);
-        EXPECT_FALSE(s.brake.Enabled());
-        const double stopped = s.DeclinationArcsec();
-        s.Run(3000);
-        EXPECT_EQ(s.DeclinationArcsec(), stopped);
-        EXPECT_TRUE(s.Errors().empty()) << rs485;
-    }
-}
-
-TEST(SerialEndToEnd, TrackingAtTheDefaultRateHoldsTheRightAscension) {
-    for (const bool rs485 : {false, true}) {
-        Station s(rs485);
-        s.Run(1000);
-        s.r.core.PressTracking();
-        s.Run(2000);
-        const double ra = s.RightAscensionSeconds();
-        const double ha = s.HourAngleSeconds();
-        s.Run(600000);
-        EXPECT_NEAR(s.RightAscensionSeconds(), ra, 1.5) << rs485;
-        EXPECT_NEAR(s.HourAngleSeconds() - ha, 601.6, 2.0) << rs485;
-        EXPECT_TRUE(s.Errors().empty()) << rs485;
-    }
-}
 
 TEST(SerialEndToEnd, AWrongDriveSelectionLeavesTheDeltaStill) {
     // The installation's fast drive is the box's own; the settings say the slave's.
