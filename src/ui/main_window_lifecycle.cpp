@@ -1,0 +1,257 @@
+// The main window's life: start-up, shut-down and every way the program ends, the night log,
+// and what follows the window when it is minimised.
+
+#include "ui/main_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QScreen>
+#include <QTimer>
+#include <cstdio>
+
+#include "platform/night_log.h"
+#include "ui/calibration_window.h"
+#include "ui/small_windows.h"
+#include "ui/tracking_window.h"
+
+namespace axo::ui {
+
+QRect FitOnScreen(const QRect& wanted, const QRect& available) {
+    const QSize size = wanted.size().boundedTo(available.size());
+    const int x = std::clamp(wanted.x(), available.left(), available.left() + available.width() - size.width());
+    const int y = std::clamp(wanted.y(), available.top(), available.top() + available.height() - size.height());
+    return {QPoint(x, y), size};
+}
+
+bool AxoWindow::StartUp(bool allowWelcome) {
+    starting_ = true;
+    const bool started = StartUpSteps(allowWelcome);
+    starting_ = false;
+    if (closePending_ && !endedWithoutShutdown_) {
+        // The end was asked for during start-up (a signal): it runs now, on started interfaces
+        // and read settings, like any other end.
+        close();
+        return false;
+    }
+    return started;
+}
+
+bool AxoWindow::StartUpSteps(bool allowWelcome) {
+    calibrHiddenByMinimize_ = false;
+    trackHiddenByMinimize_ = false;
+    core_.state().StartupDone = false;
+
+    loadWindow_ = new LoadWindow(this);
+    loadWindow_->show();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    QCoreApplication::processEvents();
+
+    ScreenMetrics screen;
+    if (QScreen* s = QGuiApplication::primaryScreen()) {
+        screen.screenWidth = s->size().width() * kTwipsPerPixel;
+        screen.screenHeight = s->size().height() * kTwipsPerPixel;
+    }
+    const QSize design = sizeHint();
+    screen.mainWindowWidth = design.width() * kTwipsPerPixel;
+    screen.mainWindowHeight = design.height() * kTwipsPerPixel;
+
+    const bool ok = core_.LoadAndInitialise(screen, options_.settingsFile);
+    settingsLoaded_ = true;
+    QApplication::restoreOverrideCursor();
+    if (loadWindow_ != nullptr) {
+        loadWindow_->hide();
+        loadWindow_->deleteLater();
+    }
+    if (!ok || closePending_) {
+        // Ended by the configuration, by an interface that could not start, or by a signal:
+        // nothing more of the start-up runs.
+        return false;
+    }
+    if (!core_.lastRead().ok) {
+        core_.display().AddErrorMessage("!!! Lecture du fichier de configuration impossible");
+        core_.display().AddErrorMessage("!!! " + core_.lastRead().error + " (valeurs par défaut)");
+    }
+    for (const std::string& warning : core_.lastRead().warnings) {
+        core_.display().AddErrorMessage("!!! " + warning);
+    }
+
+    if (allowWelcome && settings_.Int(IntKey::display_welcome) == 1) {
+        WelcomeWindow welcome(settings_, this);
+        welcome_ = &welcome;
+        if (!closePending_) {
+            welcome.exec();
+        }
+        welcome_ = nullptr;
+    }
+
+    core_.state().DebugLayoutOn = false;
+    core_.state().StartupDone = true;
+    resize(sizeHint());
+    ApplyDebugLayout();
+
+    // A position saved on another screen, or on a larger one, must not put the window out of
+    // reach: it goes onto the screen that holds the position (the primary one when none does)
+    // and, on a small screen, shrinks to fit.
+    const QPoint pos(settings_.Lng(LongKey::Axo_left) / kTwipsPerPixel, settings_.Lng(LongKey::Axo_top) / kTwipsPerPixel);
+    QScreen* screenOfPos = QGuiApplication::screenAt(pos);
+    if (screenOfPos == nullptr) {
+        screenOfPos = QGuiApplication::primaryScreen();
+    }
+    const QRect available = screenOfPos != nullptr ? screenOfPos->availableGeometry() : QRect(pos, size());
+    const QRect placed = FitOnScreen(QRect(pos, size()), available);
+    resize(placed.size());
+    move(placed.topLeft());
+    show();
+    // Once shown, the window has its frame: that too must stay on the screen.
+    const QRect frame = frameGeometry();
+    const QRect framed = FitOnScreen(frame, available);
+    if (framed.topLeft() != frame.topLeft()) {
+        move(QWidget::pos() + (framed.topLeft() - frame.topLeft()));
+    }
+    core_.ClockTick();
+
+    if (settings_.Int(IntKey::calibr_display) == 1) {
+        ShowCalibration();
+    }
+    if (settings_.Int(IntKey::track_display) == 1) {
+        ShowTracking();
+    }
+    return true;
+}
+
+void AxoWindow::ShutDown() {
+    if (shutDownDone_ || endedWithoutShutdown_) {
+        return;
+    }
+    shutDownDone_ = true;
+    tmrSystem_->SetEnabled(false);
+    tmrClock_->stop();
+    if (!settingsLoaded_) {
+        // Ended before the settings file was read: writing now would replace the observer's
+        // file with the built-in defaults.
+        return;
+    }
+    const SettingsFileResult saved = core_.Shutdown(this, options_.settingsFile);
+    if (!saved.ok) {
+        if (endingOnSignal_) {
+            // Nobody may be there to answer a box: say it where a session log keeps it.
+            core_.display().AddErrorMessage("!!! La configuration n'a pas pu être enregistrée");
+            core_.display().AddErrorMessage("!!! " + saved.error);
+            std::fprintf(stderr, "axo : La configuration n'a pas pu être enregistrée : %s\n", saved.error.c_str());
+        } else {
+            core_.op().ShowMessage("Erreur", "La configuration n'a pas pu être enregistrée :\n" + saved.error,
+                                   MessageIcon::Exclamation, MessageButtons::Ok);
+        }
+    }
+}
+
+void AxoWindow::SetNightLog(NightLog* log) {
+    nightLog_ = log;
+    if (log == nullptr) {
+        core_.SetCommandLog(nullptr);
+        return;
+    }
+    core_.SetCommandLog([this](int16_t code, int16_t arg) {
+        LogLine("Commande " + std::to_string(code) + " (" + std::to_string(arg) + ")");
+    });
+}
+
+void AxoWindow::LogLine(const std::string& text) {
+    if (nightLog_ != nullptr) {
+        nightLog_->Write(core_.clock().Now(), text);
+    }
+}
+
+void AxoWindow::SaveSettingsNow() {
+    // Not before the file has been read (it would be replaced by the defaults), nor once the
+    // shut-down has written it.
+    if (!settingsLoaded_ || shutDownDone_ || endedWithoutShutdown_) {
+        return;
+    }
+    const SettingsFileResult saved = settings_.WriteSettings(options_.settingsFile, this);
+    if (!saved.ok) {
+        core_.display().AddErrorMessage("!!! La configuration n'a pas pu être enregistrée");
+        core_.display().AddErrorMessage("!!! " + saved.error);
+    }
+}
+
+void AxoWindow::EndOnSignal() {
+    endingOnSignal_ = true;
+    if (starting_) {
+        closePending_ = true;  // the start-up stops at its next step and then closes
+        if (welcome_ != nullptr) {
+            welcome_->reject();
+        }
+        return;
+    }
+    // Closed from the event loop rather than from here: the signal may have arrived inside a
+    // box opened in the middle of a polling tick, which must finish before the shut-down.
+    QTimer::singleShot(0, this, [this] { close(); });
+}
+
+void AxoWindow::closeEvent(QCloseEvent* event) {
+    if (starting_) {
+        // Not cancelled, only put off until start-up has read the settings and started the
+        // interfaces, so that the shut-down stops and saves what is really there.
+        closePending_ = true;
+        if (welcome_ != nullptr) {
+            welcome_->reject();
+        }
+        event->ignore();
+        return;
+    }
+    // A zero-coder search waits in its own event loop: cancel it, so that it unwinds once the
+    // shut-down below has run instead of waiting for a report that can no longer come.
+    if (cancel_ != nullptr && cancel_->isVisible()) {
+        cancel_->reject();
+    }
+    // Closing is never cancelled: whatever ends the program stops the moves and saves first.
+    ShutDown();
+    if (tracking_ != nullptr) {
+        tracking_->hide();
+    }
+    if (calibration_ != nullptr) {
+        calibration_->hide();
+    }
+    event->accept();
+    QCoreApplication::quit();
+}
+
+void AxoWindow::EndProgramNow() {
+    endedWithoutShutdown_ = true;
+    tmrSystem_->SetEnabled(false);
+    hide();
+    QCoreApplication::exit(1);
+}
+
+void AxoWindow::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow()) {
+        // A key held when the window loses the keyboard would never see its release.
+        ReleasePaddleKeys();
+    }
+    if (event->type() != QEvent::WindowStateChange) {
+        return;
+    }
+    if (isMinimized()) {
+        if (calibration_ != nullptr && calibration_->isVisible()) {
+            calibration_->hide();
+            calibrHiddenByMinimize_ = true;
+        }
+        if (tracking_ != nullptr && tracking_->isVisible()) {
+            tracking_->hide();
+            trackHiddenByMinimize_ = true;
+        }
+    } else {
+        if (calibrHiddenByMinimize_ && calibration_ != nullptr) {
+            calibration_->show();
+        }
+        if (trackHiddenByMinimize_ && tracking_ != nullptr) {
+            tracking_->show();
+        }
+        calibrHiddenByMinimize_ = false;
+        trackHiddenByMinimize_ = false;
+    }
+}
+
+}  // namespace axo::ui
