@@ -16,27 +16,26 @@
 #include "interfaces/eik120/eik_config_rules.h"
 #include "interfaces/eik120/eik_driver.h"
 #include "settings/value_text.h"
+#include "ui/form_kit.h"
 
 namespace axo::ui {
 
 namespace {
 
-QGroupBox* Frame(const char* name, const QString& title, QWidget* parent) {
-    auto* g = new QGroupBox(title, parent);
-    g->setObjectName(name);
-    return g;
-}
+constexpr int kFieldWidth = 110;
 
-QLabel* Label(const char* name, const QString& text, QWidget* parent) {
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(name);
-    return l;
-}
-
-QLineEdit* Field(const char* name, QWidget* parent, int width = 110) {
+QLineEdit* Field(const char* name, QWidget* parent) {
     auto* e = new QLineEdit(parent);
     e->setObjectName(name);
-    e->setFixedWidth(width);
+    e->setFixedWidth(kFieldWidth);
+    return e;
+}
+
+// A labelled text box, as wide as the others, in `row` of `grid`.
+QLineEdit* FieldRow(QGridLayout* grid, int row, const char* labelName, const QString& caption, const char* fieldName,
+                    QWidget* parent) {
+    QLineEdit* e = AddFieldRow(grid, row, labelName, caption, fieldName, parent);
+    e->setFixedWidth(kFieldWidth);
     return e;
 }
 
@@ -49,17 +48,16 @@ Eik120Window::Eik120Window(Core& core, EikDriver* driver, std::function<void()> 
     setModal(true);
     auto* layout = new QVBoxLayout(this);
 
-    QGroupBox* irqFrame = Frame("fraEik120Irq", "Configuration de l'IRQ", this);
+    QGroupBox* irqFrame = NamedFrame("fraEik120Irq", "Configuration de l'IRQ", this);
     auto* il = new QGridLayout(irqFrame);
-    useIrq_ = new QCheckBox("Utiliser les interruptions de la carte EIK 120", irqFrame);
-    useIrq_->setObjectName("chkEik120UseIrq");
-    irqLabel_ = Label("lblEik120Irq", "Numéro de l'interruption :", irqFrame);
+    useIrq_ = NamedCheckBox("chkEik120UseIrq", "Utiliser les interruptions de la carte EIK 120", irqFrame);
+    irqLabel_ = NamedLabel("lblEik120Irq", "Numéro de l'interruption :", irqFrame);
     irq_ = new QComboBox(irqFrame);
     irq_->setObjectName("cmbEik120Irq");
     irq_->addItems({"4", "5", "9", "10", "11", "12", "15"});
     irq_->setCurrentIndex(-1);  // until an activation finds the setting among the items
-    irq_->setFixedWidth(110);
-    timerLabel_ = Label("lblEik120TimerValue", "Intervalle d'interrogation (ms) :", irqFrame);
+    irq_->setFixedWidth(kFieldWidth);
+    timerLabel_ = NamedLabel("lblEik120TimerValue", "Intervalle d'interrogation (ms) :", irqFrame);
     timer_ = Field("txtEik120TimerValue", irqFrame);
     il->addWidget(useIrq_, 0, 0, 1, 2);
     il->addWidget(irqLabel_, 1, 0);
@@ -68,16 +66,14 @@ Eik120Window::Eik120Window(Core& core, EikDriver* driver, std::function<void()> 
     il->addWidget(timer_, 2, 1);
     layout->addWidget(irqFrame);
 
-    QGroupBox* baseFrame = Frame("fraEik120BaseAddress", "Configuration de l'adresse de base", this);
+    QGroupBox* baseFrame = NamedFrame("fraEik120BaseAddress", "Configuration de l'adresse de base", this);
     auto* bl = new QGridLayout(baseFrame);
-    bl->addWidget(Label("lblEik120BaseAddress", "Adresse de base (hexadécimal) :", baseFrame), 0, 0);
-    base_ = Field("txtEik120BaseAddress", baseFrame);
-    bl->addWidget(base_, 0, 1);
+    base_ = FieldRow(bl, 0, "lblEik120BaseAddress", "Adresse de base (hexadécimal) :", "txtEik120BaseAddress", baseFrame);
     layout->addWidget(baseFrame);
 
-    QGroupBox* axisFrame = Frame("fraEik120Axis", "Affectation des codeurs", this);
+    QGroupBox* axisFrame = NamedFrame("fraEik120Axis", "Affectation des codeurs", this);
     auto* al = new QGridLayout(axisFrame);
-    al->addWidget(Label("lblEik120Axis", "Le codeur de l'axe Alpha correspond à :", axisFrame), 0, 0);
+    al->addWidget(NamedLabel("lblEik120Axis", "Le codeur de l'axe Alpha correspond à :", axisFrame), 0, 0);
     axis1_ = new QRadioButton("Axe 1", axisFrame);
     axis1_->setObjectName("optEik120Axis0");
     axis2_ = new QRadioButton("Axe 2", axisFrame);
@@ -88,30 +84,22 @@ Eik120Window::Eik120Window(Core& core, EikDriver* driver, std::function<void()> 
     al->addLayout(axes, 0, 1);
     layout->addWidget(axisFrame);
 
-    QGroupBox* resFrame = Frame("fraEik120Resolution", "Résolution des codeurs", this);
+    QGroupBox* resFrame = NamedFrame("fraEik120Resolution", "Résolution des codeurs", this);
     auto* rl = new QGridLayout(resFrame);
-    rl->addWidget(Label("lblEik120AlphaRes", "Axe Alpha (en \"/pas) :", resFrame), 0, 0);
-    alphaRes_ = Field("txtEik120AlphaResolution", resFrame);
-    rl->addWidget(alphaRes_, 0, 1);
-    rl->addWidget(Label("lblEik120DeltaRes", "Axe Delta (en \"/pas) :", resFrame), 1, 0);
-    deltaRes_ = Field("txtEik120DeltaResolution", resFrame);
-    rl->addWidget(deltaRes_, 1, 1);
+    alphaRes_ = FieldRow(rl, 0, "lblEik120AlphaRes", "Axe Alpha (en \"/pas) :", "txtEik120AlphaResolution", resFrame);
+    deltaRes_ = FieldRow(rl, 1, "lblEik120DeltaRes", "Axe Delta (en \"/pas) :", "txtEik120DeltaResolution", resFrame);
     layout->addWidget(resFrame);
 
-    QGroupBox* toFrame = Frame("fraEik120TimeOut", "Time out", this);
+    QGroupBox* toFrame = NamedFrame("fraEik120TimeOut", "Time out", this);
     auto* tl = new QGridLayout(toFrame);
-    tl->addWidget(Label("lblEik120TimeOut", "Time out sur l'initialisation (en s) :", toFrame), 0, 0);
-    timeoutInit_ = Field("txtEik120TimeOutInit", toFrame);
-    tl->addWidget(timeoutInit_, 0, 1);
-    tl->addWidget(Label("Label1", "Time out sur la lecture (en s) :", toFrame), 1, 0);
-    timeoutRead_ = Field("txtEik120TimeOutRead", toFrame);
-    tl->addWidget(timeoutRead_, 1, 1);
+    timeoutInit_ =
+        FieldRow(tl, 0, "lblEik120TimeOut", "Time out sur l'initialisation (en s) :", "txtEik120TimeOutInit", toFrame);
+    timeoutRead_ = FieldRow(tl, 1, "Label1", "Time out sur la lecture (en s) :", "txtEik120TimeOutRead", toFrame);
     layout->addWidget(toFrame);
 
-    QGroupBox* debugFrame = Frame("fraEik120Debug", "Debug", this);
+    QGroupBox* debugFrame = NamedFrame("fraEik120Debug", "Debug", this);
     auto* dl = new QHBoxLayout(debugFrame);
-    debug_ = new QCheckBox("Mode Debug", debugFrame);
-    debug_->setObjectName("chkEik120Debug");
+    debug_ = NamedCheckBox("chkEik120Debug", "Mode Debug", debugFrame);
     dl->addWidget(debug_);
     layout->addWidget(debugFrame);
 
@@ -121,17 +109,9 @@ Eik120Window::Eik120Window(Core& core, EikDriver* driver, std::function<void()> 
         g->setColumnStretch(2, 1);
     }
 
-    auto* ok = new QPushButton("Ok", this);
-    ok->setObjectName("cmdEik120Ok");
-    ok->setAutoDefault(false);
-    auto* cancel = new QPushButton("Annuler", this);
-    cancel->setObjectName("cmdEik120Cancel");
-    cancel->setAutoDefault(false);
-    auto* row = new QHBoxLayout;
-    row->addStretch();
-    row->addWidget(ok);
-    row->addWidget(cancel);
-    layout->addLayout(row);
+    QPushButton* ok = NamedButton("cmdEik120Ok", "Ok", this);
+    QPushButton* cancel = NamedButton("cmdEik120Cancel", "Annuler", this);
+    AddButtonRow(layout, {ok, cancel});
 
     connect(useIrq_, &QCheckBox::clicked, this, &Eik120Window::UseIrqClicked);
     connect(ok, &QPushButton::clicked, this, &Eik120Window::OkClicked);

@@ -18,6 +18,7 @@
 #include "core/core.h"
 #include "interfaces/serial64xx/s64xx_driver.h"
 #include "settings/value_text.h"
+#include "ui/form_kit.h"
 
 namespace axo::ui {
 
@@ -73,19 +74,13 @@ constexpr const char* kRemembered[] = {"txt64xxArTrk",    "txt64xxArCenter", "tx
                                        "txt64xxDrCenter", "txt64xxDrPoint",  "txt64xxDrMove",   "txt64xxDStepShift",
                                        "txt64xxDStepS",   "txt64xxDStepF"};
 
+constexpr int kEditWidth = 80;
+
 QLineEdit* Edit(const char* name, QWidget* parent) {
     auto* e = new QLineEdit(parent);
     e->setObjectName(name);
-    e->setMinimumWidth(80);
+    e->setMinimumWidth(kEditWidth);
     return e;
-}
-
-QLabel* Label(const char* name, const QString& text, QWidget* parent) {
-    auto* l = new QLabel(text, parent);
-    if (name != nullptr) {
-        l->setObjectName(name);
-    }
-    return l;
 }
 
 QComboBox* PortList(const char* name, QWidget* parent) {
@@ -95,22 +90,14 @@ QComboBox* PortList(const char* name, QWidget* parent) {
     return c;
 }
 
-QCheckBox* CheckBox(const char* name, const QString& text, QWidget* parent) {
-    auto* c = new QCheckBox(text, parent);
-    c->setObjectName(name);
-    return c;
-}
-
 // A frame of labelled text boxes, one row each.
 QGroupBox* Column(const char* frame, const QString& title, std::initializer_list<std::pair<const char*, QString>> rows,
                   QWidget* parent) {
-    auto* box = new QGroupBox(title, parent);
-    box->setObjectName(frame);
+    QGroupBox* box = NamedFrame(frame, title, parent);
     auto* grid = new QGridLayout(box);
     int row = 0;
     for (const auto& [name, caption] : rows) {
-        grid->addWidget(new QLabel(caption, box), row, 0);
-        grid->addWidget(Edit(name, box), row, 1);
+        AddFieldRow(grid, row, nullptr, caption, name, box)->setMinimumWidth(kEditWidth);
         ++row;
     }
     grid->setRowStretch(row, 1);
@@ -119,13 +106,12 @@ QGroupBox* Column(const char* frame, const QString& title, std::initializer_list
 
 // The base / high speeds: rows "Lent", "Rapide"; columns "Base", "Haute".
 QGroupBox* SpeedGrid(const char* frame, const char* const labels[4], const char* const edits[4], QWidget* parent) {
-    auto* box = new QGroupBox("Vitesses base / haute", parent);
-    box->setObjectName(frame);
+    QGroupBox* box = NamedFrame(frame, "Vitesses base / haute", parent);
     auto* grid = new QGridLayout(box);
-    grid->addWidget(Label(labels[2], "Base", box), 0, 1, Qt::AlignHCenter);
-    grid->addWidget(Label(labels[3], "Haute", box), 0, 2, Qt::AlignHCenter);
-    grid->addWidget(Label(labels[0], "Lent", box), 1, 0);
-    grid->addWidget(Label(labels[1], "Rapide", box), 2, 0);
+    grid->addWidget(NamedLabel(labels[2], "Base", box), 0, 1, Qt::AlignHCenter);
+    grid->addWidget(NamedLabel(labels[3], "Haute", box), 0, 2, Qt::AlignHCenter);
+    grid->addWidget(NamedLabel(labels[0], "Lent", box), 1, 0);
+    grid->addWidget(NamedLabel(labels[1], "Rapide", box), 2, 0);
     grid->addWidget(Edit(edits[0], box), 1, 1);
     grid->addWidget(Edit(edits[1], box), 1, 2);
     grid->addWidget(Edit(edits[2], box), 2, 1);
@@ -158,14 +144,8 @@ Serial64xxWindow::Serial64xxWindow(Core& core, S64xxDriver* driver, std::functio
     auto* ok = new QPushButton("Ok", this);
     ok->setObjectName("cmdSerial64xxOk");
     ok->setDefault(true);
-    auto* cancel = new QPushButton("Annuler", this);
-    cancel->setObjectName("cmdSerial64xxCancel");
-    cancel->setAutoDefault(false);
-    auto* row = new QHBoxLayout;
-    row->addStretch();
-    row->addWidget(ok);
-    row->addWidget(cancel);
-    layout->addLayout(row);
+    QPushButton* cancel = NamedButton("cmdSerial64xxCancel", "Annuler", this);
+    AddButtonRow(layout, {ok, cancel});
 
     connect(ok, &QPushButton::clicked, this, &Serial64xxWindow::OkAction);
     connect(cancel, &QPushButton::clicked, this, &Serial64xxWindow::CancelAction);
@@ -178,10 +158,10 @@ QWidget* Serial64xxWindow::BuildAlphaTab() {
     auto* page = new QWidget(this);
     auto* grid = new QGridLayout(page);
     auto* top = new QHBoxLayout;
-    top->addWidget(Label("lblPortAlpha", "Port :", page));
+    top->addWidget(NamedLabel("lblPortAlpha", "Port :", page));
     top->addWidget(PortList("cmbPortAlpha", page));
     top->addSpacing(24);
-    top->addWidget(CheckBox("chk64xxAlphaReverse", "Inverser les rotations Alpha", page));
+    top->addWidget(NamedCheckBox("chk64xxAlphaReverse", "Inverser les rotations Alpha", page));
     top->addStretch();
     grid->addLayout(top, 0, 0, 1, 2);
     grid->addWidget(Column("fra64xxAlphaRampes", "Rampes",
@@ -202,7 +182,7 @@ QWidget* Serial64xxWindow::BuildAlphaTab() {
                     2, 1);
     auto* period = new QHBoxLayout;
     period->addWidget(
-        Label("lbl64xxAlphaTrackTime", "Période de temps pour le rattrapage fin du suivi alpha (en s) :", page));
+        NamedLabel("lbl64xxAlphaTrackTime", "Période de temps pour le rattrapage fin du suivi alpha (en s) :", page));
     period->addWidget(Edit("txt64xxAlphaTrackPeriod", page));
     period->addStretch();
     grid->addLayout(period, 3, 0, 1, 2);
@@ -213,12 +193,12 @@ QWidget* Serial64xxWindow::BuildDeltaTab() {
     auto* page = new QWidget(this);
     auto* grid = new QGridLayout(page);
     auto* top = new QHBoxLayout;
-    top->addWidget(Label("lblPortDelta", "Port :", page));
+    top->addWidget(NamedLabel("lblPortDelta", "Port :", page));
     top->addWidget(PortList("cmbPortDelta", page));
     top->addSpacing(24);
-    top->addWidget(CheckBox("chk64xxDeltaReverse", "Inverser les rotations Delta", page));
+    top->addWidget(NamedCheckBox("chk64xxDeltaReverse", "Inverser les rotations Delta", page));
     top->addSpacing(12);
-    top->addWidget(CheckBox("chk64xxDeltaFastOnSlave", "Axe rapide sur 6410 esclave", page));
+    top->addWidget(NamedCheckBox("chk64xxDeltaFastOnSlave", "Axe rapide sur 6410 esclave", page));
     top->addStretch();
     grid->addLayout(top, 0, 0, 1, 3);
     grid->addWidget(Column("fra64xxDeltaRampes", "Rampes",
@@ -238,21 +218,13 @@ QWidget* Serial64xxWindow::BuildDeltaTab() {
                            {{"txt64xxDStepShift", "Rattrap."}, {"txt64xxDStepS", "Lent"}, {"txt64xxDStepF", "Rapide"}},
                            page),
                     2, 1);
-    auto* brake = new QGroupBox("Frein et rattrapage lent axe Delta", page);
-    brake->setObjectName("fra64xxDeltaBrake");
+    QGroupBox* brake = NamedFrame("fra64xxDeltaBrake", "Frein et rattrapage lent axe Delta", page);
     auto* bl = new QGridLayout(brake);
-    bl->addWidget(Label("lblDeltaBrake", "Retard (en s) :", brake), 0, 0);
-    bl->addWidget(Edit("txt64xxDeltaBrake", brake), 0, 1);
-    bl->addWidget(CheckBox("chk64xxDeltaDrift", "Effectuer le rattrapage lent", brake), 1, 0, 1, 2);
-    bl->addWidget(CheckBox("chk64xxDeltaBrake", "Serrer le frein et débrayer", brake), 2, 0, 1, 2);
-    auto* zero = new QPushButton("Zéro Delta lent", brake);
-    zero->setObjectName("cmd64xxDeltaDriftZero");
-    zero->setAutoDefault(false);
-    auto* back = new QPushButton("Retour zéro", brake);
-    back->setObjectName("cmd64xxDeltaDriftBackZero");
-    back->setAutoDefault(false);
-    bl->addWidget(zero, 3, 0);
-    bl->addWidget(back, 3, 1);
+    AddFieldRow(bl, 0, "lblDeltaBrake", "Retard (en s) :", "txt64xxDeltaBrake", brake)->setMinimumWidth(kEditWidth);
+    bl->addWidget(NamedCheckBox("chk64xxDeltaDrift", "Effectuer le rattrapage lent", brake), 1, 0, 1, 2);
+    bl->addWidget(NamedCheckBox("chk64xxDeltaBrake", "Serrer le frein et débrayer", brake), 2, 0, 1, 2);
+    bl->addWidget(NamedButton("cmd64xxDeltaDriftZero", "Zéro Delta lent", brake), 3, 0);
+    bl->addWidget(NamedButton("cmd64xxDeltaDriftBackZero", "Retour zéro", brake), 3, 1);
     bl->setRowStretch(4, 1);
     grid->addWidget(brake, 1, 2, 2, 1);
     return page;
@@ -261,22 +233,18 @@ QWidget* Serial64xxWindow::BuildDeltaTab() {
 QWidget* Serial64xxWindow::BuildMiscTab() {
     auto* page = new QWidget(this);
     auto* v = new QVBoxLayout(page);
-    auto* debug = new QGroupBox("Debug", page);
-    debug->setObjectName("fra64xxDebug");
+    QGroupBox* debug = NamedFrame("fra64xxDebug", "Debug", page);
     auto* dl = new QHBoxLayout(debug);
-    dl->addWidget(CheckBox("chk64xxDebug", "Mode Debug", debug));
+    dl->addWidget(NamedCheckBox("chk64xxDebug", "Mode Debug", debug));
     dl->addStretch();
     v->addWidget(debug);
-    auto* rs = new QGroupBox("RS 485", page);
-    rs->setObjectName("fra64xxRS485");
+    QGroupBox* rs = NamedFrame("fra64xxRS485", "RS 485", page);
     auto* rl = new QGridLayout(rs);
-    rl->addWidget(CheckBox("chk64xxRS485", "RS 485", rs), 0, 0, 1, 2);
-    rl->addWidget(Label("lbl64xxRS485Port", "Port :", rs), 1, 0);
+    rl->addWidget(NamedCheckBox("chk64xxRS485", "RS 485", rs), 0, 0, 1, 2);
+    rl->addWidget(NamedLabel("lbl64xxRS485Port", "Port :", rs), 1, 0);
     rl->addWidget(PortList("cmb64xxRS485Port", rs), 1, 1);
-    rl->addWidget(Label("lbl64xxRS485Alpha", "Alpha", rs), 2, 0);
-    rl->addWidget(Edit("txt64xxRS485Alpha", rs), 2, 1);
-    rl->addWidget(Label("lbl64xxRS485Delta", "Delta", rs), 3, 0);
-    rl->addWidget(Edit("txt64xxRS485Delta", rs), 3, 1);
+    AddFieldRow(rl, 2, "lbl64xxRS485Alpha", "Alpha", "txt64xxRS485Alpha", rs)->setMinimumWidth(kEditWidth);
+    AddFieldRow(rl, 3, "lbl64xxRS485Delta", "Delta", "txt64xxRS485Delta", rs)->setMinimumWidth(kEditWidth);
     rl->setColumnStretch(2, 1);
     v->addWidget(rs);
     v->addStretch();
