@@ -30,6 +30,12 @@ QCheckBox* NamedCheckBox(const char* name, const QString& text, QWidget* parent)
     return c;
 }
 
+QLineEdit* NamedLineEdit(const char* name, QWidget* parent) {
+    auto* e = new QLineEdit(parent);
+    e->setObjectName(name);
+    return e;
+}
+
 QPushButton* NamedButton(const char* name, const QString& text, QWidget* parent) {
     auto* b = new QPushButton(text, parent);
     b->setObjectName(name);
@@ -40,8 +46,7 @@ QPushButton* NamedButton(const char* name, const QString& text, QWidget* parent)
 QLineEdit* AddFieldRow(QGridLayout* grid, int row, const char* labelName, const QString& caption,
                        const char* fieldName, QWidget* parent) {
     grid->addWidget(NamedLabel(labelName, caption, parent), row, 0);
-    auto* e = new QLineEdit(parent);
-    e->setObjectName(fieldName);
+    QLineEdit* e = NamedLineEdit(fieldName, parent);
     grid->addWidget(e, row, 1);
     return e;
 }

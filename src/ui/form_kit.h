@@ -22,6 +22,7 @@ namespace axo::ui {
 QLabel* NamedLabel(const char* name, const QString& text, QWidget* parent);
 QGroupBox* NamedFrame(const char* name, const QString& title, QWidget* parent);
 QCheckBox* NamedCheckBox(const char* name, const QString& text, QWidget* parent);
+QLineEdit* NamedLineEdit(const char* name, QWidget* parent);
 // A button that Enter does not press just because it has the focus (auto-default off): in a
 // dialog Enter goes to the default button, or to none.
 QPushButton* NamedButton(const char* name, const QString& text, QWidget* parent);

@@ -17,24 +17,18 @@
 #include "astro/utils.h"
 #include "core/core.h"
 #include "settings/options_rules.h"
+#include "ui/form_kit.h"
 
 namespace axo::ui {
 
 namespace {
 
 QLineEdit* Edit(const char* name, QWidget* parent, int width = 0) {
-    auto* e = new QLineEdit(parent);
-    e->setObjectName(name);
+    QLineEdit* e = NamedLineEdit(name, parent);
     if (width > 0) {
         e->setFixedWidth(width);
     }
     return e;
-}
-
-QGroupBox* Group(const char* name, const QString& title, QWidget* parent) {
-    auto* g = new QGroupBox(title, parent);
-    g->setObjectName(name);
-    return g;
 }
 
 int16_t ToInt16(int32_t v) {
@@ -74,7 +68,7 @@ OptionsDialog::OptionsDialog(Core& core, SystemTimer& timer, QWidget* parent)
     // Commandes
     auto* commands = new QWidget;
     auto* cl = new QVBoxLayout(commands);
-    QGroupBox* revert = Group("fraOptionsCommandsRevert", "Inversion", commands);
+    QGroupBox* revert = NamedFrame("fraOptionsCommandsRevert", "Inversion", commands);
     auto* rl = new QVBoxLayout(revert);
     boxSetting_[Box("chkOptionsInvAlpha", "Inverser les commandes Alpha", revert)] = static_cast<int>(IntKey::reverse_alpha);
     boxSetting_[Box("chkOptionsInvDelta", "Inverser les commandes Delta", revert)] = static_cast<int>(IntKey::reverse_delta);
@@ -84,7 +78,7 @@ OptionsDialog::OptionsDialog(Core& core, SystemTimer& timer, QWidget* parent)
         rl->addWidget(boxes_[static_cast<std::size_t>(i)]);
     }
     cl->addWidget(revert);
-    QGroupBox* track = Group("fraOptionsCommandsTrackBehavior", "Comportement Raquette PC", commands);
+    QGroupBox* track = NamedFrame("fraOptionsCommandsTrackBehavior", "Comportement Raquette PC", commands);
     auto* tl = new QVBoxLayout(track);
     tl->addWidget(Box("chkOptionsBehaviorCtrl", "Ne pas permettre les déplacements du télescope lors du suivi", track));
     QCheckBox* stopBox = Box("chkOptionsBehaviorCtrlStop",
@@ -94,7 +88,7 @@ OptionsDialog::OptionsDialog(Core& core, SystemTimer& timer, QWidget* parent)
     tl->addWidget(Box("chkOptionsBehaviorCtrlTrkStop",
                       "Arrêter les déplacements du télescope lors de l'enclenchement du suivi", track));
     cl->addWidget(track);
-    QGroupBox* dome = Group("fraOptionsCommandsDomeBehavior", "Comportement Coupole", commands);
+    QGroupBox* dome = NamedFrame("fraOptionsCommandsDomeBehavior", "Comportement Coupole", commands);
     auto* dl = new QGridLayout(dome);
     QCheckBox* domeBox = Box("chkOptionsBehaviorDome", "Désactiver les déplacements de la coupole lors des suivis coupole", dome);
     boxSetting_[domeBox] = static_cast<int>(IntKey::disable_dome);
@@ -119,7 +113,7 @@ OptionsDialog::OptionsDialog(Core& core, SystemTimer& timer, QWidget* parent)
         {"fraOptionsDome", "Coupole", {{"txtOptionsDomeDir1", "Direction 1"}, {"txtOptionsDomeDir2", "Direction 2"}}},
     };
     for (const auto& [name, title, fields] : groups) {
-        QGroupBox* g = Group(name, title, labels);
+        QGroupBox* g = NamedFrame(name, title, labels);
         auto* gl = new QGridLayout(g);
         int row = 0;
         for (const auto& [fieldName, role] : fields) {
@@ -139,7 +133,7 @@ OptionsDialog::OptionsDialog(Core& core, SystemTimer& timer, QWidget* parent)
     // Affichage
     auto* display = new QWidget;
     auto* al = new QVBoxLayout(display);
-    QGroupBox* msgs = Group("fraOptionsGeneralMessages", "Messages", display);
+    QGroupBox* msgs = NamedFrame("fraOptionsGeneralMessages", "Messages", display);
     auto* ml = new QVBoxLayout(msgs);
     QCheckBox* b1 = Box("chkOptionsErrorStop", "Les erreurs de communication interrompent le cours du programme", msgs);
     QCheckBox* b2 = Box("chkOptionsExitErrorInit", "Sortie en cas de problème de communication à l'initialisation", msgs);
@@ -151,12 +145,12 @@ OptionsDialog::OptionsDialog(Core& core, SystemTimer& timer, QWidget* parent)
         ml->addWidget(b);
     }
     al->addWidget(msgs);
-    QGroupBox* ha = Group("fraOptionsHA", "Angle Horaire / Ascension Droite", display);
+    QGroupBox* ha = NamedFrame("fraOptionsHA", "Angle Horaire / Ascension Droite", display);
     auto* hl = new QVBoxLayout(ha);
     hl->addWidget(Box("chkOptionsDisplayHAngle", "Afficher les angles horaires plutôt que les ascensions droites", ha));
     hl->addWidget(Box("chkOptionsHAngle12", "Angle Horaire dans l'intervalle -12 Heures / +12 Heures", ha));
     al->addWidget(ha);
-    QGroupBox* time = Group("fraOptionsTime", "Heure", display);
+    QGroupBox* time = NamedFrame("fraOptionsTime", "Heure", display);
     auto* timel = new QVBoxLayout(time);
     timel->addWidget(
         Box("chkOptionsDisplayTU", "Afficher le Temps Sidéral plutôt que l'Heure TU dans la fenêtre principale", time));
@@ -181,7 +175,7 @@ OptionsDialog::OptionsDialog(Core& core, SystemTimer& timer, QWidget* parent)
     auto siteGroup = [&](const char* name, const QString& title, const char* d, const char* m, const char* s,
                          const char* optName, const QString& first, const QString& second, QRadioButton*& a,
                          QRadioButton*& b) {
-        QGroupBox* g = Group(name, title, place);
+        QGroupBox* g = NamedFrame(name, title, place);
         auto* gl = new QHBoxLayout(g);
         for (const auto& [fieldName, unit] : {std::pair{d, "°"}, std::pair{m, "'"}, std::pair{s, "\""}}) {
             QLineEdit* e = Edit(fieldName, g, 52);
@@ -207,7 +201,7 @@ OptionsDialog::OptionsDialog(Core& core, SystemTimer& timer, QWidget* parent)
     };
     siteGroup("FraLongitude", "Longitude", "txtLonD", "txtLonM", "txtLonS", "OptLonEastWest", "Est", "Ouest", east_, west_);
     siteGroup("FraLatitude", "Latitude", "txtLatD", "txtLatM", "txtLatS", "OptLatSouthNorth", "Sud", "Nord", south_, north_);
-    QGroupBox* altitude = Group("FraAltitude", "Altitude", place);
+    QGroupBox* altitude = NamedFrame("FraAltitude", "Altitude", place);
     auto* altl = new QHBoxLayout(altitude);
     QLineEdit* alt = Edit("txtAltitude", altitude, 70);
     site_.push_back(alt);
@@ -231,7 +225,7 @@ OptionsDialog::OptionsDialog(Core& core, SystemTimer& timer, QWidget* parent)
     // Système
     auto* system = new QWidget;
     auto* sl = new QVBoxLayout(system);
-    QGroupBox* timerBox = Group("fraOptionsTimer", "Timer", system);
+    QGroupBox* timerBox = NamedFrame("fraOptionsTimer", "Timer", system);
     auto* tml = new QHBoxLayout(timerBox);
     auto* intervalLabel = new QLabel("Intervalle d'interogation des interfaces (en ms) :", timerBox);
     intervalLabel->setObjectName("lblOptionsTimerValue");
@@ -248,11 +242,7 @@ OptionsDialog::OptionsDialog(Core& core, SystemTimer& timer, QWidget* parent)
     auto* cancel = new QPushButton("Annuler", this);
     cancel->setObjectName("cmdOptionsCancel");
     ok->setDefault(true);
-    auto* row = new QHBoxLayout;
-    row->addStretch();
-    row->addWidget(ok);
-    row->addWidget(cancel);
-    layout->addLayout(row);
+    AddButtonRow(layout, {ok, cancel});
     connect(ok, &QPushButton::clicked, this, &OptionsDialog::Ok);
     connect(cancel, &QPushButton::clicked, this, &OptionsDialog::CancelAction);
     connect(tabs_, &QTabWidget::currentChanged, this, [ok] { ok->setFocus(); });

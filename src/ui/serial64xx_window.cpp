@@ -77,8 +77,7 @@ constexpr const char* kRemembered[] = {"txt64xxArTrk",    "txt64xxArCenter", "tx
 constexpr int kEditWidth = 80;
 
 QLineEdit* Edit(const char* name, QWidget* parent) {
-    auto* e = new QLineEdit(parent);
-    e->setObjectName(name);
+    QLineEdit* e = NamedLineEdit(name, parent);
     e->setMinimumWidth(kEditWidth);
     return e;
 }

@@ -14,6 +14,7 @@
 #include "core/state.h"
 #include "platform/operator.h"
 #include "settings/settings.h"
+#include "ui/form_kit.h"
 
 namespace axo::ui {
 
@@ -87,10 +88,7 @@ WelcomeWindow::WelcomeWindow(Settings& settings, QWidget* parent) : QDialog(pare
     cont->setDefault(true);
     connect(cont, &QPushButton::clicked, this, &QDialog::hide);
     connect(cont, &QPushButton::clicked, this, &QDialog::accept);
-    auto* row = new QHBoxLayout;
-    row->addStretch();
-    row->addWidget(cont);
-    layout->addLayout(row);
+    AddButtonRow(layout, {cont});
 }
 
 AboutWindow::AboutWindow(QWidget* parent) : QDialog(parent) {
@@ -112,10 +110,7 @@ AboutWindow::AboutWindow(QWidget* parent) : QDialog(parent) {
     QPushButton* ok = MakeButton("cmdAboutOK", "OK", this);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    auto* row = new QHBoxLayout;
-    row->addStretch();
-    row->addWidget(ok);
-    layout->addLayout(row);
+    AddButtonRow(layout, {ok});
 }
 
 PasswordWindow::PasswordWindow(RuntimeState& state, Operator& op, QWidget* parent)
@@ -136,11 +131,7 @@ PasswordWindow::PasswordWindow(RuntimeState& state, Operator& op, QWidget* paren
     cancel->setAutoDefault(false);
     connect(ok, &QPushButton::clicked, this, &PasswordWindow::Ok);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    auto* row = new QHBoxLayout;
-    row->addStretch();
-    row->addWidget(ok);
-    row->addWidget(cancel);
-    layout->addLayout(row);
+    AddButtonRow(layout, {ok, cancel});
     setMinimumWidth(300);
 }
 
@@ -188,10 +179,7 @@ CancelWindow::CancelWindow(QWidget* parent) : QDialog(parent) {
     layout->addWidget(message_);
     QPushButton* cancel = MakeButton("cmdCancel", "Annuler", this);
     connect(cancel, &QPushButton::clicked, this, &CancelWindow::reject);
-    auto* row = new QHBoxLayout;
-    row->addStretch();
-    row->addWidget(cancel);
-    layout->addLayout(row);
+    AddButtonRow(layout, {cancel});
 }
 
 void CancelWindow::reject() {

@@ -1,4 +1,5 @@
 #include "ui/tracking_window.h"
+#include "ui/form_kit.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -56,10 +57,7 @@ TrackingWindow::TrackingWindow(QWidget* parent) : QDialog(parent) {
     auto* close = new QPushButton("Fermer", this);
     close->setObjectName("cmdTrackingClose");
     connect(close, &QPushButton::clicked, this, &TrackingWindow::CloseAction);
-    auto* row = new QHBoxLayout;
-    row->addStretch();
-    row->addWidget(close);
-    layout->addLayout(row);
+    AddButtonRow(layout, {close});
 }
 
 void TrackingWindow::CloseAction() {
