@@ -25,8 +25,7 @@ namespace {
 constexpr int kFieldWidth = 110;
 
 QLineEdit* Field(const char* name, QWidget* parent) {
-    auto* e = new QLineEdit(parent);
-    e->setObjectName(name);
+    QLineEdit* e = NamedLineEdit(name, parent);
     e->setFixedWidth(kFieldWidth);
     return e;
 }
@@ -186,33 +185,28 @@ bool Eik120Window::OkClicked() {
     if (irq_->currentIndex() >= 0) {  // no item chosen: the line stays as it was
         store(IntKey::Eik120_irq, copies.Irq, static_cast<int16_t>(irq_->currentText().toInt()));
     }
-    if (const auto timer = TextToInteger(timer_->text().toStdString())) {
-        s.Int(IntKey::Eik120_timer_irq) = *timer;
-    } else {
-        Error("Valeur du timer incorrecte");
-    }
+    // A field that does not read says so and keeps its setting.
+    const auto storeInt = [this, &s](IntKey key, const QLineEdit* field, const char* error) {
+        if (const auto value = TextToInteger(field->text().toStdString())) {
+            s.Int(key) = *value;
+        } else {
+            Error(error);
+        }
+    };
+    const auto storeDouble = [this, &s](DoubleKey key, const QLineEdit* field, const char* error) {
+        if (const auto value = TextToDouble(field->text().toStdString())) {
+            s.Dbl(key) = *value;
+        } else {
+            Error(error);
+        }
+    };
+    storeInt(IntKey::Eik120_timer_irq, timer_, "Valeur du timer incorrecte");
     store(IntKey::Eik120_base_addr, copies.BaseAddress, *base);
     store(IntKey::Eik120_alpha_axis1, copies.AlphaOnChannel1, axis1_->isChecked() ? 1 : 0);
-    if (const auto res = TextToDouble(alphaRes_->text().toStdString())) {
-        s.Dbl(DoubleKey::Eik120_alpha_res) = *res;
-    } else {
-        Error("Valeur de la résolution Alpha incorrecte");
-    }
-    if (const auto res = TextToDouble(deltaRes_->text().toStdString())) {
-        s.Dbl(DoubleKey::Eik120_delta_res) = *res;
-    } else {
-        Error("Valeur de la résolution Delta incorrecte");
-    }
-    if (const auto t = TextToInteger(timeoutInit_->text().toStdString())) {
-        s.Int(IntKey::Eik120_timeout_init) = *t;
-    } else {
-        Error("Valeur du time out sur initialisation incorrect");
-    }
-    if (const auto t = TextToInteger(timeoutRead_->text().toStdString())) {
-        s.Int(IntKey::Eik120_timeout_read) = *t;
-    } else {
-        Error("Valeur du time out sur lecture incorrect");
-    }
+    storeDouble(DoubleKey::Eik120_alpha_res, alphaRes_, "Valeur de la résolution Alpha incorrecte");
+    storeDouble(DoubleKey::Eik120_delta_res, deltaRes_, "Valeur de la résolution Delta incorrecte");
+    storeInt(IntKey::Eik120_timeout_init, timeoutInit_, "Valeur du time out sur initialisation incorrect");
+    storeInt(IntKey::Eik120_timeout_read, timeoutRead_, "Valeur du time out sur lecture incorrect");
     s.Int(IntKey::Eik120_debug) = debug_->isChecked() ? 1 : 0;
 
     if (apply_) {
