@@ -14,6 +14,7 @@
 #include "astro/utils.h"
 #include "core/calibration.h"
 #include "core/core.h"
+#include "ui/form_kit.h"
 
 namespace axo::ui {
 
@@ -25,12 +26,6 @@ QLineEdit* Field(const QString& name, QWidget* parent) {
     e->setFixedWidth(52);
     e->setAlignment(Qt::AlignRight);
     return e;
-}
-
-QLabel* Unit(const QString& name, const QString& text, QWidget* parent) {
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(name);
-    return l;
 }
 
 const std::array<StringKey, 6> kTextKeys{StringKey::calibr_alpha_text_h, StringKey::calibr_alpha_text_m,
@@ -45,8 +40,7 @@ CalibrationWindow::CalibrationWindow(Core& core, QWidget* parent) : QDialog(pare
     setModal(false);
     auto* layout = new QVBoxLayout(this);
 
-    auto* alpha = new QGroupBox("Alpha", this);
-    alpha->setObjectName("fraCalibrCoordinates");
+    QGroupBox* alpha = NamedFrame("fraCalibrCoordinates", "Alpha", this);
     auto* ag = new QGridLayout(alpha);
     hourAngle_ = new QRadioButton("Angle horaire", alpha);
     hourAngle_->setObjectName("optCalibrAlpha0");
@@ -58,8 +52,7 @@ CalibrationWindow::CalibrationWindow(Core& core, QWidget* parent) : QDialog(pare
                                      {"txtCalibrRAs", "lblCalibrRAs", "s"}, "cmdCalibrAlpha", "Calibrer Alpha", alpha);
     layout->addWidget(alpha);
 
-    auto* delta = new QGroupBox("Delta", this);
-    delta->setObjectName("Frame1");
+    QGroupBox* delta = NamedFrame("Frame1", "Delta", this);
     auto* dg = new QGridLayout(delta);
     QPushButton* calDelta = FieldRow(dg, 0, 3, {"txtCalibrDEd", "lblCalibrDEd", "°"}, {"txtCalibrDEm", "lblCalibrDEm", "m"},
                                      {"txtCalibrDEs", "lblCalibrDEs", "s"}, "cmdCalibrDelta", "Calibrer Delta", delta);
@@ -67,10 +60,7 @@ CalibrationWindow::CalibrationWindow(Core& core, QWidget* parent) : QDialog(pare
 
     auto* close = new QPushButton("Fermer", this);
     close->setObjectName("cmdCalibrClose");
-    auto* row = new QHBoxLayout;
-    row->addStretch();
-    row->addWidget(close);
-    layout->addLayout(row);
+    AddButtonRow(layout, {close});
 
     for (QPushButton* b : {calAlpha, calDelta, close}) {
         b->setAutoDefault(false);
@@ -94,7 +84,7 @@ QPushButton* CalibrationWindow::FieldRow(QGridLayout* grid, int row, std::size_t
     for (const FieldSpec* spec : {&a, &b, &c}) {
         fields_[index] = Field(spec->field, parent);
         grid->addWidget(fields_[index], row, column++);
-        grid->addWidget(Unit(spec->unitName, QString::fromUtf8(spec->unit), parent), row, column++);
+        grid->addWidget(NamedLabel(spec->unitName, QString::fromUtf8(spec->unit), parent), row, column++);
         ++index;
     }
     auto* button = new QPushButton(buttonText, parent);
@@ -135,30 +125,23 @@ void CalibrationWindow::Restore(int first) {
 }
 
 void CalibrationWindow::CalibrateAlpha() {
-    const CalibrationCheck check = axo::CalibrateAlpha(core_, fields_[0]->text().toStdString(),
-                                                       fields_[1]->text().toStdString(), fields_[2]->text().toStdString());
-    if (!check.ok) {
-        AlertBox(core_.op(), "Erreur", check.error, kAlertExclamation);
-        Restore(0);
-        return;
-    }
-    for (std::size_t i = 0; i < 3; ++i) {
-        accepted_[i] = fields_[i]->text();
-    }
-    if (onSettingsChanged) {
-        onSettingsChanged();
-    }
+    Calibrate(0, axo::CalibrateAlpha);
 }
 
 void CalibrationWindow::CalibrateDelta() {
-    const CalibrationCheck check = axo::CalibrateDelta(core_, fields_[3]->text().toStdString(),
-                                                       fields_[4]->text().toStdString(), fields_[5]->text().toStdString());
+    Calibrate(3, axo::CalibrateDelta);
+}
+
+void CalibrationWindow::Calibrate(std::size_t first, CalibrateFn calibrate) {
+    const CalibrationCheck check = calibrate(core_, fields_[first]->text().toStdString(),
+                                             fields_[first + 1]->text().toStdString(),
+                                             fields_[first + 2]->text().toStdString());
     if (!check.ok) {
         AlertBox(core_.op(), "Erreur", check.error, kAlertExclamation);
-        Restore(3);
+        Restore(static_cast<int>(first));
         return;
     }
-    for (std::size_t i = 3; i < 6; ++i) {
+    for (std::size_t i = first; i < first + 3; ++i) {
         accepted_[i] = fields_[i]->text();
     }
     if (onSettingsChanged) {

@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <array>
 #include <functional>
+#include <string>
 
 class QGridLayout;
 class QLineEdit;
@@ -14,6 +15,7 @@ class QRadioButton;
 
 namespace axo {
 class Core;
+struct CalibrationCheck;
 }
 
 namespace axo::ui {
@@ -52,6 +54,10 @@ private:
     QPushButton* FieldRow(QGridLayout* grid, int row, std::size_t first, const FieldSpec& a, const FieldSpec& b,
                           const FieldSpec& c, const char* buttonName, const QString& buttonText, QWidget* parent);
     void Restore(int first);
+    // One axis's three fields (from `first`) through `calibrate`: accepted, or refused with a
+    // box and put back as last accepted.
+    using CalibrateFn = CalibrationCheck (*)(Core&, const std::string&, const std::string&, const std::string&);
+    void Calibrate(std::size_t first, CalibrateFn calibrate);
 
     Core& core_;
     std::array<QLineEdit*, 6> fields_{};  // RAh, RAm, RAs, DEd, DEm, DEs

@@ -14,19 +14,9 @@
 #include "core/core.h"
 #include "interfaces/parallel/count_entry.h"
 #include "settings/value_text.h"
+#include "ui/form_kit.h"
 
 namespace axo::ui {
-
-namespace {
-
-QPushButton* Button(const char* name, const QString& text, QWidget* parent) {
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(name);
-    b->setAutoDefault(false);
-    return b;
-}
-
-}  // namespace
 
 PelaroWindow::PelaroWindow(Core& core, QWidget* parent) : QDialog(parent), core_(core) {
     setObjectName("Pelaro");
@@ -34,34 +24,28 @@ PelaroWindow::PelaroWindow(Core& core, QWidget* parent) : QDialog(parent), core_
     setModal(false);
     auto* layout = new QVBoxLayout(this);
 
-    auto* reset = new QGroupBox("Micro-contrôleurs", this);
-    reset->setObjectName("fraPelaroReset");
+    QGroupBox* reset = NamedFrame("fraPelaroReset", "Micro-contrôleurs", this);
     auto* rl = new QHBoxLayout(reset);
-    QPushButton* resetAlpha = Button("cmdCalibrResetAlpha", "Reset Alpha", reset);
-    QPushButton* resetDelta = Button("cmdCalibrResetDelta", "Reset Delta", reset);
-    QPushButton* resetDome = Button("cmdCalibrResetDome", "Reset Coupole", reset);
+    QPushButton* resetAlpha = NamedButton("cmdCalibrResetAlpha", "Reset Alpha", reset);
+    QPushButton* resetDelta = NamedButton("cmdCalibrResetDelta", "Reset Delta", reset);
+    QPushButton* resetDome = NamedButton("cmdCalibrResetDome", "Reset Coupole", reset);
     rl->addWidget(resetAlpha);
     rl->addWidget(resetDelta);
     rl->addWidget(resetDome);
     layout->addWidget(reset);
 
-    auto* coders = new QGroupBox("Codeurs", this);
-    coders->setObjectName("fraPelaroCoders");
+    QGroupBox* coders = NamedFrame("fraPelaroCoders", "Codeurs", this);
     auto* cl = new QGridLayout(coders);
-    auto* la = new QLabel("Variable de comptage Alpha", coders);
-    la->setObjectName("lblCalibrCountAlpha");
-    alpha_ = new QLineEdit(coders);
-    alpha_->setObjectName("txtCalibrCountAlpha");
+    QLabel* la = NamedLabel("lblCalibrCountAlpha", "Variable de comptage Alpha", coders);
+    alpha_ = NamedLineEdit("txtCalibrCountAlpha", coders);
     alpha_->setFixedWidth(90);
-    QPushButton* sendAlpha = Button("cmdCalibrCountAlpha", "Transmission", coders);
-    QPushButton* zeroAlpha = Button("cmdCalibrZeroAlpha", "Zéro codeur Alpha", coders);
-    auto* ld = new QLabel("Variable de comptage Delta", coders);
-    ld->setObjectName("lblCalibrCountDelta");
-    delta_ = new QLineEdit(coders);
-    delta_->setObjectName("txtCalibrCountDelta");
+    QPushButton* sendAlpha = NamedButton("cmdCalibrCountAlpha", "Transmission", coders);
+    QPushButton* zeroAlpha = NamedButton("cmdCalibrZeroAlpha", "Zéro codeur Alpha", coders);
+    QLabel* ld = NamedLabel("lblCalibrCountDelta", "Variable de comptage Delta", coders);
+    delta_ = NamedLineEdit("txtCalibrCountDelta", coders);
     delta_->setFixedWidth(90);
-    QPushButton* sendDelta = Button("cmdCalibrCountDelta", "Transmission", coders);
-    QPushButton* zeroDelta = Button("cmdCalibrZeroDelta", "Zéro codeur Delta", coders);
+    QPushButton* sendDelta = NamedButton("cmdCalibrCountDelta", "Transmission", coders);
+    QPushButton* zeroDelta = NamedButton("cmdCalibrZeroDelta", "Zéro codeur Delta", coders);
     cl->addWidget(la, 0, 0);
     cl->addWidget(alpha_, 0, 1);
     cl->addWidget(sendAlpha, 0, 2);
@@ -72,11 +56,8 @@ PelaroWindow::PelaroWindow(Core& core, QWidget* parent) : QDialog(parent), core_
     cl->addWidget(zeroDelta, 1, 3);
     layout->addWidget(coders);
 
-    QPushButton* close = Button("cmdPelaroClose", "Fermer", this);
-    auto* row = new QHBoxLayout;
-    row->addStretch();
-    row->addWidget(close);
-    layout->addLayout(row);
+    QPushButton* close = NamedButton("cmdPelaroClose", "Fermer", this);
+    AddButtonRow(layout, {close});
 
     alpha_->installEventFilter(this);
     delta_->installEventFilter(this);
@@ -128,51 +109,40 @@ void PelaroWindow::Activate() {
 }
 
 void PelaroWindow::TransmitAlpha() {
-    const CountEntryCheck check = CheckCountEntry(alpha_->text().toStdString(), CountAxis::Alpha);
-    if (!check.value) {
-        AlertBox(core_.op(), "Erreur", check.errorText, kAlertExclamation);
-        RestoreAlphaText();
-        return;
-    }
-    core_.settings().Dbl(DoubleKey::count_alpha) = *check.value;
-    savedAlpha_ = alpha_->text();
-    Send(CMD_SEND_COUNT_ALPHA);
-    if (onSettingsChanged) {
-        onSettingsChanged();
-    }
+    Transmit(true);
 }
 
 void PelaroWindow::TransmitDelta() {
-    const CountEntryCheck check = CheckCountEntry(delta_->text().toStdString(), CountAxis::Delta);
+    Transmit(false);
+}
+
+void PelaroWindow::Transmit(bool alpha) {
+    QLineEdit* field = alpha ? alpha_ : delta_;
+    const CountEntryCheck check =
+        CheckCountEntry(field->text().toStdString(), alpha ? CountAxis::Alpha : CountAxis::Delta);
     if (!check.value) {
         AlertBox(core_.op(), "Erreur", check.errorText, kAlertExclamation);
-        RestoreDeltaText();
+        RestoreText(alpha);
         return;
     }
-    core_.settings().Dbl(DoubleKey::count_delta) = *check.value;
-    savedDelta_ = delta_->text();
-    Send(CMD_SEND_COUNT_DELTA);
+    core_.settings().Dbl(alpha ? DoubleKey::count_alpha : DoubleKey::count_delta) = *check.value;
+    (alpha ? savedAlpha_ : savedDelta_) = field->text();
+    Send(alpha ? CMD_SEND_COUNT_ALPHA : CMD_SEND_COUNT_DELTA);
     if (onSettingsChanged) {
         onSettingsChanged();
     }
 }
 
-void PelaroWindow::RestoreAlphaText() {
-    if (core_.settings().Int(IntKey::interface_ra) == INTERFACE_PARALLEL) {
-        alpha_->setText(savedAlpha_);
-    }
-}
-
-void PelaroWindow::RestoreDeltaText() {
-    if (core_.settings().Int(IntKey::interface_de) == INTERFACE_PARALLEL) {
-        delta_->setText(savedDelta_);
+void PelaroWindow::RestoreText(bool alpha) {
+    if (core_.settings().Int(alpha ? IntKey::interface_ra : IntKey::interface_de) == INTERFACE_PARALLEL) {
+        (alpha ? alpha_ : delta_)->setText(alpha ? savedAlpha_ : savedDelta_);
     }
 }
 
 void PelaroWindow::CloseAction() {
     hide();
-    RestoreAlphaText();
-    RestoreDeltaText();
+    RestoreText(true);
+    RestoreText(false);
 }
 
 void PelaroWindow::closeEvent(QCloseEvent* event) {

@@ -35,8 +35,10 @@ protected:
 
 private:
     void Send(int16_t code);
-    void RestoreAlphaText();
-    void RestoreDeltaText();
+    // A count variable (Alpha or Delta) checked, stored and sent to its card.
+    void Transmit(bool alpha);
+    // The field shows again what was last accepted, when its axis is on the parallel card.
+    void RestoreText(bool alpha);
 
     Core& core_;
     QLineEdit* alpha_;
