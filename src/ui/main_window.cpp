@@ -318,6 +318,15 @@ QWidget* AxoWindow::BuildControlPad() {
     return pad;
 }
 
+void AxoWindow::AddDirectionPads(QGridLayout* g, const std::array<int, 4>& padSlots, const Caption& dir1,
+                                 const Caption& dir2, QWidget* parent) {
+    for (std::size_t i = 0; i < padSlots.size(); ++i) {
+        g->addWidget(Pad(padSlots[i], parent), 1, static_cast<int>(i));
+    }
+    g->addWidget(NamedLabel(dir1.name, dir1.text, parent), 2, 0, 1, 2, Qt::AlignCenter);
+    g->addWidget(NamedLabel(dir2.name, dir2.text, parent), 2, 2, 1, 2, Qt::AlignCenter);
+}
+
 QWidget* AxoWindow::BuildDome() {
     QGroupBox* dome = NamedFrame("fraDome", "Coupole", this);
     auto* g = new QGridLayout(dome);
@@ -329,12 +338,8 @@ QWidget* AxoWindow::BuildDome() {
     connect(rest, &QPushButton::clicked, this, [this] { core_.DomeRestClicked(); });
     g->addWidget(init, 0, 0, 1, 2);
     g->addWidget(rest, 0, 2, 1, 2);
-    g->addWidget(Pad(EVT_DOME_DIR1_LOCK, dome), 1, 0);
-    g->addWidget(Pad(EVT_DOME_DIR1, dome), 1, 1);
-    g->addWidget(Pad(EVT_DOME_DIR2, dome), 1, 2);
-    g->addWidget(Pad(EVT_DOME_DIR2_LOCK, dome), 1, 3);
-    g->addWidget(NamedLabel("lblDomeDir1", "Est", dome), 2, 0, 1, 2, Qt::AlignCenter);
-    g->addWidget(NamedLabel("lblDomeDir2", "Ouest", dome), 2, 2, 1, 2, Qt::AlignCenter);
+    AddDirectionPads(g, {EVT_DOME_DIR1_LOCK, EVT_DOME_DIR1, EVT_DOME_DIR2, EVT_DOME_DIR2_LOCK}, {"lblDomeDir1", "Est"},
+                     {"lblDomeDir2", "Ouest"}, dome);
     g->addWidget(Pad(EVT_DOME_TRACKING, dome), 3, 0, 1, 2, Qt::AlignCenter);
     g->addWidget(Pad(EVT_DOME_STOP, dome), 3, 2, 1, 2, Qt::AlignCenter);
     g->addWidget(NamedLabel("lblDomeTracking", "Suivi", dome), 4, 0, 1, 2, Qt::AlignCenter);
@@ -349,12 +354,8 @@ QWidget* AxoWindow::BuildFocus() {
     QLabel* value = NamedLabel("lblFocus", "2143", focus);
     value->setAlignment(Qt::AlignCenter);
     g->addWidget(value, 0, 2, 1, 2);
-    g->addWidget(Pad(EVT_FOCUS_DIR1_LOCK, focus), 1, 0);
-    g->addWidget(Pad(EVT_FOCUS_DIR1, focus), 1, 1);
-    g->addWidget(Pad(EVT_FOCUS_DIR2, focus), 1, 2);
-    g->addWidget(Pad(EVT_FOCUS_DIR2_LOCK, focus), 1, 3);
-    g->addWidget(NamedLabel("lblFocusDir1", "Extra", focus), 2, 0, 1, 2, Qt::AlignCenter);
-    g->addWidget(NamedLabel("lblFocusDir2", "Intra", focus), 2, 2, 1, 2, Qt::AlignCenter);
+    AddDirectionPads(g, {EVT_FOCUS_DIR1_LOCK, EVT_FOCUS_DIR1, EVT_FOCUS_DIR2, EVT_FOCUS_DIR2_LOCK},
+                     {"lblFocusDir1", "Extra"}, {"lblFocusDir2", "Intra"}, focus);
     g->addWidget(Pad(EVT_FOCUS_STOP, focus), 3, 1, 1, 2, Qt::AlignCenter);
     g->addWidget(NamedLabel("lblFocusStop", "Stop", focus), 4, 1, 1, 2, Qt::AlignCenter);
     return focus;

@@ -23,6 +23,7 @@ class QAction;
 class QDialog;
 class QListWidget;
 class QComboBox;
+class QGridLayout;
 class QLabel;
 class QGroupBox;
 class QTextEdit;
@@ -171,6 +172,14 @@ private:
     QWidget* BuildMessages();
     // The picture button of an event slot, wired to the core as the slot's kind wants.
     PictureButton* Pad(int slot, QWidget* parent);
+    struct Caption {
+        const char* name;
+        const char* text;
+    };
+    // A motor's four direction buttons (lock, direction 1, direction 2, lock) in row 1 of `g`,
+    // each direction's caption under its pair.
+    void AddDirectionPads(QGridLayout* g, const std::array<int, 4>& padSlots, const Caption& dir1, const Caption& dir2,
+                          QWidget* parent);
     QObject* Find(std::string_view name) const;
     void FileOpen();
     void FileSaveAs();
