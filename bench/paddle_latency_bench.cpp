@@ -28,6 +28,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <random>
@@ -259,7 +260,8 @@ void PaddleLatency(benchmark::State& state, const char* ini) {
             std::mt19937 random(20261206);
             // Random moments over two polling periods, whatever the tick's length.
             std::uniform_int_distribution<int> pause(0, 2 * std::max(50, static_cast<int>(tickMs)));
-            const auto waitFor = [&](std::atomic<int64_t>& hit, int64_t sent, int ticksBefore, std::vector<double>& out) {
+            const auto waitFor = [&](std::atomic<int64_t>& hit, int64_t sent, int64_t posted, int ticksBefore,
+                                     std::vector<double>& out) {
                 const int64_t deadline = sent + 3'000'000'000;
                 int64_t at = 0;
                 while ((at = hit.load()) == 0 && NowNs() < deadline) {
@@ -275,7 +277,15 @@ void PaddleLatency(benchmark::State& state, const char* ini) {
                     waitingMs.push_back(static_cast<double>(delivered - sent) / 1e6);
                     handlingMs.push_back(static_cast<double>(at - delivered) / 1e6);
                 }
-                late += s.hits.ticksAtHit.load() > ticksBefore ? 1 : 0;
+                const int ticksBegun = s.hits.ticksAtHit.load() - ticksBefore;
+                late += ticksBegun > 0 ? 1 : 0;
+                if (static_cast<double>(at - sent) / 1e6 > tickMs + 5.0) {
+                    // What an outlier waited for: its own posting, the queue, the handler.
+                    std::fprintf(stderr, "over the bound: %.1f ms (posting %.1f, queued %.1f, handled %.1f), %d tick(s) begun\n",
+                                 static_cast<double>(at - sent) / 1e6, static_cast<double>(posted - sent) / 1e6,
+                                 delivered >= sent ? static_cast<double>(delivered - sent) / 1e6 : -1.0,
+                                 delivered >= sent ? static_cast<double>(at - delivered) / 1e6 : -1.0, ticksBegun);
+                }
             };
             for (int i = 0; i < presses; ++i) {
                 for (const bool press : {true, false}) {
@@ -287,7 +297,7 @@ void PaddleLatency(benchmark::State& state, const char* ini) {
                     const int64_t sent = NowNs();
                     QCoreApplication::postEvent(s.window.get(), new QKeyEvent(press ? QEvent::KeyPress : QEvent::KeyRelease,
                                                                               Qt::Key_Right, Qt::NoModifier));
-                    waitFor(hit, sent, ticksBefore, press ? pressMs : releaseMs);
+                    waitFor(hit, sent, NowNs(), ticksBefore, press ? pressMs : releaseMs);
                     // The next key comes at a random moment of steady polling, not while the
                     // handler of this one still talks to the hardware.
                     QMetaObject::invokeMethod(s.window.get(), [] {}, Qt::BlockingQueuedConnection);
