@@ -67,15 +67,14 @@ TEST(BoardMessages, UnpoweredBoardsReadAsMessageZeroAtEveryCheck) {
     ParallelRig t;
     t.io.commandStatus = 0x80;  // every line low
     t.io.dataStatus = 0x00;
-    DriverParam p{0, 0};
-    t.driver.Handle(CMD_POLL_BOARDS, p);
-    t.driver.Handle(CMD_POLL_BOARDS, p);
+    t.Code(CMD_POLL_BOARDS);
+    t.Code(CMD_POLL_BOARDS);
     EXPECT_EQ(t.Reports(), (Lines{"msg *** Message du SYSTEME", "msg *** L'électronique n'est pas alimentée",
                                   "msg *** Message du SYSTEME", "msg *** L'électronique n'est pas alimentée"}));
     // A ready bus has no news.
     t.r.log.Clear();
     t.io.SetInput(0x20);
-    t.driver.Handle(CMD_POLL_BOARDS, p);
+    t.Code(CMD_POLL_BOARDS);
     EXPECT_TRUE(t.Reports().empty());
 }
 
