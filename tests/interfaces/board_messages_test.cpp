@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "interfaces/parallel_rig.h"
 
 namespace axo {
@@ -9,7 +11,7 @@ using test::ParallelRig;
 using Bytes = std::vector<uint8_t>;
 using Lines = std::vector<std::string>;
 
-TEST(BoardMessages, EveryCodeGivesItsLinesAndAcknowledgesToItsBoard) {
+TEST(BoardMessages, EveryCodeGivesItsLinesAcknowledgesToItsBoardAndTheDomesEndItsProcedures) {
     const std::string system = "msg *** Message du SYSTEME";
     const std::string dome = "msg *** Message du Micro-Controleur COUPOLE";
     const std::string alpha = "msg *** Message du Micro-Controleur ALPHA";
@@ -44,44 +46,35 @@ TEST(BoardMessages, EveryCodeGivesItsLinesAndAcknowledgesToItsBoard) {
     for (const auto& c : cases) {
         SCOPED_TRACE(int{c.code});
         ParallelRig t;
+        RuntimeState& s = t.r.core.state();
+        s.DomeRestRunning = s.DomeInitRunning = s.DomeTrackingOn = s.DomeFollowMoving = true;
         t.driver.BoardMessage(c.code);
         EXPECT_EQ(t.io.CommandWrites(), c.writes);
         EXPECT_EQ(t.Reports(), c.reports);
         // A message that says something leaves one trace line.
         EXPECT_EQ(t.io.notes.size(), c.reports.empty() ? 0U : 1U);
+        // The dome's own messages end every dome procedure; the others leave them running.
+        const bool running = c.writes != ackDome;
+        EXPECT_EQ((std::array<bool, 4>{s.DomeRestRunning, s.DomeInitRunning, s.DomeTrackingOn, s.DomeFollowMoving}),
+                  (std::array<bool, 4>{running, running, running, running}));
     }
     ParallelRig t;
     t.driver.BoardMessage(7);
     EXPECT_EQ(t.io.notes, (Lines{"message 7 Procédure ZERO-CODEUR ARRETEE"}));
 }
 
-TEST(BoardMessages, ADomeMessageEndsTheDomeProcedures) {
-    ParallelRig t;
-    RuntimeState& s = t.r.core.state();
-    s.DomeRestRunning = true;
-    s.DomeInitRunning = true;
-    s.DomeTrackingOn = true;
-    s.DomeFollowMoving = true;
-    t.driver.BoardMessage(1);
-    EXPECT_FALSE(s.DomeRestRunning);
-    EXPECT_FALSE(s.DomeInitRunning);
-    EXPECT_FALSE(s.DomeTrackingOn);
-    EXPECT_FALSE(s.DomeFollowMoving);
-}
-
 TEST(BoardMessages, UnpoweredBoardsReadAsMessageZeroAtEveryCheck) {
     ParallelRig t;
     t.io.commandStatus = 0x80;  // every line low
     t.io.dataStatus = 0x00;
-    DriverParam p{0, 0};
-    t.driver.Handle(CMD_POLL_BOARDS, p);
-    t.driver.Handle(CMD_POLL_BOARDS, p);
+    t.Code(CMD_POLL_BOARDS);
+    t.Code(CMD_POLL_BOARDS);
     EXPECT_EQ(t.Reports(), (Lines{"msg *** Message du SYSTEME", "msg *** L'électronique n'est pas alimentée",
                                   "msg *** Message du SYSTEME", "msg *** L'électronique n'est pas alimentée"}));
     // A ready bus has no news.
     t.r.log.Clear();
     t.io.SetInput(0x20);
-    t.driver.Handle(CMD_POLL_BOARDS, p);
+    t.Code(CMD_POLL_BOARDS);
     EXPECT_TRUE(t.Reports().empty());
 }
 

@@ -123,8 +123,7 @@ TEST(DomeBoard, TheFollowStepTurnsTheShortWayStopsInsideTheDeadBandAndHoldsWitho
         t.r.core.position().DomeAzimuth = c.dome;
         t.r.core.position().TelescopeAzimuth = c.telescope;
         t.r.core.position().TelescopeAzimuthKnown = c.known;
-        DriverParam p{0, 0};
-        t.driver.Handle(CMD_DOME_TRACK_STEP, p);
+        t.Code(CMD_DOME_TRACK_STEP);
         EXPECT_EQ(t.io.Dibits(1), c.dibits) << c.dome << " " << c.telescope;
         EXPECT_EQ(s.DomeFollowMoving, c.movingAfter) << c.dome << " " << c.telescope;
         EXPECT_TRUE(s.DomeTrackingOn);  // the follow step never ends dome tracking

@@ -60,8 +60,7 @@ TEST(ParallelDriverEntry, MotorLatchBytes) {
     };
     for (const Case& c : cases) {
         ParallelRig t;
-        DriverParam p{c.action, c.mode};
-        EXPECT_EQ(t.driver.Handle(c.code, p), 1) << c.code;
+        EXPECT_EQ(t.Code(c.code, c.action, c.mode), 1) << c.code;
         EXPECT_EQ(t.io.writes, c.writes) << c.code << " " << c.action << " " << c.mode;
         EXPECT_TRUE(t.Reports().empty());
     }
@@ -177,8 +176,7 @@ TEST(ParallelDriverEntry, FilterWheelPulses) {
         ParallelRig t;
         t.io.dataOtherBits = c.status;
         t.io.SetInput(0x20);
-        DriverParam p{c.filter, 0};
-        t.driver.Handle(CMD_FILTER, p);
+        t.Code(CMD_FILTER, c.filter);
         Writes expected = Latch(6, 0xFF);
         if (c.pulse >= 0) {
             expected = Cat(Cat(expected, Latch(6, static_cast<uint8_t>(c.pulse))), Latch(6, 0xFF));
@@ -186,8 +184,7 @@ TEST(ParallelDriverEntry, FilterWheelPulses) {
         EXPECT_EQ(t.io.writes, expected) << c.filter << " " << int{c.status};
     }
     ParallelRig none;
-    DriverParam p{0, 0};
-    none.driver.Handle(CMD_FILTER, p);
+    none.Code(CMD_FILTER);
     EXPECT_TRUE(none.io.writes.empty());
 }
 
@@ -195,9 +192,8 @@ TEST(ParallelDriverEntry, InformationLinesOfTheMaintenanceCodes) {
     ParallelRig t;
     t.r.settings.Int(IntKey::calibr_alpha_h) = 5;
     t.io.SetInput(0x20);
-    DriverParam p{0, 0};
     for (int16_t code : {CMD_CALIBRATE_ALPHA, CMD_CALIBRATE_DELTA, CMD_SEND_COUNT_ALPHA, CMD_SEND_COUNT_DELTA}) {
-        t.driver.Handle(code, p);
+        t.Code(code);
     }
     EXPECT_EQ(t.r.log.Only({"msg "}), (Lines{"msg Calibration Alpha", "msg Calibration Delta",
                                              "msg Envoi Variable de comptage Alpha",
@@ -205,7 +201,7 @@ TEST(ParallelDriverEntry, InformationLinesOfTheMaintenanceCodes) {
     t.r.settings.Int(IntKey::gui_messages) = 0;  // information lines are optional
     t.r.log.Clear();
     t.io.ClearRecord();
-    t.driver.Handle(CMD_RESET_DELTA, p);
+    t.Code(CMD_RESET_DELTA);
     EXPECT_TRUE(t.r.log.Only({"msg "}).empty());
     EXPECT_EQ(t.io.CommandWrites().front(), 0x8D);
 }

@@ -37,6 +37,10 @@ struct ParallelRig {
         r.core.state().StartupDone = true;
         r.settings.Int(IntKey::error_stop) = 0;
     }
+    int16_t Code(int16_t code, int16_t action = 0, int16_t mode = 0) {
+        DriverParam p{action, mode};
+        return driver.Handle(code, p);
+    }
     // Only the message-list lines, boxes and beeps.
     std::vector<std::string> Reports() const { return r.log.Only({"msg ", "box ", "beep"}); }
 

@@ -87,8 +87,7 @@ TEST(ZeroCoder, CancelInTheFirstBoxTouchesNoPort) {
         t.io.ClearRecord();
         t.r.log.Clear();
         t.r.op.answer = MessageAnswer::Cancel;
-        DriverParam p{0, 0};
-        t.driver.Handle(CMD_ZERO_CODER_ALPHA, p);
+        t.Code(CMD_ZERO_CODER_ALPHA);
         // Tracking stopped (latch 0xFE) before the box; nothing after it.
         EXPECT_EQ(t.io.Dibits(2), Bytes{});
         EXPECT_EQ(t.io.data, 0xFE);
@@ -108,8 +107,7 @@ TEST(ZeroCoder, ABoardAlreadyOnItsZeroEndsTheWaitAtTheFirstReading) {
     t.r.settings.Int(IntKey::control_mode_delta) = SPEED_MOVING;
     ZeroBoard board{t.io, 3, 0};
     board.Attach();
-    DriverParam p{0, 0};
-    t.driver.Handle(CMD_ZERO_CODER_DELTA, p);
+    t.Code(CMD_ZERO_CODER_DELTA);
     EXPECT_EQ(t.cancel.opened, 1);
     EXPECT_EQ(t.cancel.label, "Zéro codeur Delta en cours...");
     EXPECT_FALSE(t.cancel.visible);
@@ -140,8 +138,7 @@ TEST(ZeroCoder, CancellingASearchAbortsItAndASecondSearchRunsToItsOwnEnd) {
             t.cancel.visible = false;  // the Cancel button hides its window
         }
     };
-    DriverParam p{0, 0};
-    t.driver.Handle(CMD_ZERO_CODER_ALPHA, p);
+    t.Code(CMD_ZERO_CODER_ALPHA);
     EXPECT_EQ(t.io.Dibits(2), (Bytes{1, 0, 1, 0}));  // zero command, then the abort
     EXPECT_EQ(board.state, ZeroBoard::Idle);
     EXPECT_EQ(board.loaded, 0);
@@ -151,7 +148,7 @@ TEST(ZeroCoder, CancellingASearchAbortsItAndASecondSearchRunsToItsOwnEnd) {
     t.io.ClearRecord();
     ZeroBoard second{t.io, 2, 300};
     second.Attach();
-    t.driver.Handle(CMD_ZERO_CODER_ALPHA, p);
+    t.Code(CMD_ZERO_CODER_ALPHA);
     EXPECT_EQ(t.cancel.opened, 2);
     EXPECT_EQ(second.loaded, 12);
     EXPECT_EQ(t.io.Dibits(2), (Bytes{1, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
@@ -161,8 +158,7 @@ TEST(ZeroCoder, ABoardThatDoesNotLeaveReadyEndsItSilently) {
     ZeroRig t;
     t.r.settings.Int(IntKey::control_mode_alpha) = SPEED_POINTING;
     t.io.SetInput(0x20);
-    DriverParam p{0, 0};
-    t.driver.Handle(CMD_ZERO_CODER_ALPHA, p);
+    t.Code(CMD_ZERO_CODER_ALPHA);
     EXPECT_EQ(t.io.Dibits(2), (Bytes{1, 0}));
     EXPECT_EQ(t.r.settings.Int(IntKey::control_mode_alpha), SPEED_POINTING);
     EXPECT_EQ(t.cancel.opened, 0);

@@ -114,6 +114,29 @@ std::string ReadAll(const std::filesystem::path& path) {
     return out.str();
 }
 
+// The program on the simulated observatory, every function on the boards, its night log in the
+// configuration folder and the moment its window is shown written to `errFile`.
+pid_t LaunchSimulated(const axo::test::TempConfig& cfg, const std::string& errFile, const std::string& display = "") {
+    cfg.Write("Axo.ini", "[Axo]\ndisplay_welcome=0\ninterface_ra=1\ninterface_de=1\ninterface_dome=1\n"
+                         "interface_coders=1\ninterface_focus=1\ninterface_filter=1\n");
+    setenv("XDG_STATE_HOME", (cfg.Root() / "state").c_str(), 1);
+    setenv("AXO_STARTUP_REPORT", "1", 1);
+    const pid_t pid = Launch({"--simulate"}, errFile, display);
+    unsetenv("XDG_STATE_HOME");
+    unsetenv("AXO_STARTUP_REPORT");
+    return pid;
+}
+
+// Every night-log file of LaunchSimulated's program (none yet: nothing logged yet).
+std::string NightLogText(const axo::test::TempConfig& cfg) {
+    std::string all;
+    std::error_code none;
+    for (const auto& entry : std::filesystem::directory_iterator(cfg.Root() / "state" / "axo", none)) {
+        all += ReadAll(entry.path());
+    }
+    return all;
+}
+
 // The ports of a machine without them: the start-up opens its error box and waits there.
 constexpr const char* kNoPorts = "[parallel]\nbackend=ppdev\ncommand_device=/nonexistent/parport0\n"
                                  "data_device=/nonexistent/parport1\n";
@@ -153,23 +176,12 @@ TEST(RunningProgram, ASettingsWriteThatFailsOnASignalIsReportedNotAsked) {
     EXPECT_TRUE(std::filesystem::is_directory(cfg.File("Axo.ini")));
 }
 
-}  // namespace
-
-namespace {
-
 // A crash or a power-off loses nothing of the night log already written: the program killed
 // outright leaves every line of its start-up in the night's file.
 TEST(RunningProgram, TheNightLogHoldsWhatWasWrittenBeforeASigkill) {
     axo::test::TempConfig cfg;
-    cfg.Write("Axo.ini", "[Axo]\ndisplay_welcome=0\ninterface_ra=1\ninterface_de=1\ninterface_dome=1\n"
-                         "interface_coders=1\ninterface_focus=1\ninterface_filter=1\n");
-    const auto state = cfg.Root() / "state";
-    setenv("XDG_STATE_HOME", state.c_str(), 1);
-    setenv("AXO_STARTUP_REPORT", "1", 1);
     const std::string err = (cfg.Root() / "stderr.txt").string();
-    const pid_t pid = Launch({"--simulate"}, err);
-    unsetenv("XDG_STATE_HOME");
-    unsetenv("AXO_STARTUP_REPORT");
+    const pid_t pid = LaunchSimulated(cfg, err);
     ASSERT_GT(pid, 0);
     bool shown = false;
     for (int i = 0; i < 500 && !shown; ++i) {  // at most 10 s for the window to be shown
@@ -181,10 +193,7 @@ TEST(RunningProgram, TheNightLogHoldsWhatWasWrittenBeforeASigkill) {
     int status = 0;
     ASSERT_EQ(waitpid(pid, &status, 0), pid);
     ASSERT_TRUE(WIFSIGNALED(status));
-    std::string log;
-    for (const auto& entry : std::filesystem::directory_iterator(state / "axo")) {
-        log += ReadAll(entry.path());
-    }
+    const std::string log = NightLogText(cfg);
     EXPECT_NE(log.find("  Calibration coupole\n"), std::string::npos) << log;
     // Every line carries its UTC date and time.
     std::istringstream lines(log);
@@ -197,10 +206,6 @@ TEST(RunningProgram, TheNightLogHoldsWhatWasWrittenBeforeASigkill) {
     }
     EXPECT_GT(count, 1);
 }
-
-}  // namespace
-
-namespace {
 
 // Runs xdotool on `display`, for at most 10 s (`search --sync` waits for the window it names).
 bool Xdotool(const std::string& display, const std::string& args) {
@@ -229,15 +234,8 @@ TEST(RunningProgram, AnOptionsChangeAndTheNightLogOutliveASigkill) {
     const std::string display = xvfb.Display();
     ASSERT_FALSE(display.empty()) << "Xvfb could not be started (package xvfb)";
     axo::test::TempConfig cfg;
-    cfg.Write("Axo.ini", "[Axo]\ndisplay_welcome=0\ninterface_ra=1\ninterface_de=1\ninterface_dome=1\n"
-                         "interface_coders=1\ninterface_focus=1\ninterface_filter=1\n");
-    const auto state = cfg.Root() / "state";
-    setenv("XDG_STATE_HOME", state.c_str(), 1);
-    setenv("AXO_STARTUP_REPORT", "1", 1);
     const std::string err = (cfg.Root() / "stderr.txt").string();
-    const pid_t pid = Launch({"--simulate"}, err, display);
-    unsetenv("XDG_STATE_HOME");
-    unsetenv("AXO_STARTUP_REPORT");
+    const pid_t pid = LaunchSimulated(cfg, err, display);
     ASSERT_GT(pid, 0);
     struct Reaper {  // a failed step must not leave the program running
         pid_t pid;
@@ -248,14 +246,7 @@ TEST(RunningProgram, AnOptionsChangeAndTheNightLogOutliveASigkill) {
             }
         }
     } reaper{pid};
-    auto log = [&state] {
-        std::string all;
-        std::error_code none;  // no folder yet: nothing logged yet
-        for (const auto& entry : std::filesystem::directory_iterator(state / "axo", none)) {
-            all += ReadAll(entry.path());
-        }
-        return all;
-    };
+    auto log = [&cfg] { return NightLogText(cfg); };
     // Keys go through the X server's test extension to the window that has the focus, as
     // from a keyboard.
     const std::string pidText = std::to_string(pid);

@@ -116,10 +116,18 @@ TEST(OptionsDialog, IntervalAndRestAzimuthAreCheckedOnOk) {
     EXPECT_EQ(ok.W<QLabel>("lblControlAlphaP")->text(), "Ouest");
 }
 
-TEST(OptionsDialog, CancelKeepsTheBehaviourBoxesButNotTheDisplayOnes) {
+TEST(OptionsDialog, CouplingRuleAndCancelThatKeepsTheBehaviourBoxesButNotTheDisplayOnes) {
     OptionsRig r;
+    // The coupled box follows while the rule holds, and gets the operator's own choice back.
+    r.settings.Int(IntKey::ctrl_stop_move_when_tracking_user) = 0;
     QTest::mouseClick(r.C<QCheckBox>("chkOptionsBehaviorCtrl"), Qt::LeftButton);
+    EXPECT_EQ(r.settings.Int(IntKey::ctrl_stop_move_when_tracking), 1);
     EXPECT_FALSE(r.C<QCheckBox>("chkOptionsBehaviorCtrlTrkStop")->isEnabled());
+    QTest::mouseClick(r.C<QCheckBox>("chkOptionsBehaviorCtrl"), Qt::LeftButton);
+    EXPECT_EQ(r.settings.Int(IntKey::ctrl_stop_move_when_tracking), 0);
+    EXPECT_TRUE(r.C<QCheckBox>("chkOptionsBehaviorCtrlTrkStop")->isEnabled());
+    EXPECT_FALSE(r.C<QCheckBox>("chkOptionsBehaviorCtrlTrkStop")->isChecked());
+    QTest::mouseClick(r.C<QCheckBox>("chkOptionsBehaviorCtrl"), Qt::LeftButton);
     QTest::mouseClick(r.C<QCheckBox>("chkOptionsDisplayTU"), Qt::LeftButton);
     EXPECT_EQ(r.settings.Int(IntKey::display_tu), 0);
     EXPECT_EQ(r.W<QGroupBox>("fraDisplayTime")->title(), "TS");
@@ -154,17 +162,6 @@ TEST(OptionsDialog, TheTwelveHourRangeRewritesOnlyTheCalibrationAlphaFields) {
     EXPECT_FALSE(w->isVisible());
     EXPECT_FALSE(r.Action("Calibrate")->isChecked());
     EXPECT_EQ(r.settings.Int(IntKey::calibr_display), 0);
-}
-
-TEST(OptionsDialog, CouplingRuleRestoresTheOperatorsOwnChoice) {
-    OptionsRig r;
-    r.settings.Int(IntKey::ctrl_stop_move_when_tracking_user) = 0;
-    QTest::mouseClick(r.C<QCheckBox>("chkOptionsBehaviorCtrl"), Qt::LeftButton);
-    EXPECT_EQ(r.settings.Int(IntKey::ctrl_stop_move_when_tracking), 1);
-    QTest::mouseClick(r.C<QCheckBox>("chkOptionsBehaviorCtrl"), Qt::LeftButton);
-    EXPECT_EQ(r.settings.Int(IntKey::ctrl_stop_move_when_tracking), 0);
-    EXPECT_TRUE(r.C<QCheckBox>("chkOptionsBehaviorCtrlTrkStop")->isEnabled());
-    EXPECT_FALSE(r.C<QCheckBox>("chkOptionsBehaviorCtrlTrkStop")->isChecked());
 }
 
 TEST(OptionsDialog, PredefinedSiteFillsTheFieldsAndTypingLeavesIt) {

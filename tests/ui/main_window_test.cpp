@@ -36,21 +36,6 @@ TEST(MainWindow, PressAndReleaseOfAlphaPlusDrivesTheCoreAndThePicture) {
     EXPECT_EQ(r.window->MessageAt(n - 1), "Arret Centrage Alpha +");
 }
 
-TEST(MainWindow, ARefusedPressBeepsAndChangesNothing) {
-    UiRig r;
-    ASSERT_TRUE(r.Start());
-    r.settings.Int(IntKey::disable_move_when_tracking) = 1;
-    QTest::mousePress(r.Pad("picControlTracking"), Qt::LeftButton);
-    QTest::mouseRelease(r.Pad("picControlTracking"), Qt::LeftButton);
-    r.log.Clear();
-    QTest::mousePress(r.Pad("picAlphaPlus"), Qt::LeftButton);
-    QTest::mouseClick(r.Pad("picDeltaMinusLock"), Qt::LeftButton);
-    EXPECT_EQ(r.log.lines, (Lines{"beep", "beep"}));
-    EXPECT_FALSE(r.Pad("picAlphaPlus")->isOn());
-    EXPECT_FALSE(r.window->core().events().IsEventSet(EVT_ALPHA_PLUS));
-    EXPECT_TRUE(r.Pad("picControlTracking")->isOn());
-}
-
 TEST(MainWindow, SpeedOptionsWithAndWithoutUnGearing) {
     UiRig r;
     ASSERT_TRUE(r.Start());
@@ -141,17 +126,6 @@ TEST(MainWindow, PollingTimerAndPlacementOnTheScreen) {
     }
 }
 
-TEST(MainWindow, DomeInitConfirmedWhileDirectionOneIsLocked) {
-    UiRig r;
-    ASSERT_TRUE(r.Start());
-    QTest::mouseClick(r.Pad("picDomeDir1Lock"), Qt::LeftButton);
-    r.log.Clear();
-    QTest::mouseClick(r.W<QPushButton>("cmdDomeInit"), Qt::LeftButton);
-    EXPECT_EQ(r.Only({"cmd"}), (Lines{"cmd 102 2", "cmd 106 2", "cmd 105 0"}));
-    EXPECT_EQ(r.Only({"box"}), (Lines{"box Initialisation de la coupole | Confirmez l'initialisation\nde la coupole"}));
-    EXPECT_FALSE(r.Pad("picDomeDir1Lock")->isOn());
-}
-
 TEST(MainWindow, MessageListKeepsSixtyFourLines) {
     UiRig r;
     ASSERT_TRUE(r.Start());
@@ -184,7 +158,7 @@ TEST(MainWindow, FilterValidateNeedsAColour) {
     EXPECT_EQ(r.window->MessageAt(r.window->MessageCount() - 1), "Filtre bleu");
 }
 
-TEST(MainWindow, KeyboardPaddleActsLikeTheButtons) {
+TEST(MainWindow, KeyboardPaddleActsLikeTheButtonsThroughTheSameGuard) {
     UiRig r;
     ASSERT_TRUE(r.Start());
     QTest::keyPress(r.window.get(), Qt::Key_Right);
@@ -204,12 +178,18 @@ TEST(MainWindow, KeyboardPaddleActsLikeTheButtons) {
     EXPECT_FALSE(r.Pad("picControlStop")->isOn());
     EXPECT_EQ(r.Only({"P "}), (Lines{"P 1 (2,0)"}));
 
-    // Through the same guard as the mouse, and not at all while the pad is disabled.
+    // Keys and mouse go through the same guard, which beeps and changes nothing; nothing at
+    // all happens while the pad is disabled.
     r.settings.Int(IntKey::disable_move_when_tracking) = 1;
     QTest::mouseClick(r.Pad("picControlTracking"), Qt::LeftButton);
     r.log.Clear();
     QTest::keyPress(r.window.get(), Qt::Key_Left);
-    EXPECT_EQ(r.log.lines, (Lines{"beep"}));
+    QTest::mousePress(r.Pad("picAlphaPlus"), Qt::LeftButton);
+    QTest::mouseClick(r.Pad("picDeltaMinusLock"), Qt::LeftButton);
+    EXPECT_EQ(r.log.lines, (Lines{"beep", "beep", "beep"}));
+    EXPECT_FALSE(r.Pad("picAlphaPlus")->isOn());
+    EXPECT_FALSE(r.window->core().events().IsEventSet(EVT_ALPHA_PLUS));
+    EXPECT_TRUE(r.Pad("picControlTracking")->isOn());
     r.window->core().ManualModeClicked();
     r.log.Clear();
     QTest::keyPress(r.window.get(), Qt::Key_Down);
@@ -336,7 +316,7 @@ TEST(MainWindow, Rs485MisconfigurationEndsBeforeAnythingStarts) {
     EXPECT_EQ(r.cfg.Read("Axo.ini"), before);  // nothing saved
 }
 
-TEST(MainWindow, WindowsFollowTheSettingsAtStartUp) {
+TEST(MainWindow, WindowsFollowTheSettingsAtStartUpAndTheMainWindowsState) {
     UiRig r("[Axo]\ninterface_ra=1\ndisplay_welcome=0\ncalibr_display=1\ntrack_display=1\n"
             "Track_top=1500\nTrack_left=3000\ndisplay_hangle=0\ndisplay_tu=0\nlabel_dome_dir1=Levant\n");
     ASSERT_TRUE(r.Start());
@@ -354,29 +334,17 @@ TEST(MainWindow, WindowsFollowTheSettingsAtStartUp) {
     EXPECT_FALSE(r.window->trackingWindow()->isVisible());
     EXPECT_FALSE(r.Action("Tracking")->isChecked());
     EXPECT_EQ(r.settings.Int(IntKey::track_display), 0);
-}
-
-}  // namespace
-}  // namespace axo
-
-namespace axo {
-namespace {
-
-TEST(MainWindow, MinimisingHidesTheToolWindowsAndRestoringShowsThem) {
-    test::UiRig r;
-    ASSERT_TRUE(r.Start());
-    r.window->ShowTracking();
+    // Minimising hides the tool windows; restoring shows again only those that were open.
     r.window->setWindowState(Qt::WindowMinimized);
-    EXPECT_FALSE(r.window->IsTrackingWindowVisible());
     EXPECT_FALSE(r.window->IsCalibrationWindowVisible());
     r.window->setWindowState(Qt::WindowNoState);
-    EXPECT_TRUE(r.window->IsTrackingWindowVisible());
-    EXPECT_FALSE(r.window->IsCalibrationWindowVisible());  // it was not open: it stays closed
-    EXPECT_EQ(r.settings.Int(IntKey::track_display), 1);
+    EXPECT_TRUE(r.window->IsCalibrationWindowVisible());
+    EXPECT_FALSE(r.window->IsTrackingWindowVisible());
+    EXPECT_EQ(r.settings.Int(IntKey::calibr_display), 1);
 }
 
 TEST(MainWindow, DebugLayoutGrowsTheMessagesAndShowsTheCoderBoxes) {
-    test::UiRig r;
+    UiRig r;
     ASSERT_TRUE(r.Start());
     const int height = r.window->height();
     auto* list = r.W<QWidget>("lstMessages");

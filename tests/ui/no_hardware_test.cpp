@@ -5,12 +5,11 @@
 #include <sys/inotify.h>
 #include <unistd.h>
 
+#include <fstream>
+
 #include <QDir>
 #include <QLabel>
 
-#include "app/hardware.h"
-#include "core/interval_timer.h"
-#include "ui/small_windows.h"
 #include "ui_rig.h"
 
 namespace axo {
@@ -50,15 +49,11 @@ private:
     int opens_ = 0;
 };
 
-struct NoHardwareRig {
-    // `ini` empty: no Axo.ini, the built-in defaults. `devicesExist`: whether the two ppdev
-    // paths of hardware.ini exist (as ordinary files, which open but cannot be claimed).
-    NoHardwareRig(const std::string& ini, bool devicesExist) : op(log) {
-        if (!ini.empty()) {
-            cfg.Write("Axo.ini", ini);
-        }
-        port0 = cfg.Root() / "parport0";
-        port1 = cfg.Root() / "parport1";
+// Not simulated: the hardware file's choice. `ini` empty: no Axo.ini, the built-in defaults.
+// `devicesExist`: whether the two ppdev paths of hardware.ini exist (as ordinary files, which
+// open but cannot be claimed).
+struct NoHardwareRig : test::ProgramRig {
+    NoHardwareRig(const std::string& ini, bool devicesExist, bool simulate = false) : ProgramRig(ini, simulate) {
         if (devicesExist) {
             std::ofstream(port0.string()) << "";
             std::ofstream(port1.string()) << "";
@@ -68,46 +63,16 @@ struct NoHardwareRig {
         cfg.Write("hardware.ini", "[parallel]\nbackend=ppdev\ncommand_device=" + port0.string() +
                                       "\ndata_device=" + port1.string() + "\n\n[serial]\nport1=" + noLine +
                                       "\nport2=" + noLine + "\nport3=" + noLine + "\nport4=" + noLine + "\n");
-        window = std::make_unique<ui::AxoWindow>(settings, clock, op);
     }
-    ~NoHardwareRig() {
-        window.reset();
-        hardware.reset();
-    }
-    // The hardware as main() builds it, after the window and before the start-up.
-    app::Hardware& MakeHardware(const app::HardwareOptions& options = {}) {
-        hardware = std::make_unique<app::Hardware>(window->core(), clock, options,
-                                                   ParallelWindows{window.get(), window->cancelWindow(), window.get()},
-                                                   brake);
-        return *hardware;
-    }
-    // Polling ticks for `seconds` of simulated time, the clock tick every second.
-    void Run(int seconds) {
-        for (int s = 0; s < seconds; ++s) {
-            for (int t = 0; t < 20; ++t) {
-                window->core().SystemTick();
-                clock.Advance(50);
-            }
-            window->core().ClockTick();
-        }
-    }
-    std::string Text(const char* label) { return window->findChild<QLabel*>(label)->text().toStdString(); }
+    std::string Text(const char* label) { return W<QLabel>(label)->text().toStdString(); }
     Lines Displays() {
         return {Text("lblDisplayAlphaH"), Text("lblDisplayAlphaM"), Text("lblDisplayAlphaS"),
                 Text("lblDisplayDeltaD"), Text("lblDisplayDeltaM"), Text("lblDisplayDeltaS"),
                 Text("lblAzimutTelescope"), Text("lblAzimutDome")};
     }
 
-    test::TempConfig cfg;
-    std::filesystem::path port0;
-    std::filesystem::path port1;
-    test::Log log;
-    Settings settings;
-    VirtualClock clock{PcDateTime{2026, 12, 6, 22, 0, 0, 0}};
-    ClockTimer brake{clock};
-    test::FakeOperator op;
-    std::unique_ptr<ui::AxoWindow> window;
-    std::unique_ptr<app::Hardware> hardware;
+    std::filesystem::path port0 = cfg.Root() / "parport0";
+    std::filesystem::path port1 = cfg.Root() / "parport1";
 };
 
 const Lines kNoReadings{"--", "--", "--", "--", "--", "--", "--", "--"};
@@ -120,9 +85,8 @@ TEST(WithoutHardware, OneBoxPerInterfaceAndNoMadeUpPosition) {
     for (const std::string& ini : {std::string(), allParallel}) {
         SCOPED_TRACE(ini.empty() ? "defaults" : "all parallel");
         NoHardwareRig r(ini, false);
-        r.MakeHardware();
-        ASSERT_TRUE(r.window->StartUp(false));
-        r.Run(30);
+        ASSERT_TRUE(r.Start());
+        r.Run(30000);
         // The 6420 boxes say once that their line cannot be opened.
         const Lines serialBoxes = r.log.Only({"box Erreur | Erreur de communication"});
         EXPECT_EQ(serialBoxes.size(), ini.empty() ? 1U : 0U) << ::testing::PrintToString(serialBoxes);
@@ -152,9 +116,8 @@ TEST(WithoutHardware, TheSimulatedBoardsGiveReadings) {
                     "interface_focus=1\ninterface_filter=1\ndisplay_welcome=0\n",
                     false);
     r.cfg.Write("hardware.ini", "[parallel]\nbackend=simulated\n");
-    r.MakeHardware();
-    ASSERT_TRUE(r.window->StartUp(false));
-    r.Run(3);
+    ASSERT_TRUE(r.Start());
+    r.Run(3000);
     EXPECT_EQ(r.log.Only({"box "}), Lines{});
     for (const std::string& shown : r.Displays()) {
         EXPECT_NE(shown, "--");
@@ -185,7 +148,7 @@ TEST(WithoutHardware, PortsAreOpenedOnlyWhenTheParallelInterfaceStarts) {
         r.MakeHardware();
         EXPECT_EQ(watch.Opens(), 0) << "building the hardware opened the ports";
         EXPECT_EQ(r.window->StartUp(false), c.started);
-        r.Run(1);
+        r.Run(1000);
         EXPECT_EQ(watch.Opens() > 0, c.opened);
         if (c.opened) {
             // Opened but not claimable: reported once, as a box during start-up.
@@ -197,11 +160,9 @@ TEST(WithoutHardware, PortsAreOpenedOnlyWhenTheParallelInterfaceStarts) {
 TEST(WithoutHardware, HardwareFileMistakesAreReportedWithOrWithoutSimulation) {
     for (const bool simulate : {false, true}) {
         SCOPED_TRACE(simulate);
-        NoHardwareRig r("", false);
+        NoHardwareRig r("", false, simulate);
         r.cfg.Write("hardware.ini", "[parallel]\nbackend=laser\ncommand_base=0xZZ\n");
-        app::HardwareOptions options;
-        options.simulate = simulate;
-        const std::vector<std::string>& notes = r.MakeHardware(options).Notes();
+        const std::vector<std::string>& notes = r.MakeHardware().Notes();
         const auto listed = [&notes](const std::string& start) {
             return std::count_if(notes.begin(), notes.end(),
                                  [&start](const std::string& n) { return n.rfind(start, 0) == 0; });

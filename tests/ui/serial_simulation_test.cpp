@@ -4,12 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
-#include <QRadioButton>
 
-#include "app/hardware.h"
 #include "sim/observatory/observatory.h"
 #include "sim/serial64xx/simulated_boxes.h"
-#include "ui/small_windows.h"
 #include "ui/tracking_window.h"
 #include "ui_rig.h"
 
@@ -20,59 +17,13 @@ constexpr const char* kBoxesAndBoards =
     "[Axo]\ninterface_ra=3\ninterface_de=3\ninterface_dome=1\ninterface_coders=1\ninterface_focus=1\n"
     "interface_filter=1\ndisplay_welcome=0\nerror_stop=0\n";
 
-struct BoxesRig {
-    // An empty ini: no settings file, the built-in defaults.
-    explicit BoxesRig(const std::string& ini) : op(log) {
-        if (!ini.empty()) {
-            cfg.Write("Axo.ini", ini);
-        }
-        window = std::make_unique<ui::AxoWindow>(settings, clock, op);
-        hardware = std::make_unique<app::Hardware>(window->core(), clock, app::HardwareOptions{true, ""},
-                                                   ParallelWindows{window.get(), window->cancelWindow(), window.get()},
-                                                   brake);
-        window->SetSerial64xxDriver(hardware->Serial64xx());
-        started = window->StartUp(false);
-    }
-    ~BoxesRig() {
-        window.reset();
-        hardware.reset();
-    }
-    // The polling timer every 50 ms, the clock every second, the brake timer when due.
-    void Run(uint64_t ms) { test::RunTimers(window->core(), clock, ms, {}, [this] { brake.Poll(); }); }
-    int Number(const char* label) { return window->findChild<QLabel*>(label)->text().toInt(); }
-    int DisplayedHourAngle() {
-        return Number("lblDisplayAlphaH") * 3600 + Number("lblDisplayAlphaM") * 60 + Number("lblDisplayAlphaS");
-    }
-    int DisplayedDeclination() {
-        const int v = Number("lblDisplayDeltaD") * 3600 + Number("lblDisplayDeltaM") * 60 + Number("lblDisplayDeltaS");
-        return window->findChild<QWidget*>("shpDeltaMinus")->isVisible() ? -v : v;
-    }
-    void Hold(const char* pad, uint64_t ms) {
-        auto* button = window->findChild<ui::PictureButton*>(pad);
-        QTest::mousePress(button, Qt::LeftButton);
-        Run(ms);
-        QTest::mouseRelease(button, Qt::LeftButton);
-    }
-    std::vector<std::string> Boxes() const { return log.Only({"box "}); }
-
-    test::TempConfig cfg;
-    test::Log log;
-    Settings settings;
-    VirtualClock clock{PcDateTime{2026, 12, 6, 21, 0, 0, 0}};
-    test::FakeOperator op;
-    ClockTimer brake{clock};
-    std::unique_ptr<ui::AxoWindow> window;
-    std::unique_ptr<app::Hardware> hardware;
-    bool started = false;
-};
-
 TEST(SimulatedBoxes, HoldingAlphaPlusWhileSlewingTurnsTheDisplayedHourAngleUp) {
     for (const std::string extra : {"", "S64xx_RS485=1\n"}) {
-        BoxesRig r(kBoxesAndBoards + extra);
-        ASSERT_TRUE(r.started);
+        test::ProgramRig r(kBoxesAndBoards + extra);
+        ASSERT_TRUE(r.Start());
         r.Run(500);
         const int before = r.DisplayedHourAngle();
-        QTest::mouseClick(r.window->findChild<QRadioButton*>("optControlMovingAlpha"), Qt::LeftButton);
+        QTest::mouseClick(r.W("optControlMovingAlpha"), Qt::LeftButton);
         r.Hold("picAlphaPlus", 10000);
         r.Run(1000);
         // "\3" at 1200 steps a second is 3.33 degrees a second: 33 degrees, 2 h 13 min of hour
@@ -87,13 +38,13 @@ TEST(SimulatedBoxes, HoldingAlphaPlusWhileSlewingTurnsTheDisplayedHourAngleUp) {
 
 TEST(SimulatedBoxes, ADeltaMoveEngagesMovesStopsAndReleasesTheOutputs) {
     for (const std::string extra : {"", "S64xx_RS485=1\n"}) {
-        BoxesRig r(kBoxesAndBoards + extra);
-        ASSERT_TRUE(r.started);
+        test::ProgramRig r(kBoxesAndBoards + extra);
+        ASSERT_TRUE(r.Start());
         sim::Box6420& box = r.hardware->SimulatedSerial()->DeltaBox();
         r.Run(500);
         const int before = r.DisplayedDeclination();
-        QTest::mouseClick(r.window->findChild<QRadioButton*>("optControlMovingDelta"), Qt::LeftButton);
-        auto* plus = r.window->findChild<ui::PictureButton*>("picDeltaPlus");
+        QTest::mouseClick(r.W("optControlMovingDelta"), Qt::LeftButton);
+        ui::PictureButton* plus = r.Pad("picDeltaPlus");
         QTest::mousePress(plus, Qt::LeftButton);
         EXPECT_EQ(box.Outputs(), 9);  // engaged on the fast drive
         r.Run(5000);
@@ -113,10 +64,10 @@ TEST(SimulatedBoxes, ADeltaMoveEngagesMovesStopsAndReleasesTheOutputs) {
 
 TEST(SimulatedBoxes, TrackingAtTheDefaultRateHoldsTheDisplayedRightAscension) {
     for (const std::string extra : {"", "S64xx_RS485=1\n"}) {
-        BoxesRig r(kBoxesAndBoards + extra);
-        ASSERT_TRUE(r.started);
+        test::ProgramRig r(kBoxesAndBoards + extra);
+        ASSERT_TRUE(r.Start());
         r.window->ShowTracking();
-        QTest::mousePress(r.window->findChild<ui::PictureButton*>("picControlTracking"), Qt::LeftButton);
+        QTest::mousePress(r.Pad("picControlTracking"), Qt::LeftButton);
         r.Run(2000);
         auto* ra = r.window->trackingWindow()->findChild<QLabel*>("lblTrkRa");
         const QString held = ra->text();
@@ -128,8 +79,8 @@ TEST(SimulatedBoxes, TrackingAtTheDefaultRateHoldsTheDisplayedRightAscension) {
 }
 
 TEST(SimulatedBoxes, WithTheBuiltInSettingsThePaddleMovesTheSimulatedTelescope) {
-    BoxesRig r("");
-    ASSERT_TRUE(r.started);
+    test::ProgramRig r("");
+    ASSERT_TRUE(r.Start());
     EXPECT_EQ(r.settings.Int(IntKey::interface_ra), INTERFACE_64XX);
     EXPECT_EQ(r.settings.Int(IntKey::interface_de), INTERFACE_64XX);
     EXPECT_TRUE(r.Boxes().empty());

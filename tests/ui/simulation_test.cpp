@@ -7,128 +7,30 @@
 #include <QDir>
 #include <QComboBox>
 #include <QLabel>
-#include <QListWidget>
-#include <QPushButton>
-#include <QRadioButton>
 
-#include "app/hardware.h"
+#include "platform/night_log.h"
 #include "sim/parallel/simulated_bus.h"
-#include "ui/small_windows.h"
 #include "ui/status_bar.h"
-#include "ui/tracking_window.h"
 #include "ui_rig.h"
 
 namespace axo {
 namespace {
 
-struct SimRig {
-    SimRig() : op(log) {
-        cfg.Write("Axo.ini",
-                  "[Axo]\ninterface_ra=1\ninterface_de=1\ninterface_dome=1\ninterface_coders=1\n"
-                  "interface_focus=1\ninterface_filter=1\ndisplay_welcome=0\nerror_stop=0\n");
-        ui::AxoWindow::Options options;
-        options.simulated = true;
-        window = std::make_unique<ui::AxoWindow>(settings, clock, op, options);
-        hardware = std::make_unique<app::Hardware>(window->core(), clock, app::HardwareOptions{true, ""},
-                                                   ParallelWindows{window.get(), window->cancelWindow(), window.get()},
-                                                   brake);
-        window->SetSerial64xxDriver(hardware->Serial64xx());
-        started = window->StartUp(false);
-    }
-    ~SimRig() {
-        window.reset();
-        hardware.reset();
-    }
+constexpr const char* kAllOnTheBoards =
+    "[Axo]\ninterface_ra=1\ninterface_de=1\ninterface_dome=1\ninterface_coders=1\ninterface_focus=1\n"
+    "interface_filter=1\ndisplay_welcome=0\nerror_stop=0\n";
 
-    // The two timers, on simulated time: the polling tick every 50 ms, the clock every second.
-    void Run(uint64_t ms) { test::RunTimers(window->core(), clock, ms); }
-    // The hour angle as the main window shows it, in seconds of time.
-    int DisplayedHourAngle() {
-        auto n = [this](const char* name) { return window->findChild<QLabel*>(name)->text().toInt(); };
-        return n("lblDisplayAlphaH") * 3600 + n("lblDisplayAlphaM") * 60 + n("lblDisplayAlphaS");
-    }
-    bool Listed(const std::string& line) {
-        for (int i = 0; i < window->MessageCount(); ++i) {
-            if (window->MessageAt(i) == line) {
-                return true;
-            }
-        }
-        return false;
-    }
-
-    test::TempConfig cfg;
-    test::Log log;
-    Settings settings;
-    VirtualClock clock{PcDateTime{2026, 12, 6, 21, 0, 0, 0}};
-    test::FakeOperator op;
-    ClockTimer brake{clock};
-    std::unique_ptr<ui::AxoWindow> window;
-    std::unique_ptr<app::Hardware> hardware;
-    bool started = false;
-};
-
-TEST(SimulatedObservatory, HoldingAlphaPlusWhileSlewingTurnsTheDisplayedHourAngleUp) {
-    SimRig r;
-    ASSERT_TRUE(r.started);
-    r.Run(500);
-    const int before = r.DisplayedHourAngle();
-    QTest::mouseClick(r.window->findChild<QRadioButton*>("optControlMovingAlpha"), Qt::LeftButton);
-    auto* plus = r.window->findChild<ui::PictureButton*>("picAlphaPlus");
-    QTest::mousePress(plus, Qt::LeftButton);
-    r.Run(10000);
-    QTest::mouseRelease(plus, Qt::LeftButton);
-    r.Run(500);
-    // Slewing turns the axis at 2 degrees a second: ten seconds are 20 degrees, 1 h 20 min of
-    // hour angle, give or take the ramp and the polls around the press.
-    const int moved = r.DisplayedHourAngle() - before;
-    EXPECT_NEAR(moved, 4800, 120) << before;
-    // Stopped, the axis stands still on the ground: the hour angle holds.
-    const int stopped = r.DisplayedHourAngle();
-    r.Run(5000);
-    EXPECT_EQ(r.DisplayedHourAngle(), stopped);
-}
-
-TEST(SimulatedObservatory, TrackingHoldsTheRightAscensionInTheTrackingWindow) {
-    SimRig r;
-    ASSERT_TRUE(r.started);
-    r.window->ShowTracking();
-    QTest::mousePress(r.window->findChild<ui::PictureButton*>("picControlTracking"), Qt::LeftButton);
-    r.Run(2000);
-    const QString ra = r.window->trackingWindow()->findChild<QLabel*>("lblTrkRa")->text();
-    const int ha = r.DisplayedHourAngle();
-    r.Run(120000);
-    EXPECT_EQ(r.window->trackingWindow()->findChild<QLabel*>("lblTrkRa")->text(), ra);
-    EXPECT_NEAR(r.DisplayedHourAngle() - ha, 120, 2);  // sidereal seconds, close to clock seconds
-}
-
-TEST(SimulatedObservatory, DomeInitReportsTheZeroAndAnUnpluggedBoardIsReported) {
-    SimRig r;
-    ASSERT_TRUE(r.started);
-    QTest::mouseClick(r.window->findChild<QPushButton*>("cmdDomeInit"), Qt::LeftButton);
-    r.Run(150000);  // at worst a whole turn at 3 degrees a second
-    EXPECT_TRUE(r.Listed("*** La Coupole est ARRETEE sur sa Position ZERO"));
-    EXPECT_FALSE(r.window->core().state().DomeInitRunning);
-
-    r.hardware->Simulation()->Unplug(3, true);
-    r.Run(3000);
-    EXPECT_TRUE(r.Listed("!!! La platine Delta ne répond pas et va être réinitialisée"));
-    EXPECT_TRUE(r.Listed("Reset micro-contrôleur Delta"));
-}
-
-}  // namespace
-}  // namespace axo
-
-namespace axo {
-namespace {
+// The moves and tracking on these boards are followed without the window by the end-to-end
+// tests of the simulated boards, and through the window on the 6420 boxes and the card.
 
 TEST(SimulatedObservatory, StoppingTheTravelToRestFreesTheDomeButtons) {
-    SimRig r;
-    ASSERT_TRUE(r.started);
+    test::ProgramRig r(kAllOnTheBoards);
+    ASSERT_TRUE(r.Start());
     r.settings.Int(IntKey::dome_rest_pos) = 15;
-    QTest::mouseClick(r.window->findChild<QPushButton*>("cmdDomeRest"), Qt::LeftButton);
+    QTest::mouseClick(r.W("cmdDomeRest"), Qt::LeftButton);
     r.Run(2000);
     ASSERT_TRUE(r.window->core().state().DomeRestRunning);
-    auto* stop = r.window->findChild<ui::PictureButton*>("picDomeStop");
+    ui::PictureButton* stop = r.Pad("picDomeStop");
     QTest::mousePress(stop, Qt::LeftButton);
     QTest::mouseRelease(stop, Qt::LeftButton);
     EXPECT_TRUE(r.Listed("Arret mise au repos de la Coupole"));
@@ -137,31 +39,25 @@ TEST(SimulatedObservatory, StoppingTheTravelToRestFreesTheDomeButtons) {
     r.Run(3000);
     EXPECT_EQ(r.window->core().position().DomeAzimuth, azimuth);  // it stands still
     r.log.Clear();
-    auto* east = r.window->findChild<ui::PictureButton*>("picDomeDir1");
+    ui::PictureButton* east = r.Pad("picDomeDir1");
     QTest::mousePress(east, Qt::LeftButton);
     EXPECT_TRUE(r.log.Only({"beep"}).empty());
     EXPECT_TRUE(east->isOn());
     QTest::mouseRelease(east, Qt::LeftButton);
 }
 
-}  // namespace
-}  // namespace axo
-
-namespace axo {
-namespace {
-
-TEST(SimulatedObservatory, StatusBarShowsTheLinksTheDomeInitAndTheFilter) {
-    SimRig r;
-    ASSERT_TRUE(r.started);
+TEST(SimulatedObservatory, StatusBarAndMessagesShowTheLinksTheDomeInitAndTheFilter) {
+    test::ProgramRig r(kAllOnTheBoards);
+    ASSERT_TRUE(r.Start());
     ui::StatusBar* status = r.window->statusBarModel();
     ASSERT_NE(status, nullptr);
-    auto text = [&r](const char* name) { return r.window->findChild<QLabel*>(name)->text(); };
+    auto text = [&r](const char* name) { return r.W<QLabel>(name)->text(); };
     r.Run(1000);
     status->Refresh();
     EXPECT_EQ(text("lblStatusLinks"), "Pelaro : répond");
     EXPECT_EQ(text("lblStatusFilter"), "Filtre : —");
 
-    QTest::mouseClick(r.window->findChild<QPushButton*>("cmdDomeInit"), Qt::LeftButton);
+    QTest::mouseClick(r.W("cmdDomeInit"), Qt::LeftButton);
     r.Run(2000);
     status->Refresh();
     EXPECT_TRUE(text("lblStatusOperation").startsWith("Initialisation de la coupole en cours : coupole à "))
@@ -174,11 +70,13 @@ TEST(SimulatedObservatory, StatusBarShowsTheLinksTheDomeInitAndTheFilter) {
     status->Refresh();
     EXPECT_TRUE(text("lblStatusOperation").startsWith("Initialisation de la coupole finie à "))
         << text("lblStatusOperation").toStdString();
+    EXPECT_TRUE(r.Listed("*** La Coupole est ARRETEE sur sa Position ZERO"));
+    EXPECT_FALSE(r.window->core().state().DomeInitRunning);
 
-    auto* filter = r.window->findChild<QComboBox*>("cmbFilterValue");
+    auto* filter = r.W<QComboBox>("cmbFilterValue");
     filter->setCurrentIndex(2);
     emit filter->activated(2);
-    QTest::mouseClick(r.window->findChild<QPushButton*>("cmdFilterValidate"), Qt::LeftButton);
+    QTest::mouseClick(r.W("cmdFilterValidate"), Qt::LeftButton);
     r.Run(100);
     status->Refresh();
     EXPECT_EQ(text("lblStatusFilter"), "Filtre : —");  // still turning
@@ -190,6 +88,8 @@ TEST(SimulatedObservatory, StatusBarShowsTheLinksTheDomeInitAndTheFilter) {
     r.Run(3000);
     status->Refresh();
     EXPECT_EQ(text("lblStatusLinks"), "Pelaro : ne répond plus (platine Delta)");
+    EXPECT_TRUE(r.Listed("!!! La platine Delta ne répond pas et va être réinitialisée"));
+    EXPECT_TRUE(r.Listed("Reset micro-contrôleur Delta"));
     r.hardware->Simulation()->Unplug(3, false);
     r.Run(3000);
     status->Refresh();
@@ -207,31 +107,20 @@ TEST(SimulatedObservatory, TitleAndStatusBarSayTheObservatoryIsSimulated) {
     }
 }
 
-}  // namespace
-}  // namespace axo
-
-#include "platform/night_log.h"
-
-namespace axo {
-namespace {
-
 // One hour of a simulated night with an observer at work: the log of it stays small. The
 // size is printed for the README's figure.
 TEST(SimulatedObservatory, AnHourOfActivityKeepsTheNightLogSmall) {
-    SimRig r;
-    ASSERT_TRUE(r.started);
+    test::ProgramRig r(kAllOnTheBoards);
+    ASSERT_TRUE(r.Start());
     NightLog log(r.cfg.Root() / "state");
     r.window->SetNightLog(&log);
-    auto pad = [&r](const char* name) { return r.window->findChild<ui::PictureButton*>(name); };
-    QTest::mousePress(pad("picControlTracking"), Qt::LeftButton);
-    QTest::mouseRelease(pad("picControlTracking"), Qt::LeftButton);
-    QTest::mouseClick(pad("picDomeTracking"), Qt::LeftButton);
+    QTest::mousePress(r.Pad("picControlTracking"), Qt::LeftButton);
+    QTest::mouseRelease(r.Pad("picControlTracking"), Qt::LeftButton);
+    QTest::mouseClick(r.Pad("picDomeTracking"), Qt::LeftButton);
     // Every two minutes a small correction on each axis and a focus touch.
     for (int minute = 0; minute < 60; minute += 2) {
         for (const char* p : {"picAlphaPlus", "picDeltaMinus", "picFocusDir1"}) {
-            QTest::mousePress(pad(p), Qt::LeftButton);
-            r.Run(2000);
-            QTest::mouseRelease(pad(p), Qt::LeftButton);
+            r.Hold(p, 2000);
         }
         r.Run(120000 - 6000);
     }

@@ -10,10 +10,14 @@
 #include <QTest>
 #include <functional>
 
+#include "app/hardware.h"
+#include "core/interval_timer.h"
+#include "sim/eik120/simulated_eik_card.h"
 #include "support/core_fakes.h"
 #include "support/temp_config.h"
 #include "ui/main_window.h"
 #include "ui/picture_button.h"
+#include "ui/small_windows.h"
 
 namespace axo::test {
 
@@ -81,6 +85,98 @@ struct UiRig {
     VirtualClock clock{PcDateTime{2026, 12, 6, 22, 15, 30, 0}};
     FakeOperator op;
     std::unique_ptr<ui::AxoWindow> window;
+};
+
+// The whole program: the real main window and the hardware as main() builds it (the simulated
+// observatory with `simulate`, else the hardware file's choice), on the virtual clock.
+struct ProgramRig {
+    // `ini` empty: no settings file, the built-in defaults.
+    explicit ProgramRig(const std::string& ini, bool simulate = true) : op(log), simulate_(simulate) {
+        if (!ini.empty()) {
+            cfg.Write("Axo.ini", ini);
+        }
+        ui::AxoWindow::Options options;
+        options.simulated = simulate;
+        window = std::make_unique<ui::AxoWindow>(settings, clock, op, options);
+    }
+    ~ProgramRig() {
+        window.reset();
+        hardware.reset();
+    }
+    // After the window and before the start-up, as in main(); the simulated card's interrupts
+    // come from Run(), on the virtual clock.
+    app::Hardware& MakeHardware() {
+        app::HardwareOptions options;
+        options.simulate = simulate_;
+        options.realTimeCardInterrupts = false;
+        hardware = std::make_unique<app::Hardware>(window->core(), clock, options,
+                                                   ParallelWindows{window.get(), window->cancelWindow(), window.get()},
+                                                   brake);
+        window->SetSerial64xxDriver(hardware->Serial64xx());
+        window->SetEikDriver(hardware->Eik());
+        return *hardware;
+    }
+    bool Start() {
+        if (!hardware) {
+            MakeHardware();
+        }
+        return window->StartUp(false);
+    }
+    // The two timers for `ms`, with the card's interrupts before each poll and the brake timer
+    // after it.
+    void Run(uint64_t ms) {
+        RunTimers(
+            window->core(), clock, ms,
+            [this] {
+                if (sim::SimulatedEikCard* card = hardware->SimulatedCard()) {
+                    card->ServiceInterrupts();
+                }
+            },
+            [this] { brake.Poll(); });
+    }
+    template <typename T = QWidget>
+    T* W(const char* name) {
+        return window->findChild<T*>(name);
+    }
+    ui::PictureButton* Pad(const char* name) { return W<ui::PictureButton>(name); }
+    int Number(const char* label) { return W<QLabel>(label)->text().toInt(); }
+    // The hour angle as the main window shows it, in seconds of time.
+    int DisplayedHourAngle() {
+        return Number("lblDisplayAlphaH") * 3600 + Number("lblDisplayAlphaM") * 60 + Number("lblDisplayAlphaS");
+    }
+    // The declination as shown, in signed seconds of arc.
+    int DisplayedDeclination() {
+        const int v = std::abs(Number("lblDisplayDeltaD")) * 3600 + Number("lblDisplayDeltaM") * 60 +
+                      Number("lblDisplayDeltaS");
+        return W("shpDeltaMinus")->isVisibleTo(window.get()) ? -v : v;
+    }
+    // Holds a pad pressed for `ms` of running time.
+    void Hold(const char* pad, uint64_t ms) {
+        QTest::mousePress(Pad(pad), Qt::LeftButton);
+        Run(ms);
+        QTest::mouseRelease(Pad(pad), Qt::LeftButton);
+    }
+    bool Listed(const std::string& line) {
+        for (int i = 0; i < window->MessageCount(); ++i) {
+            if (window->MessageAt(i) == line) {
+                return true;
+            }
+        }
+        return false;
+    }
+    std::vector<std::string> Boxes() const { return log.Only({"box "}); }
+
+    TempConfig cfg;
+    Log log;
+    Settings settings;
+    VirtualClock clock{PcDateTime{2026, 12, 6, 21, 0, 0, 0}};
+    FakeOperator op;
+    ClockTimer brake{clock};
+    std::unique_ptr<ui::AxoWindow> window;
+    std::unique_ptr<app::Hardware> hardware;
+
+private:
+    bool simulate_;
 };
 
 }  // namespace axo::test
