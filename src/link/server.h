@@ -63,12 +63,16 @@ private:
 
     ServerConfig config_;
     int listenFd_ = -1;
+    int epollFd_ = -1;
     int wakeFds_[2] = {-1, -1};
     uint16_t boundPort_ = 0;
     std::thread thread_;
 
     mutable std::mutex mutex_;
     Snapshot snapshot_;
+    // Bumped (under the mutex) when a published snapshot differs from the last one, so that
+    // the link thread copies it once per change rather than once per request.
+    std::atomic<uint64_t> generation_{0};
     std::deque<Event> events_;
     std::atomic<std::size_t> clients_{0};
     std::atomic<std::size_t> lost_{0};
