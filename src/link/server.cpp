@@ -276,6 +276,9 @@ void Server::Run() {
                     rejectedLogged = false;
                     const int one = 1;
                     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+                    if (config_.sendBuffer > 0) {
+                        ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &config_.sendBuffer, sizeof config_.sendBuffer);
+                    }
                     auto client = std::make_unique<Client>(fd, PeerName(peer), config_.control);
                     client->index = clients.size();
                     if (!Watch(epollFd_, EPOLL_CTL_ADD, fd, EPOLLIN, client.get())) {

@@ -25,6 +25,10 @@ struct ServerConfig {
     bool control = false;
     std::size_t maxClients = 64;
     std::size_t maxPendingOutput = 4096;  // a client that stops reading is dropped past this
+    // The kernel's send buffer of each client (0: the kernel's own, which grows to megabytes):
+    // what a client that stops reading can hold up before it is dropped. Answers to a
+    // planetarium's polls are tens of bytes.
+    int sendBuffer = 64 * 1024;
     std::size_t maxEvents = 1024;         // events the interface thread has not taken yet
 };
 
