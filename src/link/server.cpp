@@ -163,7 +163,10 @@ void Server::Run() {
         e.kind = kind;
         e.peer = c.peer;
         e.reason = reason;
-        ::close(c.fd);  // also leaves the epoll set
+        // Out of the set before the close: a copy of the descriptor in a child being started
+        // (between its fork and its exec) would keep it registered, its data dangling.
+        ::epoll_ctl(epollFd_, EPOLL_CTL_DEL, c.fd, nullptr);
+        ::close(c.fd);
         const std::size_t i = c.index;
         if (i + 1 != clients.size()) {
             clients[i] = std::move(clients.back());
