@@ -7,7 +7,12 @@ namespace axo::link {
 
 namespace {
 
+// Two digits at least, as "%02d" writes them; the fields of a snapshot always fit in two, and
+// answering them costs no formatting call.
 std::string Two(int v) {
+    if (v >= 0 && v < 100) {
+        return {static_cast<char>('0' + v / 10), static_cast<char>('0' + v % 10)};
+    }
     char buf[16];
     std::snprintf(buf, sizeof buf, "%02d", v);
     return buf;
@@ -187,7 +192,8 @@ bool Session::Control(std::string_view) {
 }
 
 void Session::Execute(std::string_view cmd, const Snapshot& snap, std::string& out, std::vector<Request>& requests) {
-    const std::string full = ":" + std::string(cmd) + "#";
+    // The command as received, built only for the requests that carry it.
+    auto full = [cmd] { return ":" + std::string(cmd) + "#"; };
     auto request = [&](RequestKind kind, Direction dir = Direction::All, Speed speed = Speed::Centering) {
         if (!Control(cmd)) {
             return;
@@ -196,7 +202,7 @@ void Session::Execute(std::string_view cmd, const Snapshot& snap, std::string& o
         r.kind = kind;
         r.direction = dir;
         r.speed = speed;
-        r.command = full;
+        r.command = full();
         requests.push_back(std::move(r));
     };
 
@@ -330,7 +336,7 @@ void Session::Execute(std::string_view cmd, const Snapshot& snap, std::string& o
         }
         Request r;
         r.kind = RequestKind::Sync;
-        r.command = full;
+        r.command = full();
         r.raText[0] = std::to_string(targetRa_.h);
         r.raText[1] = std::to_string(targetRa_.m);
         r.raText[2] = std::to_string(targetRa_.s);

@@ -39,6 +39,8 @@ struct Snapshot {
     int minute = 0;
     int second = 0;
     double utcOffsetHours = 0.0;
+
+    bool operator==(const Snapshot&) const = default;
 };
 
 enum class RequestKind { Abort, MoveStart, MoveStop, SpeedMode, Sync };

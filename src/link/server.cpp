@@ -4,10 +4,12 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <poll.h>
+#include <pthread.h>
+#include <sys/epoll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -32,8 +34,21 @@ struct Client {
     std::string peer;
     Session session;
     std::string out;
+    std::size_t index = 0;         // in the thread's list of clients
+    bool watchingOutput = false;   // registered for EPOLLOUT: answers wait for room
     Client(int f, std::string p, bool control) : fd(f), peer(std::move(p)), session(control) {}
 };
+
+// Tags of the two descriptors that are not clients, in the epoll data.
+char wakeTag;
+char listenTag;
+
+bool Watch(int epollFd, int op, int fd, uint32_t events, void* tag) {
+    epoll_event ev{};
+    ev.events = events;
+    ev.data.ptr = tag;
+    return ::epoll_ctl(epollFd, op, fd, &ev) == 0;
+}
 
 }  // namespace
 
@@ -74,6 +89,20 @@ bool Server::Start(std::string& error) {
         listenFd_ = -1;
         return false;
     }
+    // One epoll set for the thread's whole life: each wake costs the descriptors that are
+    // ready, not a scan of every client.
+    epollFd_ = ::epoll_create1(EPOLL_CLOEXEC);
+    if (epollFd_ < 0 || !Watch(epollFd_, EPOLL_CTL_ADD, wakeFds_[0], EPOLLIN, &wakeTag) ||
+        !Watch(epollFd_, EPOLL_CTL_ADD, listenFd_, EPOLLIN, &listenTag)) {
+        error = std::string("epoll : ") + std::strerror(errno);
+        for (int* fd : {&listenFd_, &epollFd_, &wakeFds_[0], &wakeFds_[1]}) {
+            if (*fd >= 0) {
+                ::close(*fd);
+                *fd = -1;
+            }
+        }
+        return false;
+    }
     thread_ = std::thread([this] { Run(); });
     return true;
 }
@@ -85,7 +114,7 @@ void Server::Stop() {
         (void)n;
         thread_.join();
     }
-    for (int* fd : {&listenFd_, &wakeFds_[0], &wakeFds_[1]}) {
+    for (int* fd : {&listenFd_, &epollFd_, &wakeFds_[0], &wakeFds_[1]}) {
         if (*fd >= 0) {
             ::close(*fd);
             *fd = -1;
@@ -95,7 +124,11 @@ void Server::Stop() {
 
 void Server::Publish(const Snapshot& snapshot) {
     std::lock_guard lock(mutex_);
+    if (snapshot == snapshot_) {
+        return;
+    }
     snapshot_ = snapshot;
+    generation_.fetch_add(1, std::memory_order_release);
 }
 
 std::vector<Event> Server::TakeEvents() {
@@ -115,64 +148,96 @@ void Server::Push(Event event) {
 }
 
 void Server::Run() {
+    ::pthread_setname_np(::pthread_self(), "axo-link");  // to tell its processor use apart
     std::vector<std::unique_ptr<Client>> clients;
-    std::vector<pollfd> fds;
     std::vector<Request> requests;
+    std::array<epoll_event, 64> ready{};
     char buf[512];
     bool rejectedLogged = false;
+    // The thread's own copy of the published snapshot, refreshed when it changed.
+    Snapshot snap;
+    uint64_t seen = 0;
 
-    auto close = [&](std::size_t i, Event::Kind kind, const std::string& reason) {
+    auto close = [&](Client& c, Event::Kind kind, const std::string& reason) {
         Event e;
         e.kind = kind;
-        e.peer = clients[i]->peer;
+        e.peer = c.peer;
         e.reason = reason;
-        ::close(clients[i]->fd);
-        clients.erase(clients.begin() + static_cast<std::ptrdiff_t>(i));
+        // Out of the set before the close: a copy of the descriptor in a child being started
+        // (between its fork and its exec) would keep it registered, its data dangling.
+        ::epoll_ctl(epollFd_, EPOLL_CTL_DEL, c.fd, nullptr);
+        ::close(c.fd);
+        const std::size_t i = c.index;
+        if (i + 1 != clients.size()) {
+            clients[i] = std::move(clients.back());
+            clients[i]->index = i;
+        }
+        clients.pop_back();  // frees `c`
         clients_.store(clients.size());
         // Told once the client is really gone, so that whoever reads the news sees the count
         // that goes with it.
         Push(std::move(e));
     };
 
-    for (;;) {
-        fds.clear();
-        fds.push_back({wakeFds_[0], POLLIN, 0});
-        fds.push_back({listenFd_, POLLIN, 0});
-        for (const auto& c : clients) {
-            fds.push_back({c->fd, static_cast<short>(POLLIN | (c->out.empty() ? 0 : POLLOUT)), 0});
+    // Sends what is pending; false when the client is gone. Asks for EPOLLOUT only while
+    // answers wait for room, so that a client that reads keeps costing no extra call.
+    auto flush = [&](Client& c) {
+        if (!c.out.empty()) {
+            const ssize_t sent = ::send(c.fd, c.out.data(), c.out.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (sent > 0) {
+                c.out.erase(0, static_cast<std::size_t>(sent));
+            } else if (sent < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+                return false;
+            }
         }
-        if (::poll(fds.data(), fds.size(), -1) < 0) {
+        const bool wantOutput = !c.out.empty();
+        if (wantOutput != c.watchingOutput) {
+            if (!Watch(epollFd_, EPOLL_CTL_MOD, c.fd, EPOLLIN | (wantOutput ? EPOLLOUT : 0u), &c)) {
+                return false;
+            }
+            c.watchingOutput = wantOutput;
+        }
+        return true;
+    };
+
+    for (;;) {
+        const int n = ::epoll_wait(epollFd_, ready.data(), static_cast<int>(ready.size()), -1);
+        if (n < 0) {
             if (errno == EINTR) {
                 continue;
             }
             break;
         }
-        if (fds[0].revents != 0) {
-            break;
-        }
-        // Clients first, by their index in this round's poll set, then new ones.
-        for (std::size_t k = clients.size(); k-- > 0;) {
-            Client& c = *clients[k];
-            const short rev = fds[k + 2].revents;
-            if (rev == 0) {
+        bool stop = false;
+        bool accept = false;
+        // Each descriptor comes at most once per wait, so a client closed here is never met
+        // again in this round.
+        for (int k = 0; k < n; ++k) {
+            const epoll_event& ev = ready[static_cast<std::size_t>(k)];
+            if (ev.data.ptr == &wakeTag) {
+                stop = true;
                 continue;
             }
-            bool gone = false;
-            if ((rev & (POLLIN | POLLHUP | POLLERR)) != 0) {
-                const ssize_t n = ::recv(c.fd, buf, sizeof buf, 0);
-                if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) {
-                    close(k, Event::Kind::Disconnected, "");
+            if (ev.data.ptr == &listenTag) {
+                accept = true;
+                continue;
+            }
+            Client& c = *static_cast<Client*>(ev.data.ptr);
+            if ((ev.events & (EPOLLIN | EPOLLHUP | EPOLLERR)) != 0) {
+                const ssize_t got = ::recv(c.fd, buf, sizeof buf, 0);
+                if (got == 0 || (got < 0 && errno != EAGAIN && errno != EINTR)) {
+                    close(c, Event::Kind::Disconnected, "");
                     continue;
                 }
-                if (n > 0) {
-                    Snapshot snap;
-                    {
+                if (got > 0) {
+                    if (generation_.load(std::memory_order_acquire) != seen) {
                         std::lock_guard lock(mutex_);
                         snap = snapshot_;
+                        seen = generation_.load(std::memory_order_relaxed);
                     }
                     requests.clear();
                     const FeedResult r =
-                        c.session.Feed(std::string_view(buf, static_cast<std::size_t>(n)), snap, c.out, requests);
+                        c.session.Feed(std::string_view(buf, static_cast<std::size_t>(got)), snap, c.out, requests);
                     for (Request& req : requests) {
                         Event e;
                         e.kind = Event::Kind::Request;
@@ -181,26 +246,21 @@ void Server::Run() {
                         Push(std::move(e));
                     }
                     if (r == FeedResult::Drop) {
-                        close(k, Event::Kind::Dropped, c.session.dropReason());
+                        close(c, Event::Kind::Dropped, c.session.dropReason());
                         continue;
                     }
                 }
             }
-            if (!c.out.empty()) {
-                const ssize_t sent = ::send(c.fd, c.out.data(), c.out.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-                if (sent > 0) {
-                    c.out.erase(0, static_cast<std::size_t>(sent));
-                } else if (sent < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-                    gone = true;
-                }
-            }
-            if (gone) {
-                close(k, Event::Kind::Disconnected, "");
+            if (!flush(c)) {
+                close(c, Event::Kind::Disconnected, "");
             } else if (c.out.size() > config_.maxPendingOutput) {
-                close(k, Event::Kind::Dropped, "ne lit pas les réponses");
+                close(c, Event::Kind::Dropped, "ne lit pas les réponses");
             }
         }
-        if ((fds[1].revents & POLLIN) != 0) {
+        if (stop) {
+            break;
+        }
+        if (accept) {
             sockaddr_in peer{};
             socklen_t len = sizeof peer;
             const int fd = ::accept4(listenFd_, reinterpret_cast<sockaddr*>(&peer), &len, SOCK_NONBLOCK | SOCK_CLOEXEC);
@@ -219,12 +279,21 @@ void Server::Run() {
                     rejectedLogged = false;
                     const int one = 1;
                     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-                    clients.push_back(std::make_unique<Client>(fd, PeerName(peer), config_.control));
-                    clients_.store(clients.size());
-                    Event e;
-                    e.kind = Event::Kind::Connected;
-                    e.peer = clients.back()->peer;
-                    Push(std::move(e));
+                    if (config_.sendBuffer > 0) {
+                        ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &config_.sendBuffer, sizeof config_.sendBuffer);
+                    }
+                    auto client = std::make_unique<Client>(fd, PeerName(peer), config_.control);
+                    client->index = clients.size();
+                    if (!Watch(epollFd_, EPOLL_CTL_ADD, fd, EPOLLIN, client.get())) {
+                        ::close(fd);
+                    } else {
+                        clients.push_back(std::move(client));
+                        clients_.store(clients.size());
+                        Event e;
+                        e.kind = Event::Kind::Connected;
+                        e.peer = clients.back()->peer;
+                        Push(std::move(e));
+                    }
                 }
             }
         }

@@ -25,6 +25,10 @@ struct ServerConfig {
     bool control = false;
     std::size_t maxClients = 64;
     std::size_t maxPendingOutput = 4096;  // a client that stops reading is dropped past this
+    // The kernel's send buffer of each client (0: the kernel's own, which grows to megabytes):
+    // what a client that stops reading can hold up before it is dropped. Answers to a
+    // planetarium's polls are tens of bytes.
+    int sendBuffer = 64 * 1024;
     std::size_t maxEvents = 1024;         // events the interface thread has not taken yet
 };
 
@@ -63,12 +67,16 @@ private:
 
     ServerConfig config_;
     int listenFd_ = -1;
+    int epollFd_ = -1;
     int wakeFds_[2] = {-1, -1};
     uint16_t boundPort_ = 0;
     std::thread thread_;
 
     mutable std::mutex mutex_;
     Snapshot snapshot_;
+    // Bumped (under the mutex) when a published snapshot differs from the last one, so that
+    // the link thread copies it once per change rather than once per request.
+    std::atomic<uint64_t> generation_{0};
     std::deque<Event> events_;
     std::atomic<std::size_t> clients_{0};
     std::atomic<std::size_t> lost_{0};

@@ -199,6 +199,113 @@ TEST(LinkServer, ClientThatNeverReadsIsDropped) {
     ::close(fd);
 }
 
+// Clients leave in an order that moves others around in the server's list: every one still
+// there keeps getting its own answers, and the count follows.
+TEST(LinkServer, ClientsLeavingInAnyOrderLeaveTheOthersServed) {
+    Started s(ServerConfig{});
+    Snapshot snap;
+    snap.positionKnown = true;
+    snap.raH = 1;
+    s.server.Publish(snap);
+    std::vector<int> fds;
+    for (int i = 0; i < 10; ++i) {
+        fds.push_back(Connect(s.server.port()));
+        ASSERT_GE(fds.back(), 0);
+    }
+    std::vector<Event> events;
+    const auto end = std::chrono::steady_clock::now() + 2s;
+    while (Count(events, Event::Kind::Connected) < 10 && std::chrono::steady_clock::now() < end) {
+        WaitFor(s.server, Event::Kind::Connected, events);
+    }
+    ASSERT_EQ(s.server.clientCount(), 10u);
+    // Half of them ask for low precision, so that an answer sent to the wrong client shows.
+    for (std::size_t i = 0; i < fds.size(); i += 2) {
+        ASSERT_EQ(::send(fds[i], ":U#", 3, 0), 3);
+    }
+    std::size_t left = fds.size();
+    for (const std::size_t gone : {0u, 9u, 4u, 1u, 8u, 5u}) {
+        ::close(fds[gone]);
+        fds[gone] = -1;
+        --left;
+        const auto until = std::chrono::steady_clock::now() + 2s;
+        while (s.server.clientCount() != left && std::chrono::steady_clock::now() < until) {
+            std::this_thread::sleep_for(5ms);
+        }
+        ASSERT_EQ(s.server.clientCount(), left);
+        for (std::size_t i = 0; i < fds.size(); ++i) {
+            if (fds[i] < 0) {
+                continue;
+            }
+            ASSERT_EQ(::send(fds[i], ":GR#", 4, 0), 4);
+            const std::string want = i % 2 == 0 ? "01:00.0#" : "01:00:00#";
+            EXPECT_EQ(Read(fds[i], want.size()), want) << "client " << i << " after " << gone << " left";
+        }
+    }
+    for (Event& e : s.server.TakeEvents()) {
+        events.push_back(std::move(e));
+    }
+    EXPECT_EQ(Count(events, Event::Kind::Disconnected), 6);
+    // Stopping the link hangs up on every client still there.
+    s.server.Stop();
+    for (int fd : fds) {
+        if (fd >= 0) {
+            EXPECT_TRUE(ClosedByPeer(fd));
+            ::close(fd);
+        }
+    }
+    EXPECT_EQ(s.server.clientCount(), 0u);
+}
+
+// A client that reads late, its answers overflowing the socket's buffers but not the server's
+// bound: the rest follows as soon as there is room, not with a next question that never comes.
+TEST(LinkServer, SlowReaderGetsEveryAnswer) {
+    ServerConfig c;
+    c.maxPendingOutput = 4 << 20;
+    Started s(c);
+    const int fd = Connect(s.server.port());
+    ASSERT_GE(fd, 0);
+    // About a megabyte of answers: far more than the kernel holds with the server's send buffer.
+    constexpr int kQuestions = 40000;
+    std::string burst;
+    for (int i = 0; i < kQuestions; ++i) {
+        burst += ":GVF#";
+    }
+    std::thread writer([&] {
+        std::size_t done = 0;
+        while (done < burst.size()) {
+            const ssize_t n = ::send(fd, burst.data() + done, burst.size() - done, MSG_NOSIGNAL);
+            if (n <= 0) {
+                return;
+            }
+            done += static_cast<std::size_t>(n);
+        }
+    });
+    // Let the answers pile up on the server before reading any.
+    std::this_thread::sleep_for(300ms);
+    const std::string answer = "Axo LX200 position link 1.0#";
+    std::string got;
+    const auto end = std::chrono::steady_clock::now() + 10s;
+    while (got.size() < answer.size() * kQuestions && std::chrono::steady_clock::now() < end) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 100) <= 0) {
+            continue;
+        }
+        char buf[4096];
+        const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+        if (n <= 0) {
+            break;
+        }
+        got.append(buf, static_cast<std::size_t>(n));
+    }
+    writer.join();
+    ASSERT_EQ(got.size(), answer.size() * kQuestions);
+    for (std::size_t i = 0; i < got.size(); i += answer.size()) {
+        ASSERT_EQ(got.compare(i, answer.size(), answer), 0) << "at byte " << i;
+    }
+    EXPECT_EQ(s.server.clientCount(), 1u);
+    ::close(fd);
+}
+
 TEST(LinkServer, RefusesABadAddress) {
     ServerConfig c;
     c.address = "localhost.invalid";
