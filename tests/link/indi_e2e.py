@@ -26,6 +26,17 @@ def free_port():
         return s.getsockname()[1]
 
 
+def wait_until(condition, seconds, step=0.2):
+    """True as soon as condition() holds; a loaded machine gets the whole time, a quiet one none."""
+    end = time.time() + seconds
+    while True:
+        if condition():
+            return True
+        if time.time() >= end:
+            return False
+        time.sleep(step)
+
+
 def wait_port(port, seconds):
     end = time.time() + seconds
     while time.time() < end:
@@ -103,10 +114,16 @@ class Run:
         return ra, dec
 
     def direct(self, commands):
-        with socket.create_connection(("127.0.0.1", self.link), timeout=2) as s:
+        """Sends LX200 commands and returns the answers, read until one '#' per command."""
+        with socket.create_connection(("127.0.0.1", self.link), timeout=5) as s:
             s.sendall(commands.encode())
-            time.sleep(0.3)
-            return s.recv(256).decode("latin-1")
+            data = b""
+            while data.count(b"#") < commands.count("#"):
+                chunk = s.recv(256)
+                if not chunk:
+                    break
+                data += chunk
+            return data.decode("latin-1")
 
     def connect(self, device):
         self.setprop(f"{device}.CONNECTION_MODE.CONNECTION_TCP=On")
@@ -176,12 +193,22 @@ def main():
         run.connect("LX200 Classic")
         start = run.shown()[1]
         run.setprop("LX200 Classic.TELESCOPE_MOTION_NS.MOTION_NORTH=On")
-        time.sleep(2.5)
+        wait_until(lambda: run.shown()[1] > start + 5, 15)
         moved = run.shown()[1]
         check(moved > start, f"a move north from INDI moves the telescope ({start}\" -> {moved}\")")
         run.setprop("LX200 Basic.TELESCOPE_ABORT_MOTION.ABORT=On")
-        time.sleep(1.0)
-        stopped = run.shown()[1]
+        # Stopped: the declination no longer changes from one second to the next.
+        last = [run.shown()[1]]
+
+        def settled():
+            time.sleep(1.0)
+            now = run.shown()[1]
+            same = now == last[0]
+            last[0] = now
+            return same
+
+        check(wait_until(settled, 15, step=0), "INDI's abort stops the move")
+        stopped = last[0]
         time.sleep(1.5)
         check(run.shown()[1] == stopped, f"INDI's abort stops it (declination stays at {stopped}\")")
 
@@ -189,7 +216,7 @@ def main():
         run.setprop("LX200 Basic.ON_COORD_SET.SYNC=On")
         time.sleep(0.3)
         run.setprop("LX200 Basic.EQUATORIAL_EOD_COORD.RA;DEC=10.5;-0.5")
-        time.sleep(2.0)
+        wait_until(lambda: run.shown()[1] == -1800, 15)
         ra_after, dec_after = run.shown()
         check(dec_after == -1800, f"after a sync on -00*30:00 the window shows {dec_after}\"")
         check(abs(ra_seconds(ra_after) - 37800) <= 3,
