@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "link/server.h"
+#include "support/loopback_client.h"
 #include "link_floor.h"
 
 namespace {
@@ -46,21 +47,6 @@ int64_t ThreadCpuNs(const std::string& name) {
     return ns;
 }
 
-int Connect(uint16_t port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    const int one = 1;
-    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    return fd;
-}
-
 // Asks for the position and waits for both answers; false when the server is gone.
 bool Poll(int fd) {
     if (::send(fd, ":GR#:GD#", 8, MSG_NOSIGNAL) != 8) {
@@ -83,7 +69,7 @@ bool Poll(int fd) {
 void RoundTrips(benchmark::State& state, uint16_t port, const std::string& thread) {
     std::vector<int> silent;
     for (int64_t i = 0; i < state.range(0); ++i) {
-        silent.push_back(Connect(port));
+        silent.push_back(axo::test::ConnectLoopback(port));
     }
     struct Closer {
         std::vector<int>& fds;
@@ -95,7 +81,7 @@ void RoundTrips(benchmark::State& state, uint16_t port, const std::string& threa
             }
         }
     } closer{silent};
-    const int fd = Connect(port);
+    const int fd = axo::test::ConnectLoopback(port);
     // The first answer also says that the serving thread runs under its name.
     if (fd < 0 || !Poll(fd)) {
         state.SkipWithError("no answer");

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/loopback_client.h"
+
 #include <chrono>
 #include <thread>
 
@@ -15,19 +17,6 @@ namespace axo::link {
 namespace {
 
 using namespace std::chrono_literals;
-
-int Connect(uint16_t port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
 
 // Reads until `expected` bytes came, the peer closed, or a second passed.
 std::string Read(int fd, std::size_t expected) {
@@ -110,7 +99,7 @@ TEST(LinkServer, AnswersFromThePublishedSnapshotAndQueuesControl) {
     snap.raS = 59;
     snap.decD = 90;
     s.server.Publish(snap);
-    const int fd = Connect(s.server.port());
+    const int fd = test::ConnectLoopback(s.server.port());
     ASSERT_GE(fd, 0);
     ASSERT_EQ(::send(fd, ":GR#:GD#:Q#", 11, 0), 11);
     EXPECT_EQ(Read(fd, 19), "23:59:59#+90*00:00#");
@@ -133,12 +122,12 @@ TEST(LinkServer, BoundsClientsAndLines) {
     Snapshot known;
     known.positionKnown = true;
     s.server.Publish(known);
-    const int a = Connect(s.server.port());
-    const int b = Connect(s.server.port());
+    const int a = test::ConnectLoopback(s.server.port());
+    const int b = test::ConnectLoopback(s.server.port());
     std::vector<Event> events;
     WaitFor(s.server, Event::Kind::Connected, events);
-    const int extra1 = Connect(s.server.port());
-    const int extra2 = Connect(s.server.port());
+    const int extra1 = test::ConnectLoopback(s.server.port());
+    const int extra2 = test::ConnectLoopback(s.server.port());
     EXPECT_TRUE(ClosedByPeer(extra1));
     EXPECT_TRUE(ClosedByPeer(extra2));
     WaitFor(s.server, Event::Kind::Rejected, events);
@@ -159,7 +148,7 @@ TEST(LinkServer, BoundsClientsAndLines) {
 
 TEST(LinkServer, ReadOnlyLinkQueuesNothing) {
     Started s(ServerConfig{});
-    const int fd = Connect(s.server.port());
+    const int fd = test::ConnectLoopback(s.server.port());
     ASSERT_GE(fd, 0);
     ASSERT_EQ(::send(fd, ":Q#:Mn#:Sr01:00:00#:Sd+01*00#:CM#", 33, 0), 33);
     EXPECT_EQ(Read(fd, 2 + std::string(kSyncRefused).size()), std::string("11") + kSyncRefused);
@@ -173,7 +162,7 @@ TEST(LinkServer, ClientThatNeverReadsIsDropped) {
     ServerConfig c;
     c.maxPendingOutput = 1024;
     Started s(c);
-    const int fd = Connect(s.server.port());
+    const int fd = test::ConnectLoopback(s.server.port());
     ASSERT_GE(fd, 0);
     const int small = 4096;
     ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
@@ -209,7 +198,7 @@ TEST(LinkServer, ClientsLeavingInAnyOrderLeaveTheOthersServed) {
     s.server.Publish(snap);
     std::vector<int> fds;
     for (int i = 0; i < 10; ++i) {
-        fds.push_back(Connect(s.server.port()));
+        fds.push_back(test::ConnectLoopback(s.server.port()));
         ASSERT_GE(fds.back(), 0);
     }
     std::vector<Event> events;
@@ -262,7 +251,7 @@ TEST(LinkServer, SlowReaderGetsEveryAnswer) {
     ServerConfig c;
     c.maxPendingOutput = 4 << 20;
     Started s(c);
-    const int fd = Connect(s.server.port());
+    const int fd = test::ConnectLoopback(s.server.port());
     ASSERT_GE(fd, 0);
     // About a megabyte of answers: far more than the kernel holds with the server's send buffer.
     constexpr int kQuestions = 40000;
