@@ -69,6 +69,23 @@ int16_t R2Hms(double rad, int16_t& h, int16_t& m, double& s) {
     return 1;
 }
 
+void R2HmsRounded(double rad, int16_t& h, int16_t& m, int16_t& s) {
+    double exact = 0.0;
+    R2Hms(rad, h, m, exact);
+    s = static_cast<int16_t>(NearestInt(exact));
+    if (s >= 60) {
+        s = 0;
+        ++m;
+    }
+    if (m >= 60) {
+        m = 0;
+        ++h;
+    }
+    if (h >= 24) {
+        h = 0;
+    }
+}
+
 int16_t R2Dms(double rad, int16_t mode, int16_t& d, int16_t& m, double& s) {
     return DegreesToDms(R2D(rad), mode, d, m, s);
 }

@@ -37,6 +37,10 @@ double Dms2R(int16_t negative, int16_t d, int16_t m, double s);
 // hour angle shows as its value plus 24 h). Callers round the seconds and carry.
 int16_t R2Hms(double rad, int16_t& h, int16_t& m, double& s);
 
+// Radians to whole hours, minutes and seconds as the program shows them: the seconds rounded
+// (halves to even) and carried into the minute and the hour, 24 h shown as 0.
+void R2HmsRounded(double rad, int16_t& h, int16_t& m, int16_t& s);
+
 // Radians to degrees, minutes, seconds. Mode 1 (an azimuth) brings the angle into 0..360
 // degrees and never reports it negative; mode 0 (an altitude or declination) returns 1 for a
 // negative angle, with d, m, s then holding its absolute value.

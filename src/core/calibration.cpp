@@ -123,20 +123,8 @@ CalibrationCheck CalibrateAlpha(Core& core, const std::string& ht, const std::st
         // A right ascension becomes the hour angle it has at this sidereal time.
         int16_t hh = 0;
         int16_t mm = 0;
-        double ssExact = 0.0;
-        R2Hms(core.state().SiderealTimeRad - Hms2R(hr, mr, sec), hh, mm, ssExact);
-        auto ss = static_cast<int16_t>(NearestInt(ssExact));
-        if (ss >= 60) {
-            ss = 0;
-            ++mm;
-        }
-        if (mm >= 60) {
-            mm = 0;
-            ++hh;
-        }
-        if (hh >= 24) {
-            hh = 0;
-        }
+        int16_t ss = 0;
+        R2HmsRounded(core.state().SiderealTimeRad - Hms2R(hr, mr, sec), hh, mm, ss);
         s.Int(IntKey::calibr_alpha_h) = hh;
         s.Int(IntKey::calibr_alpha_m) = mm;
         s.Int(IntKey::calibr_alpha_s) = ss;

@@ -140,20 +140,8 @@ void CommandProcessor::ReadAlpha() {
         pos_.RightAscensionRad = state_.SiderealTimeRad - Hms2R(h, m, s);
         int16_t rh = 0;
         int16_t rm = 0;
-        double rsExact = 0.0;
-        R2Hms(pos_.RightAscensionRad, rh, rm, rsExact);
-        auto rs = static_cast<int16_t>(NearestInt(rsExact));
-        if (rs >= 60) {
-            rs = 0;
-            ++rm;
-        }
-        if (rm >= 60) {
-            rm = 0;
-            ++rh;
-        }
-        if (rh >= 24) {
-            rh = 0;
-        }
+        int16_t rs = 0;
+        R2HmsRounded(pos_.RightAscensionRad, rh, rm, rs);
         if (!showHourAngle) {
             sign = false;
             th = Fmt2(rh);

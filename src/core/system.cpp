@@ -178,20 +178,8 @@ void Core::ClockTick() {
     if (trackingVisible || !tu) {
         int16_t h = 0;
         int16_t m = 0;
-        double sExact = 0.0;
-        R2Hms(state_.SiderealTimeRad, h, m, sExact);
-        auto s = static_cast<int16_t>(NearestInt(sExact));
-        if (s >= 60) {
-            s = 0;
-            ++m;
-        }
-        if (m >= 60) {
-            m = 0;
-            ++h;
-        }
-        if (h >= 24) {
-            h = 0;
-        }
+        int16_t s = 0;
+        R2HmsRounded(state_.SiderealTimeRad, h, m, s);
         char lst[32];
         std::snprintf(lst, sizeof lst, "%02d:%02d:%02d", h, m, s);
         if (trackingVisible) {

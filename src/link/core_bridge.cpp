@@ -29,22 +29,11 @@ bool CodersReadable(Core& core) {
 void ShownHms(double rad, int& h, int& m, int& s) {
     int16_t hh = 0;
     int16_t mm = 0;
-    double ss = 0.0;
-    R2Hms(rad, hh, mm, ss);
+    int16_t ss = 0;
+    R2HmsRounded(rad, hh, mm, ss);
     h = hh;
     m = mm;
-    s = static_cast<int>(NearestInt(ss));
-    if (s >= 60) {
-        s = 0;
-        ++m;
-    }
-    if (m >= 60) {
-        m = 0;
-        ++h;
-    }
-    if (h >= 24) {
-        h = 0;
-    }
+    s = ss;
 }
 
 int Arcsec(double rad) {

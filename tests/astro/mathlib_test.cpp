@@ -121,6 +121,14 @@ TEST(AngleSplits, BringAnglesIntoRangeAndReportSigns) {
         EXPECT_EQ(m, wantM);
         EXPECT_NEAR(s, wantS, 1e-6);
     }
+    // As shown: seconds rounded, carried into the minute, the hour and midnight.
+    for (const auto& [angle, wantH, wantM, wantS] :
+         {std::tuple{Hms(5, 30, 15.4), 5, 30, 15}, std::tuple{Hms(5, 30, 15.6), 5, 30, 16},
+          std::tuple{Hms(5, 59, 59.6), 6, 0, 0}, std::tuple{Hms(23, 59, 59.6), 0, 0, 0}}) {
+        int16_t rs = 0;
+        R2HmsRounded(angle, h, m, rs);
+        EXPECT_EQ(std::tuple(h, m, rs), std::tuple(int16_t(wantH), int16_t(wantM), int16_t(wantS))) << wantH << ":" << wantM;
+    }
     int16_t d = 0;
     const struct {
         double degrees;
