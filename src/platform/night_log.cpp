@@ -9,6 +9,8 @@
 #include <cstring>
 #include <system_error>
 
+#include "platform/write_all.h"
+
 namespace axo {
 
 namespace {
@@ -130,19 +132,8 @@ bool NightLog::Write(const PcDateTime& utc, std::string_view text) {
         line += (c == '\n' || c == '\r') ? ' ' : c;
     }
     line += '\n';
-    // One write of the whole line, straight to the kernel: nothing waits in a buffer of ours.
-    std::size_t done = 0;
-    while (done < line.size()) {
-        const ssize_t n = ::write(fd_, line.data() + done, line.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
+    // The whole line straight to the kernel: nothing waits in a buffer of ours.
+    return WriteAll(fd_, line);
 }
 
 int NightLog::RemoveOldNights(const PcDateTime& utc) {

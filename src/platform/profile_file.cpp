@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/write_all.h"
+
 namespace axo {
 
 namespace fs = std::filesystem;
@@ -188,21 +190,6 @@ bool FitsWindows1252(std::string_view utf8) {
 
 std::string ErrnoText(const std::string& what, const fs::path& path) {
     return what + " " + path.string() + " : " + std::strerror(errno);
-}
-
-bool WriteAll(int fd, const std::string& data) {
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 // The file a save of `requested` replaces: the target of a symbolic link, not the link.
