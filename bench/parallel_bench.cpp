@@ -19,9 +19,9 @@ using namespace axo;
 
 // A core with recording fakes for the windows, every function on the parallel boards, on the
 // given clock.
-struct Station {
+struct Station : test::RecordingSeams {
     explicit Station(Clock& clock)
-        : view(log), op(log), timer(log), program(log), core(settings, CoreSeams{view, op, timer, program, clock}),
+        : core(settings, Seams(clock)),
           observatory(clock), bus(observatory), driver(core, bus) {
         driver.RegisterWith(core);
         for (IntKey k : {IntKey::interface_ra, IntKey::interface_de, IntKey::interface_dome, IntKey::interface_coders,
@@ -32,12 +32,6 @@ struct Station {
         core.InitSystem();
         core.state().StartupDone = true;
     }
-    test::Log log;
-    Settings settings;
-    test::FakeView view;
-    test::FakeOperator op;
-    test::FakeTimer timer;
-    test::FakeProgram program;
     Core core;
     sim::Observatory observatory;
     sim::SimulatedBus bus;

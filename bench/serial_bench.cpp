@@ -43,9 +43,9 @@ private:
     uint64_t paused_ = 0;
 };
 
-struct Station {
+struct Station : test::RecordingSeams {
     explicit Station(SerialLibrary& sio)
-        : view(log), op(log), timer(log), program(log), core(settings, CoreSeams{view, op, timer, program, clock}),
+        : core(settings, Seams(clock)),
           brake(clock), driver(core, sio, brake) {
         settings.Int(IntKey::interface_ra) = INTERFACE_64XX;
         settings.Int(IntKey::interface_de) = INTERFACE_64XX;
@@ -53,12 +53,6 @@ struct Station {
         DriverParam p{0, 0};
         driver.Handle(CMD_START_INTERFACE, p);
     }
-    test::Log log;
-    Settings settings;
-    test::FakeView view;
-    test::FakeOperator op;
-    test::FakeTimer timer;
-    test::FakeProgram program;
     CountingClock clock;
     Core core;
     ClockTimer brake;

@@ -19,9 +19,9 @@ namespace {
 using Lines = std::vector<std::string>;
 
 // A core on the real clock with the 6420 driver on termios lines, traced.
-struct PtyStation {
+struct PtyStation : test::RecordingSeams {
     explicit PtyStation(std::vector<std::string> paths)
-        : view(log), op(log), timer(log), program(log), core(settings, CoreSeams{view, op, timer, program, clock}),
+        : core(settings, Seams(clock)),
           sio(std::move(paths)), traced(sio, clock, trace), brake(clock), driver(core, traced, brake) {
         driver.RegisterWith(core);
         settings.Int(IntKey::interface_ra) = INTERFACE_64XX;
@@ -33,12 +33,6 @@ struct PtyStation {
         DriverParam p{action, mode};
         return driver.Handle(code, p);
     }
-    test::Log log;
-    Settings settings;
-    test::FakeView view;
-    test::FakeOperator op;
-    test::FakeTimer timer;
-    test::FakeProgram program;
     RealClock clock;
     Core core;
     TermiosSerial sio;

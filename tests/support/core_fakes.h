@@ -173,10 +173,23 @@ inline void RegisterRecordingDrivers(DriverRegistry& registry, Log& log) {
     }
 }
 
+// The recording fakes a core needs besides its clock, all writing to one log, and the settings.
+struct RecordingSeams {
+    RecordingSeams() : view(log), op(log), timer(log), program(log) {}
+    CoreSeams Seams(Clock& clock) { return CoreSeams{view, op, timer, program, clock}; }
+
+    Log log;
+    Settings settings;
+    FakeView view;
+    FakeOperator op;
+    FakeTimer timer;
+    FakeProgram program;
+};
+
 // A core wired to recording fakes, the settings at their defaults, every interface setting
 // on the parallel boards unless a test says otherwise.
-struct CoreRig {
-    CoreRig() : view(log), op(log), timer(log), program(log), core(settings, CoreSeams{view, op, timer, program, clock}) {
+struct CoreRig : RecordingSeams {
+    CoreRig() : core(settings, Seams(clock)) {
         RegisterRecordingDrivers(core.drivers(), log);
         for (IntKey k : {IntKey::interface_ra, IntKey::interface_de, IntKey::interface_dome, IntKey::interface_coders,
                          IntKey::interface_focus, IntKey::interface_filter}) {
@@ -191,12 +204,6 @@ struct CoreRig {
     }
     std::vector<std::string> Drivers() const { return log.Only({"P ", "S ", "E ", "T "}); }
 
-    Log log;
-    Settings settings;
-    FakeView view;
-    FakeOperator op;
-    FakeTimer timer;
-    FakeProgram program;
     VirtualClock clock{PcDateTime{2026, 12, 6, 21, 30, 0, 0}};
     Core core;
 };
