@@ -26,7 +26,7 @@ std::string Fmt2(double value);
 
 class CommandProcessor {
 public:
-    CommandProcessor(Settings& settings, RuntimeState& state, Position& position, const DriverRegistry& drivers,
+    CommandProcessor(Settings& settings, RuntimeState& state, Position& position, DriverRegistry& drivers,
                      Display& display)
         : settings_(settings), state_(state), pos_(position), drivers_(drivers), display_(display) {}
 
@@ -58,7 +58,7 @@ private:
     Settings& settings_;
     RuntimeState& state_;
     Position& pos_;
-    const DriverRegistry& drivers_;
+    DriverRegistry& drivers_;
     Display& display_;
 };
 

@@ -28,9 +28,10 @@ struct CoreSeams {
     Clock& clock;
 };
 
-class Core {
+class Core final : public WaitInterrupt {
 public:
     Core(Settings& settings, const CoreSeams& seams);
+    ~Core() override;
     Core(const Core&) = delete;
     Core& operator=(const Core&) = delete;
 
@@ -89,6 +90,15 @@ public:
     // rest) and the focuser stopped through the event table, whatever the guards of the pad
     // would refuse, so each interface in use gets its usual stop commands in the usual order.
     void StopEverything();
+    // The observer asked for "Arrêt général" (the key or the button, from any window, a modal
+    // one included, or during a wait). The stops go out at once to every driver that is free;
+    // a driver busy with a transaction (the caller is inside it, in a box it showed or in one
+    // of its waits) ends its waits at once and gets its stops as soon as it returns.
+    void RequestStopAll();
+    // Tells, without running any window event, whether the observer has just asked for the
+    // stop-all; the long waits ask it every few milliseconds. The windows provide it.
+    void SetStopWatcher(std::function<bool()> watcher) { stopWatcher_ = std::move(watcher); }
+    bool EndWaits() override;
     void DeleteMessageClicked();
     void ClearMessagesClicked();
 
@@ -138,6 +148,11 @@ private:
     SettingsFileResult lastRead_;
     std::function<void(int16_t, int16_t)> commandObserver_;
     std::function<void(int16_t, int16_t)> commandLog_;
+    std::function<bool()> stopWatcher_;
+    bool stopping_ = false;     // the stop-all's own commands are going out
+    bool waitsEnded_ = false;   // until the driver calls in progress have returned
+    bool watcherAsked_ = false;
+    uint32_t watcherAskedTick_ = 0;
 };
 
 }  // namespace axo

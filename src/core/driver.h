@@ -4,8 +4,10 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <string>
+#include <utility>
 
 namespace axo {
 
@@ -54,21 +56,61 @@ public:
     }
     const LinkStatus& Link(InterfaceId id) const { return links_[Index(id)]; }
 
-    int16_t Call(InterfaceId id, int16_t code, DriverParam& param) const {
-        const DriverEntry& entry = entries_[Index(id)];
-        return entry ? entry(code, param) : int16_t{0};
+    // A driver is never entered twice: a call that comes while the same driver is busy (a stop
+    // asked from a message box the driver showed, or from inside one of its waits) is kept and
+    // made as soon as the call in progress has returned, so the transaction on the wire is
+    // finished before the next one starts. Such a call returns 0 at once.
+    int16_t Call(InterfaceId id, int16_t code, DriverParam& param) {
+        const std::size_t i = Index(id);
+        if (!entries_[i]) {
+            return 0;
+        }
+        if (busy_[i]) {
+            deferred_[i].emplace_back(code, param);
+            return 0;
+        }
+        busy_[i] = true;
+        ++depth_;
+        const int16_t status = entries_[i](code, param);
+        while (!deferred_[i].empty()) {
+            if (beforeDeferred_) {
+                beforeDeferred_();
+            }
+            auto [c, p] = deferred_[i].front();
+            deferred_[i].pop_front();
+            entries_[i](c, p);
+        }
+        busy_[i] = false;
+        --depth_;
+        if (depth_ == 0 && whenIdle_) {
+            whenIdle_();
+        }
+        return status;
     }
 
-    int16_t ParallelDriver(int16_t code, DriverParam& p) const { return Call(InterfaceId::Parallel, code, p); }
-    int16_t S64xxDriver(int16_t code, DriverParam& p) const { return Call(InterfaceId::S64xx, code, p); }
-    int16_t EikDriver(int16_t code, DriverParam& p) const { return Call(InterfaceId::Eik, code, p); }
-    int16_t TalveneDriver(int16_t code, DriverParam& p) const { return Call(InterfaceId::Talvene, code, p); }
+    // Whether some driver entry is running (the caller is inside a driver, or in a box it showed).
+    bool Busy() const { return depth_ > 0; }
+    // Runs before a kept call is made, and when the last driver call in progress has returned.
+    void SetHooks(std::function<void()> beforeDeferred, std::function<void()> whenIdle) {
+        beforeDeferred_ = std::move(beforeDeferred);
+        whenIdle_ = std::move(whenIdle);
+    }
+
+    int16_t ParallelDriver(int16_t code, DriverParam& p) { return Call(InterfaceId::Parallel, code, p); }
+    int16_t S64xxDriver(int16_t code, DriverParam& p) { return Call(InterfaceId::S64xx, code, p); }
+    int16_t EikDriver(int16_t code, DriverParam& p) { return Call(InterfaceId::Eik, code, p); }
+    int16_t TalveneDriver(int16_t code, DriverParam& p) { return Call(InterfaceId::Talvene, code, p); }
 
 private:
     static std::size_t Index(InterfaceId id) { return static_cast<std::size_t>(id); }
     std::array<DriverEntry, 4> entries_{};
     std::array<bool, 4> readings_{};
     std::array<LinkStatus, 4> links_{};
+    std::array<bool, 4> busy_{};
+    std::array<std::deque<std::pair<int16_t, DriverParam>>, 4> deferred_{};
+    int depth_ = 0;
+    std::function<void()> beforeDeferred_;
+    std::function<void()> whenIdle_;
 };
 
 }  // namespace axo

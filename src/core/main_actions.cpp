@@ -254,6 +254,42 @@ void Core::StopEverything() {
     events_.SetEvent(EVT_FOCUS_STOP, 1);
 }
 
+void Core::RequestStopAll() {
+    if (stopping_) {
+        return;
+    }
+    stopping_ = true;
+    StopEverything();
+    stopping_ = false;
+    if (drivers_.Busy()) {
+        waitsEnded_ = true;
+    }
+}
+
+bool Core::EndWaits() {
+    if (stopping_) {
+        return false;  // the stop's own waits (a box confirming its stop) run to their end
+    }
+    if (waitsEnded_) {
+        return true;
+    }
+    if (!stopWatcher_) {
+        return false;
+    }
+    // Looking costs a round trip to the window system: a few times per slice of a wait at most.
+    const uint32_t now = seams_.clock.GetTickCount();
+    if (watcherAsked_ && now - watcherAskedTick_ < static_cast<uint32_t>(Clock::kInterruptSliceMs)) {
+        return false;
+    }
+    watcherAsked_ = true;
+    watcherAskedTick_ = now;
+    if (!stopWatcher_()) {
+        return false;
+    }
+    RequestStopAll();
+    return waitsEnded_;
+}
+
 void Core::DeleteMessageClicked() {
     MainView& view = seams_.view;
     const int selected = view.SelectedMessage();

@@ -12,7 +12,16 @@ Core::Core(Settings& settings, const CoreSeams& seams)
       seams_(seams),
       display_(seams.view, seams.timer, settings),
       commands_(settings, state_, position_, drivers_, display_),
-      events_(settings, display_, [this](int16_t code, int16_t arg) { Command(code, arg); }) {}
+      events_(settings, display_, [this](int16_t code, int16_t arg) { Command(code, arg); }) {
+    seams_.clock.SetInterrupt(this);
+    // Once the busy driver has returned, the waits of the stops kept for it (and of everything
+    // after) run to their end again.
+    drivers_.SetHooks([this] { waitsEnded_ = false; }, [this] { waitsEnded_ = false; });
+}
+
+Core::~Core() {
+    seams_.clock.SetInterrupt(nullptr);
+}
 
 bool Core::LoadAndInitialise(const ScreenMetrics& screen, const std::string& settingsFile) {
     state_.StartupDone = false;

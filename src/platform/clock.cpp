@@ -11,10 +11,32 @@
 namespace axo {
 
 void Clock::WaitTicks(int32_t n) {
-    const uint32_t start = GetTickCount();
     if (n <= 0) {
+        GetTickCount();
         return;
     }
+    if (interrupt_ == nullptr || n < kInterruptibleMs) {
+        WaitTicksUninterrupted(n);
+        return;
+    }
+    // A long wait is a chain of short ones with a look at the stop-all between them; the chain
+    // keeps the deadline of one wait (each short wait counts from the end of the last).
+    const uint32_t start = GetTickCount();
+    const auto wanted = static_cast<uint32_t>(n);
+    for (;;) {
+        if (Interrupted()) {
+            return;
+        }
+        const uint32_t elapsed = GetTickCount() - start;
+        if (elapsed >= wanted) {
+            return;
+        }
+        WaitTicksUninterrupted(static_cast<int32_t>(std::min<uint32_t>(wanted - elapsed, kInterruptSliceMs)));
+    }
+}
+
+void Clock::WaitTicksUninterrupted(int32_t n) {
+    const uint32_t start = GetTickCount();
     const uint32_t wanted = static_cast<uint32_t>(n);
     for (;;) {
         // Unsigned subtraction gives the true elapsed time across a wrap of the counter.
@@ -118,11 +140,8 @@ void RealClock::Pause(uint32_t ms) {
     SleepUntil(Steady::now() + std::chrono::milliseconds(ms));
 }
 
-void RealClock::WaitTicks(int32_t n) {
+void RealClock::WaitTicksUninterrupted(int32_t n) {
     const Steady::time_point now = Steady::now();
-    if (n <= 0) {
-        return;
-    }
     const auto wanted = std::chrono::milliseconds(n);
     // A busy wait on the tick counter ends when the counter has gone up by n: at the n-th
     // millisecond boundary after entry. Sleeping to exactly that moment keeps the guarantee.

@@ -4,6 +4,17 @@
 
 namespace axo {
 
+// What a long protocol wait asks, every few milliseconds, so that the observer's "Arrêt
+// général" ends it: the program runs on one thread and cannot handle a key while a wait holds
+// it. The core implements it; it looks at the keyboard and the stop button without running any
+// window event, and sends the stop commands itself.
+class WaitInterrupt {
+public:
+    virtual ~WaitInterrupt() = default;
+    // True: the wait in progress ends now, and so does every later one of the same transaction.
+    virtual bool EndWaits() = 0;
+};
+
 // The PC's calendar date and time of day, as the clock timer reads them.
 struct PcDateTime {
     int16_t year = 2000;
@@ -36,9 +47,26 @@ public:
     // The real clock sleeps; the virtual clock advances its time at once.
     virtual void Pause(uint32_t ms) = 0;
 
-    // WaitMs: returns once the tick counter has advanced by at least n since entry. The
-    // default polls the counter and pauses; the real clock sleeps to a deadline instead.
+    // WaitMs: returns once the tick counter has advanced by at least n since entry, or earlier
+    // when the observer asked for the stop-all (see Interrupted). The default polls the counter
+    // and pauses; the real clock sleeps to a deadline instead.
     virtual void WaitTicks(int32_t n);
+
+    // The stop-all as every wait sees it. Waits longer than kInterruptibleMs look at it every
+    // kInterruptSliceMs; loops that wait for hardware in small steps ask Interrupted() and
+    // give up when it is true.
+    void SetInterrupt(WaitInterrupt* interrupt) { interrupt_ = interrupt; }
+    bool Interrupted() { return interrupt_ != nullptr && interrupt_->EndWaits(); }
+
+    static constexpr int32_t kInterruptibleMs = 20;
+    static constexpr int32_t kInterruptSliceMs = 5;
+
+protected:
+    // One uninterrupted wait of n ms (n > 0) on this clock's own terms.
+    virtual void WaitTicksUninterrupted(int32_t n);
+
+private:
+    WaitInterrupt* interrupt_ = nullptr;
 };
 
 // Returns when the tick counter has advanced by at least n milliseconds since entry.
@@ -56,7 +84,9 @@ public:
     float SecondsSinceMidnight() override;
     PcDateTime Now() override;
     void Pause(uint32_t ms) override;
-    void WaitTicks(int32_t n) override;
+
+protected:
+    void WaitTicksUninterrupted(int32_t n) override;
 };
 
 // A clock for tests and for the simulated observatory under test: time only moves when
