@@ -137,8 +137,6 @@ void CommandProcessor::AxisMotion(int16_t code, int16_t arg) {
     const std::string text = ModeText(mode) + View().Text(label);
     if (arg == kStart) {
         display_.AddMessage(text);
-    } else if (arg == kStop) {
-        display_.AddMessage("Arret " + text);
     }
 
     const bool reversed = settings_.Int(delta ? IntKey::reverse_delta : IntKey::reverse_alpha) == 1;
@@ -148,15 +146,21 @@ void CommandProcessor::AxisMotion(int16_t code, int16_t arg) {
                            : (code == CMD_ALPHA_PLUS ? CMD_ALPHA_MINUS : CMD_ALPHA_PLUS);
     }
     DriverParam p{arg, mode};
+    int16_t status = 1;
     switch (settings_.Int(delta ? IntKey::interface_de : IntKey::interface_ra)) {
         case INTERFACE_PARALLEL:
-            drivers_.ParallelDriver(driverCode, p);
+            status = drivers_.ParallelDriver(driverCode, p);
             break;
         case INTERFACE_64XX:
-            drivers_.S64xxDriver(driverCode, p);
+            status = drivers_.S64xxDriver(driverCode, p);
             break;
         default:
             break;
+    }
+    // A stop is said done only when the interface says so: a box that did not confirm it has
+    // reported why, and a driver busy with another transaction stops the axis once that is over.
+    if (arg == kStop && status == 1) {
+        display_.AddMessage("Arret " + text);
     }
 }
 

@@ -5,6 +5,7 @@
 // calls).
 
 #include "ui/main_window.h"
+#include "ui/stop_all.h"
 
 #include <QApplication>
 #include <QCheckBox>

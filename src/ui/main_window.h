@@ -51,6 +51,7 @@ class PelaroWindow;
 class Serial64xxWindow;
 class OptionsDialog;
 class StatusBar;
+class StopAllWatcher;
 
 class AxoWindow final : public QMainWindow,
                         public MainView,
@@ -116,6 +117,7 @@ public:
     TrackingWindow* trackingWindow() { return tracking_; }
     CalibrationWindow* calibrationWindow() { return calibration_; }
     StatusBar* statusBarModel() { return status_; }
+    StopAllWatcher* stopAllWatcher() { return stopWatch_.get(); }
 
     // --- MainView ---
     void ShowButtonPicture(int slot, bool on) override;
@@ -185,6 +187,9 @@ private:
     void FileSaveAs();
     void ShowFileInTitle(const QString& path);
     bool HandlePaddleKey(QKeyEvent* event, bool press);
+    void PaddleKeyReleased(QKeyEvent* key);
+    // F12 from any window of the program, a modal one included.
+    bool HandleStopKey(QEvent* event);
     void ReleasePaddleKeys();
     void CalibrationClosed();
     void TrackingClosed();
@@ -224,6 +229,7 @@ private:
     bool endedWithoutShutdown_ = false;
     mutable std::unordered_map<std::string, QObject*> lookup_;
     QSet<int> heldKeys_;
+    std::unique_ptr<StopAllWatcher> stopWatch_;
     const QEvent* declinedKey_ = nullptr;  // a key left to the control that has it
     quint64 declinedKeyTime_ = 0;
     QPointer<QWidget> declinedBy_;

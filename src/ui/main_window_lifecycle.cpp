@@ -102,6 +102,10 @@ bool AxoWindow::StartUpSteps(bool allowWelcome) {
     resize(placed.size());
     move(placed.topLeft());
     show();
+    // The keyboard paddle is live at once: the first control in the tab order (a speed option)
+    // would otherwise take the arrows.
+    centralWidget()->setFocus(Qt::OtherFocusReason);
+    activateWindow();
     // Once shown, the window has its frame: that too must stay on the screen.
     const QRect frame = frameGeometry();
     const QRect framed = FitOnScreen(frame, available);

@@ -148,7 +148,13 @@ void AxoWindow::BuildToolbar() {
         });
     }
     // Added last so that it goes first: nothing disables it.
-    AddStopAllAction(toolbar_, [this] { core_.StopEverything(); });
+    QAction* stopAll = AddStopAllAction(toolbar_, [this] {
+        if (!stopWatch_->AlreadyActedOn()) {
+            core_.RequestStopAll();
+        }
+    });
+    stopWatch_ = std::make_unique<StopAllWatcher>(X11Probe::Open(), toolbar_->widgetForAction(stopAll));
+    core_.SetStopWatcher([this] { return stopWatch_->Poll(); });
 }
 
 void AxoWindow::FileOpen() {

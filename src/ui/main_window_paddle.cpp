@@ -15,6 +15,7 @@
 #include <QTextEdit>
 
 #include "ui/picture_button.h"
+#include "ui/stop_all.h"
 
 namespace axo::ui {
 
@@ -49,13 +50,50 @@ bool ControlUsesKey(const QWidget* w, int key) {
 
 }  // namespace
 
+bool AxoWindow::HandleStopKey(QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::KeyPress && type != QEvent::KeyRelease && type != QEvent::ShortcutOverride) {
+        return false;
+    }
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() != kStopAllShortcut[0].key() || key->modifiers() != Qt::NoModifier) {
+        return false;
+    }
+    if (type == QEvent::ShortcutOverride) {
+        // The key comes here as a key press, in whatever window has the keyboard: a modal box
+        // blocks the main window's shortcuts, and the stop must not depend on them.
+        event->accept();
+        return true;
+    }
+    if (stopWatch_ != nullptr) {
+        stopWatch_->NoteKey(type == QEvent::KeyPress);
+    }
+    if (type == QEvent::KeyPress && !key->isAutoRepeat() &&
+        (stopWatch_ == nullptr || !stopWatch_->AlreadyActedOn())) {
+        core_.RequestStopAll();
+    }
+    return true;
+}
+
+void AxoWindow::PaddleKeyReleased(QKeyEvent* key) {
+    // Under X an auto-repeat is a release and a press of the held key. When the two arrive
+    // apart the release looks real, but the key is still down: the move goes on.
+    if (stopWatch_ != nullptr && stopWatch_->KeyStillDown(key->nativeScanCode())) {
+        return;
+    }
+    HandlePaddleKey(key, false);
+}
+
 bool AxoWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (HandleStopKey(event)) {
+        return true;
+    }
     if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
         auto* key = static_cast<QKeyEvent*>(event);
         const bool press = event->type() == QEvent::KeyPress;
         if (!press && !key->isAutoRepeat() && heldKeys_.contains(key->key())) {
             // The release ends the move wherever it lands (a box may have opened meanwhile).
-            HandlePaddleKey(key, false);
+            PaddleKeyReleased(key);
             return true;
         }
         auto* widget = qobject_cast<QWidget*>(watched);

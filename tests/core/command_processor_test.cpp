@@ -23,7 +23,7 @@ TEST(Command, AxisMotionNamesThePressedButtonAndSendsTheSwappedCode) {
     r.settings.Int(IntKey::reverse_delta) = 1;
     r.core.Command(CMD_DELTA_PLUS, kStart);
     r.core.Command(CMD_DELTA_PLUS, kStop);
-    EXPECT_EQ(r.Trace(), (Lines{"msg Pointage Delta +", "P 3 (1,4)", "msg Arret Pointage Delta +", "P 3 (2,4)"}));
+    EXPECT_EQ(r.Trace(), (Lines{"msg Pointage Delta +", "P 3 (1,4)", "P 3 (2,4)", "msg Arret Pointage Delta +"}));
 
     r.log.Clear();
     r.settings.Int(IntKey::control_mode_alpha) = 7;  // no such mode: caption alone, mode passed on
@@ -31,6 +31,13 @@ TEST(Command, AxisMotionNamesThePressedButtonAndSendsTheSwappedCode) {
     r.view.texts["lblControlAlphaP"] = "Est";
     r.core.Command(CMD_ALPHA_PLUS, kStart);
     EXPECT_EQ(r.Trace(), (Lines{"msg Est", "S 4 (1,7)"}));
+    // A box that does not confirm its stop: the stop is never said done.
+    r.core.drivers().Register(InterfaceId::S64xx, [&](int16_t code, DriverParam& p) -> int16_t {
+        r.log.Add("S " + std::to_string(code) + " (" + std::to_string(p.Action) + ")");
+        return 0;
+    });
+    r.core.Command(CMD_ALPHA_PLUS, kStop);
+    EXPECT_EQ(r.Trace(), (Lines{"msg Est", "S 4 (1,7)", "S 4 (2)"}));
 
     r.log.Clear();
     r.settings.Int(IntKey::interface_de) = INTERFACE_EIK120;  // coders only: nothing moves

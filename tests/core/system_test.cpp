@@ -392,3 +392,62 @@ TEST(MainActions, FilterValidateFollowsTheListText) {
 
 }  // namespace
 }  // namespace axo
+
+namespace axo {
+namespace {
+
+// "Arrêt général" asked while the 6420 driver is in the middle of starting Alpha +: from inside
+// one of its waits (the observer's key seen by the wait) or from a box it showed. The dome's and
+// the focuser's parallel interface, which is free, stops at once; the busy driver finishes its
+// transaction early, is never entered twice, and gets its stops as soon as it has returned.
+TEST(StopAll, ReachesEveryDriverAtOnceExceptTheBusyOneWhichGetsItsStopsWhenItReturns) {
+    enum class From { WaitOfTheDriver, BoxOfTheDriver };
+    for (const From from : {From::WaitOfTheDriver, From::BoxOfTheDriver}) {
+        SCOPED_TRACE(from == From::WaitOfTheDriver ? "wait" : "box");
+        test::CoreRig r;
+        r.settings.Int(IntKey::interface_ra) = INTERFACE_64XX;
+        r.settings.Int(IntKey::interface_de) = INTERFACE_64XX;
+        r.Init();
+        bool inside = false;
+        uint64_t waited = 0;
+        r.core.drivers().Register(InterfaceId::S64xx, [&](int16_t code, DriverParam& p) -> int16_t {
+            r.log.Add((inside ? "re-entered S " : "S ") + std::to_string(code) + " (" + std::to_string(p.Action) + ")");
+            inside = true;
+            if (code == CMD_ALPHA_PLUS && p.Action == 1) {
+                const uint64_t t0 = r.clock.ElapsedMs();
+                if (from == From::WaitOfTheDriver) {
+                    WaitMs(r.clock, 10000);
+                } else {
+                    r.core.RequestStopAll();  // F12 in the box
+                    WaitMs(r.clock, 10000);
+                }
+                waited = r.clock.ElapsedMs() - t0;
+            }
+            inside = false;
+            return 1;
+        });
+        r.core.PressDomeTracking();
+        const uint64_t pressAt = r.clock.ElapsedMs() + 100;
+        bool pressed = false;  // the key goes down once
+        r.core.SetStopWatcher([&] {
+            const bool now = from == From::WaitOfTheDriver && !pressed && r.clock.ElapsedMs() >= pressAt;
+            pressed = pressed || now;
+            return now;
+        });
+        r.core.PressDirection(EVT_ALPHA_PLUS);
+
+        EXPECT_LT(waited, 150u);
+        EXPECT_EQ(r.log.Only({"S ", "P ", "re-entered", "msg Arr"}),
+                  (Lines{"P 101 (1,0)", "S 4 (1)", "msg Arrêt général", "msg Arret Suivi Coupole", "P 101 (2,0)",
+                         "S 4 (2)"}));
+        EXPECT_FALSE(r.core.events().IsEventSet(EVT_ALPHA_PLUS));
+
+        // Once the busy driver has returned, waits run to their end again.
+        const uint64_t t0 = r.clock.ElapsedMs();
+        WaitMs(r.clock, 1000);
+        EXPECT_EQ(r.clock.ElapsedMs() - t0, 1000u);
+    }
+}
+
+}  // namespace
+}  // namespace axo

@@ -10,6 +10,7 @@
 #include <QScreen>
 
 #include "ui/tracking_window.h"
+#include "ui/stop_all.h"
 #include "ui_rig.h"
 
 namespace axo {
@@ -158,12 +159,30 @@ TEST(MainWindow, FilterValidateNeedsAColour) {
     EXPECT_EQ(r.window->MessageAt(r.window->MessageCount() - 1), "Filtre bleu");
 }
 
+// The X server as the paddle asks it whether a key is still down.
+struct FakeX11 final : ui::X11Probe {
+    explicit FakeX11(const bool& down) : down_(down) {}
+    bool KeyDown(quint32) override { return down_; }
+    bool StopKeyDown() override { return false; }
+    bool PrimaryButtonDown(QPoint&) override { return false; }
+    const bool& down_;
+};
+
 TEST(MainWindow, KeyboardPaddleActsLikeTheButtonsThroughTheSameGuard) {
     UiRig r;
     ASSERT_TRUE(r.Start());
-    QTest::keyPress(r.window.get(), Qt::Key_Right);
+    // The keyboard is the paddle's as soon as the window is up.
+    ASSERT_NE(r.window->focusWidget(), nullptr);
+    QTest::keyPress(r.window->focusWidget(), Qt::Key_Right);
     QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier, QString(), true);
     QApplication::sendEvent(r.window.get(), &repeat);
+    // An auto-repeat whose release and press come apart, each looking real: the key is still
+    // down, so it stays one press.
+    bool keyDown = true;
+    r.window->stopAllWatcher()->SetProbe(std::make_unique<FakeX11>(keyDown));
+    QTest::keyRelease(r.window.get(), Qt::Key_Right);
+    QTest::keyPress(r.window.get(), Qt::Key_Right);
+    keyDown = false;
     QTest::keyRelease(r.window.get(), Qt::Key_Right);
     QTest::keyPress(r.window.get(), Qt::Key_Up);
     QTest::keyRelease(r.window.get(), Qt::Key_Up);

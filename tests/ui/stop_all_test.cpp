@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QFileDialog>
 #include <QKeyEvent>
+#include <QMessageBox>
+#include <QTimer>
 #include <QPushButton>
 #include <QToolBar>
 #include <QToolButton>
@@ -114,6 +117,58 @@ TEST(StopAll, EndsADomeInitInProgressAndStaysEnabledWhenThePadIsDisabled) {
     EXPECT_EQ(r.window->MessageAt(n - 3), "Arrêt général");
     EXPECT_EQ(r.window->MessageAt(n - 2), "Arret Initialisation Coupole");
     EXPECT_FALSE(r.Pad("picFocusDir1")->isOn());
+}
+
+// F12 in whatever modal window is open: the stop goes out while the window stays open and
+// answerable, and the window then closes as usual.
+TEST(StopAll, TheKeyWorksInEveryModalWindow) {
+    const std::vector<std::pair<const char*, std::function<void(ui::AxoWindow&)>>> modals = {
+        {"Options", [](ui::AxoWindow& w) { w.ShowOptions(); }},
+        {"À propos", [](ui::AxoWindow& w) { w.ShowAbout(); }},
+        {"EIK120", [](ui::AxoWindow& w) { w.ShowEik120(); }},
+        {"mot de passe", [](ui::AxoWindow& w) { w.ShowPassword(); }},
+        {"file dialog",
+         [](ui::AxoWindow& w) {
+             QFileDialog d(&w, "Ouvrir");
+             d.setOption(QFileDialog::DontUseNativeDialog);
+             d.exec();
+         }},
+        {"box",
+         [](ui::AxoWindow& w) {
+             QMessageBox::question(&w, "Initialisation de la coupole", "Confirmez l'initialisation");
+         }},
+    };
+    for (const auto& [name, open] : modals) {
+        SCOPED_TRACE(name);
+        UiRig r;
+        ASSERT_TRUE(r.Start());
+        r.window->show();
+        Click(r, "picAlphaPlusLock");
+        ASSERT_TRUE(r.window->core().events().IsEventSet(EVT_ALPHA_PLUS));
+        r.log.Clear();
+        bool stoppedWhileOpen = false;
+        bool stillOpen = false;
+        QTimer::singleShot(0, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal == nullptr) {
+                return;
+            }
+            QWidget* focus = modal->focusWidget() != nullptr ? modal->focusWidget() : modal;
+            QTest::keyClick(focus, Qt::Key_F12);
+            stoppedWhileOpen = !r.window->core().events().IsEventSet(EVT_ALPHA_PLUS);
+            stillOpen = modal->isVisible();
+            QTest::keyClick(focus, Qt::Key_Escape);
+        });
+        open(*r.window);
+        EXPECT_TRUE(stoppedWhileOpen);
+        EXPECT_TRUE(stillOpen);
+        EXPECT_EQ(r.Only({"P 4 "}), (Lines{"P 4 (2,3)"}));
+        Lines said;
+        for (int i = 0; i < r.window->MessageCount(); ++i) {
+            said.push_back(r.window->MessageAt(i));
+        }
+        EXPECT_EQ(std::count(said.begin(), said.end(), "Arrêt général"), 1);
+    }
 }
 
 TEST(StopAll, TheKeyIsUsedByNoOtherControl) {
