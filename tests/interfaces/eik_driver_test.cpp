@@ -253,14 +253,15 @@ TEST(EikInterrupts, TheHandlerKeepsChannelOneFreshAndTheOtherAxisIsPolled) {
     EXPECT_EQ(e.driver.AlphaCount(), 1500.0);
     EXPECT_EQ(e.driver.InterruptCounts(), 1U);
 
-    // Alpha comes from the handler; Delta, on channel 2, is read at every poll, then channel 1
-    // is asked for again so that the next interrupt finds its own count.
+    // Alpha comes from the handler; Delta, on channel 2, is read at every poll (twice, against
+    // the timer's latch), then channel 1 is asked for again so that the next interrupt finds
+    // its own count.
     e.card.Clear();
     e.Call(CMD_READ_ALPHA);
     EXPECT_TRUE(e.card.commands.empty());
     e.card.SetCount(2, 2500);
     e.Call(CMD_READ_DELTA);
-    EXPECT_EQ(e.card.commands, (std::vector<uint8_t>{162, 130}));
+    EXPECT_EQ(e.card.commands, (std::vector<uint8_t>{162, 162, 130}));
     EXPECT_EQ(e.driver.DeltaCount(), 2500.0);
     EXPECT_EQ(e.card.regs, e.card.channel[0]);
 
@@ -341,27 +342,56 @@ TEST(EikRead, ChannelsFollowTheAlphaAssignmentAndShowTheDebugCounts) {
     EXPECT_EQ(e.r.view.Text("txtEik120DeltaDebug"), "111");
 }
 
-TEST(EikRead, ATimeOutWhilePollingShowsItsBoxKeepsTheCountAndSpansMidnight) {
+TEST(EikRead, ACoderThatTimesOutIsReportedOnceThenReadAgainAfterGrowingPauses) {
     EikRig e;
     e.card.SetCount(1, 5000);
     ASSERT_EQ(e.Call(CMD_START_INTERFACE), 1);
     e.card.SetCount(1, 6000);
     e.card.neverReady = {130};
     e.r.log.Clear();
-    const uint64_t before = e.r.clock.ElapsedMs();
-    e.Call(CMD_READ_ALPHA);
+    const DriverRegistry& d = e.r.core.drivers();
+    // Each step: virtual time before the poll, whether the card is asked, how long the poll takes.
+    const struct {
+        uint64_t before;
+        bool asked;
+        uint64_t takes;
+    } polls[] = {{0, true, 10000},  {4999, false, 0}, {1, true, 10000},  // the first pause: 5 s
+                 {9999, false, 0},  {1, true, 10000},                     // then 10 s
+                 {19999, false, 0}, {1, true, 10000}};                    // then 20 s
+    for (const auto& p : polls) {
+        e.r.clock.Advance(p.before);
+        e.card.Clear();
+        const uint64_t t0 = e.r.clock.ElapsedMs();
+        e.Call(CMD_READ_ALPHA);
+        EXPECT_EQ(!e.card.commands.empty(), p.asked) << &p - polls;
+        EXPECT_NEAR(static_cast<double>(e.r.clock.ElapsedMs() - t0), static_cast<double>(p.takes), 10.0) << &p - polls;
+        EXPECT_EQ(e.driver.AlphaCount(), 5000.0);
+    }
     EXPECT_EQ(e.Boxes(), (Lines{"box Erreur | Accès au codeur Alpha impossible (time-out)"}));
-    EXPECT_EQ(e.driver.AlphaCount(), 5000.0);
-    EXPECT_NEAR(static_cast<double>(e.r.clock.ElapsedMs() - before), 10000.0, 5.0);
-    // Every poll says it again; the coder stays in use.
-    e.Call(CMD_READ_ALPHA);
-    EXPECT_EQ(e.Boxes().size(), 2U);
+    EXPECT_EQ(d.Link(InterfaceId::Eik).state, LinkState::Failing);
+    EXPECT_EQ(d.Link(InterfaceId::Eik).detail, "codeur Alpha");
+    EXPECT_TRUE(d.ReadingsAvailable(InterfaceId::Eik));  // Delta still reads
     EXPECT_TRUE(e.driver.AlphaCoderOK());
-    // A wait started 5 s before midnight ends 10 s after it.
+
+    // It answers again: at its next attempt (40 s on), then at every poll.
+    e.card.neverReady.clear();
+    e.r.clock.Advance(40000);
+    e.Call(CMD_READ_ALPHA);
+    EXPECT_EQ(e.driver.AlphaCount(), 6000.0);
+    EXPECT_EQ(e.r.log.Only({"msg"}), (Lines{"msg Codeur Alpha : lecture rétablie"}));
+    EXPECT_EQ(d.Link(InterfaceId::Eik).state, LinkState::Answering);
+    e.card.Clear();
+    e.Call(CMD_READ_ALPHA);
+    EXPECT_EQ(e.card.commands, (std::vector<uint8_t>{130}));
+
+    // A new failure is a first one again, with its box; a wait started 5 s before midnight
+    // ends 10 s after it.
+    e.card.neverReady = {130};
     e.r.clock.SetDateTime(PcDateTime{2026, 12, 6, 23, 59, 55, 0});
     const uint64_t late = e.r.clock.ElapsedMs();
     e.Call(CMD_READ_ALPHA);
     EXPECT_NEAR(static_cast<double>(e.r.clock.ElapsedMs() - late), 15000.0, 5.0);
+    EXPECT_EQ(e.Boxes().size(), 2U);
 }
 
 TEST(EikReadOut, CountsBecomeHourAngleWithCarries) {

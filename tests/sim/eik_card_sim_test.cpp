@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <thread>
@@ -158,6 +159,117 @@ TEST(SimulatedEikCard, AHandlerOnAnotherLineNeverHearsTheCard) {
     c.r.clock.Advance(1000);
     c.Call(CMD_READ_ALPHA);
     EXPECT_EQ(c.r.core.position().HourAngleH, 4);
+}
+
+// A coder that fails during a slew, on the whole polling tick: only the first time-out holds a
+// tick; the later ticks go on at once while the failed coder is tried again every few seconds;
+// its return is announced and the displays follow the mount again.
+TEST(SimulatedEikCard, AFailingCoderHoldsOneTickThenIsTriedAgainSlowly) {
+    using Fault = void (*)(sim::SimulatedEikCard&, bool);
+    const std::string alphaBox = "box Erreur | Accès au codeur Alpha impossible (time-out)";
+    const std::string deltaBox = "box Erreur | Accès au codeur Delta impossible (time-out)";
+    const struct {
+        Fault fault;
+        Lines boxes;
+        std::string link;
+        bool dashes;  // no axis reads: the displays show "--"
+        Lines back;
+    } cases[] = {
+        {[](sim::SimulatedEikCard& card, bool on) { card.UnplugCoder(2, on); }, {deltaBox}, "codeur Delta", false,
+         {"msg Codeur Delta : lecture rétablie"}},
+        {[](sim::SimulatedEikCard& card, bool on) { card.RemoveCard(on); }, {alphaBox, deltaBox},
+         "codeurs Alpha et Delta", true, {"msg Codeur Delta : lecture rétablie", "msg Codeur Alpha : lecture rétablie"}},
+    };
+    for (const auto& c : cases) {
+        CardRig rig(2.0, 10.0);
+        test::CoreRig& r = rig.r;
+        r.Init();
+        r.core.PressDirection(EVT_ALPHA_PLUS);
+        const auto tick = [&r] {
+            r.clock.Advance(50);
+            const uint64_t t0 = r.clock.ElapsedMs();
+            r.core.SystemTick();
+            return r.clock.ElapsedMs() - t0;
+        };
+        const auto shown = [&r](const char* label) { return r.view.Text(label); };
+        tick();
+        ASSERT_EQ(shown("lblDisplayDeltaD"), "+10");
+        r.log.Clear();
+        c.fault(rig.card, true);
+        EXPECT_NEAR(static_cast<double>(tick()), 10000.0 * static_cast<double>(c.boxes.size()), 20.0) << c.link;
+        EXPECT_EQ(rig.Boxes(), c.boxes);
+        // The failed coders wait 5 s for their next attempt, one at a time; the ticks meanwhile
+        // are quick.
+        for (int i = 0; i < 99; ++i) {
+            ASSERT_LE(tick(), 2U) << c.link << " tick " << i;
+        }
+        EXPECT_EQ(shown("lblDisplayDeltaD") == "--", c.dashes) << c.link;
+        EXPECT_EQ(shown("lblDisplayAlphaH") == "--", c.dashes) << c.link;
+        EXPECT_EQ(r.core.drivers().Link(InterfaceId::Eik).state, LinkState::Failing);
+        EXPECT_EQ(r.core.drivers().Link(InterfaceId::Eik).detail, c.link);
+        EXPECT_NEAR(static_cast<double>(tick()), 10000.0, 20.0) << c.link;
+        EXPECT_EQ(rig.Boxes(), c.boxes);  // the box once, not at each attempt
+
+        // Back: at the next attempt (10 s on), then at every tick.
+        c.fault(rig.card, false);
+        rig.mount.SetDeclinationDeg(12.5);
+        uint64_t slowest = 0;
+        for (int i = 0; i < 201; ++i) {
+            slowest = std::max(slowest, tick());
+        }
+        EXPECT_LE(slowest, 2U) << c.link;
+        EXPECT_EQ(r.log.Only({"msg Codeur"}), c.back);
+        EXPECT_EQ(shown("lblDisplayDeltaD"), "+12") << c.link;
+        EXPECT_EQ(shown("lblDisplayAlphaH"), "02") << c.link;
+        EXPECT_EQ(r.core.drivers().Link(InterfaceId::Eik).state, LinkState::Answering);
+        // A motor stop was never held back: the slew was still running.
+        EXPECT_TRUE(r.log.Only({"P 4 (2"}).empty());
+    }
+}
+
+// The observer's stop-all during the first 10 s wait for a failing coder ends the wait at once,
+// the stops go out, and nothing is reported as failing.
+TEST(SimulatedEikCard, TheStopAllEndsTheWaitForAFailingCoder) {
+    CardRig rig(2.0, 10.0);
+    test::CoreRig& r = rig.r;
+    r.Init();
+    r.core.PressDirection(EVT_ALPHA_PLUS);
+    const double delta = rig.driver.DeltaCount();
+    rig.card.UnplugCoder(2, true);
+    r.log.Clear();
+    const uint64_t t0 = r.clock.ElapsedMs();
+    uint64_t pressedAt = 0;
+    r.core.SetStopWatcher([&] {
+        if (pressedAt == 0 && r.clock.ElapsedMs() - t0 >= 3000) {
+            pressedAt = r.clock.ElapsedMs();
+            return true;
+        }
+        return false;
+    });
+    r.core.SystemTick();
+    ASSERT_NE(pressedAt, 0U);
+    EXPECT_LE(r.clock.ElapsedMs() - pressedAt, 5U);
+    EXPECT_EQ(r.log.Only({"P 4 (2"}).size(), 1U);
+    EXPECT_TRUE(rig.Boxes().empty());
+    EXPECT_EQ(rig.driver.DeltaCount(), delta);
+    EXPECT_NE(r.core.drivers().Link(InterfaceId::Eik).state, LinkState::Failing);
+}
+
+// In interrupt operation the card's timer may latch channel 1 over a read of channel 2 before
+// the program takes its bytes: the declination must never show the hour angle's count.
+TEST(SimulatedEikCard, ALatchOfChannelOneDuringAReadOfChannelTwoIsNotTakenForDelta) {
+    for (int nth : {0, 1, 2}) {
+        CardRig c(3.0, 30.0);
+        c.driver.Copies().UseIrq = 1;
+        ASSERT_EQ(c.Call(CMD_START_INTERFACE), 1);
+        ASSERT_TRUE(c.driver.InterruptsRunning());
+        c.mount.SetDeclinationDeg(-20.0);
+        c.card.LatchChannel1AtRead(nth);
+        c.Call(CMD_READ_DELTA);
+        EXPECT_EQ(c.driver.DeltaCount(), static_cast<double>(c.card.CountOf(2))) << nth;
+        EXPECT_EQ(c.r.core.position().DeclinationD, 20) << nth;
+        EXPECT_EQ(c.r.core.position().DeclinationNegative, 1) << nth;
+    }
 }
 
 // The interrupt hand-over under real threads: the simulated card's interrupt thread calls the

@@ -14,6 +14,18 @@ namespace {
 // does not burn a core (and a virtual clock moves on).
 constexpr int kReadingsBeforeSleeping = 200;
 
+// A coder that timed out is read again after this pause, doubled at each further time-out up
+// to the longest: every attempt holds the program for the whole time-out.
+constexpr uint32_t kFirstRetryMs = 5000;
+constexpr uint32_t kLongestRetryMs = 60000;
+
+// Reads of channel 2 in interrupt operation before giving up on two that agree.
+constexpr int kGuardedReads = 4;
+
+const char* AxisName(int16_t axis) {
+    return axis == 1 ? "Alpha" : "Delta";
+}
+
 std::string CountText(double count) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%.0f", count);
@@ -134,27 +146,31 @@ void EikDriver::Progress(const std::string& text) {
 
 // --- the card's procedures ---------------------------------------------------------------------
 
-bool EikDriver::WaitReady() {
+EikDriver::CardWait EikDriver::WaitReady() {
     Clock& clock = core_.clock();
     const float t0 = clock.SecondsSinceMidnight();
     const auto limit = static_cast<float>(core_.settings().Int(IntKey::Eik120_timeout_init));
     for (int readings = 1;; ++readings) {
         if ((io_.In(Port(0)) & eik::kBusy) == 0) {
-            return true;
+            return CardWait::Ready;
         }
         const float now = clock.SecondsSinceMidnight();
         // Across midnight the clock starts again from 0: the wait then ends at the latest
         // `limit` seconds after midnight.
         if (!(t0 + limit >= now && (now >= t0 || now <= limit))) {
-            return false;
+            return CardWait::TimedOut;
         }
         if (readings >= kReadingsBeforeSleeping) {
+            // The stop-all must not wait for a card that may never answer.
+            if (clock.Interrupted()) {
+                return CardWait::Interrupted;
+            }
             clock.Pause(1);
         }
     }
 }
 
-bool EikDriver::CommandAndWait(uint8_t command) {
+EikDriver::CardWait EikDriver::CommandAndWait(uint8_t command) {
     io_.Out(Port(0), command);
     return WaitReady();
 }
@@ -168,7 +184,7 @@ double EikDriver::ReadCountRegisters() {
 }
 
 bool EikDriver::InitCard(int16_t target) {
-    bool ready = true;
+    CardWait ready = CardWait::Ready;
     {
         std::lock_guard lock(card_);
         switch (target) {
@@ -186,20 +202,20 @@ bool EikDriver::InitCard(int16_t target) {
         }
         ready = WaitReady();
     }
-    if (!ready) {
+    if (ready == CardWait::TimedOut) {
         Box("Init carte Eik120 impossible (time-out axe " + std::to_string(target) + ")");
     }
-    return ready;
+    return ready == CardWait::Ready;
 }
 
 bool EikDriver::ConfigureChannel(int16_t channel) {
-    bool clockSet = false;
-    bool formatSet = false;
+    CardWait clockSet = CardWait::TimedOut;
+    CardWait formatSet = CardWait::TimedOut;
     {
         std::lock_guard lock(card_);
         io_.Out(Port(1), 45);
         clockSet = CommandAndWait(eik::kClockFrequency);
-        if (clockSet) {
+        if (clockSet == CardWait::Ready) {
             io_.Out(Port(1), 17);
             io_.Out(Port(2), 0);
             io_.Out(Port(3), 17);
@@ -213,11 +229,14 @@ bool EikDriver::ConfigureChannel(int16_t channel) {
             formatSet = WaitReady();
         }
     }
-    if (!clockSet) {
+    if (clockSet == CardWait::Interrupted || formatSet == CardWait::Interrupted) {
+        return false;  // the observer stopped everything: nothing to report
+    }
+    if (clockSet != CardWait::Ready) {
         Box("Mise à jour fréquence horloge Eik120 impossible (time-out)");
         return false;
     }
-    if (!formatSet) {
+    if (formatSet != CardWait::Ready) {
         Box("Format SSI sur Eik120 impossible (time-out axe " + std::to_string(channel) + ")");
         return false;
     }
@@ -230,40 +249,127 @@ bool EikDriver::AxisOnChannel1(int16_t axis) const {
 }
 
 bool EikDriver::ReadCoder(int16_t axis) {
+    const CoderRead read = PollCoder(axis, true);
+    return read == CoderRead::Read;
+}
+
+EikDriver::CoderRead EikDriver::PollCoder(int16_t axis, bool paced) {
     if (axis != 1 && axis != 2) {
-        return true;
+        return CoderRead::Read;
     }
     const bool ok = axis == 1 ? alphaCoderOk_ : deltaCoderOk_;
     if (!ok) {
         CountOf(axis).store(eik::kNoCoderCount);
         ShowDebug(axis);
-        return true;
+        return CoderRead::Read;
     }
-    const bool onChannel1 = AxisOnChannel1(axis);
-    bool ready = false;
-    {
-        std::lock_guard lock(card_);
-        ready = CommandAndWait(onChannel1 ? eik::kReadChannel1 : eik::kReadChannel2);
-        if (ready) {
-            CountOf(axis).store(ReadCountRegisters());
-            if (!onChannel1 && interruptsRunning_) {
-                // Leave channel 1's count in the registers, where the handler expects it.
-                const int16_t other = axis == 1 ? 2 : 1;
-                const bool otherOk = other == 1 ? alphaCoderOk_ : deltaCoderOk_;
-                if (otherOk && CommandAndWait(eik::kReadChannel1)) {
-                    CountOf(other).store(ReadCountRegisters());
-                }
-            }
-        }
+    const Failing& f = failing_[axis - 1];
+    if (paced && f.failing && core_.clock().GetTickCount() - f.sinceTick < f.pauseMs) {
+        return CoderRead::Skipped;
     }
-    if (!ready) {
-        Box(axis == 1 ? "Accès au codeur Alpha impossible (time-out)" : "Accès au codeur Delta impossible (time-out)");
-        return false;
+    bool otherTimedOut = false;
+    const CoderRead read = ReadFromCard(axis, otherTimedOut);
+    if (read == CoderRead::TimedOut) {
+        CoderFailed(axis);
+        return read;
     }
+    if (otherTimedOut) {
+        CoderFailed(axis == 1 ? 2 : 1);
+    }
+    if (read == CoderRead::Interrupted) {
+        return read;  // the stop-all: the count keeps its value, nothing failed
+    }
+    CoderAnswered(axis);
     // For a trace (the handler, on its own thread, leaves the trace alone).
     io_.Note(std::string(axis == 1 ? "eik120 alpha count " : "eik120 delta count ") + CountText(CountOf(axis).load()));
     ShowDebug(axis);
-    return true;
+    return read;
+}
+
+EikDriver::CoderRead EikDriver::ReadFromCard(int16_t axis, bool& otherTimedOut) {
+    const bool onChannel1 = AxisOnChannel1(axis);
+    const uint8_t command = onChannel1 ? eik::kReadChannel1 : eik::kReadChannel2;
+    const auto outcome = [](CardWait w) { return w == CardWait::TimedOut ? CoderRead::TimedOut : CoderRead::Interrupted; };
+    std::lock_guard lock(card_);
+    // In interrupt operation the card's timer latches channel 1 into the count registers when
+    // it fires, also between our read of channel 2 and our taking of its bytes. It fires far
+    // less often than a read takes: two reads in a row that agree are channel 2's own count.
+    const bool latchMayHit = interruptsRunning_ && !onChannel1;
+    double previous = 0.0;
+    for (int reads = 1;; ++reads) {
+        if (const CardWait w = CommandAndWait(command); w != CardWait::Ready) {
+            return outcome(w);
+        }
+        const double count = ReadCountRegisters();
+        if (!latchMayHit || (reads > 1 && count == previous)) {
+            CountOf(axis).store(count);
+            break;
+        }
+        if (reads == kGuardedReads) {
+            io_.Note("eik120 channel 2 reads never agreed; count kept");
+            break;
+        }
+        previous = count;
+    }
+    if (latchMayHit) {
+        // Leave channel 1's count in the registers, where the handler expects it (unless its
+        // coder is failing: its read would hold the program for the whole time-out again).
+        const int16_t other = axis == 1 ? 2 : 1;
+        const bool otherOk = other == 1 ? alphaCoderOk_ : deltaCoderOk_;
+        if (otherOk && !CoderFailing(other)) {
+            const CardWait w = CommandAndWait(eik::kReadChannel1);
+            if (w == CardWait::Ready) {
+                CountOf(other).store(ReadCountRegisters());
+            }
+            otherTimedOut = w == CardWait::TimedOut;
+        }
+    }
+    return CoderRead::Read;
+}
+
+void EikDriver::CoderFailed(int16_t axis) {
+    Failing& f = failing_[axis - 1];
+    const bool first = !f.failing;
+    f.failing = true;
+    f.pauseMs = first ? kFirstRetryMs : std::min(2 * f.pauseMs, kLongestRetryMs);
+    ShowCoderHealth();
+    if (first) {
+        Box(std::string("Accès au codeur ") + AxisName(axis) + " impossible (time-out)");
+    }
+    // The pauses run from now (the box may have stayed open a long time), and those of every
+    // failing coder: two failing coders must not take turns at holding every tick.
+    const uint32_t now = core_.clock().GetTickCount();
+    for (Failing& each : failing_) {
+        if (each.failing) {
+            each.sinceTick = now;
+        }
+    }
+}
+
+void EikDriver::CoderAnswered(int16_t axis) {
+    Failing& f = failing_[axis - 1];
+    if (!f.failing) {
+        return;
+    }
+    f = Failing{};
+    ShowCoderHealth();
+    core_.display().AddMessage(std::string("Codeur ") + AxisName(axis) + " : lecture rétablie");
+}
+
+void EikDriver::ShowCoderHealth() {
+    const bool alphaFresh = alphaCoderOk_ && !CoderFailing(1);
+    const bool deltaFresh = deltaCoderOk_ && !CoderFailing(2);
+    DriverRegistry& d = core_.drivers();
+    d.SetReadingsAvailable(InterfaceId::Eik, alphaFresh || deltaFresh);
+    const bool alphaFails = alphaCoderOk_ && CoderFailing(1);
+    const bool deltaFails = deltaCoderOk_ && CoderFailing(2);
+    if (alphaFails && deltaFails) {
+        d.SetLink(InterfaceId::Eik, LinkState::Failing, "codeurs Alpha et Delta");
+    } else if (alphaFails || deltaFails) {
+        d.SetLink(InterfaceId::Eik, LinkState::Failing, alphaFails ? "codeur Alpha" : "codeur Delta");
+    } else {
+        d.SetLink(InterfaceId::Eik, alphaCoderOk_ || deltaCoderOk_ ? LinkState::Answering : LinkState::Unreachable);
+    }
 }
 
 void EikDriver::ShowDebug(int16_t axis) {
@@ -314,6 +420,8 @@ int16_t EikDriver::Start() {
     Progress("Initialisation interface EIK");
     alphaCoderOk_ = false;
     deltaCoderOk_ = false;
+    failing_[0] = Failing{};
+    failing_[1] = Failing{};
     // A start without a stop before it (File > Open) must not leave a second handler behind.
     RemoveInterrupt();
 
@@ -355,16 +463,18 @@ int16_t EikDriver::Start() {
     for (int16_t axis : {int16_t{1}, int16_t{2}}) {
         bool& ok = axis == 1 ? alphaCoderOk_ : deltaCoderOk_;
         ok = true;
-        const bool read = ReadCoder(axis);
-        if (!read) {
+        const CoderRead read = PollCoder(axis, false);
+        // A probe the stop-all cut short proves nothing: the coder is tried again at the next poll.
+        if (read == CoderRead::TimedOut) {
             ok = false;
+            failing_[axis - 1] = Failing{};
         }
         uint8_t readStatus = 0;
         {
             std::lock_guard lock(card_);
             readStatus = io_.In(Port(1));
         }
-        if (readStatus != 1 && read) {
+        if (readStatus != 1 && read == CoderRead::Read) {
             Box(axis == 1 ? "Accès au codeur Alpha impossible (accès port)" : "Accès au codeur Delta impossible (accès port)");
             ok = false;
         }
@@ -423,11 +533,12 @@ int16_t EikDriver::Stop() {
 
 // --- read-out and calibration ---------------------------------------------------------------------
 
-void EikDriver::RefreshAxis(int16_t axis) {
+void EikDriver::RefreshAxis(int16_t axis, bool paced) {
     if (interruptsRunning_ && AxisOnChannel1(axis)) {
         const uint32_t now = core_.clock().GetTickCount();
         const uint64_t counts = interruptCounts_.load();
-        if (counts != seenInterruptCount_) {
+        const bool newInterrupt = counts != seenInterruptCount_;
+        if (newInterrupt) {
             seenInterruptCount_ = counts;
             seenInterruptTick_ = now;
         }
@@ -436,15 +547,19 @@ void EikDriver::RefreshAxis(int16_t axis) {
         const auto limit = static_cast<uint32_t>(
             std::max(500, 4 * std::clamp<int>(core_.settings().Int(IntKey::Eik120_timer_irq), 1, 255)));
         if (now - seenInterruptTick_ <= limit) {
+            // The card only interrupts with a count its coder gave.
+            if (newInterrupt && (axis == 1 ? alphaCoderOk_ : deltaCoderOk_)) {
+                CoderAnswered(axis);
+            }
             ShowDebug(axis);
             return;
         }
     }
-    ReadCoder(axis);
+    PollCoder(axis, paced);
 }
 
 void EikDriver::ReadAlpha() {
-    RefreshAxis(1);
+    RefreshAxis(1, true);
     const Settings& s = core_.settings();
     const double t = (alphaCount_.load() - copies_.AlphaCoderRef) * s.Dbl(DoubleKey::Eik120_alpha_res) +
                      copies_.AlphaPositionRef;  // seconds of time
@@ -460,7 +575,7 @@ void EikDriver::ReadAlpha() {
 }
 
 void EikDriver::ReadDelta() {
-    RefreshAxis(2);
+    RefreshAxis(2, true);
     const Settings& s = core_.settings();
     const double a = (deltaCount_.load() - copies_.DeltaCoderRef) * s.Dbl(DoubleKey::Eik120_delta_res) +
                      copies_.DeltaPositionRef;  // seconds of arc
@@ -489,7 +604,8 @@ void EikDriver::CalibrateAlpha() {
     const Settings& s = core_.settings();
     copies_.AlphaPositionRef =
         s.Int(IntKey::calibr_alpha_h) * 3600.0 + s.Int(IntKey::calibr_alpha_m) * 60.0 + s.Int(IntKey::calibr_alpha_s);
-    RefreshAxis(1);
+    // A calibration ties the coder's present count, not the last one read before a failure.
+    RefreshAxis(1, false);
     copies_.AlphaCoderRef = alphaCount_.load();
 }
 
@@ -505,7 +621,7 @@ void EikDriver::CalibrateDelta() {
         ref = -ref;
     }
     copies_.DeltaPositionRef = ref;
-    RefreshAxis(2);
+    RefreshAxis(2, false);
     copies_.DeltaCoderRef = deltaCount_.load();
 }
 

@@ -20,6 +20,17 @@
 // next finds in the count registers is channel 1's. When the interrupt could not be set up,
 // both axes are read on demand, and so is channel 1 whenever its interrupts stop coming (a
 // handler installed on a line the card does not use, a card that stopped interrupting).
+// The card's timer may latch channel 1 into the count registers between the read of channel 2
+// and the taking of its bytes: channel 2 is read until two reads in a row agree.
+//
+// A coder that stops answering while polled: its first time-out shows its box and holds the
+// program for the whole time-out, as at the start. From then on it is read again only after a
+// growing pause (5 s, doubling up to a minute, counted from the last time-out of any coder so
+// that two failing coders do not take turns at holding every tick), with the same command and
+// time-out, while the other axis goes on at every tick; the interface reads as failing, and when neither axis has
+// a fresh reading the displays show "--". The coder's first answer brings back reading at
+// every tick and says so in the message list. A wait ended by the observer's stop-all is no
+// coder failure: it leaves quietly and keeps the count.
 
 #include <atomic>
 #include <cstdint>
@@ -114,15 +125,29 @@ private:
     void CalibrateAlpha();
     void CalibrateDelta();
     void RemoveInterrupt();
-    // Polls the card unless the interrupt keeps this axis fresh.
-    void RefreshAxis(int16_t axis);
+    // Polls the card unless the interrupt keeps this axis fresh (`paced`: see PollCoder).
+    void RefreshAxis(int16_t axis, bool paced);
     bool AxisOnChannel1(int16_t axis) const;
     std::atomic<double>& CountOf(int16_t axis) { return axis == 1 ? alphaCount_ : deltaCount_; }
     void ShowDebug(int16_t axis);
 
+    enum class CardWait { Ready, TimedOut, Interrupted };
+    // Skipped: a failing coder not yet due for its next attempt.
+    enum class CoderRead { Read, Skipped, TimedOut, Interrupted };
+    // `paced`: a failing coder is only read when its pause is over (polling); otherwise at once.
+    CoderRead PollCoder(int16_t axis, bool paced);
+    // One read of the axis's channel (and the hand-back of channel 1 in interrupt operation);
+    // `otherTimedOut` tells that the channel 1 read for the handler timed out.
+    CoderRead ReadFromCard(int16_t axis, bool& otherTimedOut);
+    void CoderFailed(int16_t axis);
+    void CoderAnswered(int16_t axis);
+    bool CoderFailing(int16_t axis) const { return failing_[axis - 1].failing; }
+    // Readings and link state as the latest exchanges with the coders left them.
+    void ShowCoderHealth();
+
     // With the card lock held.
-    bool WaitReady();
-    bool CommandAndWait(uint8_t command);
+    CardWait WaitReady();
+    CardWait CommandAndWait(uint8_t command);
     double ReadCountRegisters();
 
     uint16_t Port(int offset) const { return static_cast<uint16_t>(static_cast<uint16_t>(copies_.BaseAddress) + offset); }
@@ -142,6 +167,13 @@ private:
     bool deltaCoderOk_ = false;
     bool interruptsRunning_ = false;
     bool interruptInstalled_ = false;
+    // A coder that timed out while polled, per axis (Alpha, Delta).
+    struct Failing {
+        bool failing = false;
+        uint32_t sinceTick = 0;  // end of the last failed attempt
+        uint32_t pauseMs = 0;    // before the next attempt
+    };
+    Failing failing_[2];
 
     std::mutex card_;  // the program and the interrupt handler never talk to the card at once
     std::atomic<double> alphaCount_{0.0};

@@ -29,6 +29,23 @@ void SimulatedEikCard::UnplugCoder(int channel, bool unplugged) {
     }
 }
 
+void SimulatedEikCard::LatchChannel1AtRead(int nth) {
+    std::lock_guard lock(mutex_);
+    latchAtRead_ = nth;
+}
+
+void SimulatedEikCard::PutCount(int32_t count) {
+    const auto u = static_cast<uint32_t>(count);
+    counts_[0] = static_cast<uint8_t>(u >> 24);
+    counts_[1] = static_cast<uint8_t>(u >> 16);
+    counts_[2] = static_cast<uint8_t>(u >> 8);
+    counts_[3] = static_cast<uint8_t>(u);
+}
+
+int32_t SimulatedEikCard::Channel1CountLocked() const {
+    return CountForAngle(alphaOnChannel1_ ? haDeg_ : decDeg_);
+}
+
 void SimulatedEikCard::Sample() {
     if (beforeSample_) {
         beforeSample_();
@@ -59,6 +76,12 @@ uint8_t SimulatedEikCard::In(uint16_t port) {
                 --busyLeft_;
                 return 0x80;
             }
+            if (latchWhenReady_) {
+                // The timer fires now: the program's count is gone before it could take it.
+                latchWhenReady_ = false;
+                PutCount(Channel1CountLocked());
+                resultPending_ = false;
+            }
             return 0x00;
         case 1:
             return readStatus_;
@@ -84,6 +107,7 @@ void SimulatedEikCard::Out(uint16_t port, uint8_t value) {
     std::lock_guard lock(mutex_);
     busyLeft_ = busyReadings_;
     busyForever_ = false;
+    latchWhenReady_ = false;
     switch (value) {
         case 128:  // the whole card: interrupts stop
             interruptsOn_.store(false);
@@ -98,13 +122,12 @@ void SimulatedEikCard::Out(uint16_t port, uint8_t value) {
                 break;
             }
             const bool hourAngle = (channel == 1) == alphaOnChannel1_;
-            const auto count = static_cast<uint32_t>(CountForAngle(hourAngle ? haDeg_ : decDeg_));
-            counts_[0] = static_cast<uint8_t>(count >> 24);
-            counts_[1] = static_cast<uint8_t>(count >> 16);
-            counts_[2] = static_cast<uint8_t>(count >> 8);
-            counts_[3] = static_cast<uint8_t>(count);
+            PutCount(CountForAngle(hourAngle ? haDeg_ : decDeg_));
             readStatus_ = 1;
             resultPending_ = true;
+            if (channel == 2 && latchAtRead_ > 0 && --latchAtRead_ == 0) {
+                latchWhenReady_ = true;
+            }
             break;
         }
         case 141:
@@ -133,11 +156,7 @@ bool SimulatedEikCard::LatchForInterrupt() {
         return false;
     }
     // The interrupt always reports channel 1.
-    const auto count = static_cast<uint32_t>(CountForAngle(alphaOnChannel1_ ? haDeg_ : decDeg_));
-    counts_[0] = static_cast<uint8_t>(count >> 24);
-    counts_[1] = static_cast<uint8_t>(count >> 16);
-    counts_[2] = static_cast<uint8_t>(count >> 8);
-    counts_[3] = static_cast<uint8_t>(count);
+    PutCount(Channel1CountLocked());
     readStatus_ = 1;
     return true;
 }

@@ -21,7 +21,9 @@
 // thread of the card (StartInterruptThread(), real time, as in axo --simulate).
 //
 // Faults: no card at all (every register reads all ones, so the card is never ready); a coder
-// unplugged from a channel (a read of that channel never completes); the card stuck busy.
+// unplugged from a channel (a read of that channel never completes); the card stuck busy; the
+// interrupt timer firing at the worst moment of a read of channel 2 (the real card's timer
+// does not wait for the program to take its count).
 
 #include <atomic>
 #include <condition_variable>
@@ -61,6 +63,9 @@ public:
     void RemoveCard(bool removed) { removed_ = removed; }
     void UnplugCoder(int channel, bool unplugged);
     void StickBusy(bool stuck) { stuckBusy_ = stuck; }
+    // The nth read of channel 2 from now (1: the next one) has channel 1's count latched over
+    // its result just as the card turns ready, before the program takes the four bytes.
+    void LatchChannel1AtRead(int nth);
 
     EikInterruptLine& Interrupts() { return line_; }
 
@@ -97,6 +102,9 @@ private:
     };
 
     void Sample();
+    // With the register lock held: the four count registers.
+    void PutCount(int32_t count);
+    int32_t Channel1CountLocked() const;
     // Latches channel 1 for an interrupt; false when the card is busy or stopped.
     bool LatchForInterrupt();
     void Interrupt();
@@ -122,6 +130,8 @@ private:
     std::atomic<bool> stuckBusy_{false};
     bool alphaOnChannel1_ = true;
     int busyReadings_ = 2;
+    int latchAtRead_ = 0;     // reads of channel 2 to go before the ill-timed latch
+    bool latchWhenReady_ = false;
 
     std::atomic<bool> interruptsOn_{false};
     std::atomic<int> timerMs_{0};
