@@ -21,6 +21,10 @@ enum SioCode : int32_t {
     SIO_BOARDNOTSUPPORT = -9,  // no card
 };
 
+// A line this program, or another one, already holds: the card's library only says that its
+// system call failed; FailureDetail tells which.
+constexpr int32_t kSioInUse = SIO_WIN32FAIL;
+
 // Arguments the program passes.
 constexpr int kSioBaud9600 = 12;
 constexpr int kSioMode8N1 = 3;  // 8 data bits, 1 stop bit, no parity
@@ -33,6 +37,8 @@ class SerialLibrary {
 public:
     virtual ~SerialLibrary() = default;
 
+    // Opening a port that is already open fails with kSioInUse: two users of one line would
+    // mix their commands on it.
     virtual int32_t sio_open(int port) = 0;
     virtual int32_t sio_ioctl(int port, int baud, int mode) = 0;
     virtual int32_t sio_putch(int port, int ch) = 0;

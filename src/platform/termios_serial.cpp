@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -67,6 +68,20 @@ std::string TermiosSerial::FailureDetail(int port) const {
     return it == details_.end() ? std::string() : it->second;
 }
 
+bool TermiosSerial::HeldElsewhere(int fd) const {
+    struct stat mine {};
+    if (::fstat(fd, &mine) != 0) {
+        return false;
+    }
+    for (const auto& [port, held] : fds_) {
+        struct stat other {};
+        if (::fstat(held, &other) == 0 && other.st_rdev == mine.st_rdev) {
+            return true;
+        }
+    }
+    return false;
+}
+
 int TermiosSerial::Fd(int port) const {
     const auto it = fds_.find(port);
     return it == fds_.end() ? -1 : it->second;
@@ -88,7 +103,7 @@ int32_t TermiosSerial::FailErrno(int port, int err, const std::string& what) {
 int32_t TermiosSerial::sio_open(int port) {
     details_.erase(port);
     if (Fd(port) >= 0) {
-        return 0;  // already ours
+        return Fail(port, kSioInUse, "ligne déjà ouverte par ce programme");
     }
     const std::string path = DevicePath(port);
     if (path.empty()) {
@@ -116,8 +131,11 @@ int32_t TermiosSerial::sio_open(int port) {
     // The lock keeps out every program that locks too (and root, whom the exclusive mode lets
     // through); the exclusive mode keeps out every other user's program.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const bool ours = HeldElsewhere(fd);
         ::close(fd);
-        return Fail(port, SIO_WIN32FAIL, "ligne déjà utilisée par un autre programme");
+        return Fail(port, kSioInUse,
+                    ours ? "ligne déjà ouverte par ce programme sous un autre numéro de port"
+                         : "ligne déjà utilisée par un autre programme");
     }
     ::ioctl(fd, TIOCEXCL);
     fds_[port] = fd;

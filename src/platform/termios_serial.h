@@ -4,7 +4,7 @@
 // (/dev/ttyS0, /dev/ttyUSB0, /dev/ttyMI0 ...). Lines are opened without becoming the
 // controlling terminal, in raw mode, non-blocking, and for this program alone: the terminal
 // is put in exclusive mode and locked, so a second program opening the same line is refused
-// instead of interleaving its commands with ours. Only the user-interface thread calls it.
+// instead of interleaving its commands with ours, and so is a second open of a line we hold. Only the user-interface thread calls it.
 
 #include <map>
 #include <string>
@@ -38,6 +38,8 @@ public:
 
 private:
     int Fd(int port) const;
+    // Whether one of our own lines is the device `fd` was opened on (two port numbers, one line).
+    bool HeldElsewhere(int fd) const;
     int32_t Fail(int port, int32_t code, const std::string& why);
     int32_t FailErrno(int port, int err, const std::string& what);
 

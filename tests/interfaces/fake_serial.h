@@ -6,6 +6,7 @@
 
 #include <deque>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -18,7 +19,14 @@ class FakeSerial final : public SerialLibrary {
 public:
     FakeSerial(Log& log, Clock& clock) : log_(log), clock_(clock) {}
 
-    int32_t sio_open(int port) override { return Call("open " + std::to_string(port), "open", port); }
+    // A port already open is refused, as the real backends do.
+    int32_t sio_open(int port) override {
+        const int32_t r = Call("open " + std::to_string(port), "open", port);
+        if (r < 0) {
+            return r;
+        }
+        return open.insert(port).second ? 0 : kSioInUse;
+    }
     int32_t sio_ioctl(int port, int baud, int mode) override {
         return Call("ioctl " + std::to_string(port) + " " + std::to_string(baud) + " " + std::to_string(mode), "ioctl",
                     port);
@@ -50,7 +58,11 @@ public:
     int32_t sio_flush(int port, int func) override {
         return Call("flush " + std::to_string(port) + " " + std::to_string(func), "flush", port);
     }
-    int32_t sio_close(int port) override { return Call("close " + std::to_string(port), "close", port); }
+    int32_t sio_close(int port) override {
+        const int32_t r = Call("close " + std::to_string(port), "close", port);
+        open.erase(port);
+        return r;
+    }
 
     // Makes every later call of that kind on that port ("write", 1) return `code`.
     void Fail(const std::string& kind, int port, int32_t code) { failures[kind + " " + std::to_string(port)] = code; }
@@ -68,6 +80,7 @@ public:
     }
 
     std::map<int, std::deque<std::string>> replies;
+    std::set<int> open;
     std::map<std::string, int32_t> failures;
     std::vector<std::pair<uint32_t, std::string>> calls;  // tick, call
 

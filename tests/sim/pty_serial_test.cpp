@@ -2,9 +2,12 @@
 // the program's whole serial path, down to the kernel's terminals.
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <chrono>
+#include <filesystem>
 #include <sstream>
+#include <thread>
 
 #include "core/interval_timer.h"
 #include "interfaces/serial64xx/s64xx_driver.h"
@@ -93,8 +96,11 @@ TEST(PtySerial, AMissingDeviceAndALineTakenByAnotherProgramAreRefusedClearly) {
     EXPECT_EQ(missing.sio.sio_open(1), SIO_BADPORT);
     EXPECT_EQ(missing.sio.sio_open(9), SIO_BADPORT);
     EXPECT_EQ(missing.Code(CMD_START_INTERFACE), 0);
+    // Each line that could not be opened says so.
     EXPECT_EQ(missing.log.Only({"box ", "msg !!!"}),
               (Lines{"msg !!! Port 1 : /dev/axo-no-such-line : périphérique absent",
+                     "box Erreur | Erreur de communication.\nPort non ouvert ou inexistant",
+                     "msg !!! Port 2 : /dev/axo-no-such-line-2 : périphérique absent",
                      "box Erreur | Erreur de communication.\nPort non ouvert ou inexistant"}));
 
     sim::PtyBoxes boxes;
@@ -103,6 +109,9 @@ TEST(PtySerial, AMissingDeviceAndALineTakenByAnotherProgramAreRefusedClearly) {
     TermiosSerial second(boxes.DevicePaths());
     ASSERT_EQ(first.sio_open(1), 0);
     EXPECT_EQ(first.sio_ioctl(1, kSioBaud9600, kSioMode8N1), 0);
+    // A line we hold is not ours a second time.
+    EXPECT_EQ(first.sio_open(1), kSioInUse);
+    EXPECT_NE(first.FailureDetail(1).find("déjà ouverte par ce programme"), std::string::npos);
     EXPECT_EQ(second.sio_open(1), SIO_WIN32FAIL);
     EXPECT_NE(second.FailureDetail(1).find("déjà utilisée par un autre programme"), std::string::npos);
     EXPECT_EQ(first.sio_ioctl(1, 99, kSioMode8N1), SIO_BADPARM);
@@ -134,6 +143,77 @@ TEST(PtySerial, ALineThatVanishesGivesTheCommunicationErrorAndNoHang) {
     s.Code(CMD_DELTA_PLUS, kStart, SPEED_CENTERING);
     s.Code(CMD_DELTA_PLUS, kStop, SPEED_CENTERING);
     EXPECT_TRUE(s.log.Only({"box "}).empty());
+}
+
+// Waits, on the real clock, until `done` or `seconds` have passed.
+template <typename F>
+bool Within(double seconds, F done) {
+    const auto t0 = std::chrono::steady_clock::now();
+    while (!done()) {
+        if (Seconds(t0) > seconds) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+TEST(PtySerial, ABoxThatHangsOnTheStopIsToldAndStoppedAgainNeverTakenAsStopped) {
+    sim::PtyBoxes boxes;
+    ASSERT_TRUE(boxes.Ok());
+    PtyStation s(boxes.DevicePaths());
+    s.settings.Int(IntKey::error_stop) = 0;
+    ASSERT_EQ(s.Code(CMD_START_INTERFACE), 1);
+    s.Code(CMD_ALPHA_PLUS, kStart, SPEED_MOVING);
+    ASSERT_TRUE(Within(2.0, [&] { return boxes.AlphaStepsPerSecond() > 1199.0; }));
+    boxes.SetFault(sim::BoxAxis::Alpha, sim::BoxFault::HangsOnStop);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the boxes' loop takes it up
+    s.log.Clear();
+    s.trace.str("");
+    DriverParam stop{kStop, SPEED_MOVING};
+    EXPECT_EQ(s.core.drivers().S64xxDriver(CMD_ALPHA_PLUS, stop), 0);  // not stopped
+    EXPECT_EQ(s.log.Only({"msg !!!", "box "}), (Lines{"msg !!! Arrêt Alpha non confirmé, ordre d'arrêt renvoyé",
+                                                     "msg !!! le boîtier Alpha ne confirme pas l'arrêt"}));
+    EXPECT_TRUE(s.log.Only({"msg Arret"}).empty());
+    const std::string trace = s.trace.str();
+    std::size_t stops = 0;
+    for (auto at = trace.find("write \"S<CR>\""); at != std::string::npos; at = trace.find("write \"S<CR>\"", at + 1)) {
+        ++stops;
+    }
+    EXPECT_EQ(stops, 2u);
+    EXPECT_EQ(s.core.drivers().Link(InterfaceId::S64xx).state, LinkState::Failing);
+    EXPECT_EQ(s.core.drivers().Link(InterfaceId::S64xx).detail, "boîtier Alpha");
+    EXPECT_GT(boxes.AlphaStepsPerSecond(), 1199.0);  // what the observer has to know
+}
+
+TEST(PtySerial, ALinePluggedBackAtItsPathIsUsedAgainAndToldOncePerActionWhileAway) {
+    char dir[] = "/tmp/axo-pty-XXXXXX";
+    ASSERT_NE(::mkdtemp(dir), nullptr);
+    {
+        sim::PtyBoxes boxes({}, dir);
+        ASSERT_TRUE(boxes.Ok());
+        const std::string alphaPath = boxes.DevicePaths()[0];
+        PtyStation s(boxes.DevicePaths());
+        ASSERT_EQ(s.Code(CMD_START_INTERFACE), 1);
+        boxes.VanishLine(1);
+        ASSERT_TRUE(Within(2.0, [&] { return !std::filesystem::exists(alphaPath); }));
+        // Away: each action says it once, whatever number of calls it makes.
+        for (const auto& [code, action] : {std::pair{CMD_ALPHA_PLUS, kStart}, std::pair{CMD_ALPHA_PLUS, kStop},
+                                           std::pair{CMD_TRACKING, kStart}}) {
+            s.log.Clear();
+            s.Code(code, action, SPEED_MOVING);
+            EXPECT_EQ(s.log.Only({"box "}).size(), 1u) << code << " " << action;
+            EXPECT_EQ(s.core.drivers().Link(InterfaceId::S64xx).state, LinkState::Failing);
+        }
+        boxes.ReplugLine(1);
+        ASSERT_TRUE(Within(2.0, [&] { return std::filesystem::exists(alphaPath); }));
+        s.log.Clear();
+        EXPECT_EQ(s.Code(CMD_ALPHA_PLUS, kStart, SPEED_MOVING), 1);
+        EXPECT_TRUE(s.log.Only({"box ", "msg !!!"}).empty());
+        EXPECT_TRUE(Within(2.0, [&] { return boxes.AlphaStepsPerSecond() > 1199.0; }));
+        EXPECT_EQ(s.core.drivers().Link(InterfaceId::S64xx).state, LinkState::Answering);
+    }
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -24,7 +24,11 @@ S64xxDriver::S64xxDriver(Core& core, SerialLibrary& sio, IntervalTimer& brakeTim
       lines_(sio, core.clock(), core.settings(), core.display(), core.op()),
       brake_(brakeTimer),
       progress_(progress) {
-    brake_.SetHandler([this] { ReleaseDelta(); });
+    brake_.SetHandler([this] {
+        lines_.BeginAction();
+        ReleaseDelta();
+        FollowLink(lines_.EndAction(), false, 1);
+    });
 }
 
 S64xxDriver::~S64xxDriver() {
@@ -37,6 +41,35 @@ void S64xxDriver::RegisterWith(Core& core) {
 }
 
 int16_t S64xxDriver::Handle(int16_t code, DriverParam& param) {
+    lines_.BeginAction();
+    const int16_t status = Dispatch(code, param);
+    FollowLink(lines_.EndAction(), code == CMD_START_INTERFACE, status);
+    return status;
+}
+
+void S64xxDriver::FollowLink(const LineActivity& activity, bool start, int16_t status) {
+    if (start) {
+        alphaFailing_ = deltaFailing_ = false;
+    }
+    if (activity.alpha.used) {
+        alphaFailing_ = activity.alpha.failed;
+    }
+    if (activity.delta.used) {
+        deltaFailing_ = activity.delta.failed;
+    }
+    DriverRegistry& drivers = core_.drivers();
+    if (start && status == 0 && !lines_.AlphaPortOpen() && !lines_.DeltaPortOpen()) {
+        drivers.SetLink(InterfaceId::S64xx, LinkState::Unreachable);
+    } else if (alphaFailing_ || deltaFailing_) {
+        drivers.SetLink(InterfaceId::S64xx, LinkState::Failing,
+                        alphaFailing_ && deltaFailing_ ? "boîtiers Alpha et Delta"
+                                                       : (alphaFailing_ ? "boîtier Alpha" : "boîtier Delta"));
+    } else if (start || activity.alpha.used || activity.delta.used) {
+        drivers.SetLink(InterfaceId::S64xx, LinkState::Answering);
+    }
+}
+
+int16_t S64xxDriver::Dispatch(int16_t code, DriverParam& param) {
     switch (code) {
         case CMD_TRACKING:
             return Tracking(param);
@@ -49,11 +82,8 @@ int16_t S64xxDriver::Handle(int16_t code, DriverParam& param) {
         case CMD_POLL_64XX:
             Poll();
             return 1;
-        case CMD_START_INTERFACE: {
-            const int16_t status = Start();
-            core_.drivers().SetLink(InterfaceId::S64xx, status != 0 ? LinkState::Answering : LinkState::Unreachable);
-            return status;
-        }
+        case CMD_START_INTERFACE:
+            return Start();
         case CMD_STOP_INTERFACE:
             return Stop();
         default:
@@ -84,6 +114,8 @@ void S64xxDriver::ApplyBrakeDelay() {
 
 int16_t S64xxDriver::Start() {
     const Settings& s = core_.settings();
+    // A start over a running interface (a settings file opened) takes the lines afresh.
+    lines_.ReleaseHeld();
     lines_.SetPorts(s.Int(IntKey::S64xx_com_port_alpha) + 1, s.Int(IntKey::S64xx_com_port_delta) + 1);
     const bool bus = s.Int(IntKey::S64xx_RS485) == 1;
     if (bus) {
@@ -93,40 +125,50 @@ int16_t S64xxDriver::Start() {
             return 0;
         }
     }
+    // Each axis starts if its own line opens: a missing Alpha line does not keep the Delta box
+    // from serving. The line that failed said so in its box.
+    bool complete = true;
+    bool alphaStarted = false;
+    bool deltaStarted = false;
     if (Is64xx(IntKey::interface_ra)) {
         Announce("Initialisation interface Alpha");
         if (!bus) {
             lines_.OpenBoxes(1);
-            if (!lines_.AlphaPortOpen()) {
-                return 0;
-            }
         }
-        alphaOutputs_ = kAlphaOn;
-        SendAlpha("Y " + std::to_string(alphaOutputs_));
-        PrepareTrackingRate();
+        alphaStarted = lines_.AlphaPortOpen();
+        complete = complete && alphaStarted;
+        if (alphaStarted) {
+            alphaOutputs_ = kAlphaOn;
+            SendAlpha("Y " + std::to_string(alphaOutputs_));
+            PrepareTrackingRate();
+        }
     }
     if (Is64xx(IntKey::interface_de)) {
         Announce("Initialisation interface Delta");
         if (!bus) {
             lines_.OpenBoxes(2);
-            if (!lines_.DeltaPortOpen()) {
-                return 0;
-            }
         }
-        deltaOutputs_ = 0;
-        SendDeltaOutputs();
-        ApplyBrakeDelay();
-        brake_.SetEnabled(false);
+        deltaStarted = lines_.DeltaPortOpen();
+        complete = complete && deltaStarted;
+        if (deltaStarted) {
+            deltaOutputs_ = 0;
+            SendDeltaOutputs();
+            ApplyBrakeDelay();
+            brake_.SetEnabled(false);
+        }
     }
     if (Is64xx(IntKey::interface_dome)) {
         Announce("Initialisation interface Coupole");
         Announce("Calibration coupole");
     }
-    if (Is64xx(IntKey::interface_ra)) {
+    if (alphaStarted) {
         Announce("Calibration Alpha");
     }
-    if (Is64xx(IntKey::interface_de)) {
+    if (deltaStarted) {
         Announce("Calibration Delta");
+    }
+    if (!complete) {
+        return 0;
     }
     if (progress_ != nullptr) {
         progress_->ShowProgress("Initialisation de l'interface 64xx terminée");
@@ -138,30 +180,65 @@ int16_t S64xxDriver::Stop() {
     const bool bus = core_.settings().Int(IntKey::S64xx_RS485) == 1;
     // The outputs go to 0 below: a brake delay still running would write to a closed line.
     brake_.SetEnabled(false);
+    // An axis whose line never opened is skipped; the other one is still put to rest.
+    int16_t status = 1;
     if (Is64xx(IntKey::interface_ra)) {
-        if (!lines_.AlphaPortOpen()) {
-            return 0;
-        }
-        alphaOutputs_ = 0;
-        SendAlpha("Y 0");
-        if (!bus) {
-            lines_.CloseBoxes(1);
+        if (lines_.AlphaPortOpen()) {
+            alphaOutputs_ = 0;
+            SendAlpha("Y 0");
+            if (!bus) {
+                lines_.CloseBoxes(1);
+            }
+        } else {
+            status = 0;
         }
     }
     if (Is64xx(IntKey::interface_de)) {
-        if (!lines_.DeltaPortOpen()) {
-            return 0;
-        }
-        deltaOutputs_ = 0;
-        SendDelta("Y 0");
-        if (!bus) {
-            lines_.CloseBoxes(2);
+        if (lines_.DeltaPortOpen()) {
+            deltaOutputs_ = 0;
+            SendDelta("Y 0");
+            if (!bus) {
+                lines_.CloseBoxes(2);
+            }
+        } else {
+            status = 0;
         }
     }
     if (bus) {
         lines_.CloseBoxes(3);
     }
-    return 1;
+    return status;
+}
+
+int16_t S64xxDriver::StopAxis(bool alpha) {
+    Send(alpha, "S");
+    if (WaitAxisStopped(alpha ? 1 : 2)) {
+        return 1;
+    }
+    if (core_.clock().Interrupted()) {
+        return 0;  // the stop-all's own stops follow at once
+    }
+    if (!lines_.LineLost(alpha)) {
+        Send(alpha, "S");
+    }
+    ReportNotStopped(alpha);
+    return 0;
+}
+
+void S64xxDriver::ReportNotStopped(bool alpha) {
+    if (!lines_.TakeReport(alpha)) {
+        return;  // the line's own failure has been told in this action
+    }
+    const std::string axis = alpha ? "Alpha" : "Delta";
+    const std::string what = "Arrêt " + axis + " non confirmé, ordre d'arrêt renvoyé";
+    const std::string why = "le boîtier " + axis + " ne confirme pas l'arrêt";
+    core_.op().Beep();
+    if (core_.settings().Int(IntKey::error_stop) != 1 && core_.state().StartupDone) {
+        core_.display().AddErrorMessage("!!! " + what);
+        core_.display().AddErrorMessage("!!! " + why);
+    } else {
+        core_.op().ShowMessage("Erreur", what + "\n" + why, MessageIcon::Exclamation, MessageButtons::Ok);
+    }
 }
 
 int16_t S64xxDriver::Tracking(const DriverParam& param) {
@@ -180,8 +257,7 @@ int16_t S64xxDriver::Tracking(const DriverParam& param) {
             SendAlpha(AlphaSign(true) + Text(StringKey::S64xx_alpha_r_trk));
         }
     } else {
-        SendAlpha("S");
-        WaitAxisStopped(1);
+        return StopAxis(true);
     }
     return 1;
 }
@@ -191,9 +267,7 @@ int16_t S64xxDriver::AlphaMove(int16_t code, const DriverParam& param) {
         return 0;
     }
     if (param.Action != kStart) {
-        SendAlpha("S");
-        WaitAxisStopped(1);
-        return 1;
+        return StopAxis(true);
     }
     const std::string sign = AlphaSign(code == CMD_ALPHA_PLUS);
     switch (param.Mode) {
@@ -223,10 +297,9 @@ int16_t S64xxDriver::DeltaMove(int16_t code, const DriverParam& param) {
         return 0;
     }
     if (param.Action != kStart) {
-        SendDelta("S");
-        WaitAxisStopped(2);
+        const int16_t stopped = StopAxis(false);
         brake_.SetEnabled(true);
-        return 1;
+        return stopped;
     }
     const std::string sign = DeltaSign(code == CMD_DELTA_PLUS);
     switch (param.Mode) {
@@ -298,31 +371,47 @@ void S64xxDriver::ReleaseDelta() {
     SendDeltaOutputs();
 }
 
-void S64xxDriver::WaitAxisStopped(int16_t axis) {
+bool S64xxDriver::WaitAxisStopped(int16_t axis) {
     if (axis != 1 && axis != 2) {
-        return;
+        return false;
     }
     const bool alpha = axis == 1;
     Clock& clock = core_.clock();
     std::string previous = " ";
     const float start = clock.SecondsSinceMidnight();
     for (;;) {
+        // A line that went away answers nothing more in this call; the stop-all ends the wait
+        // without a verdict.
+        if (clock.Interrupted() || lines_.LineLost(alpha)) {
+            return false;
+        }
         if (alpha) {
             lines_.FlushAlpha();
             lines_.SendAlpha("C", true);
             lines_.ReadAlpha();
-            lines_.PauseAlpha(kPollPauseMs);
         } else {
             lines_.FlushDelta();
             lines_.SendDelta("C", true);
             lines_.ReadDelta();
+        }
+        const int32_t count = lines_.LastReadCount();
+        if (alpha) {
+            lines_.PauseAlpha(kPollPauseMs);
+        } else {
             lines_.PauseDelta(kPollPauseMs);
         }
-        const std::string reply = CutAtCr(lines_.ReplyBuffer());
-        if (reply == previous) {
-            return;  // two equal answers: the axis no longer moves
+        if (clock.Interrupted()) {
+            return false;
         }
-        previous = reply;
+        // Only what this read brought counts: the buffer's older bytes are another time's
+        // answer, and a box that says nothing has not said it stopped.
+        if (count > 0) {
+            const std::string reply = CutAtCr(lines_.ReplyBuffer().substr(0, static_cast<std::size_t>(count)));
+            if (reply == previous) {
+                return true;  // two equal answers: the axis no longer moves
+            }
+            previous = reply;
+        }
         // The time of day goes back to 0 at midnight; counted across it, a box that never
         // repeats its answer still gives the program back after 2 seconds.
         float elapsed = clock.SecondsSinceMidnight() - start;
@@ -330,7 +419,7 @@ void S64xxDriver::WaitAxisStopped(int16_t axis) {
             elapsed += kSecondsPerDay;
         }
         if (elapsed > kStopWaitSeconds) {
-            return;
+            return false;
         }
     }
 }

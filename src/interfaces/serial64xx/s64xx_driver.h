@@ -35,7 +35,9 @@ public:
     void ApplyBrakeDelay();
 
     // --- Procedures, public for the configuration window, the tests and the benchmarks -----
-    void WaitAxisStopped(int16_t axis);
+    // True only when the box said so: two equal position replies in a row. Silence, replies
+    // that keep changing for 2 s, a line that went away or the stop-all are no confirmation.
+    bool WaitAxisStopped(int16_t axis);
     void SelectDeltaSlowDrive();
     void SelectDeltaFastDrive();
     void EngageDelta(bool slewing);
@@ -55,7 +57,14 @@ public:
     uint32_t DitherNextSwitch() const { return ditherNext_; }
 
 private:
+    int16_t Dispatch(int16_t code, DriverParam& param);
     int16_t Start();
+    // "S" and the wait for the box to confirm it; an axis that does not confirm is told and
+    // gets the stop once more. 1 when confirmed.
+    int16_t StopAxis(bool alpha);
+    void ReportNotStopped(bool alpha);
+    // The interface status from what the last action found on each axis.
+    void FollowLink(const LineActivity& activity, bool start, int16_t status);
     int16_t Stop();
     int16_t Tracking(const DriverParam& param);
     int16_t AlphaMove(int16_t code, const DriverParam& param);
@@ -66,6 +75,7 @@ private:
     std::string DeltaSign(bool positive) const;
     void SendAlpha(const std::string& command) { lines_.SendAlpha(command, true); }
     void SendDelta(const std::string& command) { lines_.SendDelta(command, true); }
+    void Send(bool alpha, const std::string& command) { alpha ? SendAlpha(command) : SendDelta(command); }
     void SendDeltaOutputs();
     const std::string& Text(StringKey key) const { return core_.settings().Str(key); }
     bool Is64xx(IntKey key) const { return core_.settings().Int(key) == INTERFACE_64XX; }
@@ -83,6 +93,8 @@ private:
     double ditherFraction_ = 0.0;
     int16_t ditherPhase_ = 1;
     uint32_t ditherNext_ = 0;
+    bool alphaFailing_ = false;
+    bool deltaFailing_ = false;
 };
 
 }  // namespace axo

@@ -34,11 +34,12 @@ std::string Box6420::ProbeAnswer() const {
 }
 
 std::string Box6420::Deliver(const std::string& answer) {
-    if (answer.empty()) {
-        return answer;
+    if (answer.empty() || hung_) {
+        return {};
     }
     switch (fault_) {
         case BoxFault::None:
+        case BoxFault::HangsOnStop:
             return answer;
         case BoxFault::Silent:
             return {};
@@ -60,6 +61,13 @@ std::string Box6420::Execute(const std::string& raw) {
         return {};
     }
     ++commands_;
+    if (hung_) {
+        return {};
+    }
+    if (line == "S" && fault_ == BoxFault::HangsOnStop) {
+        hung_ = true;
+        return {};
+    }
     if (line == "S") {
         RampTo(0.0, kStopSeconds);
         return {};

@@ -40,6 +40,7 @@ enum class BoxFault {
     Silent,    // answers nothing
     TwoBytes,  // every answer cut to its first two bytes
     Garbage,   // every answer replaced by bytes that never repeat
+    HangsOnStop,  // "S" hangs it: the motor keeps its rate and nothing is answered any more
 };
 
 class Box6420 final : public AxisDrive {
@@ -62,7 +63,11 @@ public:
     void Advance(double seconds);
     double RateDegPerSec() const override;
 
-    void SetFault(BoxFault fault) { fault_ = fault; }
+    void SetFault(BoxFault fault) {
+        fault_ = fault;
+        hung_ = hung_ && fault == BoxFault::HangsOnStop;
+    }
+    bool Hung() const { return hung_; }
     void SetFastOnSlave(bool fastOnSlave) { fastOnSlave_ = fastOnSlave; }
 
     double StepsPerSecond() const { return speed_; }
@@ -93,6 +98,7 @@ private:
     int drive_ = 1;
     int commands_ = 0;
     unsigned garbage_ = 0;
+    bool hung_ = false;
 };
 
 }  // namespace axo::sim

@@ -12,24 +12,45 @@
 
 namespace axo::sim {
 
-PtyBoxes::PtyBoxes(const BoxWiring& wiring) : wiring_(wiring) {
+PtyBoxes::PtyBoxes(const BoxWiring& wiring, std::string linkDir) : wiring_(wiring), linkDir_(std::move(linkDir)) {
     ok_ = true;
-    for (Pty& p : ptys_) {
-        char name[128] = {};
-        termios raw{};
-        ::cfmakeraw(&raw);
-        if (::openpty(&p.master, &p.slave, name, &raw, nullptr) != 0) {
-            ok_ = false;
-            break;
-        }
-        p.path = name;
-        ::fcntl(p.master, F_SETFL, ::fcntl(p.master, F_GETFL) | O_NONBLOCK);
-        ::fcntl(p.master, F_SETFD, FD_CLOEXEC);
-        ::fcntl(p.slave, F_SETFD, FD_CLOEXEC);
+    for (std::size_t i = 0; i < ptys_.size() && ok_; ++i) {
+        ok_ = OpenPty(i);
     }
     if (ok_) {
         thread_ = std::thread([this] { Serve(); });
     }
+}
+
+std::string PtyBoxes::LinkPath(std::size_t i) const {
+    return linkDir_ + "/ttyAxo" + std::to_string(i + 1);
+}
+
+bool PtyBoxes::OpenPty(std::size_t i) {
+    Pty& p = ptys_[i];
+    char name[128] = {};
+    termios raw{};
+    ::cfmakeraw(&raw);
+    if (::openpty(&p.master, &p.slave, name, &raw, nullptr) != 0) {
+        return false;
+    }
+    p.path = name;
+    ::fcntl(p.master, F_SETFL, ::fcntl(p.master, F_GETFL) | O_NONBLOCK);
+    ::fcntl(p.master, F_SETFD, FD_CLOEXEC);
+    ::fcntl(p.slave, F_SETFD, FD_CLOEXEC);
+    if (!linkDir_.empty()) {
+        // Made beside and renamed over, so that the path never names a half-made link.
+        const std::string link = LinkPath(i);
+        const std::string made = link + ".new";
+        ::unlink(made.c_str());
+        if (::symlink(name, made.c_str()) != 0 || ::rename(made.c_str(), link.c_str()) != 0) {
+            ::close(p.master);
+            ::close(p.slave);
+            p.master = p.slave = -1;
+            return false;
+        }
+    }
+    return true;
 }
 
 PtyBoxes::~PtyBoxes() {
@@ -37,20 +58,23 @@ PtyBoxes::~PtyBoxes() {
     if (thread_.joinable()) {
         thread_.join();
     }
-    for (Pty& p : ptys_) {
-        if (p.master >= 0) {
-            ::close(p.master);
+    for (std::size_t i = 0; i < ptys_.size(); ++i) {
+        if (ptys_[i].master >= 0) {
+            ::close(ptys_[i].master);
         }
-        if (p.slave >= 0) {
-            ::close(p.slave);
+        if (ptys_[i].slave >= 0) {
+            ::close(ptys_[i].slave);
+        }
+        if (!linkDir_.empty()) {
+            ::unlink(LinkPath(i).c_str());
         }
     }
 }
 
 std::vector<std::string> PtyBoxes::DevicePaths() const {
     std::vector<std::string> paths;
-    for (const Pty& p : ptys_) {
-        paths.push_back(p.path);
+    for (std::size_t i = 0; i < ptys_.size(); ++i) {
+        paths.push_back(linkDir_.empty() ? ptys_[i].path : LinkPath(i));
     }
     return paths;
 }
@@ -58,6 +82,12 @@ std::vector<std::string> PtyBoxes::DevicePaths() const {
 void PtyBoxes::VanishLine(int port) {
     if (port >= 1 && port <= SimulatedBoxes::kPorts) {
         vanish_ |= 1 << (port - 1);
+    }
+}
+
+void PtyBoxes::ReplugLine(int port) {
+    if (port >= 1 && port <= SimulatedBoxes::kPorts && !linkDir_.empty()) {
+        replug_ |= 1 << (port - 1);
     }
 }
 
@@ -83,6 +113,7 @@ void PtyBoxes::Serve() {
     char buf[512];
     while (!stop_) {
         const int vanish = vanish_.exchange(0);
+        const int replug = replug_.exchange(0);
         std::array<pollfd, SimulatedBoxes::kPorts> fds{};
         for (std::size_t i = 0; i < ptys_.size(); ++i) {
             if ((vanish & (1 << i)) != 0 && ptys_[i].master >= 0) {
@@ -92,6 +123,12 @@ void PtyBoxes::Serve() {
                 ::close(ptys_[i].slave);
                 ptys_[i].master = -1;
                 ptys_[i].slave = -1;
+                if (!linkDir_.empty()) {
+                    ::unlink(LinkPath(i).c_str());
+                }
+            }
+            if ((replug & (1 << i)) != 0 && ptys_[i].master < 0 && !OpenPty(i)) {
+                ptys_[i].master = ptys_[i].slave = -1;
             }
             fds[i] = pollfd{ptys_[i].master, POLLIN, 0};
         }

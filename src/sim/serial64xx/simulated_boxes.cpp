@@ -74,6 +74,9 @@ int32_t SimulatedBoxes::sio_open(int port) {
     if (!Valid(port) || lines_[Index(port)].vanished) {
         return SIO_BADPORT;
     }
+    if (lines_[Index(port)].open) {
+        return kSioInUse;
+    }
     if (wiringSource_) {
         SetWiring(wiringSource_());
     }
