@@ -1,6 +1,8 @@
 #include "link/core_bridge.h"
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "astro/mathlib.h"
 #include "core/calibration.h"
@@ -53,9 +55,62 @@ const char* SpeedName(Speed speed) {
     return "";
 }
 
+const char* SlotName(int slot) {
+    switch (slot) {
+        case EVT_ALPHA_MINUS:
+            return "Alpha -";
+        case EVT_ALPHA_PLUS:
+            return "Alpha +";
+        case EVT_DELTA_MINUS:
+            return "Delta -";
+        case EVT_DELTA_PLUS:
+            return "Delta +";
+        default:
+            return "";
+    }
+}
+
+// A pad direction that a client of the link pressed and that is still its own. Only the
+// interface thread reads or writes these.
+struct Claim {
+    const Core* core;
+    uint64_t client;
+    int slot;
+};
+std::vector<Claim> claims;
+
+// A claim ends with its move (released, stopped, cancelled by the opposite direction) or when
+// the operator latches the direction's lock: the move is then the operator's.
+void ForgetEndedMoves(Core& core) {
+    const EventProcessor& events = core.events();
+    std::erase_if(claims, [&](const Claim& c) {
+        return c.core == &core && (!events.IsEventSet(c.slot) || events.IsEventSet(c.slot + 1));
+    });
+}
+
+// Releases the directions still held for a client that has gone; their names, or "" if none.
+std::string StopMovesOf(Core& core, uint64_t client) {
+    ForgetEndedMoves(core);
+    std::vector<int> slots;
+    std::erase_if(claims, [&](const Claim& c) {
+        if (c.core != &core || c.client != client) {
+            return false;
+        }
+        slots.push_back(c.slot);
+        return true;
+    });
+    std::string names;
+    for (int slot : slots) {
+        core.ReleaseDirection(slot);
+        names += (names.empty() ? "" : ", ") + std::string(SlotName(slot));
+    }
+    return names;
+}
+
 }  // namespace
 
 Snapshot TakeSnapshot(Core& core, double utcOffsetHours) {
+    ForgetEndedMoves(core);
     Snapshot s;
     const Position& p = core.position();
     const RuntimeState& st = core.state();
@@ -94,7 +149,7 @@ int DirectionSlot(Direction direction) {
     return 0;
 }
 
-void Execute(Core& core, const Request& r) {
+void Execute(Core& core, const Request& r, uint64_t client) {
     Display& log = core.display();
     switch (r.kind) {
         case RequestKind::Abort:
@@ -113,7 +168,13 @@ void Execute(Core& core, const Request& r) {
             }
             log.AddMessage("Lien LX200 : " + r.command);
             if (r.kind == RequestKind::MoveStart) {
+                // A direction already moving stays whoever's it was (the operator's held
+                // button, another client's move).
+                const bool wasMoving = core.events().IsEventSet(slot);
                 core.PressDirection(slot);
+                if (!wasMoving && core.events().IsEventSet(slot)) {
+                    claims.push_back(Claim{&core, client, slot});
+                }
             } else {
                 core.ReleaseDirection(slot);
             }
@@ -150,21 +211,37 @@ void Execute(Core& core, const Request& r) {
 
 void Handle(Core& core, const Event& e) {
     Display& log = core.display();
+    ForgetEndedMoves(core);
     switch (e.kind) {
         case Event::Kind::Connected:
-            log.AddMessage("Lien LX200 : client " + e.peer + " connecté");
+            if (e.logged) {
+                log.AddMessage("Lien LX200 : client " + e.peer + " connecté");
+            }
             return;
         case Event::Kind::Disconnected:
-            log.AddMessage("Lien LX200 : client " + e.peer + " déconnecté");
+        case Event::Kind::Dropped: {
+            const bool dropped = e.kind == Event::Kind::Dropped;
+            if (e.logged && dropped) {
+                log.AddErrorMessage("Lien LX200 : client " + e.peer + " coupé (" + e.reason + ")");
+            }
+            const std::string stopped = StopMovesOf(core, e.client);
+            if (!stopped.empty()) {
+                // Always said, budget or not: the operator sees the telescope stop.
+                log.AddMessage("Lien LX200 : client " + e.peer + " parti, arrêt de ses mouvements (" + stopped + ")");
+            } else if (e.logged && !dropped) {
+                log.AddMessage("Lien LX200 : client " + e.peer + " déconnecté");
+            }
             return;
-        case Event::Kind::Dropped:
-            log.AddErrorMessage("Lien LX200 : client " + e.peer + " coupé (" + e.reason + ")");
-            return;
+        }
         case Event::Kind::Rejected:
             log.AddErrorMessage("Lien LX200 : client " + e.peer + " refusé (" + e.reason + ")");
             return;
+        case Event::Kind::Unlogged:
+            log.AddMessage("Lien LX200 : " + std::to_string(e.count) +
+                           " autres connexions ou départs de clients, non détaillés");
+            return;
         case Event::Kind::Request:
-            Execute(core, e.request);
+            Execute(core, e.request, e.client);
             return;
     }
 }

@@ -9,10 +9,13 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <optional>
+#include <utility>
 
 namespace axo::link {
 
@@ -29,15 +32,68 @@ std::string PeerName(const sockaddr_in& a) {
     return std::string(buf) + ":" + std::to_string(ntohs(a.sin_port));
 }
 
+// Numbers clients across every server of the program, so that a departure can never be taken
+// for another client's.
+std::atomic<uint64_t> nextClient{1};
+
 struct Client {
     int fd = -1;
+    uint64_t id = 0;
     std::string peer;
     Session session;
     std::string out;
     std::size_t index = 0;         // in the thread's list of clients
     bool watchingOutput = false;   // registered for EPOLLOUT: answers wait for room
-    Client(int f, std::string p, bool control) : fd(f), peer(std::move(p)), session(control) {}
+    bool moved = false;            // has asked for a move: its departure must reach the interface thread
+    LinkClock::time_point heard;   // when it last sent something
+    Client(int f, std::string p, bool control, LinkClock::time_point now)
+        : fd(f), id(nextClient++), peer(std::move(p)), session(control), heard(now) {}
 };
+
+// How many lines about clients coming and going the current window has left. A window opens
+// with its first line; when it is over, the lines it held back are told as one.
+class LineBudget {
+public:
+    LineBudget(int perWindow, std::chrono::milliseconds window) : perWindow_(perWindow), window_(window) {}
+
+    bool Allow(LinkClock::time_point now) {
+        if (!open_ || now >= start_ + window_) {
+            open_ = true;
+            start_ = now;
+            used_ = 0;
+        }
+        if (used_ < perWindow_) {
+            ++used_;
+            return true;
+        }
+        ++held_;
+        return false;
+    }
+    // When the lines held back are due to be told.
+    std::optional<LinkClock::time_point> Due() const {
+        return held_ > 0 ? std::optional(start_ + window_) : std::nullopt;
+    }
+    // The lines held back by a window that is over (0 when none).
+    std::size_t TakeHeld(LinkClock::time_point now) {
+        if (held_ == 0 || now < start_ + window_) {
+            return 0;
+        }
+        open_ = false;
+        return std::exchange(held_, 0);
+    }
+
+private:
+    int perWindow_;
+    std::chrono::milliseconds window_;
+    bool open_ = false;
+    LinkClock::time_point start_{};
+    int used_ = 0;
+    std::size_t held_ = 0;
+};
+
+std::string Duration(std::chrono::milliseconds d) {
+    return d.count() % 1000 == 0 ? std::to_string(d.count() / 1000) + " s" : std::to_string(d.count()) + " ms";
+}
 
 // Tags of the two descriptors that are not clients, in the epoll data.
 char wakeTag;
@@ -138,9 +194,9 @@ std::vector<Event> Server::TakeEvents() {
     return taken;
 }
 
-void Server::Push(Event event) {
+void Server::Push(Event event, bool always) {
     std::lock_guard lock(mutex_);
-    if (events_.size() >= config_.maxEvents) {
+    if (events_.size() >= config_.maxEvents && !always) {
         ++lost_;
         return;
     }
@@ -157,12 +213,23 @@ void Server::Run() {
     // The thread's own copy of the published snapshot, refreshed when it changed.
     Snapshot snap;
     uint64_t seen = 0;
+    const auto clock = config_.now ? config_.now : [] { return LinkClock::now(); };
+    LinkClock::time_point now = clock();
+    LineBudget budget(config_.logLinesPerWindow, config_.logWindow);
+    const bool idleLimit = config_.idleTimeout.count() > 0;
+    // No client can have been silent past the time-out before this: the earliest deadline
+    // seen at the last look (clients only ever push theirs later), so that a wake-up costs
+    // one comparison and not a scan of every client.
+    std::optional<LinkClock::time_point> idleCheck;
 
     auto close = [&](Client& c, Event::Kind kind, const std::string& reason) {
         Event e;
         e.kind = kind;
+        e.client = c.id;
         e.peer = c.peer;
         e.reason = reason;
+        e.logged = budget.Allow(now);
+        const bool moved = c.moved;
         // Out of the set before the close: a copy of the descriptor in a child being started
         // (between its fork and its exec) would keep it registered, its data dangling.
         ::epoll_ctl(epollFd_, EPOLL_CTL_DEL, c.fd, nullptr);
@@ -175,8 +242,9 @@ void Server::Run() {
         clients.pop_back();  // frees `c`
         clients_.store(clients.size());
         // Told once the client is really gone, so that whoever reads the news sees the count
-        // that goes with it.
-        Push(std::move(e));
+        // that goes with it. The departure of a client that moved the telescope is never lost:
+        // its moves stop on it.
+        Push(std::move(e), moved);
     };
 
     // Sends what is pending; false when the client is gone. Asks for EPOLLOUT only while
@@ -201,12 +269,30 @@ void Server::Run() {
     };
 
     for (;;) {
-        const int n = ::epoll_wait(epollFd_, ready.data(), static_cast<int>(ready.size()), -1);
+        // Sleeps until something happens or the next deadline: a client's silence, or the
+        // line that tells how many comings and goings were not written out.
+        std::optional<LinkClock::time_point> due = budget.Due();
+        if (idleCheck && (!due || *idleCheck < *due)) {
+            due = idleCheck;
+        }
+        int waitMs = -1;
+        if (due) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(*due - clock()).count();
+            waitMs = static_cast<int>(std::clamp<decltype(left)>(left, 0, 60'000));
+        }
+        const int n = ::epoll_wait(epollFd_, ready.data(), static_cast<int>(ready.size()), waitMs);
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
             }
             break;
+        }
+        now = clock();
+        if (const std::size_t held = budget.TakeHeld(now); held > 0) {
+            Event e;
+            e.kind = Event::Kind::Unlogged;
+            e.count = held;
+            Push(std::move(e));
         }
         bool stop = false;
         bool accept = false;
@@ -230,6 +316,7 @@ void Server::Run() {
                     continue;
                 }
                 if (got > 0) {
+                    c.heard = now;
                     if (generation_.load(std::memory_order_acquire) != seen) {
                         std::lock_guard lock(mutex_);
                         snap = snapshot_;
@@ -241,7 +328,9 @@ void Server::Run() {
                     for (Request& req : requests) {
                         Event e;
                         e.kind = Event::Kind::Request;
+                        e.client = c.id;
                         e.peer = c.peer;
+                        c.moved = c.moved || req.kind == RequestKind::MoveStart;
                         e.request = std::move(req);
                         Push(std::move(e));
                     }
@@ -259,6 +348,20 @@ void Server::Run() {
         }
         if (stop) {
             break;
+        }
+        if (idleCheck && now >= *idleCheck) {
+            idleCheck.reset();
+            // After the round of ready descriptors, whose data may name these clients. From the
+            // back: a client closed here is replaced by one already looked at.
+            for (std::size_t i = clients.size(); i-- > 0;) {
+                Client& c = *clients[i];
+                const LinkClock::time_point deadline = c.heard + config_.idleTimeout;
+                if (now >= deadline) {
+                    close(c, Event::Kind::Dropped, "inactif depuis " + Duration(config_.idleTimeout));
+                } else if (!idleCheck || deadline < *idleCheck) {
+                    idleCheck = deadline;
+                }
+            }
         }
         if (accept) {
             sockaddr_in peer{};
@@ -282,16 +385,21 @@ void Server::Run() {
                     if (config_.sendBuffer > 0) {
                         ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &config_.sendBuffer, sizeof config_.sendBuffer);
                     }
-                    auto client = std::make_unique<Client>(fd, PeerName(peer), config_.control);
+                    auto client = std::make_unique<Client>(fd, PeerName(peer), config_.control, now);
                     client->index = clients.size();
                     if (!Watch(epollFd_, EPOLL_CTL_ADD, fd, EPOLLIN, client.get())) {
                         ::close(fd);
                     } else {
                         clients.push_back(std::move(client));
                         clients_.store(clients.size());
+                        if (idleLimit && !idleCheck) {
+                            idleCheck = now + config_.idleTimeout;
+                        }
                         Event e;
                         e.kind = Event::Kind::Connected;
+                        e.client = clients.back()->id;
                         e.peer = clients.back()->peer;
+                        e.logged = budget.Allow(now);
                         Push(std::move(e));
                     }
                 }

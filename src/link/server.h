@@ -5,9 +5,11 @@
 // calls the core or a driver: the interface thread publishes the snapshot and drains the events.
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -18,6 +20,8 @@
 namespace axo::link {
 
 inline constexpr uint16_t kDefaultPort = 4030;
+
+using LinkClock = std::chrono::steady_clock;
 
 struct ServerConfig {
     std::string address = "127.0.0.1";
@@ -30,14 +34,31 @@ struct ServerConfig {
     // planetarium's polls are tens of bytes.
     int sendBuffer = 64 * 1024;
     std::size_t maxEvents = 1024;         // events the interface thread has not taken yet
+    // A client that has sent nothing for this long is hung up on (zero: never), so that
+    // programs that connect and fall silent cannot hold every place. Planetariums poll the
+    // position every second or so.
+    std::chrono::milliseconds idleTimeout = std::chrono::seconds(300);
+    // Lines about clients coming, leaving or cut off: at most this many per window, then one
+    // line with how many more there were, so that a program reconnecting in a loop cannot push
+    // every other message out of the list.
+    int logLinesPerWindow = 6;
+    std::chrono::milliseconds logWindow = std::chrono::seconds(10);
+    // The link thread's clock; LinkClock::now when empty (tests set their own).
+    std::function<LinkClock::time_point()> now;
 };
 
 struct Event {
-    enum class Kind { Connected, Disconnected, Dropped, Rejected, Request };
+    // Unlogged: the window of lines is over, `count` comings and goings were not written out.
+    enum class Kind { Connected, Disconnected, Dropped, Rejected, Request, Unlogged };
     Kind kind = Kind::Connected;
-    std::string peer;  // address:port of the client
+    uint64_t client = 0;  // the client's number, never reused while the program runs
+    std::string peer;     // address:port of the client
     std::string reason;
     Request request;
+    // False when the line budget is spent: the event still counts (a client that leaves has
+    // its moves stopped), only its line is left out.
+    bool logged = true;
+    std::size_t count = 0;
 };
 
 class Server {
@@ -63,7 +84,8 @@ public:
 
 private:
     void Run();
-    void Push(Event event);
+    // `always`: past the queue's bound too (the departure of a client that started moves).
+    void Push(Event event, bool always = false);
 
     ServerConfig config_;
     int listenFd_ = -1;

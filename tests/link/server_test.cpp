@@ -8,9 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include "link/core_bridge.h"
+#include "support/core_fakes.h"
 #include "support/loopback_client.h"
 
+#include <atomic>
 #include <chrono>
+#include <functional>
 #include <thread>
 
 namespace axo::link {
@@ -292,6 +296,210 @@ TEST(LinkServer, SlowReaderGetsEveryAnswer) {
         ASSERT_EQ(got.compare(i, answer.size(), answer), 0) << "at byte " << i;
     }
     EXPECT_EQ(s.server.clientCount(), 1u);
+    ::close(fd);
+}
+
+// The link thread's clock, moved by hand: time-outs and windows pass without waiting for them.
+struct ManualClock {
+    std::atomic<int64_t> ms{0};
+    std::function<LinkClock::time_point()> Fn() {
+        return [this] { return LinkClock::time_point(std::chrono::milliseconds(ms.load())); };
+    }
+};
+
+const std::string kVersion = "Axo LX200 position link 1.0#";
+
+// Sends `commands` and waits for the answer of a :GVF# sent behind them: the server has then
+// queued whatever they asked for.
+void Ask(int fd, const std::string& commands) {
+    const std::string all = commands + ":GVF#";
+    ASSERT_EQ(::send(fd, all.data(), all.size(), MSG_NOSIGNAL), static_cast<ssize_t>(all.size()));
+    ASSERT_EQ(Read(fd, kVersion.size()), kVersion);
+}
+
+// Hands the server's events to the core as the interface thread does, until one of `kind`.
+void Pump(Server& s, test::CoreRig& r, Event::Kind kind) {
+    const auto end = std::chrono::steady_clock::now() + 2s;
+    while (std::chrono::steady_clock::now() < end) {
+        bool seen = false;
+        for (const Event& e : s.TakeEvents()) {
+            Handle(r.core, e);
+            seen = seen || e.kind == kind;
+        }
+        if (seen) {
+            return;
+        }
+        std::this_thread::sleep_for(5ms);
+    }
+    ADD_FAILURE() << "no event " << static_cast<int>(kind);
+}
+
+bool HasMessage(const test::CoreRig& r, const std::string& text) {
+    for (const std::string& m : r.view.messages) {
+        if (m.find(text) != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A planetarium that goes away, or falls silent past the time-out, stops the moves it started
+// and still owns; the operator's moves and tracking go on.
+TEST(LinkDeparture, StopsTheClientsOwnMovesOnly) {
+    struct Case {
+        const char* name;
+        std::string sent;
+        std::function<void(test::CoreRig&)> meanwhile;  // the operator, before the client goes
+        bool silent;                                     // cut off for silence rather than closing
+        bool stops;                                      // Delta + stopped on its departure
+    };
+    const Case cases[] = {
+        {"closes", ":Mn#", nullptr, false, true},
+        {"falls silent", ":RS#:Mn#", nullptr, true, true},
+        {"stopped its move itself", ":Mn#:Qn#", nullptr, false, false},
+        {"operator latched the direction", ":Mn#", [](test::CoreRig& r) { r.core.ClickLock(EVT_DELTA_PLUS_LOCK); },
+         false, false},
+        {"operator stopped it and moves that way himself", ":Mn#",
+         [](test::CoreRig& r) {
+             r.core.ReleaseDirection(EVT_DELTA_PLUS);
+             TakeSnapshot(r.core, 0.0);  // the polling tick in between
+             r.core.PressDirection(EVT_DELTA_PLUS);
+         },
+         false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::CoreRig r;
+        r.Init();
+        ManualClock clock;
+        ServerConfig config;
+        config.control = true;
+        config.idleTimeout = 1s;
+        config.now = clock.Fn();
+        Started s(config);
+        // The operator's own: tracking, and Alpha + from the pad once the client moves.
+        r.core.PressTracking();
+        const int fd = test::ConnectLoopback(s.server.port());
+        ASSERT_GE(fd, 0);
+        Ask(fd, c.sent);
+        Pump(s.server, r, Event::Kind::Request);
+        r.core.PressDirection(EVT_ALPHA_PLUS);
+        if (c.meanwhile) {
+            c.meanwhile(r);
+        }
+        const bool deltaBefore = r.core.events().IsEventSet(EVT_DELTA_PLUS);
+        r.log.Clear();
+        int other = -1;
+        if (c.silent) {
+            clock.ms = 1000;
+            other = test::ConnectLoopback(s.server.port());  // wakes the link
+            EXPECT_TRUE(ClosedByPeer(fd));
+            Pump(s.server, r, Event::Kind::Dropped);
+        } else {
+            ::close(fd);
+            Pump(s.server, r, Event::Kind::Disconnected);
+        }
+        EXPECT_EQ(r.log.Only({"P 2 (2,"}).size(), c.stops ? 1u : 0u);  // Delta + stop sent to the driver
+        EXPECT_EQ(r.core.events().IsEventSet(EVT_DELTA_PLUS), deltaBefore && !c.stops);
+        EXPECT_EQ(HasMessage(r, "parti, arrêt de ses mouvements (Delta +)"), c.stops);
+        EXPECT_TRUE(r.core.events().IsEventSet(EVT_ALPHA_PLUS));
+        EXPECT_TRUE(r.core.events().IsEventSet(EVT_TRACKING));
+        EXPECT_TRUE(r.log.Only({"P 4 (2,", "P 1 (2,"}).empty());  // Alpha + and tracking never stopped
+        if (c.silent) {
+            ::close(fd);
+        }
+        if (other >= 0) {
+            ::close(other);
+        }
+    }
+}
+
+// Silent clients do not hold the places for ever: past the time-out they are cut off and a new
+// client gets in; a client that talks keeps its place.
+TEST(LinkServer, SilentClientsMakeRoom) {
+    ManualClock clock;
+    ServerConfig c;
+    c.maxClients = 2;
+    c.idleTimeout = 1s;
+    c.now = clock.Fn();
+    Started s(c);
+    const int silent = test::ConnectLoopback(s.server.port());
+    const int talker = test::ConnectLoopback(s.server.port());
+    std::vector<Event> events;
+    const auto end = std::chrono::steady_clock::now() + 2s;
+    while (Count(events, Event::Kind::Connected) < 2 && std::chrono::steady_clock::now() < end) {
+        WaitFor(s.server, Event::Kind::Connected, events);
+    }
+    clock.ms = 600;
+    Ask(talker, ":GR#");
+    clock.ms = 1000;
+    const int newcomer = test::ConnectLoopback(s.server.port());
+    EXPECT_TRUE(ClosedByPeer(silent));
+    Ask(newcomer, "");
+    EXPECT_EQ(s.server.clientCount(), 2u);
+    WaitFor(s.server, Event::Kind::Dropped, events);
+    ASSERT_EQ(Count(events, Event::Kind::Dropped), 1);
+    for (const Event& e : events) {
+        EXPECT_EQ(e.reason, e.kind == Event::Kind::Dropped ? "inactif depuis 1 s" : "");
+    }
+    EXPECT_EQ(Count(events, Event::Kind::Rejected), 0);
+    // The talker's silence counts from its last question.
+    clock.ms = 1700;
+    Ask(newcomer, "");
+    EXPECT_TRUE(ClosedByPeer(talker));
+    const auto until = std::chrono::steady_clock::now() + 2s;
+    while (Count(events, Event::Kind::Dropped) < 2 && std::chrono::steady_clock::now() < until) {
+        WaitFor(s.server, Event::Kind::Dropped, events);
+    }
+    EXPECT_EQ(s.server.clientCount(), 1u);
+    for (int fd : {silent, talker, newcomer}) {
+        ::close(fd);
+    }
+}
+
+// A program reconnecting in a loop: a few lines per window, then one line with the count.
+TEST(LinkServer, ReconnectLinesAreRateLimited) {
+    ManualClock clock;
+    ServerConfig c;
+    c.logLinesPerWindow = 4;
+    c.logWindow = 10s;
+    c.now = clock.Fn();
+    Started s(c);
+    test::CoreRig r;
+    r.Init();
+    std::vector<Event> events;
+    for (int i = 0; i < 10; ++i) {
+        const int fd = test::ConnectLoopback(s.server.port());
+        ASSERT_GE(fd, 0);
+        Ask(fd, "");
+        ::close(fd);
+        const auto end = std::chrono::steady_clock::now() + 2s;
+        while (Count(events, Event::Kind::Disconnected) <= i && std::chrono::steady_clock::now() < end) {
+            WaitFor(s.server, Event::Kind::Disconnected, events);
+        }
+    }
+    ASSERT_EQ(Count(events, Event::Kind::Disconnected), 10);
+    clock.ms = 10'000;  // the window is over; the next client opens a new one
+    const int fd = test::ConnectLoopback(s.server.port());
+    Ask(fd, "");
+    WaitFor(s.server, Event::Kind::Unlogged, events);
+    const auto end = std::chrono::steady_clock::now() + 2s;
+    while (Count(events, Event::Kind::Connected) < 11 && std::chrono::steady_clock::now() < end) {
+        WaitFor(s.server, Event::Kind::Connected, events);
+    }
+    r.view.messages.clear();
+    for (const Event& e : events) {
+        Handle(r.core, e);
+    }
+    EXPECT_EQ(r.view.messages,
+              (std::vector<std::string>{
+                  "Lien LX200 : client " + events[0].peer + " connecté",
+                  "Lien LX200 : client " + events[1].peer + " déconnecté",
+                  "Lien LX200 : client " + events[2].peer + " connecté",
+                  "Lien LX200 : client " + events[3].peer + " déconnecté",
+                  "Lien LX200 : 16 autres connexions ou départs de clients, non détaillés",
+                  "Lien LX200 : client " + events.back().peer + " connecté",
+              }));
     ::close(fd);
 }
 
