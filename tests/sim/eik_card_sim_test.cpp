@@ -255,6 +255,40 @@ TEST(SimulatedEikCard, TheStopAllEndsTheWaitForAFailingCoder) {
     EXPECT_NE(r.core.drivers().Link(InterfaceId::Eik).state, LinkState::Failing);
 }
 
+// In interrupt operation, channel 1's coder unplugged: its failure shows when the driver hands
+// channel 1 back to the handler after a Delta read, once; the polls then go on at once, and
+// the interrupts coming again bring it back.
+TEST(SimulatedEikCard, InInterruptOperationAFailingChannelOneComesBackWithItsInterrupts) {
+    CardRig c(2.0, 10.0);
+    c.driver.Copies().UseIrq = 1;
+    c.r.settings.Int(IntKey::Eik120_timer_irq) = 20;
+    ASSERT_EQ(c.Call(CMD_START_INTERFACE), 1);
+    const auto poll = [&c] {
+        c.r.clock.Advance(50);
+        const uint64_t t0 = c.r.clock.ElapsedMs();
+        c.card.ServiceInterrupts();
+        c.Call(CMD_READ_ALPHA);
+        c.Call(CMD_READ_DELTA);
+        return c.r.clock.ElapsedMs() - t0;
+    };
+    c.card.UnplugCoder(1, true);
+    EXPECT_NEAR(static_cast<double>(poll()), 10000.0, 20.0);
+    EXPECT_EQ(c.Boxes(), (Lines{"box Erreur | Accès au codeur Alpha impossible (time-out)"}));
+    EXPECT_EQ(c.r.core.drivers().Link(InterfaceId::Eik).detail, "codeur Alpha");
+    for (int i = 0; i < 90; ++i) {
+        ASSERT_LE(poll(), 2U) << i;
+    }
+    c.card.UnplugCoder(1, false);
+    c.mount.SetHourAngleHours(2.5);
+    for (int i = 0; i < 3; ++i) {
+        poll();
+    }
+    EXPECT_EQ(c.r.log.Only({"msg Codeur"}), (Lines{"msg Codeur Alpha : lecture rétablie"}));
+    EXPECT_EQ(c.r.core.drivers().Link(InterfaceId::Eik).state, LinkState::Answering);
+    EXPECT_EQ(c.r.core.position().HourAngleM, 30);
+    EXPECT_EQ(c.Boxes().size(), 1U);
+}
+
 // In interrupt operation the card's timer may latch channel 1 over a read of channel 2 before
 // the program takes its bytes: the declination must never show the hour angle's count.
 TEST(SimulatedEikCard, ALatchOfChannelOneDuringAReadOfChannelTwoIsNotTakenForDelta) {
