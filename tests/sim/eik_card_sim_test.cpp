@@ -178,7 +178,8 @@ TEST(SimulatedEikCard, AFailingCoderHoldsOneTickThenIsTriedAgainSlowly) {
         {[](sim::SimulatedEikCard& card, bool on) { card.UnplugCoder(2, on); }, {deltaBox}, "codeur Delta", false,
          {"msg Codeur Delta : lecture rétablie"}},
         {[](sim::SimulatedEikCard& card, bool on) { card.RemoveCard(on); }, {alphaBox, deltaBox},
-         "codeurs Alpha et Delta", true, {"msg Codeur Delta : lecture rétablie", "msg Codeur Alpha : lecture rétablie"}},
+         "codeurs Alpha et Delta", true,
+         {"msg Codeur Delta : lecture rétablie", "msg Codeur Alpha : lecture rétablie"}},
     };
     for (const auto& c : cases) {
         CardRig rig(2.0, 10.0);

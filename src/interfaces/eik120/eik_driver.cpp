@@ -289,7 +289,9 @@ EikDriver::CoderRead EikDriver::PollCoder(int16_t axis, bool paced) {
 EikDriver::CoderRead EikDriver::ReadFromCard(int16_t axis, bool& otherTimedOut) {
     const bool onChannel1 = AxisOnChannel1(axis);
     const uint8_t command = onChannel1 ? eik::kReadChannel1 : eik::kReadChannel2;
-    const auto outcome = [](CardWait w) { return w == CardWait::TimedOut ? CoderRead::TimedOut : CoderRead::Interrupted; };
+    const auto outcome = [](CardWait w) {
+        return w == CardWait::TimedOut ? CoderRead::TimedOut : CoderRead::Interrupted;
+    };
     std::lock_guard lock(card_);
     // In interrupt operation the card's timer latches channel 1 into the count registers when
     // it fires, also between our read of channel 2 and our taking of its bytes. It fires far
