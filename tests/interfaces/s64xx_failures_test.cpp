@@ -45,6 +45,7 @@ TEST(S64xxFailures, EachAxisStartsOnItsOwnLineAndTheStatusNamesTheOneThatDidNot)
         t.sio.calls.clear();
         EXPECT_EQ(t.Code(c.alphaUp ? CMD_ALPHA_PLUS : CMD_DELTA_PLUS, kStart, SPEED_CENTERING), 1);
         EXPECT_EQ(t.Code(c.alphaUp ? CMD_DELTA_PLUS : CMD_ALPHA_PLUS, kStart, SPEED_CENTERING), 0);
+        ASSERT_FALSE(t.sio.Writes().empty());
         EXPECT_EQ(t.sio.Writes().back(), up + (c.alphaUp ? " R 300<CR>" : " R 200<CR>"));
         for (const std::string& w : t.sio.Writes()) {
             EXPECT_EQ(w.substr(0, 2), up + " ") << w;

@@ -170,8 +170,9 @@ TEST(PtySerial, ABoxThatHangsOnTheStopIsToldAndStoppedAgainNeverTakenAsStopped) 
     std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the boxes' loop takes it up
     s.log.Clear();
     s.trace.str("");
-    DriverParam stop{kStop, SPEED_MOVING};
-    EXPECT_EQ(s.core.drivers().S64xxDriver(CMD_ALPHA_PLUS, stop), 0);  // not stopped
+    s.settings.Int(IntKey::gui_messages) = 1;
+    s.settings.Int(IntKey::control_mode_alpha) = SPEED_MOVING;
+    s.core.Command(CMD_ALPHA_PLUS, kStop);
     EXPECT_EQ(s.log.Only({"msg !!!", "box "}), (Lines{"msg !!! Arrêt Alpha non confirmé, ordre d'arrêt renvoyé",
                                                      "msg !!! le boîtier Alpha ne confirme pas l'arrêt"}));
     EXPECT_TRUE(s.log.Only({"msg Arret"}).empty());
