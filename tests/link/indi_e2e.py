@@ -4,7 +4,8 @@ and "LX200 Classic" drivers, connected over TCP to `axo --simulate` with the pos
 
 Checks that the coordinates INDI reads agree to the second with what the main window shows
 (the program prints its labels with AXO_LINK_REPORT), that a move asked from INDI moves the
-simulated telescope, that INDI's abort stops it, and that a sync lands on the target.
+simulated telescope, that INDI's abort stops it, that a driver disconnecting in the middle of
+its move stops it, and that a sync lands on the target.
 
 Usage: indi_e2e.py AXO_BINARY. Exit 77 (skipped) when indi-bin is not installed."""
 
@@ -211,6 +212,21 @@ def main():
         stopped = last[0]
         time.sleep(1.5)
         check(run.shown()[1] == stopped, f"INDI's abort stops it (declination stays at {stopped}\")")
+
+        # A driver that disconnects in the middle of its move (INDI sends no stop then): the
+        # link stops the move that client started. For INDI the first move is still on.
+        run.setprop("LX200 Classic.TELESCOPE_MOTION_NS.MOTION_NORTH;MOTION_SOUTH=Off;Off")
+        time.sleep(0.5)
+        start = run.shown()[1]
+        run.setprop("LX200 Classic.TELESCOPE_MOTION_NS.MOTION_NORTH=On")
+        wait_until(lambda: run.shown()[1] > start + 5, 15)
+        run.setprop("LX200 Classic.CONNECTION.DISCONNECT=On")
+        last[0] = run.shown()[1]
+        check(wait_until(settled, 15, step=0), "a driver that disconnects stops its own move")
+        stopped = last[0]
+        time.sleep(1.5)
+        check(stopped > start and run.shown()[1] == stopped,
+              f"moved north then stopped on the departure ({start}\" -> {stopped}\")")
 
         # Sync: a calibration on the target; the window then shows the target.
         run.setprop("LX200 Basic.ON_COORD_SET.SYNC=On")
