@@ -185,6 +185,14 @@ int main(int argc, char** argv) {
         const auto now = std::chrono::system_clock::now().time_since_epoch();
         std::fprintf(stderr, "axo-shown %lld\n",
                      static_cast<long long>(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()));
+        // Where the pad's and the dome's buttons are on the screen, for a test that clicks them
+        // as an observer would.
+        for (const char* name : {"picAlphaPlusLock", "picDeltaPlusLock", "cmdDomeInit"}) {
+            if (const auto* w = window.findChild<QWidget*>(name)) {
+                const QPoint c = w->mapToGlobal(w->rect().center());
+                std::fprintf(stderr, "axo-at %s %d %d\n", name, c.x(), c.y());
+            }
+        }
     }
     for (const std::string& line : privilegeWarnings) {
         window.core().display().AddErrorMessage(line);

@@ -116,12 +116,16 @@ std::string ReadAll(const std::filesystem::path& path) {
 
 // The program on the simulated observatory, every function on the boards, its night log in the
 // configuration folder and the moment its window is shown written to `errFile`.
-pid_t LaunchSimulated(const axo::test::TempConfig& cfg, const std::string& errFile, const std::string& display = "") {
-    cfg.Write("Axo.ini", "[Axo]\ndisplay_welcome=0\ninterface_ra=1\ninterface_de=1\ninterface_dome=1\n"
-                         "interface_coders=1\ninterface_focus=1\ninterface_filter=1\n");
+pid_t LaunchSimulated(const axo::test::TempConfig& cfg, const std::string& errFile, const std::string& display = "",
+                      const std::string& ini = "[Axo]\ndisplay_welcome=0\ninterface_ra=1\ninterface_de=1\n"
+                                               "interface_dome=1\ninterface_coders=1\ninterface_focus=1\n"
+                                               "interface_filter=1\n",
+                      std::vector<std::string> args = {}) {
+    cfg.Write("Axo.ini", ini);
     setenv("XDG_STATE_HOME", (cfg.Root() / "state").c_str(), 1);
     setenv("AXO_STARTUP_REPORT", "1", 1);
-    const pid_t pid = Launch({"--simulate"}, errFile, display);
+    args.insert(args.begin(), "--simulate");
+    const pid_t pid = Launch(args, errFile, display);
     unsetenv("XDG_STATE_HOME");
     unsetenv("AXO_STARTUP_REPORT");
     return pid;
@@ -278,6 +282,100 @@ TEST(RunningProgram, AnOptionsChangeAndTheNightLogOutliveASigkill) {
     const std::size_t stop = lines.find("  Arrêt général\n");
     EXPECT_NE(startUp, std::string::npos) << lines;
     EXPECT_TRUE(stop != std::string::npos && stop > startUp) << lines;
+}
+
+std::size_t Count(const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (std::size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) {
+        ++n;
+    }
+    return n;
+}
+
+// The stop-all from a modal window of the running program, as an observer at the telescope
+// would use it: the Alpha box slewing on a locked move, the Options dialog open, then the dome
+// Init confirmation box; F12 in each. The stop must be on the serial line at once (one polling
+// tick plus the wait in progress), said in the message list and the night log, and the window
+// that was open must still be there to be answered.
+TEST(RunningProgram, TheStopAllKeyWorksWhileAModalWindowIsOpen) {
+    ASSERT_EQ(std::system("command -v xdotool >/dev/null"), 0) << "xdotool is missing (package xdotool)";
+    axo::test::Xvfb xvfb;
+    const std::string display = xvfb.Display();
+    ASSERT_FALSE(display.empty()) << "Xvfb could not be started (package xvfb)";
+    axo::test::TempConfig cfg;
+    const std::string err = (cfg.Root() / "stderr.txt").string();
+    const std::string trace = (cfg.Root() / "trace.txt").string();
+    const pid_t pid = LaunchSimulated(cfg, err, display,
+                                      "[Axo]\ndisplay_welcome=0\ninterface_ra=3\ninterface_de=3\ninterface_dome=1\n"
+                                      "interface_coders=1\ninterface_focus=1\ninterface_filter=1\ncontrol_mode_alpha=5\n",
+                                      {"--trace", trace});
+    ASSERT_GT(pid, 0);
+    struct Reaper {
+        pid_t pid;
+        ~Reaper() {
+            if (pid > 0) {
+                kill(pid, SIGKILL);
+                waitpid(pid, nullptr, 0);
+            }
+        }
+    } reaper{pid};
+    ASSERT_TRUE(Appears("axo-shown", [&err] { return ReadAll(err); })) << ReadAll(err);
+    const std::string report = ReadAll(err);
+    auto at = [&report](const std::string& name) {
+        const std::size_t p = report.find("axo-at " + name + " ");
+        std::istringstream in(p == std::string::npos ? std::string() : report.substr(p + name.size() + 8));
+        int x = -1;
+        int y = -1;
+        in >> x >> y;
+        return std::to_string(x) + " " + std::to_string(y);
+    };
+    const std::string pidText = std::to_string(pid);
+    auto focus = [&](const char* window) {
+        return Xdotool(display, "search --all --sync --onlyvisible --pid " + pidText + " --name '" + window +
+                                    "' windowfocus --sync");
+    };
+    auto stopsOnTheLine = [&trace] { return Count(ReadAll(trace), "write \"S"); };
+    auto log = [&cfg] { return NightLogText(cfg); };
+    struct Modal {
+        const char* window;
+        std::string open;  // xdotool arguments that open it from the main window
+    };
+    const Modal modals[] = {{"^Options$", "key alt+e o"},
+                            {"^Initialisation de la coupole$", "mousemove " + at("cmdDomeInit") + " click 1"}};
+    std::size_t stopsSeen = 0;
+    for (const Modal& m : modals) {
+        SCOPED_TRACE(m.window);
+        ASSERT_TRUE(focus("^Axo"));
+        const std::size_t moves = Count(log(), "Déplacement Alpha +\n");
+        ASSERT_TRUE(Xdotool(display, "mousemove " + at("picAlphaPlusLock") + " click 1")) << ReadAll(err);
+        ASSERT_TRUE(Appears("yes", [&] { return Count(log(), "Déplacement Alpha +\n") > moves ? std::string("yes") : std::string(); })) << log();
+        ASSERT_TRUE(Xdotool(display, m.open));
+        ASSERT_TRUE(focus(m.window)) << ReadAll(err);
+        const std::size_t before = stopsOnTheLine();
+        const auto pressed = std::chrono::steady_clock::now();
+        ASSERT_TRUE(Xdotool(display, "key F12"));
+        bool stopped = false;
+        while (!stopped && std::chrono::steady_clock::now() - pressed < std::chrono::seconds(10)) {
+            stopped = stopsOnTheLine() > before;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - pressed);
+        ASSERT_TRUE(stopped) << "no stop on the Alpha line\n" << ReadAll(trace).substr(0, 4000);
+        // xdotool's own start-up is in this figure; the program's part is one tick (50 ms) and
+        // the box's short exchange.
+        EXPECT_LT(took.count(), 1500) << "the stop took " << took.count() << " ms";
+        ++stopsSeen;
+        ASSERT_TRUE(Appears("yes", [&] { return Count(log(), "  Arrêt général\n") >= stopsSeen ? std::string("yes") : std::string(); })) << log();
+        // The window that was open is still there, and answers its keys.
+        EXPECT_TRUE(Xdotool(display, "search --all --onlyvisible --pid " + pidText + " --name '" + m.window + "'"));
+        ASSERT_TRUE(Xdotool(display, "key Escape"));
+        bool closed = false;
+        for (int i = 0; i < 250 && !closed; ++i) {
+            closed = !Xdotool(display, "search --all --onlyvisible --pid " + pidText + " --name '" + m.window + "' 2>/dev/null");
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        EXPECT_TRUE(closed);
+    }
 }
 
 }  // namespace
