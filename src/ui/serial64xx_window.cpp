@@ -438,8 +438,17 @@ void Serial64xxWindow::OkAction() {
             st.Int(key) = static_cast<int16_t>(index);
         }
     };
-    port("cmbPortAlpha", IntKey::S64xx_com_port_alpha, s);
-    port("cmbPortDelta", IntKey::S64xx_com_port_delta, s);
+    // Two boxes on one point-to-point line would both take every command: Delta's moves would
+    // turn the Alpha box. Only the RS485 line, with its addresses, carries both.
+    if (!Check("chk64xxRS485")->isChecked() &&
+        Combo("cmbPortAlpha")->currentIndex() == Combo("cmbPortDelta")->currentIndex()) {
+        AlertBox2(core_.op(), "Erreur", "Les axes Alpha et Delta ne peuvent pas partager le port " +
+                                            Combo("cmbPortAlpha")->currentText().toStdString(),
+                  "(deux boîtiers sur un port : seulement par la ligne RS 485)", kAlertExclamation);
+    } else {
+        port("cmbPortAlpha", IntKey::S64xx_com_port_alpha, s);
+        port("cmbPortDelta", IntKey::S64xx_com_port_delta, s);
+    }
     s.Int(IntKey::S64xx_delta_fast_on_slave) = Check("chk64xxDeltaFastOnSlave")->isChecked() ? 1 : 0;
     s.Int(IntKey::S64xx_alpha_reverse) = Check("chk64xxAlphaReverse")->isChecked() ? 1 : 0;
     s.Int(IntKey::S64xx_delta_reverse) = Check("chk64xxDeltaReverse")->isChecked() ? 1 : 0;

@@ -139,6 +139,22 @@ TEST(Serial64xxWindow, RefusedFieldsKeepTheirSettingsAndTheRestIsStored) {
     EXPECT_EQ(t.Boxes(), (Lines{Refusal("Retard de serrage frein Delta", "entier")}));
 }
 
+TEST(Serial64xxWindow, OnePortForBothAxesIsRefusedUnlessOnTheRs485Line) {
+    for (const bool rs485 : {false, true}) {
+        WindowRig t;
+        t.r.log.Clear();
+        t.Check("chk64xxRS485")->setChecked(rs485);
+        t.w->findChild<QComboBox*>("cmbPortAlpha")->setCurrentIndex(2);
+        t.w->findChild<QComboBox*>("cmbPortDelta")->setCurrentIndex(2);
+        t.Ok();
+        const Lines refused = {"box Erreur | Les axes Alpha et Delta ne peuvent pas partager le port COM3:\n"
+                               "(deux boîtiers sur un port : seulement par la ligne RS 485)"};
+        EXPECT_EQ(t.Boxes(), rs485 ? Lines{} : refused);
+        EXPECT_EQ(t.r.settings.Int(IntKey::S64xx_com_port_alpha), rs485 ? 2 : 0);
+        EXPECT_EQ(t.r.settings.Int(IntKey::S64xx_com_port_delta), rs485 ? 2 : 1);
+    }
+}
+
 TEST(Serial64xxWindow, APeriodInSecondsIsStoredInMillisecondsAndShownBack) {
     WindowRig t;
     for (const auto& [typed, ms, shown] : {std::tuple{"2,5", 2500, "2,5"}, std::tuple{"2.5", 2500, "2,5"},
