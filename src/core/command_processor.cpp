@@ -167,19 +167,22 @@ void CommandProcessor::AxisMotion(int16_t code, int16_t arg) {
 void CommandProcessor::Tracking(int16_t arg) {
     if (arg == kStart) {
         display_.AddMessage("Suivi Raquette");
-    } else if (arg == kStop) {
-        display_.AddMessage("Arret Suivi Raquette");
     }
     DriverParam p{arg, 0};
+    int16_t status = 1;
     switch (settings_.Int(IntKey::interface_ra)) {
         case INTERFACE_PARALLEL:
-            drivers_.ParallelDriver(CMD_TRACKING, p);
+            status = drivers_.ParallelDriver(CMD_TRACKING, p);
             break;
         case INTERFACE_64XX:
-            drivers_.S64xxDriver(CMD_TRACKING, p);
+            status = drivers_.S64xxDriver(CMD_TRACKING, p);
             break;
         default:
             break;
+    }
+    // As for the moves: said done only once the interface has done it.
+    if (arg == kStop && status == 1) {
+        display_.AddMessage("Arret Suivi Raquette");
     }
 }
 

@@ -43,7 +43,7 @@ private:
     void Filter();
     void CallCoders(int16_t code);
     // Whether the coder interface, and the dome's, give readings (see DriverRegistry).
-    bool CodersReadable() const;
+    bool CodersReadable(int axis = 0) const;
     bool DomeReadable() const;
 
     // Position read-out.

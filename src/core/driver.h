@@ -50,6 +50,14 @@ public:
     // driver in this build has no readings.
     void SetReadingsAvailable(InterfaceId id, bool available) { readings_[Index(id)] = available; }
     bool ReadingsAvailable(InterfaceId id) const { return Has(id) && readings_[Index(id)]; }
+    // One coder of an interface that reads both axes may fail alone: its axis shows "--" while
+    // the other goes on. Axis 1 is Alpha, 2 Delta.
+    void SetAxisReadingAvailable(InterfaceId id, int axis, bool available) {
+        axisReadings_[Index(id)][axis == 1 ? 0 : 1] = available;
+    }
+    bool AxisReadingAvailable(InterfaceId id, int axis) const {
+        return ReadingsAvailable(id) && axisReadings_[Index(id)][axis == 1 ? 0 : 1];
+    }
 
     void SetLink(InterfaceId id, LinkState state, std::string detail = {}) {
         links_[Index(id)] = LinkStatus{state, std::move(detail)};
@@ -105,6 +113,7 @@ private:
     static std::size_t Index(InterfaceId id) { return static_cast<std::size_t>(id); }
     std::array<DriverEntry, 4> entries_{};
     std::array<bool, 4> readings_{};
+    std::array<std::array<bool, 2>, 4> axisReadings_{{{true, true}, {true, true}, {true, true}, {true, true}}};
     std::array<LinkStatus, 4> links_{};
     std::array<bool, 4> busy_{};
     std::array<std::deque<std::pair<int16_t, DriverParam>>, 4> deferred_{};
@@ -112,5 +121,9 @@ private:
     std::function<void()> beforeDeferred_;
     std::function<void()> whenIdle_;
 };
+
+// Whether the coder interface chosen by `interfaceCoders` (the setting's value) gives a reading
+// of `axis` (1 Alpha, 2 Delta; 0 both, as a position on the sky needs).
+bool CodersReadable(const DriverRegistry& drivers, int16_t interfaceCoders, int axis = 0);
 
 }  // namespace axo

@@ -63,17 +63,29 @@ void CommandProcessor::CallCoders(int16_t code) {
 // could not be opened, an interface that reads nothing) shows this instead of numbers.
 constexpr const char* kNoReading = "--";
 
-bool CommandProcessor::CodersReadable() const {
-    switch (settings_.Int(IntKey::interface_coders)) {
+bool CodersReadable(const DriverRegistry& drivers, int16_t interfaceCoders, int axis) {
+    InterfaceId id{};
+    switch (interfaceCoders) {
         case INTERFACE_PARALLEL:
-            return drivers_.ReadingsAvailable(InterfaceId::Parallel);
+            id = InterfaceId::Parallel;
+            break;
         case INTERFACE_EIK120:
-            return drivers_.ReadingsAvailable(InterfaceId::Eik);
+            id = InterfaceId::Eik;
+            break;
         case INTERFACE_TALVENE:
-            return drivers_.ReadingsAvailable(InterfaceId::Talvene);
+            id = InterfaceId::Talvene;
+            break;
         default:
             return false;
     }
+    if (axis == 0) {
+        return drivers.AxisReadingAvailable(id, 1) && drivers.AxisReadingAvailable(id, 2);
+    }
+    return drivers.AxisReadingAvailable(id, axis);
+}
+
+bool CommandProcessor::CodersReadable(int axis) const {
+    return axo::CodersReadable(drivers_, settings_.Int(IntKey::interface_coders), axis);
 }
 
 bool CommandProcessor::DomeReadable() const {
@@ -86,7 +98,7 @@ void CommandProcessor::ReadAlpha() {
     CallCoders(CMD_READ_ALPHA);
     MainView& view = View();
     const bool visible = view.IsTrackingWindowVisible();
-    if (!CodersReadable()) {
+    if (!CodersReadable(1)) {
         display_.SetVisibleIfChanged("shpAlphaMinus", false);
         for (const char* label : {"lblDisplayAlphaH", "lblDisplayAlphaM", "lblDisplayAlphaS"}) {
             display_.SetTextIfChanged(label, kNoReading);
@@ -161,7 +173,7 @@ void CommandProcessor::ReadAlpha() {
 
 void CommandProcessor::ReadDelta() {
     CallCoders(CMD_READ_DELTA);
-    const bool readable = CodersReadable();
+    const bool readable = CodersReadable(2);
     bool sign = false;
     std::string td;
     std::string tm;

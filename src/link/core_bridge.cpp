@@ -12,20 +12,6 @@ namespace axo::link {
 
 namespace {
 
-bool CodersReadable(Core& core) {
-    const DriverRegistry& d = core.drivers();
-    switch (core.settings().Int(IntKey::interface_coders)) {
-        case INTERFACE_PARALLEL:
-            return d.ReadingsAvailable(InterfaceId::Parallel);
-        case INTERFACE_EIK120:
-            return d.ReadingsAvailable(InterfaceId::Eik);
-        case INTERFACE_TALVENE:
-            return d.ReadingsAvailable(InterfaceId::Talvene);
-        default:
-            return false;
-    }
-}
-
 // Hours, minutes and whole seconds of an angle in radians, rounded and carried as the main
 // window rounds its right ascension (60 s into the minute, 60 min into the hour, 24 h to 0).
 void ShownHms(double rad, int& h, int& m, int& s) {
@@ -114,7 +100,8 @@ Snapshot TakeSnapshot(Core& core, double utcOffsetHours) {
     Snapshot s;
     const Position& p = core.position();
     const RuntimeState& st = core.state();
-    s.positionKnown = CodersReadable(core) && !p.DeclinationOutOfRange;
+    s.positionKnown = CodersReadable(core.drivers(), core.settings().Int(IntKey::interface_coders)) &&
+                      !p.DeclinationOutOfRange;
     ShownHms(st.SiderealTimeRad - Hms2R(p.HourAngleH, p.HourAngleM, p.HourAngleS), s.raH, s.raM, s.raS);
     s.decNegative = p.DeclinationNegative == 1;
     s.decD = p.DeclinationD;

@@ -87,9 +87,9 @@ TEST(WithoutHardware, OneBoxPerInterfaceAndNoMadeUpPosition) {
         NoHardwareRig r(ini, false);
         ASSERT_TRUE(r.Start());
         r.Run(30000);
-        // The 6420 boxes say once that their line cannot be opened.
+        // Each 6420 box says once that its line cannot be opened (each axis starts on its own).
         const Lines serialBoxes = r.log.Only({"box Erreur | Erreur de communication"});
-        EXPECT_EQ(serialBoxes.size(), ini.empty() ? 1U : 0U) << ::testing::PrintToString(serialBoxes);
+        EXPECT_EQ(serialBoxes.size(), ini.empty() ? 2U : 0U) << ::testing::PrintToString(serialBoxes);
         // So does the encoder card, which this machine cannot reach either.
         const Lines cardBoxes = r.log.Only({"box Erreur | Erreur lors de l'ouverture du driver de la carte EIK120"});
         EXPECT_EQ(cardBoxes.size(), ini.empty() ? 1U : 0U) << ::testing::PrintToString(r.log.Only({"box "}));

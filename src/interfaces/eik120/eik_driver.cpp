@@ -123,6 +123,8 @@ int16_t EikDriver::Handle(int16_t code, DriverParam& /*param*/) {
             const int16_t status = Start();
             // A card that could not be reached has no reading to show: the displays say so.
             core_.drivers().SetReadingsAvailable(InterfaceId::Eik, alphaCoderOk_ || deltaCoderOk_);
+            core_.drivers().SetAxisReadingAvailable(InterfaceId::Eik, 1, !CoderFailing(1));
+            core_.drivers().SetAxisReadingAvailable(InterfaceId::Eik, 2, !CoderFailing(2));
             core_.drivers().SetLink(InterfaceId::Eik, alphaCoderOk_ || deltaCoderOk_ ? LinkState::Answering
                                                                                     : LinkState::Unreachable);
             return status;
@@ -363,6 +365,9 @@ void EikDriver::ShowCoderHealth() {
     const bool deltaFresh = deltaCoderOk_ && !CoderFailing(2);
     DriverRegistry& d = core_.drivers();
     d.SetReadingsAvailable(InterfaceId::Eik, alphaFresh || deltaFresh);
+    // The axis of a failing coder shows "--"; the other one goes on being read and shown.
+    d.SetAxisReadingAvailable(InterfaceId::Eik, 1, !CoderFailing(1));
+    d.SetAxisReadingAvailable(InterfaceId::Eik, 2, !CoderFailing(2));
     const bool alphaFails = alphaCoderOk_ && CoderFailing(1);
     const bool deltaFails = deltaCoderOk_ && CoderFailing(2);
     if (alphaFails && deltaFails) {
