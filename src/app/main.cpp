@@ -3,10 +3,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QDateTime>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <QToolBar>
 #include <QTranslator>
 #include <algorithm>
 #include <chrono>
@@ -191,6 +193,12 @@ int main(int argc, char** argv) {
             if (const auto* w = window.findChild<QWidget*>(name)) {
                 const QPoint c = w->mapToGlobal(w->rect().center());
                 std::fprintf(stderr, "axo-at %s %d %d\n", name, c.x(), c.y());
+            }
+        }
+        if (auto* toolbar = window.findChild<QToolBar*>("Toolbar1")) {
+            if (const QWidget* w = toolbar->widgetForAction(window.findChild<QAction*>("StopAll"))) {
+                const QPoint c = w->mapToGlobal(w->rect().center());
+                std::fprintf(stderr, "axo-at StopAll %d %d\n", c.x(), c.y());
             }
         }
     }

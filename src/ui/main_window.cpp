@@ -5,6 +5,8 @@
 // calls).
 
 #include "ui/main_window.h"
+#include <QToolBar>
+
 #include "ui/stop_all.h"
 
 #include <QApplication>
@@ -153,6 +155,7 @@ AxoWindow::AxoWindow(Settings& settings, Clock& clock, Operator& op, Options opt
         // The zero-coder search is the one long wait that runs in the cancel window.
         return cancel_->isVisible() ? cancel_->findChild<QLabel*>("lblCancelMessage")->text() : QString();
     });
+    status_->SetPollingRunning([this] { return SystemTimerRunning(); });
 
     // A click on a button or an option does not take the keyboard from the paddle; Tab still
     // reaches every control, which then keeps its own keys. A click on an empty part of the
@@ -164,6 +167,10 @@ AxoWindow::AxoWindow(Settings& settings, Clock& clock, Operator& op, Options opt
 
     tmrClock_->start();
     qApp->installEventFilter(this);
+
+    // A modal window blocks every click on this one, the stop button's too.
+    blockedStop_ = std::make_unique<BlockedButtonWatch>(toolbar_->widgetForAction(findChild<QAction*>("StopAll")),
+                                                        [this] { core_.RequestStopAll(); });
 }
 
 AxoWindow::~AxoWindow() {

@@ -52,6 +52,7 @@ class Serial64xxWindow;
 class OptionsDialog;
 class StatusBar;
 class StopAllWatcher;
+class BlockedButtonWatch;
 
 class AxoWindow final : public QMainWindow,
                         public MainView,
@@ -230,6 +231,7 @@ private:
     mutable std::unordered_map<std::string, QObject*> lookup_;
     QSet<int> heldKeys_;
     std::unique_ptr<StopAllWatcher> stopWatch_;
+    std::unique_ptr<BlockedButtonWatch> blockedStop_;
     const QEvent* declinedKey_ = nullptr;  // a key left to the control that has it
     quint64 declinedKeyTime_ = 0;
     QPointer<QWidget> declinedBy_;

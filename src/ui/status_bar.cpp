@@ -64,11 +64,17 @@ QString StatusBar::LinksText() const {
                                                                {st.S64xxInUse, InterfaceId::S64xx, "6420"},
                                                                {st.Eik120InUse, InterfaceId::Eik, "EIK120"},
                                                                {st.TalveneInUse, InterfaceId::Talvene, "Talvene"}};
+    const bool polling = !pollingRunning_ || pollingRunning_();
     QStringList parts;
     for (const auto& [inUse, id, name] : used) {
-        if (inUse) {
-            parts << QString(name) + " : " + (d.Has(id) ? LinkWord(d.Link(id)) : QString("absente"));
+        if (!inUse) {
+            continue;
         }
+        QString word = d.Has(id) ? LinkWord(d.Link(id)) : QString("absente");
+        if (d.Has(id) && d.Link(id).state == LinkState::Answering && !polling) {
+            word = "non interrogée";
+        }
+        parts << QString(name) + " : " + word;
     }
     return parts.isEmpty() ? QString("Aucune interface") : parts.join(" · ");
 }

@@ -36,6 +36,9 @@ public:
 
     // The planetarium link: on or off, its address, the clients connected (set by whoever
     // runs the link; "Lien LX200 : inactif" until then).
+    // Whether the polling timer runs: without it nothing is exchanged, and an interface that
+    // answered at its last exchange cannot be said to answer now.
+    void SetPollingRunning(std::function<bool()> running) { pollingRunning_ = std::move(running); }
     void SetPositionLinkText(const QString& text);
     QString PositionLinkText() const;
 
@@ -43,6 +46,7 @@ private:
     Core& core_;
     bool simulated_;
     std::function<QString()> zeroCoderText_;
+    std::function<bool()> pollingRunning_;
     QLabel* source_;
     QLabel* links_;
     QLabel* operation_;

@@ -2,7 +2,9 @@
 
 #include <xcb/xcb.h>
 
+#include <QApplication>
 #include <QGuiApplication>
+#include <QWidget>
 #include <QtGui/qguiapplication_platform.h>
 #include <cstdlib>
 
@@ -87,6 +89,95 @@ std::unique_ptr<X11Probe> X11Probe::Open() {
         return nullptr;
     }
     return std::make_unique<XcbProbe>(c, screen->root);
+}
+
+namespace {
+
+// The XInput 2 button event as xcb hands it over (its fixed part; the library's header for it is
+// not needed for four fields): Qt takes the mouse through XInput 2 when the server has it.
+struct Xi2ButtonEvent {
+    uint8_t response_type;
+    uint8_t extension;
+    uint16_t sequence;
+    uint32_t length;
+    uint16_t event_type;
+    uint16_t deviceid;
+    uint32_t time;
+    uint32_t detail;
+    uint32_t root;
+    uint32_t event;
+    uint32_t child;
+    uint32_t full_sequence;
+    int32_t root_x;  // 16.16 fixed point
+    int32_t root_y;
+    int32_t event_x;
+    int32_t event_y;
+};
+constexpr uint16_t kXiButtonPress = 4;
+
+int XInputOpcode() {
+    auto* x11 = qApp != nullptr ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (x11 == nullptr || x11->connection() == nullptr) {
+        return -1;
+    }
+    xcb_connection_t* c = x11->connection();
+    static const char kName[] = "XInputExtension";
+    xcb_query_extension_reply_t* r =
+        xcb_query_extension_reply(c, xcb_query_extension(c, sizeof kName - 1, kName), nullptr);
+    const int opcode = r != nullptr && r->present ? r->major_opcode : -1;
+    std::free(r);
+    return opcode;
+}
+
+}  // namespace
+
+BlockedButtonWatch::BlockedButtonWatch(QWidget* button, std::function<void()> pressed)
+    : button_(button), pressed_(std::move(pressed)), xinputOpcode_(XInputOpcode()) {
+    if (qApp != nullptr) {
+        qApp->installNativeEventFilter(this);
+    }
+}
+
+BlockedButtonWatch::~BlockedButtonWatch() {
+    if (qApp != nullptr) {
+        qApp->removeNativeEventFilter(this);
+    }
+}
+
+bool BlockedButtonWatch::nativeEventFilter(const QByteArray& eventType, void* message, qintptr* /*result*/) {
+    if (eventType != "xcb_generic_event_t" || button_ == nullptr || !button_->isVisible() || !button_->isEnabled()) {
+        return false;
+    }
+    const auto* generic = static_cast<const xcb_generic_event_t*>(message);
+    uint32_t window = 0;
+    QPointF at;
+    if ((generic->response_type & 0x7f) == XCB_BUTTON_PRESS) {
+        const auto* press = static_cast<const xcb_button_press_event_t*>(message);
+        if (press->detail != 1) {
+            return false;
+        }
+        window = press->event;
+        at = QPointF(press->event_x, press->event_y);
+    } else if ((generic->response_type & 0x7f) == XCB_GE_GENERIC && xinputOpcode_ >= 0) {
+        const auto* press = static_cast<const Xi2ButtonEvent*>(message);
+        if (press->extension != xinputOpcode_ || press->event_type != kXiButtonPress || press->detail != 1) {
+            return false;
+        }
+        window = press->event;
+        at = QPointF(press->event_x / 65536.0, press->event_y / 65536.0);
+    } else {
+        return false;
+    }
+    QWidget* top = button_->window();
+    QWidget* modal = QApplication::activeModalWidget();
+    if (top->internalWinId() != window || modal == nullptr || modal == top) {
+        return false;  // not blocked: the button gets its click the usual way
+    }
+    const QRect onWindow(button_->mapTo(top, QPoint(0, 0)), button_->size());
+    if (onWindow.contains((at / top->devicePixelRatioF()).toPoint())) {
+        pressed_();
+    }
+    return false;
 }
 
 }  // namespace axo::ui

@@ -294,7 +294,8 @@ std::size_t Count(const std::string& text, const std::string& what) {
 
 // The stop-all from a modal window of the running program, as an observer at the telescope
 // would use it: the Alpha box slewing on a locked move, the Options dialog open, then the dome
-// Init confirmation box; F12 in each. The stop must be on the serial line at once (one polling
+// Init confirmation box; F12 in the first, a click on the toolbar's stop button in the second
+// (a modal window blocks the clicks on the main window). The stop must be on the serial line at once (one polling
 // tick plus the wait in progress), said in the message list and the night log, and the window
 // that was open must still be there to be answered.
 TEST(RunningProgram, TheStopAllKeyWorksWhileAModalWindowIsOpen) {
@@ -339,9 +340,12 @@ TEST(RunningProgram, TheStopAllKeyWorksWhileAModalWindowIsOpen) {
     struct Modal {
         const char* window;
         std::string open;  // xdotool arguments that open it from the main window
+        std::string stop;  // and those that ask for the stop-all
     };
-    const Modal modals[] = {{"^Options$", "key alt+e o"},
-                            {"^Initialisation de la coupole$", "mousemove " + at("cmdDomeInit") + " click 1"}};
+    const Modal modals[] = {
+        {"^Options$", "key alt+e o", "key F12"},
+        {"^Initialisation de la coupole$", "mousemove " + at("cmdDomeInit") + " click 1",
+         "mousemove " + at("StopAll") + " click 1"}};
     std::size_t stopsSeen = 0;
     for (const Modal& m : modals) {
         SCOPED_TRACE(m.window);
@@ -353,7 +357,7 @@ TEST(RunningProgram, TheStopAllKeyWorksWhileAModalWindowIsOpen) {
         ASSERT_TRUE(focus(m.window)) << ReadAll(err);
         const std::size_t before = stopsOnTheLine();
         const auto pressed = std::chrono::steady_clock::now();
-        ASSERT_TRUE(Xdotool(display, "key F12"));
+        ASSERT_TRUE(Xdotool(display, m.stop));
         bool stopped = false;
         while (!stopped && std::chrono::steady_clock::now() - pressed < std::chrono::seconds(10)) {
             stopped = stopsOnTheLine() > before;

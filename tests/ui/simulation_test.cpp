@@ -56,6 +56,11 @@ TEST(SimulatedObservatory, StatusBarAndMessagesShowTheLinksTheDomeInitAndTheFilt
     status->Refresh();
     EXPECT_EQ(text("lblStatusLinks"), "Pelaro : répond");
     EXPECT_EQ(text("lblStatusFilter"), "Filtre : —");
+    // Polling stopped: nothing is exchanged, so nothing is said to answer.
+    r.window->SetSystemTimerInterval(0);
+    status->Refresh();
+    EXPECT_EQ(text("lblStatusLinks"), "Pelaro : non interrogée");
+    r.window->SetSystemTimerInterval(r.settings.Int(IntKey::timer_value));
 
     QTest::mouseClick(r.W("cmdDomeInit"), Qt::LeftButton);
     r.Run(2000);
