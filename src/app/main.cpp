@@ -40,12 +40,16 @@
 namespace {
 
 int signalPipe[2] = {-1, -1};
+// Set with the wake-up byte: a protocol wait in progress holds the event loop, and ends early
+// when it sees this, so the shut-down does not wait for a card's time-out.
+volatile std::sig_atomic_t signalPending = 0;
 
 // A desktop logout (SIGHUP), Ctrl-C (SIGINT) or a service stop (SIGTERM) must end the program
 // the same way as File > Quit: moves stopped, interfaces stopped, settings written. The handler
 // only wakes the event loop, which does the shut-down on its own thread.
 void OnSignal(int signo) {
     const char byte = static_cast<char>(signo);
+    signalPending = 1;
     const ssize_t written = ::write(signalPipe[0], &byte, 1);
     (void)written;
 }
@@ -166,6 +170,11 @@ int main(int argc, char** argv) {
     window.SetSerial64xxDriver(hardware.Serial64xx());
     window.SetEikDriver(hardware.Eik());
 
+    window.AlsoEndWaitsWhen([] {
+        const bool pending = signalPending != 0;
+        signalPending = 0;
+        return pending;
+    });
     QSocketNotifier notifier(signalPipe[1], QSocketNotifier::Read);
     QObject::connect(&notifier, &QSocketNotifier::activated, &window, [&window, &op] {
         char byte = 0;

@@ -119,6 +119,9 @@ public:
     CalibrationWindow* calibrationWindow() { return calibration_; }
     StatusBar* statusBarModel() { return status_; }
     StopAllWatcher* stopAllWatcher() { return stopWatch_.get(); }
+    // Another reason for a protocol wait to end early (a termination signal): the stops go
+    // out, then the event loop handles the reason.
+    void AlsoEndWaitsWhen(std::function<bool()> reason);
 
     // --- MainView ---
     void ShowButtonPicture(int slot, bool on) override;

@@ -154,7 +154,11 @@ void AxoWindow::BuildToolbar() {
         }
     });
     stopWatch_ = std::make_unique<StopAllWatcher>(X11Probe::Open(), toolbar_->widgetForAction(stopAll));
-    core_.SetStopWatcher([this] { return stopWatch_->Poll(); });
+    AlsoEndWaitsWhen(nullptr);
+}
+
+void AxoWindow::AlsoEndWaitsWhen(std::function<bool()> reason) {
+    core_.SetStopWatcher([this, reason = std::move(reason)] { return stopWatch_->Poll() || (reason && reason()); });
 }
 
 void AxoWindow::FileOpen() {
