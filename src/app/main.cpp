@@ -229,6 +229,7 @@ int main(int argc, char** argv) {
         config.address = hardwareFile.link.address;
         config.port = linkPort > 0 ? static_cast<uint16_t>(linkPort) : hardwareFile.link.port;
         config.control = hardwareFile.link.control;
+        config.idleTimeout = std::chrono::seconds(hardwareFile.link.idleTimeoutS);
         linkServer = std::make_unique<axo::link::Server>(config);
         std::string error;
         axo::Display& log = window.core().display();

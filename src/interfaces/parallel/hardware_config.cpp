@@ -108,19 +108,30 @@ void ReadLinkSection(const ProfileDocument& doc, const std::filesystem::path& fi
     if (const auto address = doc.Get(kLink, "address"); address && !address->empty()) {
         hw.address = *address;
     }
-    if (const auto text = doc.Get(kLink, "port")) {
+    // A whole number of at most five digits within [low, high], or nothing.
+    const auto number = [](const std::string& text, unsigned long low, unsigned long high) -> std::optional<unsigned long> {
         unsigned long value = 0;
-        bool ok = !text->empty() && text->size() <= 5;
-        for (char c : *text) {
+        bool ok = !text.empty() && text.size() <= 5;
+        for (char c : text) {
             ok = ok && c >= '0' && c <= '9';
             if (ok) {
                 value = value * 10 + static_cast<unsigned long>(c - '0');
             }
         }
-        if (ok && value >= 1 && value <= 65535) {
-            hw.port = static_cast<uint16_t>(value);
+        return ok && value >= low && value <= high ? std::optional<unsigned long>(value) : std::nullopt;
+    };
+    if (const auto text = doc.Get(kLink, "port")) {
+        if (const auto value = number(*text, 1, 65535)) {
+            hw.port = static_cast<uint16_t>(*value);
         } else {
             result.problems.push_back("Port du lien incorrect dans " + file.string() + " : " + *text);
+        }
+    }
+    if (const auto text = doc.Get(kLink, "idle_timeout")) {
+        if (const auto value = number(*text, 0, 86400)) {
+            hw.idleTimeoutS = static_cast<uint32_t>(*value);
+        } else {
+            result.problems.push_back("Délai d'inactivité du lien incorrect dans " + file.string() + " : " + *text);
         }
     }
 }

@@ -67,6 +67,8 @@ struct LinkHardware {
     std::string address = "127.0.0.1";
     uint16_t port = 4030;
     bool control = false;
+    // A client that has sent nothing for this long is cut off (and its moves stopped); 0: never.
+    uint32_t idleTimeoutS = 300;
 };
 
 struct HardwareFileResult {
