@@ -152,6 +152,25 @@ TEST(ZeroCoder, CancellingASearchAbortsItAndASecondSearchRunsToItsOwnEnd) {
     EXPECT_EQ(t.cancel.opened, 2);
     EXPECT_EQ(second.loaded, 12);
     EXPECT_EQ(t.io.Dibits(2), (Bytes{1, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+
+    // "Arrêt général" during a search (the key seen while the cancel window's events run) ends
+    // it like Cancel, then its stops go out.
+    t.io.ClearRecord();
+    t.cancel.visible = true;
+    ZeroBoard third{t.io, 2, 1000000};
+    third.Attach();
+    polls = 0;
+    t.io.beforeRead = [&](uint16_t) {
+        if (third.state == ZeroBoard::Searching && ++polls == 50) {
+            t.r.core.RequestStopAll();
+        }
+    };
+    t.r.log.Clear();
+    DriverParam none;
+    t.r.core.drivers().ParallelDriver(CMD_ZERO_CODER_ALPHA, none);
+    EXPECT_EQ(third.state, ZeroBoard::Idle);
+    EXPECT_EQ(third.loaded, 0);
+    EXPECT_FALSE(t.r.log.Only({"msg Arrêt général"}).empty());
 }
 
 TEST(ZeroCoder, ABoardThatDoesNotLeaveReadyEndsItSilently) {

@@ -19,7 +19,9 @@ bool ParallelDriver::WaitInputOrCancel(uint8_t mask, uint8_t expected, const std
             break;
         }
         core_.op().ProcessPendingEvents();
-        if (cancel->CancelRequested()) {
+        // "Arrêt général" (seen while the events ran) ends the search like Cancel; its stops for
+        // this interface follow as soon as the search has returned.
+        if (cancel->CancelRequested() || core_.clock().Interrupted()) {
             break;
         }
         // No time-out, but no need to read the lines faster than the board changes them.
