@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <ctime>
 #include <vector>
 
 #include "astro/mathlib.h"
@@ -26,6 +27,28 @@ void ShownHms(double rad, int& h, int& m, int& s) {
 
 int Arcsec(double rad) {
     return static_cast<int>(std::lround(R2D(rad) * 3600.0));
+}
+
+// The clock's record is UTC; the protocol's date and time are local, with the hours that
+// bring them back to UTC beside them.
+void LocalDateTime(const DateTimeRecord& utc, double utcOffsetHours, Snapshot& s) {
+    std::tm t{};
+    t.tm_year = utc.year - 1900;
+    t.tm_mon = utc.month - 1;
+    t.tm_mday = utc.day;
+    t.tm_hour = utc.hour;
+    t.tm_min = utc.minute;
+    t.tm_sec = static_cast<int>(utc.second);
+    const std::time_t local = ::timegm(&t) - static_cast<std::time_t>(std::lround(utcOffsetHours * 3600.0));
+    std::tm l{};
+    ::gmtime_r(&local, &l);
+    s.year = l.tm_year + 1900;
+    s.month = l.tm_mon + 1;
+    s.day = l.tm_mday;
+    s.hour = l.tm_hour;
+    s.minute = l.tm_min;
+    s.second = l.tm_sec;
+    s.utcOffsetHours = utcOffsetHours;
 }
 
 const char* SpeedName(Speed speed) {
@@ -102,7 +125,15 @@ Snapshot TakeSnapshot(Core& core, double utcOffsetHours) {
     const RuntimeState& st = core.state();
     s.positionKnown = CodersReadable(core.drivers(), core.settings().Int(IntKey::interface_coders)) &&
                       !p.DeclinationOutOfRange;
-    ShownHms(st.SiderealTimeRad - Hms2R(p.HourAngleH, p.HourAngleM, p.HourAngleS), s.raH, s.raM, s.raS);
+    const double ra = st.SiderealTimeRad - Hms2R(p.HourAngleH, p.HourAngleM, p.HourAngleS);
+    ShownHms(ra, s.raH, s.raM, s.raS);
+    // Azimuth and altitude as the tracking window computes them.
+    double az = 0.0;
+    double alt = 0.0;
+    Equa2Horiz(ra, Dms2R(p.DeclinationNegative, p.DeclinationD, p.DeclinationM, p.DeclinationS),
+               st.SiderealTimeRad, st.Site, az, alt);
+    s.azimuthArcsec = Arcsec(az) % (360 * 3600);
+    s.altitudeArcsec = Arcsec(alt);
     s.decNegative = p.DeclinationNegative == 1;
     s.decD = p.DeclinationD;
     s.decM = p.DeclinationM;
@@ -110,13 +141,7 @@ Snapshot TakeSnapshot(Core& core, double utcOffsetHours) {
     ShownHms(st.SiderealTimeRad, s.lstH, s.lstM, s.lstS);
     s.latitudeArcsec = Arcsec(st.Site.latitude);
     s.longitudeArcsec = Arcsec(st.Site.longitude);
-    s.year = st.DateTime.year;
-    s.month = st.DateTime.month;
-    s.day = st.DateTime.day;
-    s.hour = st.DateTime.hour;
-    s.minute = st.DateTime.minute;
-    s.second = static_cast<int>(st.DateTime.second);
-    s.utcOffsetHours = utcOffsetHours;
+    LocalDateTime(st.DateTime, utcOffsetHours, s);
     return s;
 }
 
@@ -176,6 +201,9 @@ void Execute(Core& core, const Request& r, uint64_t client) {
             core.SpeedModeClicked(CMD_DELTA_MODE, mode);
             return;
         }
+        case RequestKind::Refused:
+            log.AddMessage("Lien LX200 : " + r.command + " refusé (" + r.refusal + ")");
+            return;
         case RequestKind::Sync: {
             // As an operator would in the calibration window: a right ascension, then Alpha and
             // Delta calibrated in turn.

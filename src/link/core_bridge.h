@@ -16,7 +16,8 @@ class Core;
 
 namespace axo::link {
 
-// What the main window shows, with the host's offset to UTC (hours to add to local time).
+// What the main window and the tracking window show, with the date and time brought from the
+// clock's UTC to local time by the host's offset to UTC (hours to add to local time).
 // Taken after every polling tick, it also lets go of the moves a client started that have
 // ended since (the operator stopped them or took them over), so that a client leaving later
 // never stops a move that has become the operator's.

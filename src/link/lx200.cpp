@@ -87,6 +87,22 @@ std::string FormatSiteAngle(int arcsec, int degreeDigits) {
     return buf;
 }
 
+std::string FormatAltitude(int arcsec, bool high) {
+    const int a = std::abs(arcsec);
+    return FormatDec(arcsec < 0, a / 3600, a / 60 % 60, a % 60, high);
+}
+
+std::string FormatAzimuth(int arcsec, bool high) {
+    const int a = ((arcsec % 1296000) + 1296000) % 1296000;
+    char buf[24];
+    if (high) {
+        std::snprintf(buf, sizeof buf, "%03d*%02d:%02d#", a / 3600, a / 60 % 60, a % 60);
+    } else {
+        std::snprintf(buf, sizeof buf, "%03d*%02d#", a / 3600, a / 60 % 60);
+    }
+    return buf;
+}
+
 bool ParseRa(std::string_view text, Hms& out) {
     text = Trim(text);
     std::size_t pos = 0;
@@ -183,9 +199,18 @@ FeedResult Session::Feed(std::string_view bytes, const Snapshot& snapshot, std::
     return FeedResult::Ok;
 }
 
-bool Session::Control(std::string_view) {
+void Session::Refuse(std::string_view cmd, const char* reason, std::vector<Request>& requests) {
+    ++refused_;
+    Request r;
+    r.kind = RequestKind::Refused;
+    r.command = ":" + std::string(cmd) + "#";
+    r.refusal = reason;
+    requests.push_back(std::move(r));
+}
+
+bool Session::Control(std::string_view cmd, std::vector<Request>& requests) {
     if (!control_) {
-        ++refused_;
+        Refuse(cmd, kReadOnly, requests);
         return false;
     }
     return true;
@@ -195,7 +220,7 @@ void Session::Execute(std::string_view cmd, const Snapshot& snap, std::string& o
     // The command as received, built only for the requests that carry it.
     auto full = [cmd] { return ":" + std::string(cmd) + "#"; };
     auto request = [&](RequestKind kind, Direction dir = Direction::All, Speed speed = Speed::Centering) {
-        if (!Control(cmd)) {
+        if (!Control(cmd, requests)) {
             return;
         }
         Request r;
@@ -206,22 +231,30 @@ void Session::Execute(std::string_view cmd, const Snapshot& snap, std::string& o
         requests.push_back(std::move(r));
     };
 
-    if (cmd == "GR") {
+    // While the window shows "--" the position questions get no answer: the client's time-out
+    // says there is no reading, where any number would be a position nobody read.
+    if (cmd == "GR" || (cmd == "Gr" && !targetRaSet_)) {
         out += snap.positionKnown ? FormatRa(snap.raH, snap.raM, snap.raS, high_) : "";
         return;
     }
-    if (cmd == "GD") {
+    if (cmd == "GD" || (cmd == "Gd" && !targetDecSet_)) {
         out += snap.positionKnown ? FormatDec(snap.decNegative, snap.decD, snap.decM, snap.decS, high_) : "";
         return;
     }
     if (cmd == "Gr") {
-        out += targetRaSet_ ? FormatRa(targetRa_.h, targetRa_.m, targetRa_.s, high_)
-                            : FormatRa(snap.raH, snap.raM, snap.raS, high_);
+        out += FormatRa(targetRa_.h, targetRa_.m, targetRa_.s, high_);
         return;
     }
     if (cmd == "Gd") {
-        out += targetDecSet_ ? FormatDec(targetDec_.negative, targetDec_.d, targetDec_.m, targetDec_.s, high_)
-                             : FormatDec(snap.decNegative, snap.decD, snap.decM, snap.decS, high_);
+        out += FormatDec(targetDec_.negative, targetDec_.d, targetDec_.m, targetDec_.s, high_);
+        return;
+    }
+    if (cmd == "GA") {
+        out += snap.positionKnown ? FormatAltitude(snap.altitudeArcsec, high_) : "";
+        return;
+    }
+    if (cmd == "GZ") {
+        out += snap.positionKnown ? FormatAzimuth(snap.azimuthArcsec, high_) : "";
         return;
     }
     if (cmd == "U") {
@@ -245,8 +278,14 @@ void Session::Execute(std::string_view cmd, const Snapshot& snap, std::string& o
         out += FormatSiteAngle(snap.longitudeArcsec, 3);
         return;
     }
-    if (cmd == "GL" || cmd == "Ga") {
+    if (cmd == "GL") {
         out += Two(snap.hour) + ":" + Two(snap.minute) + ":" + Two(snap.second) + "#";
+        return;
+    }
+    if (cmd == "Ga") {
+        // The 12-hour clock: noon and midnight are 12.
+        const int h12 = snap.hour % 12 == 0 ? 12 : snap.hour % 12;
+        out += Two(h12) + ":" + Two(snap.minute) + ":" + Two(snap.second) + "#";
         return;
     }
     if (cmd == "GC") {
@@ -295,6 +334,13 @@ void Session::Execute(std::string_view cmd, const Snapshot& snap, std::string& o
         out += "#";  // never slewing
         return;
     }
+    if (!control_ && (cmd.substr(0, 2) == "Sr" || cmd.substr(0, 2) == "Sd")) {
+        // A target serves only a go-to or a sync, both refused here: saying so at once lets
+        // the client report the failure (INDI's drivers stop at this "0").
+        Refuse(cmd, kReadOnly, requests);
+        out += "0";
+        return;
+    }
     if (cmd.substr(0, 2) == "Sr") {
         Hms v;
         const bool ok = ParseRa(cmd.substr(2), v);
@@ -321,17 +367,18 @@ void Session::Execute(std::string_view cmd, const Snapshot& snap, std::string& o
         return;
     }
     if (cmd == "MS") {
+        Refuse(cmd, kNoGoto, requests);
         out += kSlewRefused;
         return;
     }
     if (cmd == "CM" || cmd == "CS") {
-        if (!control_) {
-            ++refused_;
-            out += kSyncRefused;
+        // The protocol has no "sync failed": whatever ends with '#' reads as done. A refused
+        // sync is answered by silence, which the client's time-out turns into a failure.
+        if (!Control(cmd, requests)) {
             return;
         }
         if (!targetRaSet_ || !targetDecSet_) {
-            out += "Sync refused: no target#";
+            Refuse(cmd, kNoTarget, requests);
             return;
         }
         Request r;

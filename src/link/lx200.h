@@ -24,6 +24,10 @@ struct Snapshot {
     int decD = 0;
     int decM = 0;
     int decS = 0;
+    // Where the tracking window puts it: azimuth from north through east (0 to 360 degrees)
+    // and altitude, both in whole arc-seconds.
+    int azimuthArcsec = 0;
+    int altitudeArcsec = 0;
     // Local sidereal time, whole seconds.
     int lstH = 0;
     int lstM = 0;
@@ -31,7 +35,8 @@ struct Snapshot {
     // Site in arc-seconds: latitude north positive, longitude west positive (the LX200 sense).
     int latitudeArcsec = 0;
     int longitudeArcsec = 0;
-    // The computer's local date and time, and the hours to add to it to get UTC.
+    // The computer's local date and time (the clock's UTC moment in the machine's zone), and the
+    // hours to add to it to get UTC, as the protocol means them.
     int year = 2000;
     int month = 1;
     int day = 1;
@@ -43,7 +48,8 @@ struct Snapshot {
     bool operator==(const Snapshot&) const = default;
 };
 
-enum class RequestKind { Abort, MoveStart, MoveStop, SpeedMode, Sync };
+// Refused: nothing to carry out, only the message list to tell (`refusal` says why).
+enum class RequestKind { Abort, MoveStart, MoveStop, SpeedMode, Sync, Refused };
 enum class Direction { North, South, East, West, All };
 enum class Speed { Guide, Centering, Find, Slew };
 
@@ -57,12 +63,15 @@ struct Request {
     std::string raText[3];
     std::string decText[3];
     std::string command;  // the command as received, for the message list
+    std::string refusal;  // why a Refused command was not carried out
 };
 
 // Formats, each with its closing '#'.
 std::string FormatRa(int h, int m, int s, bool high);                 // HH:MM:SS# or HH:MM.T#
 std::string FormatDec(bool negative, int d, int m, int s, bool high);  // sDD*MM:SS# or sDD*MM#
 std::string FormatSiteAngle(int arcsec, int degreeDigits);             // sDD*MM# / sDDD*MM#
+std::string FormatAltitude(int arcsec, bool high);                     // sDD*MM:SS# or sDD*MM#
+std::string FormatAzimuth(int arcsec, bool high);                      // DDD*MM:SS# or DDD*MM#
 
 // Parsers of the set-target arguments; false when malformed or out of range.
 struct Hms {
@@ -82,8 +91,15 @@ bool ParseDec(std::string_view text, Dms& out);
 inline constexpr std::size_t kMaxCommandLength = 128;
 
 inline constexpr const char* kSyncAnswer = "Coordinates     matched.        #";
-inline constexpr const char* kSyncRefused = "Sync refused: read-only link#";
-inline constexpr const char* kSlewRefused = "1No automatic pointing on this mount#";
+// The go-to's "not possible" is the digit alone: INDI's LX200 drivers read one byte after
+// :MS# and nothing more (they flush the rest, which a TCP socket does not do), so a message
+// after it would be read as the answer to their next question, and every later one shifted.
+inline constexpr const char* kSlewRefused = "1";
+
+// Why the message list says a command was refused.
+inline constexpr const char* kReadOnly = "lien en lecture seule";
+inline constexpr const char* kNoGoto = "pas de pointage automatique sur cette monture";
+inline constexpr const char* kNoTarget = "pas de cible";
 
 enum class FeedResult { Ok, Drop };
 
@@ -105,7 +121,8 @@ public:
 private:
     void Execute(std::string_view command, const Snapshot& snapshot, std::string& out,
                  std::vector<Request>& requests);
-    bool Control(std::string_view command);
+    bool Control(std::string_view command, std::vector<Request>& requests);
+    void Refuse(std::string_view command, const char* reason, std::vector<Request>& requests);
 
     bool control_;
     bool high_ = true;

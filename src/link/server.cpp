@@ -216,6 +216,9 @@ void Server::Run() {
     const auto clock = config_.now ? config_.now : [] { return LinkClock::now(); };
     LinkClock::time_point now = clock();
     LineBudget budget(config_.logLinesPerWindow, config_.logWindow);
+    // Refused commands have lines of their own, on their own budget: a client that keeps
+    // asking for what is refused cannot push the other messages out, nor hide who comes and goes.
+    LineBudget refusals(config_.logLinesPerWindow, config_.logWindow);
     const bool idleLimit = config_.idleTimeout.count() > 0;
     // No client can have been silent past the time-out before this: the earliest deadline
     // seen at the last look (clients only ever push theirs later), so that a wake-up costs
@@ -326,6 +329,9 @@ void Server::Run() {
                     const FeedResult r =
                         c.session.Feed(std::string_view(buf, static_cast<std::size_t>(got)), snap, c.out, requests);
                     for (Request& req : requests) {
+                        if (req.kind == RequestKind::Refused && !refusals.Allow(now)) {
+                            continue;
+                        }
                         Event e;
                         e.kind = Event::Kind::Request;
                         e.client = c.id;

@@ -82,6 +82,36 @@ TEST(LinkSnapshot, DeclinationSiteAndUnknownPosition) {
     EXPECT_FALSE(TakeSnapshot(r.core, 0.0).positionKnown);
 }
 
+// Altitude and azimuth as the tracking window shows them; the date and time local, so that
+// :GL# with :GG# gives back the clock's UTC (across a new year too).
+TEST(LinkSnapshot, HorizontalPositionAndLocalTime) {
+    LinkRig r;
+    r.view.trackingVisible = true;
+    r.core.state().Site.latitude = D2R(43.75);
+    r.core.state().SiderealTimeRad = Hms2R(3, 0, 0.0);
+    Position& p = r.core.position();
+    p.HourAngleH = 2;
+    p.HourAngleM = 10;
+    p.HourAngleS = 5;
+    p.DeclinationD = 20;
+    p.DeclinationM = 7;
+    r.core.Command(CMD_READ_ALPHA, 0);
+    r.core.Command(CMD_READ_DELTA, 0);
+    DateTimeRecord& utc = r.core.state().DateTime;
+    utc = DateTimeRecord{31, 12, 2026, 23, 30, 15.7};
+    const Snapshot s = TakeSnapshot(r.core, -1.0);
+    auto shown = [](int arcsec) {
+        const int a = std::abs(arcsec);
+        return std::string(arcsec < 0 ? "-" : "") + Two(a / 3600) + "°" + Two(a / 60 % 60) + "'" + Two(a % 60) + "\"";
+    };
+    EXPECT_EQ(shown(s.azimuthArcsec), r.view.Text("lblTrkAz"));
+    EXPECT_EQ(shown(s.altitudeArcsec), r.view.Text("lblTrkHe"));
+    EXPECT_EQ((std::vector<int>{s.year, s.month, s.day, s.hour, s.minute, s.second}),
+              (std::vector<int>{2027, 1, 1, 0, 30, 15}));
+    EXPECT_EQ(s.utcOffsetHours, -1.0);
+    EXPECT_EQ(TakeSnapshot(r.core, 5.5).hour, 18);  // west of Greenwich, half hours
+}
+
 TEST(LinkExecute, MovesGoThroughThePadAndItsGuards) {
     LinkRig r;
     Request move;
@@ -178,6 +208,19 @@ TEST(LinkHandle, ConnectionsAndDropsReachTheMessageList) {
     e.reason = "commande trop longue";
     Handle(r.core, e);
     EXPECT_TRUE(r.LastMessageHas("client 127.0.0.1:5000 coupé (commande trop longue)"));
+
+    // A refused command is told, and nothing is carried out.
+    Session readOnly(false);
+    std::string out;
+    std::vector<Request> requests;
+    readOnly.Feed(":CM#", Snapshot{}, out, requests);
+    ASSERT_EQ(requests.size(), 1u);
+    r.log.Clear();
+    e.kind = Event::Kind::Request;
+    e.request = requests[0];
+    Handle(r.core, e);
+    EXPECT_TRUE(r.LastMessageHas("Lien LX200 : :CM# refusé (lien en lecture seule)"));
+    EXPECT_TRUE(r.Drivers().empty());
 }
 
 }  // namespace

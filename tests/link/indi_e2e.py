@@ -3,12 +3,19 @@
 and "LX200 Classic" drivers, connected over TCP to `axo --simulate` with the position link on.
 
 Checks that the coordinates INDI reads agree to the second with what the main window shows
-(the program prints its labels with AXO_LINK_REPORT), that a move asked from INDI moves the
-simulated telescope, that INDI's abort stops it, that a driver disconnecting in the middle of
-its move stops it, and that a sync lands on the target.
+(the program prints its labels with AXO_LINK_REPORT), also after a refused go-to and a refused
+sync, which INDI must report as failures; that the date, time and offset INDI's Standard LX200
+reads under a zone an hour from UTC give the right UTC; then, on a link that takes commands,
+that a move asked from INDI moves the simulated telescope, that INDI's abort stops it, that a
+driver disconnecting in the middle of its move stops it, and that a sync lands on the target.
+
+The INDI server gets a local socket of its own, so that the test runs beside any other.
 
 Usage: indi_e2e.py AXO_BINARY. Exit 77 (skipped) when indi-bin is not installed."""
 
+import datetime
+import glob
+import html
 import os
 import re
 import shutil
@@ -16,6 +23,7 @@ import socket
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 SKIP = 77
@@ -51,27 +59,69 @@ def wait_port(port, seconds):
 
 class Run:
     def __init__(self, axo):
+        self.axo_path = axo
         self.tmp = tempfile.mkdtemp(prefix="axo-indi-")
-        self.link = free_port()
         self.indi = free_port()
+        self.link = None
         conf = os.path.join(self.tmp, "axo")
         os.makedirs(conf)
-        with open(os.path.join(conf, "hardware.ini"), "w") as f:
-            f.write(f"[link]\nenabled=1\nport={self.link}\ncontrol=1\n")
         with open(os.path.join(conf, "Axo.ini"), "w") as f:
             f.write("[Axo]\ndisplay_hangle= 0\n")  # the window shows the right ascension
-        self.env = dict(os.environ, XDG_CONFIG_HOME=self.tmp, HOME=self.tmp, QT_QPA_PLATFORM="offscreen",
-                        AXO_LINK_REPORT="1")
-        self.report = open(os.path.join(self.tmp, "axo.err"), "w+")
-        self.axo = subprocess.Popen([axo, "--simulate", "--no-welcome"], env=self.env, stdout=subprocess.DEVNULL,
-                                    stderr=self.report, cwd=self.tmp)
+        # An hour east of Greenwich, for the program and INDI's drivers alike: the local time the
+        # link gives must come back to UTC with the offset it gives.
+        self.env = dict(os.environ, XDG_CONFIG_HOME=self.tmp, XDG_STATE_HOME=os.path.join(self.tmp, "state"),
+                        HOME=self.tmp, QT_QPA_PLATFORM="offscreen", AXO_LINK_REPORT="1", TZ="Europe/Paris")
+        self.report = None
+        self.axo = None
         self.server = None
+        self.watcher = None
+        self.said = []
+
+    def start_axo(self, control):
+        """The program with a link on a new port, read-only or taking commands."""
+        self.link = free_port()
+        with open(os.path.join(self.tmp, "axo", "hardware.ini"), "w") as f:
+            f.write(f"[link]\nenabled=1\nport={self.link}\ncontrol={1 if control else 0}\n")
+        self.report = open(os.path.join(self.tmp, f"axo-{self.link}.err"), "w+")
+        self.axo = subprocess.Popen([self.axo_path, "--simulate", "--no-welcome"], env=self.env,
+                                    stdout=subprocess.DEVNULL, stderr=self.report, cwd=self.tmp)
+        return wait_port(self.link, 30)
+
+    def stop_axo(self):
+        self.axo.terminate()
+        self.axo.wait(15)
 
     def start_indi(self):
-        self.server = subprocess.Popen(["indiserver", "-p", str(self.indi), "indi_lx200basic", "indi_lx200classic"],
+        # Its own local socket (-u): every indiserver binds /tmp/indiserver otherwise, and the
+        # second one on the machine does not start.
+        self.server = subprocess.Popen(["indiserver", "-u", os.path.join(self.tmp, "indiserver"), "-p",
+                                        str(self.indi), "indi_lx200basic", "indi_lx200classic"],
                                        env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, cwd=self.tmp)
         if not wait_port(self.indi, 10):
             raise SystemExit("FAIL: indiserver did not start")
+        # What the drivers tell their clients ("Synchronization successful.", errors...).
+        self.watcher = socket.create_connection(("127.0.0.1", self.indi), timeout=5)
+        self.watcher.sendall(b'<getProperties version="1.7"/>')
+        threading.Thread(target=self.listen, daemon=True).start()
+
+    def listen(self):
+        self.watcher.settimeout(None)
+        data = ""
+        while True:
+            try:
+                chunk = self.watcher.recv(65536)
+            except OSError:
+                return
+            if not chunk:
+                return
+            data += chunk.decode("utf-8", "replace")
+            # Attributes are complete once their element's tag is closed.
+            end = data.rfind(">")
+            if end < 0:
+                continue
+            done, data = data[:end + 1], data[end + 1:]
+            for m in re.finditer(r'device="([^"]*)"[^>]*?message="([^"]*)"', done):
+                self.said.append((m.group(1), html.unescape(m.group(2))))
 
     def stop(self):
         for p in (self.server, self.axo):
@@ -81,7 +131,16 @@ class Run:
                     p.wait(10)
                 except subprocess.TimeoutExpired:
                     p.kill()
+        if self.watcher is not None:
+            self.watcher.close()
         shutil.rmtree(self.tmp, ignore_errors=True)
+
+    def night_log(self):
+        text = ""
+        for name in glob.glob(os.path.join(self.tmp, "state", "axo", "*")):
+            with open(name, encoding="utf-8", errors="replace") as f:
+                text += f.read()
+        return text
 
     def setprop(self, spec):
         subprocess.run(["indi_setprop", "-p", str(self.indi), spec], check=True, env=self.env)
@@ -126,6 +185,17 @@ class Run:
                 data += chunk
             return data.decode("latin-1")
 
+    def disconnect(self, device):
+        self.setprop(f"{device}.CONNECTION.DISCONNECT=On")
+        if not self.wait_prop(f"{device}.CONNECTION.CONNECT", "Off", 15):
+            raise SystemExit(f"FAIL: {device} did not disconnect")
+
+    def told(self, device, since, seconds):
+        """What the driver told its clients after message number `since`, once it said anything."""
+        wait_until(lambda: len([1 for d, _ in self.said[since:] if d == device]) > 0, seconds)
+        time.sleep(0.5)  # the lines that come with it
+        return [m for d, m in self.said[since:] if d == device]
+
     def connect(self, device):
         self.setprop(f"{device}.CONNECTION_MODE.CONNECTION_TCP=On")
         time.sleep(0.5)
@@ -146,40 +216,88 @@ def check(condition, message):
         raise SystemExit(1)
 
 
+def position_agrees(run):
+    """INDI's reading against the window's labels, to the second."""
+    for _ in range(5):
+        before = run.shown()
+        ra = run.getprop("LX200 Basic.EQUATORIAL_EOD_COORD.RA")
+        dec = run.getprop("LX200 Basic.EQUATORIAL_EOD_COORD.DEC")
+        after = run.shown()
+        if ra is None or dec is None or before is None or after is None:
+            continue
+        ra_s = round(float(ra) * 3600)
+        dec_s = round(float(dec) * 3600)
+        print(f"     INDI {ra_s} s {dec_s}\", window {before} .. {after}")
+        # The right ascension moves by a second per second when the telescope stands
+        # still: the value INDI holds was shown at some moment of the reading.
+        # (Differences taken round the clock: 23:59:59 and 00:00:00 are a second apart.)
+        lag = (ra_seconds(after[0]) - ra_s) % 86400
+        span = (ra_seconds(after[0]) - ra_seconds(before[0])) % 86400
+        if lag <= span + 1 and dec_s in (before[1], after[1]):
+            return True
+        time.sleep(0.5)
+    return False
+
+
+def refused(run, mode, what):
+    """A go-to or a sync from INDI's LX200 Basic that the link refuses: INDI must say it failed."""
+    run.setprop(f"LX200 Basic.ON_COORD_SET.{mode}=On")
+    time.sleep(0.3)
+    since = len(run.said)
+    run.setprop("LX200 Basic.EQUATORIAL_EOD_COORD.RA;DEC=10.5;20")
+    told = run.told("LX200 Basic", since, 10)
+    print(f"     INDI: {told}")
+    check(told and not any("successful" in m or m.startswith("Slewing to") for m in told)
+          and any("rror" in m or "failed" in m for m in told), f"INDI reports the refused {what} as a failure")
+    # Its next readings are answers to its own questions again.
+    time.sleep(1.0)
+    check(position_agrees(run), f"after the refused {what}, INDI's position agrees with the window to the second")
+
+
 def main():
     if shutil.which("indiserver") is None or shutil.which("indi_lx200basic") is None:
         print("SKIPPED: indi-bin is not installed (scripts/install-deps installs it)")
         return SKIP
     run = Run(os.path.abspath(sys.argv[1]))
     try:
-        check(wait_port(run.link, 30), "the link listens")
+        # A read-only link first.
+        check(run.start_axo(control=False), "the link listens")
         run.start_indi()
         run.connect("LX200 Basic")
         run.setprop("LX200 Basic.POLLING_PERIOD.PERIOD_MS=200")
         time.sleep(1.5)
+        check(position_agrees(run), "INDI's EQUATORIAL_EOD_COORD agrees with the main window to the second")
+        refused(run, "TRACK", "go-to")
+        refused(run, "SYNC", "sync")
+        check("refusé (lien en lecture seule)" in run.night_log(), "the message list tells the refusals")
 
-        # Position: INDI's reading against the window's labels, to the second.
-        agreed = False
-        for _ in range(5):
-            before = run.shown()
-            ra = run.getprop("LX200 Basic.EQUATORIAL_EOD_COORD.RA")
-            dec = run.getprop("LX200 Basic.EQUATORIAL_EOD_COORD.DEC")
-            after = run.shown()
-            if ra is None or dec is None or before is None or after is None:
-                continue
-            ra_s = round(float(ra) * 3600)
-            dec_s = round(float(dec) * 3600)
-            print(f"     INDI {ra_s} s {dec_s}\", window {before} .. {after}")
-            # The right ascension moves by a second per second when the telescope stands
-            # still: the value INDI holds was shown at some moment of the reading.
-            # (Differences taken round the clock: 23:59:59 and 00:00:00 are a second apart.)
-            lag = (ra_seconds(after[0]) - ra_s) % 86400
-            span = (ra_seconds(after[0]) - ra_seconds(before[0])) % 86400
-            if lag <= span + 1 and dec_s in (before[1], after[1]):
-                agreed = True
-                break
-            time.sleep(0.5)
-        check(agreed, "INDI's EQUATORIAL_EOD_COORD agrees with the main window to the second")
+        # Local date and time with their offset: back to UTC, by hand and by INDI.
+        answer = run.direct(":GC#:GL#:GG#")
+        m = re.match(r"(\d\d)/(\d\d)/(\d\d)#(\d\d):(\d\d):(\d\d)#([+-]\d\d\.\d)#", answer)
+        check(m is not None, f":GC#:GL#:GG# is well formed ({answer!r})")
+        local = datetime.datetime(2000 + int(m.group(3)), int(m.group(1)), int(m.group(2)),
+                                  int(m.group(4)), int(m.group(5)), int(m.group(6)), tzinfo=datetime.timezone.utc)
+        utc = local + datetime.timedelta(hours=float(m.group(7)))
+        now = datetime.datetime.now(datetime.timezone.utc)
+        check(abs((utc - now).total_seconds()) <= 3, f"local time {answer!r} plus its offset is UTC ({now:%H:%M:%S})")
+        run.connect("LX200 Classic")
+        indi_utc = None
+        if wait_until(lambda: run.getprop("LX200 Classic.TIME_UTC.UTC", 1), 10):
+            indi_utc = datetime.datetime.fromisoformat(run.getprop("LX200 Classic.TIME_UTC.UTC")).replace(
+                tzinfo=datetime.timezone.utc)
+        now = datetime.datetime.now(datetime.timezone.utc)
+        check(indi_utc is not None and abs((indi_utc - now).total_seconds()) <= 15,
+              f"INDI's Standard LX200 takes UTC {indi_utc} from the link ({now:%H:%M:%S})")
+
+        # Then a link that takes commands.
+        run.disconnect("LX200 Basic")
+        run.disconnect("LX200 Classic")
+        run.stop_axo()
+        check(run.start_axo(control=True), "the link taking commands listens")
+        run.connect("LX200 Basic")
+        run.connect("LX200 Classic")
+        time.sleep(1.5)
+        refused(run, "TRACK", "go-to (the mount cannot point)")
         direct = run.direct(":GR#:GD#")
         now = run.shown()
         m = re.match(r"(\d\d):(\d\d):(\d\d)#([+-])(\d\d)\*(\d\d):(\d\d)#", direct)
@@ -191,7 +309,6 @@ def main():
               f"direct read {direct!r} matches the window {now}")
 
         # Control: a move north from the LX200 Classic driver, then INDI's abort.
-        run.connect("LX200 Classic")
         start = run.shown()[1]
         run.setprop("LX200 Classic.TELESCOPE_MOTION_NS.MOTION_NORTH=On")
         wait_until(lambda: run.shown()[1] > start + 5, 15)

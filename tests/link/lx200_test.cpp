@@ -44,6 +44,14 @@ TEST(Lx200Format, SiteAnglesRoundToTheMinuteWithCarry) {
     EXPECT_EQ(FormatSiteAngle(122 * 3600 + 25 * 60, 3), "+122*25#");
 }
 
+TEST(Lx200Format, AltitudeAndAzimuth) {
+    EXPECT_EQ(FormatAltitude(-(5 * 3600 + 7 * 60 + 9), true), "-05*07:09#");
+    EXPECT_EQ(FormatAltitude(89 * 3600 + 59 * 60 + 59, false), "+89*59#");
+    EXPECT_EQ(FormatAzimuth(7 * 3600 + 5, true), "007*00:05#");
+    EXPECT_EQ(FormatAzimuth(359 * 3600 + 59 * 60 + 59, false), "359*59#");
+    EXPECT_EQ(FormatAzimuth(360 * 3600, true), "000*00:00#");
+}
+
 TEST(Lx200Parse, TargetRightAscension) {
     Hms v;
     ASSERT_TRUE(ParseRa("10:30:00", v));
@@ -91,6 +99,8 @@ Snapshot Sample() {
     s.decD = 0;
     s.decM = 30;
     s.decS = 7;
+    s.azimuthArcsec = 213 * 3600 + 4 * 60 + 5;
+    s.altitudeArcsec = -(12 * 3600 + 30 * 60 + 1);
     s.lstH = 16;
     s.lstM = 11;
     s.lstS = 23;
@@ -124,6 +134,7 @@ TEST(Lx200Session, QueriesAnswerFromTheSnapshot) {
     const std::pair<const char*, const char*> table[] = {
         {":GR#", "15:11:21#"},      {":GD#", "-00*30:07#"},  {":GS#", "16:11:23#"},
         {":Gt#", "+42*56#"},        {":Gg#", "-000*09#"},    {":GL#", "21:05:09#"},
+        {":Ga#", "09:05:09#"},      {":GA#", "-12*30:01#"},  {":GZ#", "213*04:05#"},
         {":GC#", "12/06/26#"},      {":GG#", "-01.0#"},      {"\x06", "P"},
         {":Gc#", "(24)#"},          {":D#", "#"},            {":GVP#", "Axo link#"},
         {":U#:GR#", "15:11.3#"},    {":GD#", "-00*30#"},     {":U#:GD#", "-00*30:07#"},
@@ -132,7 +143,7 @@ TEST(Lx200Session, QueriesAnswerFromTheSnapshot) {
         {":G", ""},                 // a command split over two reads
         {"R#", "15:11:21#"},
         {":Xy#", ""},               // unknown: no answer, as on a mount without the feature
-        {":MS#", kSlewRefused},
+        {":MS#", "1"},              // the digit alone: INDI reads one byte
         {":SC12/24/26#", "0"},      // the date and site stay the computer's and the settings'
         {":St+10*00#", "0"},
     };
@@ -140,19 +151,31 @@ TEST(Lx200Session, QueriesAnswerFromTheSnapshot) {
         EXPECT_EQ(t.Send(in), answer) << in;
         EXPECT_EQ(t.result, FeedResult::Ok) << in;
     }
-    EXPECT_TRUE(t.requests.empty());
-    t.snap.positionKnown = false;  // the window shows "--": no position to give
-    EXPECT_EQ(t.Send(":GR#:GD#"), "");
+    ASSERT_EQ(t.requests.size(), 1u);  // the go-to, refused: the message list says so
+    EXPECT_EQ(t.requests[0].kind, RequestKind::Refused);
+    EXPECT_EQ(t.requests[0].refusal, kNoGoto);
+    t.snap.hour = 0;
+    EXPECT_EQ(t.Send(":Ga#"), "12:05:09#");
+    t.snap.positionKnown = false;  // the window shows "--": no position to give, nor any
+    EXPECT_EQ(t.Send(":GR#:GD#:Gr#:Gd#:GA#:GZ#"), "");  // computed from it
 }
 
+// A refusal must read as one to the client: the target's "0", which INDI's drivers take as a
+// failure, and no answer to the sync (any answer ending in '#' reads as done).
 TEST(Lx200Session, ReadOnlyRefusesEveryControlCommand) {
     Talk t(false);
-    EXPECT_EQ(t.Send(":Sr10:30:00#"), "1");
-    EXPECT_EQ(t.Send(":Sd-00*30:00#"), "1");
-    EXPECT_EQ(t.Send(":CM#"), kSyncRefused);
+    EXPECT_EQ(t.Send(":Sr10:30:00#"), "0");
+    EXPECT_EQ(t.Send(":Sd-00*30:00#"), "0");
+    EXPECT_EQ(t.Send(":CM#"), "");
     EXPECT_EQ(t.Send(":Q#:Mn#:Qn#:Me#:Qe#:Ms#:Mw#:RS#:RG#"), "");
-    EXPECT_TRUE(t.requests.empty());
-    EXPECT_EQ(t.session.refusedCount(), 10);
+    EXPECT_EQ(t.session.refusedCount(), 12);
+    ASSERT_EQ(t.requests.size(), 12u);
+    for (const Request& r : t.requests) {
+        EXPECT_EQ(r.kind, RequestKind::Refused) << r.command;
+        EXPECT_EQ(r.refusal, kReadOnly) << r.command;
+    }
+    EXPECT_EQ(t.requests[2].command, ":CM#");
+    EXPECT_EQ(t.Send(":Gr#:Gd#"), "15:11:21#-00*30:07#");  // no target: where it points
 }
 
 TEST(Lx200Session, ControlCommandsBecomeRequests) {
@@ -174,15 +197,17 @@ TEST(Lx200Session, ControlCommandsBecomeRequests) {
     EXPECT_EQ(t.requests[10].speed, Speed::Guide);
     EXPECT_EQ(t.requests[3].command, ":Me#");
     EXPECT_EQ(t.session.refusedCount(), 0);
-    EXPECT_EQ(t.Send(":MS#"), kSlewRefused);  // even with control: the mount cannot point
+    EXPECT_EQ(t.Send(":MS#"), "1");  // even with control: the mount cannot point
 }
 
 TEST(Lx200Session, SyncNeedsBothTargetsAndCarriesTheFieldTexts) {
     Talk t(true);
-    EXPECT_EQ(t.Send(":CM#"), "Sync refused: no target#");
+    EXPECT_EQ(t.Send(":CM#"), "");
     EXPECT_EQ(t.Send(":Sr10:30:00#"), "1");
-    EXPECT_EQ(t.Send(":CM#"), "Sync refused: no target#");
-    EXPECT_TRUE(t.requests.empty());
+    EXPECT_EQ(t.Send(":CM#"), "");
+    ASSERT_EQ(t.requests.size(), 2u);
+    EXPECT_EQ(t.requests[1].refusal, kNoTarget);
+    t.requests.clear();
     EXPECT_EQ(t.Send(":Sd-00*30:00#"), "1");
     EXPECT_EQ(t.Send(":Gr#:Gd#"), "10:30:00#-00*30:00#");
     EXPECT_EQ(t.Send(":Sd+91*00:00#"), "0");  // refused: the last good target stays
@@ -247,7 +272,8 @@ TEST(Lx200Session, BoundedRandomInput) {
         }
         EXPECT_LE(out.size(), input.size() * 40);  // answers stay proportional to the commands
         for (const Request& r : t.requests) {
-            EXPECT_TRUE(round % 2 == 0) << "a read-only session produced a request";
+            EXPECT_TRUE(round % 2 == 0 || r.kind == RequestKind::Refused)
+                << "a read-only session produced a request";
             EXPECT_FALSE(r.command.empty());
         }
     }

@@ -150,15 +150,31 @@ TEST(LinkServer, BoundsClientsAndLines) {
     }
 }
 
-TEST(LinkServer, ReadOnlyLinkQueuesNothing) {
-    Started s(ServerConfig{});
+// Refusals leave nothing behind that the client would read as its next answer, and their
+// lines in the message list are bounded.
+TEST(LinkServer, ReadOnlyLinkRefusesAndSaysSoWithinItsBudget) {
+    ServerConfig c;
+    c.logLinesPerWindow = 3;
+    Started s(c);
+    Snapshot snap;
+    snap.positionKnown = true;
+    snap.raH = 7;
+    s.server.Publish(snap);
     const int fd = test::ConnectLoopback(s.server.port());
     ASSERT_GE(fd, 0);
-    ASSERT_EQ(::send(fd, ":Q#:Mn#:Sr01:00:00#:Sd+01*00#:CM#", 33, 0), 33);
-    EXPECT_EQ(Read(fd, 2 + std::string(kSyncRefused).size()), std::string("11") + kSyncRefused);
+    const std::string asked = ":Q#:Mn#:Sr01:00:00#:Sd+01*00#:CM#:MS#:GR#";
+    ASSERT_EQ(::send(fd, asked.data(), asked.size(), 0), static_cast<ssize_t>(asked.size()));
+    EXPECT_EQ(Read(fd, 64), "00107:00:00#");
     std::vector<Event> events;
     WaitFor(s.server, Event::Kind::Request, events);
-    EXPECT_EQ(Count(events, Event::Kind::Request), 0);
+    std::this_thread::sleep_for(100ms);
+    for (Event& e : s.server.TakeEvents()) {
+        events.push_back(std::move(e));
+    }
+    ASSERT_EQ(Count(events, Event::Kind::Request), 3);
+    for (const Event& e : events) {
+        EXPECT_TRUE(e.kind != Event::Kind::Request || e.request.kind == RequestKind::Refused);
+    }
     ::close(fd);
 }
 
