@@ -3,13 +3,16 @@
 #include "ui/main_window.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStyle>
 #include <QToolBar>
+#include <filesystem>
 
+#include "platform/profile_file.h"
 #include "ui/calibration_window.h"
 #include "ui/eik120_window.h"
 #include "ui/night_log.h"
@@ -161,11 +164,21 @@ void AxoWindow::AlsoEndWaitsWhen(std::function<bool()> reason) {
     core_.SetStopWatcher([this, reason = std::move(reason)] { return stopWatch_->Poll() || (reason && reason()); });
 }
 
+// The settings files live in the settings folder: the file dialogs open there.
+static QString SettingsFolder() {
+    const std::filesystem::path dir = ProfileDirectory();
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);  // else the dialog starts wherever it likes
+    return QString::fromStdString(dir.string());
+}
+
 void AxoWindow::FileOpen() {
-    const QString path = QFileDialog::getOpenFileName(this, "Ouvrir", QString(),
-                                                      "Fichiers d'initialisation (*.ini);;Tous les fichiers (*.*)");
-    if (!path.isEmpty()) {
-        OpenSettings(path);
+    QFileDialog dialog(this, "Ouvrir", SettingsFolder(), "Fichiers d'initialisation (*.ini);;Tous les fichiers (*.*)");
+    dialog.setObjectName("dlgFileOpen");
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+        OpenSettings(dialog.selectedFiles().first());
     }
 }
 
@@ -180,21 +193,32 @@ void AxoWindow::OpenSettings(const QString& path) {
     }
     if (read.ok) {
         core_.display().AddErrorMessage("Configuration lue : " + path.toStdString());
+        // From now on the settings are this file's: every later save goes to it.
+        options_.settingsFile = path.toStdString();
         ShowFileInTitle(path);
     }
     update();
 }
 
 void AxoWindow::FileSaveAs() {
-    const QString path = QFileDialog::getSaveFileName(this, "Enregistrer sous", QString(),
-                                                      "Fichier d'initialisation (*.ini);;Tous les fichiers (*.*)");
-    if (!path.isEmpty()) {
-        SaveSettingsAs(path);
+    QFileDialog dialog(this, "Enregistrer sous", SettingsFolder(),
+                       "Fichier d'initialisation (*.ini);;Tous les fichiers (*.*)");
+    dialog.setObjectName("dlgFileSaveAs");
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix("ini");
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+        SaveSettingsAs(dialog.selectedFiles().first());
     }
 }
 
 void AxoWindow::SaveSettingsAs(const QString& path) {
-    const SettingsFileResult saved = settings_.WriteSettings(path.toStdString(), this);
+    // A name typed without an extension gets the one "Ouvrir" lists.
+    QString file = path;
+    if (QFileInfo(file).suffix().isEmpty()) {
+        file += file.endsWith('.') ? "ini" : ".ini";
+    }
+    const SettingsFileResult saved = settings_.WriteSettings(file.toStdString(), this);
     if (!saved.ok) {
         core_.op().ShowMessage("Erreur", "La configuration n'a pas pu être enregistrée :\n" + saved.error,
                                MessageIcon::Exclamation, MessageButtons::Ok);
@@ -203,13 +227,19 @@ void AxoWindow::SaveSettingsAs(const QString& path) {
         core_.display().AddErrorMessage("!!! " + warning);
     }
     if (saved.ok) {
-        core_.display().AddErrorMessage("Configuration enregistrée : " + path.toStdString());
-        ShowFileInTitle(path);
+        core_.display().AddErrorMessage("Configuration enregistrée : " + file.toStdString());
+        // The title names the file in use, and the later saves (an OK, the exit) write it.
+        options_.settingsFile = file.toStdString();
+        ShowFileInTitle(file);
     }
 }
 
 void AxoWindow::ShowFileInTitle(const QString& path) {
-    QString title = "Axo — " + QFileInfo(path).fileName();
+    // A file of the settings folder by its name; one from elsewhere by its whole path, so that
+    // an "Axo.ini" of another folder is not taken for the usual one.
+    const QFileInfo file(QString::fromStdString(ResolveProfilePath(path.toStdString()).string()));
+    const bool inFolder = file.absoluteDir() == QDir(SettingsFolder());
+    QString title = "Axo — " + (inFolder ? file.fileName() : file.absoluteFilePath());
     if (options_.simulated) {
         title += " — observatoire simulé";
     }

@@ -1,0 +1,112 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QTimer>
+#include <filesystem>
+
+#include "ui/options_dialog.h"
+#include "ui_rig.h"
+
+namespace axo {
+namespace {
+
+using test::UiRig;
+
+// Runs `act` on the file dialog of `window` once it is up. A dialog that never comes (or is
+// not closed by `act`) is closed after two seconds, so that a failing test cannot hang.
+void WhenFileDialogShows(QWidget* window, std::function<void(QFileDialog*)> act) {
+    auto* poll = new QTimer(window);
+    auto tries = std::make_shared<int>(0);
+    QObject::connect(poll, &QTimer::timeout, window, [window, poll, tries, act = std::move(act)] {
+        for (QFileDialog* d : window->findChildren<QFileDialog*>()) {
+            if (d->isVisible()) {
+                poll->deleteLater();
+                act(d);
+                return;
+            }
+        }
+        if (++*tries > 200) {
+            poll->deleteLater();
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                modal->close();
+            }
+        }
+    });
+    poll->start(10);
+}
+
+QString Canonical(const std::filesystem::path& p) {
+    return QFileInfo(QString::fromStdString(p.string())).canonicalFilePath();
+}
+
+int16_t TimerValueIn(const std::filesystem::path& file) {
+    Settings s;
+    s.ReadSettings(file.string());
+    return s.Int(IntKey::timer_value);
+}
+
+TEST(FileDialogs, SaveAsAndOpenStartInTheSettingsFolderAndTheSavedNameEndsInIni) {
+    UiRig r;
+    ASSERT_TRUE(r.Start());
+    QString saveDir;
+    WhenFileDialogShows(r.window.get(), [&](QFileDialog* d) {
+        saveDir = d->directory().canonicalPath();
+        d->selectFile(QString::fromStdString(r.cfg.File("essai").string()));
+        QMetaObject::invokeMethod(d, "accept");
+    });
+    r.Action("FileSaveAsMenuItem")->trigger();
+    EXPECT_EQ(saveDir, Canonical(r.cfg.Dir()));
+    EXPECT_TRUE(std::filesystem::exists(r.cfg.File("essai.ini")));
+    EXPECT_FALSE(std::filesystem::exists(r.cfg.File("essai")));
+
+    r.settings.Int(IntKey::timer_value) = 999;
+    QString openDir;
+    bool listed = false;
+    WhenFileDialogShows(r.window.get(), [&](QFileDialog* d) {
+        openDir = d->directory().canonicalPath();
+        // What the first filter shows of the folder.
+        listed = QDir(d->directory()).entryList({"*.ini"}, QDir::Files).contains("essai.ini");
+        d->selectFile(QString::fromStdString(r.cfg.File("essai.ini").string()));
+        QMetaObject::invokeMethod(d, "accept");
+    });
+    r.Action("FileOpenMenuItem")->trigger();
+    EXPECT_EQ(openDir, Canonical(r.cfg.Dir()));
+    EXPECT_TRUE(listed);
+    EXPECT_EQ(r.settings.Int(IntKey::timer_value), 50);
+    EXPECT_EQ(r.window->windowTitle(), "Axo — essai.ini");
+}
+
+TEST(FileDialogs, EverySaveAfterASaveAsOrAnOpenWritesTheFileTheTitleNames) {
+    const struct {
+        std::string given;  // "@" stands for the settings folder
+        const char* written;
+    } cases[] = {{"@/essai", "essai.ini"}, {"nu", "nu.ini"}, {"@/copie.ini", "copie.ini"}, {"@/notes.cfg", "notes.cfg"}};
+    for (const auto& c : cases) {
+        UiRig r;
+        ASSERT_TRUE(r.Start());
+        const std::string given = c.given[0] == '@' ? r.cfg.Dir().string() + c.given.substr(1) : c.given;
+        r.window->SaveSettingsAs(QString::fromStdString(given));
+        EXPECT_EQ(r.window->windowTitle().toStdString(), std::string("Axo — ") + c.written);
+        auto options = r.window->MakeOptionsDialog();
+        options->findChild<QLineEdit*>("txtOptionsTimerValue")->setText("120");
+        options->Ok();
+        EXPECT_EQ(TimerValueIn(r.cfg.File(c.written)), 120) << c.given;
+        EXPECT_EQ(TimerValueIn(r.cfg.File("Axo.ini")), 50) << c.given;
+    }
+
+    // After an Open the opened file is the one in use, up to the exit.
+    UiRig r;
+    ASSERT_TRUE(r.Start());
+    r.cfg.Write("autre.ini", "[Axo]\ntimer_value=250\n");
+    r.window->OpenSettings(QString::fromStdString(r.cfg.File("autre.ini").string()));
+    EXPECT_EQ(r.window->windowTitle(), "Axo — autre.ini");
+    r.settings.Int(IntKey::timer_value) = 333;
+    r.window->close();
+    EXPECT_EQ(TimerValueIn(r.cfg.File("autre.ini")), 333);
+    EXPECT_EQ(TimerValueIn(r.cfg.File("Axo.ini")), 50);
+}
+
+}  // namespace
+}  // namespace axo
