@@ -1,6 +1,7 @@
 #include "settings/options_rules.h"
 
 #include <cmath>
+#include <utility>
 
 #include "astro/formulas.h"
 #include "astro/utils.h"
@@ -45,7 +46,7 @@ int32_t WholeNumberOf(const std::string& text) {
 
 FieldCheck CheckPollingInterval(const std::string& text) {
     const int32_t v = WholeNumberOf(text);
-    if (v < 0 || v > 10000) {
+    if (!LeadingValue(text) || v < 0 || v > 10000) {
         return {false, 0, "La valeur de l'intervalle d'interrogation\ndoit être comprise entre 0 et 10000"};
     }
     return {true, static_cast<int16_t>(v), ""};
@@ -64,6 +65,31 @@ FieldCheck CheckRestAzimuth(const std::string& text) {
         return {false, 0, "La valeur de l'azimut de la position repos de la\ncoupole doit être comprise entre 0 et 360"};
     }
     return {true, static_cast<int16_t>(*v), ""};
+}
+
+std::string CheckSiteAngle(const std::string& d, const std::string& m, const std::string& s, int maxDegrees,
+                           const std::string& what) {
+    const std::string error =
+        "La valeur de " + what + "\ndoit être comprise entre 0° et " + std::to_string(maxDegrees) + "°";
+    int64_t seconds = 0;
+    for (const auto& [text, unit] : {std::pair{&d, 3600}, std::pair{&m, 60}, std::pair{&s, 1}}) {
+        const int32_t v = WholeNumberOf(*text);
+        if (!LeadingValue(*text) || v < 0) {
+            return error;
+        }
+        seconds += static_cast<int64_t>(v) * unit;
+    }
+    return seconds <= static_cast<int64_t>(maxDegrees) * 3600 ? std::string() : error;
+}
+
+FieldCheck CheckAltitude(const std::string& text) {
+    const int32_t v = WholeNumberOf(text);
+    if (!LeadingValue(text) || v < kLowestAltitude || v > kHighestAltitude) {
+        return {false, 0,
+                "La valeur de l'altitude\ndoit être comprise entre " + std::to_string(kLowestAltitude) + " et " +
+                    std::to_string(kHighestAltitude) + " mètres"};
+    }
+    return {true, static_cast<int16_t>(v), ""};
 }
 
 void ApplyHourAngleRangeToCalibrationTexts(Settings& s) {

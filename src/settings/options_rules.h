@@ -37,11 +37,24 @@ struct FieldCheck {
     std::string error;  // two lines joined by "\n" when !ok
 };
 
-// The polling interval: 0 to 10000 ms.
+// The polling interval: 0 to 10000 ms. A text without a number is refused too: read as 0, it
+// would stop the polling without anyone having asked for it.
 FieldCheck CheckPollingInterval(const std::string& text);
 
 // The rest azimuth of the dome: a whole number from 0 to 360.
 FieldCheck CheckRestAzimuth(const std::string& text);
+
+// A site coordinate typed as degrees, minutes and seconds, the hemisphere being chosen apart:
+// each part a number not below 0 and the whole angle at most `maxDegrees` (minutes past 59
+// are taken as they add up: 42° 75' is 43° 15'). `what` names the coordinate in the message
+// ("la latitude"). Returns the message, empty when accepted.
+std::string CheckSiteAngle(const std::string& d, const std::string& m, const std::string& s, int maxDegrees,
+                           const std::string& what);
+
+// The site's altitude, from the shore of the lowest sea to above the highest summit.
+inline constexpr int kLowestAltitude = -500;
+inline constexpr int kHighestAltitude = 9000;
+FieldCheck CheckAltitude(const std::string& text);
 
 // Recomputes calibr_alpha_text_h/m/s from the stored calibration hour angle when the Alpha
 // calibration is an hour angle: past 12 h under the +-12 h display it shows as "-h".

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+#include <cctype>
 
 #include "astro/utils.h"
 #include "core/calibration.h"
@@ -31,6 +32,30 @@ QLineEdit* Field(const QString& name, QWidget* parent) {
 const std::array<StringKey, 6> kTextKeys{StringKey::calibr_alpha_text_h, StringKey::calibr_alpha_text_m,
                                          StringKey::calibr_alpha_text_s, StringKey::calibr_delta_text_d,
                                          StringKey::calibr_delta_text_m, StringKey::calibr_delta_text_s};
+
+// Whether a field reads as a number: it starts with one ("12", "-0", "12h", ".5") or holds
+// nothing at all (an empty field reads 0). Blanks count for nothing, as when it is read.
+bool ReadsAsNumber(const std::string& text) {
+    std::string t;
+    for (char c : text) {
+        if (c != ' ' && c != '\t' && c != '\n' && c != '\r') {
+            t.push_back(c);
+        }
+    }
+    if (t.empty()) {
+        return true;
+    }
+    std::size_t i = t[0] == '+' || t[0] == '-' ? 1 : 0;
+    if (i < t.size() && t[i] == '.') {
+        ++i;
+    }
+    return i < t.size() && std::isdigit(static_cast<unsigned char>(t[i])) != 0;
+}
+
+// What the checks say of each field, in the order of the fields.
+const std::array<const char*, 6> kFieldErrors{
+    "Valeur des Heures Alpha incorrecte", "Valeur des Minutes Alpha incorrecte", "Valeur des Secondes Alpha incorrecte",
+    "Valeur des degrés Delta incorrecte", "Valeur des minutes Delta incorrecte", "Valeur des secondes Delta incorrecte"};
 
 }  // namespace
 
@@ -132,12 +157,43 @@ void CalibrationWindow::CalibrateDelta() {
     Calibrate(3, axo::CalibrateDelta);
 }
 
+std::string CalibrationWindow::RangeOf(std::size_t field) const {
+    switch (field) {
+        case 0: {
+            const Settings& s = core_.settings();
+            const bool twelve = s.Int(IntKey::calibr_alpha_ra) == 0 && s.Int(IntKey::alpha_12) == 1;
+            return twelve ? "de -12 à 12" : "de 0 à 23";
+        }
+        case 3:
+            return "de -90 à 90";
+        default:
+            return "de 0 à 59";
+    }
+}
+
 void CalibrationWindow::Calibrate(std::size_t first, CalibrateFn calibrate) {
-    const CalibrationCheck check = calibrate(core_, fields_[first]->text().toStdString(),
-                                             fields_[first + 1]->text().toStdString(),
-                                             fields_[first + 2]->text().toStdString());
+    // Letters (or a lone sign) read 0, which every check takes: the calibration would be made
+    // on 0 h. Such a field stands in the checks as a value none of them accepts, so that it is
+    // refused in its turn, and its message says what the field takes.
+    constexpr const char* kNoValue = "999999";
+    std::array<std::string, 3> texts;
+    std::array<bool, 3> noNumber{};
+    for (std::size_t i = 0; i < 3; ++i) {
+        texts[i] = fields_[first + i]->text().toStdString();
+        noNumber[i] = !ReadsAsNumber(texts[i]);
+        if (noNumber[i]) {
+            texts[i] = kNoValue;
+        }
+    }
+    const CalibrationCheck check = calibrate(core_, texts[0], texts[1], texts[2]);
     if (!check.ok) {
-        AlertBox(core_.op(), "Erreur", check.error, kAlertExclamation);
+        std::string error = check.error;
+        for (std::size_t i = 0; i < 3; ++i) {
+            if (noNumber[i] && error == kFieldErrors[first + i]) {
+                error += "\nentrez un nombre " + RangeOf(first + i);
+            }
+        }
+        AlertBox(core_.op(), "Erreur", error, kAlertExclamation);
         Restore(static_cast<int>(first));
         return;
     }

@@ -58,6 +58,8 @@ private:
     // box and put back as last accepted.
     using CalibrateFn = CalibrationCheck (*)(Core&, const std::string&, const std::string&, const std::string&);
     void Calibrate(std::size_t first, CalibrateFn calibrate);
+    // What a field takes, for the message of one that holds no number ("de 0 à 59").
+    std::string RangeOf(std::size_t field) const;
 
     Core& core_;
     std::array<QLineEdit*, 6> fields_{};  // RAh, RAm, RAs, DEd, DEm, DEs

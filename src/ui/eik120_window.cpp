@@ -147,6 +147,9 @@ void Eik120Window::Activate() {
     timeoutInit_->setText(QString::number(s.Int(IntKey::Eik120_timeout_init)));
     timeoutRead_->setText(QString::number(s.Int(IntKey::Eik120_timeout_read)));
     debug_->setChecked(s.Int(IntKey::Eik120_debug) == 1);
+    for (QLineEdit* e : {alphaRes_, deltaRes_, timeoutInit_, timeoutRead_}) {
+        shown_[e] = e->text();
+    }
 }
 
 void Eik120Window::UseIrqClicked() {
@@ -156,7 +159,7 @@ void Eik120Window::UseIrqClicked() {
     }
 }
 
-void Eik120Window::Error(const char* text) {
+void Eik120Window::Error(const std::string& text) {
     AlertBox(core_.op(), "Erreur", text, kAlertExclamation);
 }
 
@@ -170,6 +173,35 @@ bool Eik120Window::OkClicked() {
         Error("Valeur de l'intervalle d'interrogation incorrecte");
         return false;
     }
+    // Numbers the card cannot work with are refused before it is stopped: the window stays
+    // open and the field shows its value again.
+    const auto text = [](const QLineEdit* e) { return e->text().toStdString(); };
+    const std::string timeouts = " doit être compris entre " + std::to_string(kEikTimeoutMin) + " et " +
+                                 std::to_string(kEikTimeoutMax) + " s";
+    const auto resolution = [](const char* axis, int turn) {
+        return std::string("La résolution ") + axis + " doit être de plus de 0 et d'au plus " + std::to_string(turn) +
+               " \"/pas";
+    };
+    const struct {
+        QLineEdit* field;
+        bool outOfRange;
+        std::string error;
+    } ranges[] = {
+        {alphaRes_, EikResolutionOutOfRange(text(alphaRes_), kEikAlphaTurn), resolution("Alpha", kEikAlphaTurn)},
+        {deltaRes_, EikResolutionOutOfRange(text(deltaRes_), kEikDeltaTurn), resolution("Delta", kEikDeltaTurn)},
+        {timeoutInit_, EikTimeoutOutOfRange(text(timeoutInit_)), "Le time out sur initialisation" + timeouts},
+        {timeoutRead_, EikTimeoutOutOfRange(text(timeoutRead_)), "Le time out sur lecture" + timeouts},
+    };
+    for (const auto& r : ranges) {
+        if (r.outOfRange) {
+            Error(r.error);
+            r.field->setText(shown_[r.field]);
+            r.field->setFocus();
+            r.field->selectAll();
+            return false;
+        }
+    }
+
     hide();
     DriverParam p{0, 0};
     core_.drivers().EikDriver(CMD_STOP_INTERFACE, p);

@@ -1,13 +1,15 @@
 #pragma once
 
-// "Interface codeurs EIK120": the settings of the encoder card. OK checks the base address and
-// the interrupt timer (either refused: the window stays open and nothing changes), then stops
-// the card, stores every field that reads well (each one that does not says so and keeps its
-// value), applies the settings to the main window and starts the card again. Cancel stores
-// nothing.
+// "Interface codeurs EIK120": the settings of the encoder card. OK checks the base address, the
+// interrupt timer and the ranges of the numbers (one refused: the window stays open and
+// nothing changes), then stops the card, stores every field that reads well (each one that
+// does not says so and keeps its value), applies the settings to the main window and starts
+// the card again. Cancel stores nothing.
 
 #include <QDialog>
 #include <functional>
+#include <map>
+#include <string>
 
 class QCheckBox;
 class QComboBox;
@@ -42,7 +44,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void Error(const char* text);
+    void Error(const std::string& text);
 
     Core& core_;
     EikDriver* driver_;
@@ -60,6 +62,7 @@ private:
     QLineEdit* timeoutInit_;
     QLineEdit* timeoutRead_;
     QCheckBox* debug_;
+    std::map<QLineEdit*, QString> shown_;  // the range-checked fields as the activation filled them
 };
 
 }  // namespace axo::ui

@@ -380,7 +380,45 @@ void OptionsDialog::ApplyTextsToSettings(bool withSite) {
     }
 }
 
+bool OptionsDialog::Refuse(const std::string& error, std::initializer_list<QLineEdit*> fields) {
+    AlertBox(core_.op(), "Erreur", error, kAlertExclamation);
+    filling_ = true;  // putting a value back is not typing a new site
+    for (QLineEdit* f : fields) {
+        f->setText(textSnapshot_[f]);
+    }
+    filling_ = false;
+    if (firstRefused_ == nullptr) {
+        firstRefused_ = *fields.begin();
+    }
+    return false;
+}
+
 void OptionsDialog::Ok() {
+    // Every field is checked before anything is applied. A refused one says so and shows its
+    // value from the opening again; the dialog stays open for the observer to correct it.
+    firstRefused_ = nullptr;
+    const auto text = [](const QLineEdit* e) { return e->text().toStdString(); };
+    const FieldCheck interval = CheckPollingInterval(text(interval_));
+    const FieldCheck rest = CheckRestAzimuth(text(restAzimuth_));
+    const std::string longitude = CheckSiteAngle(text(site_[0]), text(site_[1]), text(site_[2]), 180, "la longitude");
+    const std::string latitude = CheckSiteAngle(text(site_[3]), text(site_[4]), text(site_[5]), 90, "la latitude");
+    const FieldCheck altitude = CheckAltitude(text(site_[6]));
+    bool ok = interval.ok || Refuse(interval.error, {interval_});
+    ok = (rest.ok || Refuse(rest.error, {restAzimuth_})) && ok;
+    ok = (longitude.empty() || Refuse(longitude, {site_[0], site_[1], site_[2]})) && ok;
+    ok = (latitude.empty() || Refuse(latitude, {site_[3], site_[4], site_[5]})) && ok;
+    ok = (altitude.ok || Refuse(altitude.error, {site_[6]})) && ok;
+    if (!ok) {
+        for (int i = 0; i < tabs_->count(); ++i) {
+            if (tabs_->widget(i)->isAncestorOf(firstRefused_)) {
+                tabs_->setCurrentIndex(i);
+            }
+        }
+        firstRefused_->setFocus();
+        firstRefused_->selectAll();
+        return;
+    }
+
     hide();
     ApplyTextsToSettings(true);
     Settings& s = core_.settings();
@@ -389,22 +427,9 @@ void OptionsDialog::Ok() {
                                  s.Int(IntKey::longitude_s));
     state.Site.latitude = Dms2R(s.Int(IntKey::latitude_south), s.Int(IntKey::latitude_d), s.Int(IntKey::latitude_m),
                                 s.Int(IntKey::latitude_s));
-
-    const FieldCheck interval = CheckPollingInterval(interval_->text().toStdString());
-    if (interval.ok) {
-        s.Int(IntKey::timer_value) = interval.value;
-        timer_.SetSystemTimerInterval(interval.value);
-    } else {
-        AlertBox(core_.op(), "Erreur", interval.error, kAlertExclamation);
-        interval_->setText(textSnapshot_[interval_]);
-    }
-    const FieldCheck rest = CheckRestAzimuth(restAzimuth_->text().toStdString());
-    if (rest.ok) {
-        s.Int(IntKey::dome_rest_pos) = rest.value;
-    } else {
-        AlertBox(core_.op(), "Erreur", rest.error, kAlertExclamation);
-        restAzimuth_->setText(textSnapshot_[restAzimuth_]);
-    }
+    s.Int(IntKey::timer_value) = interval.value;
+    timer_.SetSystemTimerInterval(interval.value);
+    s.Int(IntKey::dome_rest_pos) = rest.value;
     if (onSettingsChanged) {
         onSettingsChanged();
     }

@@ -1,12 +1,15 @@
 #pragma once
 
-// The "Options" dialog. Its check boxes act at once; OK applies the text fields and the site;
+// The "Options" dialog. Its check boxes act at once; OK applies the text fields and the site,
+// unless one holds a value out of its range (said in a box; the dialog then stays open);
 // Cancel puts back the texts, the site and the three display boxes as they were at opening
 // (the other boxes' changes stay, as they have already acted).
 
 #include <QDialog>
 #include <functional>
+#include <initializer_list>
 #include <map>
+#include <string>
 #include <vector>
 
 class QCheckBox;
@@ -42,6 +45,8 @@ private:
     void CheckBoxAction(QCheckBox* box);
     void ApplyTextsToSettings(bool withSite);
     void ChooseSite(int index);
+    // Says why a value is refused and puts `fields` back as they were at the opening.
+    bool Refuse(const std::string& error, std::initializer_list<QLineEdit*> fields);
     QCheckBox* Box(const char* name, const QString& text, QWidget* parent);
 
     Core& core_;
@@ -64,6 +69,7 @@ private:
     QLineEdit* interval_;
     QLineEdit* restAzimuth_;
     bool filling_ = false;
+    QLineEdit* firstRefused_ = nullptr;  // where the focus goes after a refused OK
 };
 
 }  // namespace axo::ui

@@ -10,11 +10,36 @@ TEST(OptionsRules, PollingIntervalRange) {
     EXPECT_EQ(CheckPollingInterval("0").value, 0);
     EXPECT_EQ(CheckPollingInterval("75ms").value, 75);
     EXPECT_EQ(CheckPollingInterval("").value, 0);  // nothing numeric reads 0
-    for (const char* bad : {"10001", "-1", "99999999999"}) {
+    for (const char* bad : {"10001", "-1", "99999999999", "abc0", "", "-"}) {
         const FieldCheck c = CheckPollingInterval(bad);
         EXPECT_FALSE(c.ok) << bad;
         EXPECT_EQ(c.error, "La valeur de l'intervalle d'interrogation\ndoit être comprise entre 0 et 10000");
     }
+}
+
+TEST(OptionsRules, SiteValuesWithinTheirPhysicalRange) {
+    const struct {
+        const char *d, *m, *s;
+        int max;
+        bool ok;
+    } angles[] = {
+        {"90", "0", "0", 90, true},    {"90", "0", "1", 90, false},   {"42", "75", "0", 90, true},
+        {"200", "0", "0", 90, false},  {"0", "-1", "0", 90, false},   {"x", "0", "0", 90, false},
+        {"180", "0", "0", 180, true},  {"179", "59", "60", 180, true}, {"179", "60", "1", 180, false},
+        {"0", "0", "", 180, false},    {" 12", "3", "4.4", 180, true}, {"99999999999", "0", "0", 180, false},
+    };
+    for (const auto& a : angles) {
+        const std::string error = CheckSiteAngle(a.d, a.m, a.s, a.max, "la latitude");
+        EXPECT_EQ(error.empty(), a.ok) << a.d << " " << a.m << " " << a.s;
+        if (!a.ok) {
+            EXPECT_EQ(error, "La valeur de la latitude\ndoit être comprise entre 0° et " + std::to_string(a.max) + "°");
+        }
+    }
+    for (const auto& [text, ok] : {std::pair{"-500", true}, std::pair{"9000", true}, std::pair{"-501", false},
+                                   std::pair{"9001", false}, std::pair{"m", false}, std::pair{"2877 m", true}}) {
+        EXPECT_EQ(CheckAltitude(text).ok, ok) << text;
+    }
+    EXPECT_EQ(CheckAltitude("9001").error, "La valeur de l'altitude\ndoit être comprise entre -500 et 9000 mètres");
 }
 
 TEST(OptionsRules, RestAzimuthChecksInTurn) {

@@ -78,6 +78,55 @@ TEST(CalibrationWindow, RefusalsRestoreTheFieldsAndMinusZeroIsKept) {
     EXPECT_FALSE(r.Action("Calibrate")->isChecked());
 }
 
+TEST(CalibrationWindow, AFieldWithoutANumberIsRefusedInItsTurnWithItsRange) {
+    const struct {
+        bool twelve;
+        const char* fields[6];  // RAh RAm RAs DEd DEm DEs; null: left as it is
+        const char* button;
+        std::string box;        // empty: accepted
+    } cases[] = {
+        {false, {"abc", "30", "0"}, "cmdCalibrAlpha", "Valeur des Heures Alpha incorrecte\nentrez un nombre de 0 à 23"},
+        {true, {"-", "30", "0"}, "cmdCalibrAlpha", "Valeur des Heures Alpha incorrecte\nentrez un nombre de -12 à 12"},
+        {false, {"5", "x", "0"}, "cmdCalibrAlpha", "Valeur des Minutes Alpha incorrecte\nentrez un nombre de 0 à 59"},
+        // The fields are checked in turn: hours out of range before the minutes' letters.
+        {false, {"30", "x", "0"}, "cmdCalibrAlpha", "Valeur des Heures Alpha incorrecte"},
+        {false, {nullptr, nullptr, nullptr, "N", "0", "0"}, "cmdCalibrDelta",
+         "Valeur des degrés Delta incorrecte\nentrez un nombre de -90 à 90"},
+        {false, {nullptr, nullptr, nullptr, "10", "0", "s"}, "cmdCalibrDelta",
+         "Valeur des secondes Delta incorrecte\nentrez un nombre de 0 à 59"},
+        {false, {"12h", "", " "}, "cmdCalibrAlpha", ""},  // a leading number, or nothing at all
+    };
+    for (const auto& c : cases) {
+        UiRig r;
+        ASSERT_TRUE(r.Start());
+        r.settings.Int(IntKey::alpha_12) = c.twelve ? 1 : 0;
+        r.settings.Int(IntKey::calibr_alpha_h) = 7;
+        r.settings.Int(IntKey::calibr_delta_d) = 7;
+        r.window->ShowCalibration();
+        ui::CalibrationWindow* w = r.window->calibrationWindow();
+        CalibrationFields f(w);
+        const char* names[] = {"txtCalibrRAh", "txtCalibrRAm", "txtCalibrRAs", "txtCalibrDEd", "txtCalibrDEm", "txtCalibrDEs"};
+        for (std::size_t i = 0; i < 6; ++i) {
+            if (c.fields[i] != nullptr) {
+                f.Set(names[i], c.fields[i]);
+            }
+        }
+        QTest::mouseClick(w->findChild<QPushButton*>(c.button), Qt::LeftButton);
+        if (c.box.empty()) {
+            EXPECT_TRUE(r.Only({"box"}).empty());
+            EXPECT_EQ(r.settings.Int(IntKey::calibr_alpha_h), 12);
+            EXPECT_EQ(r.Only({"P 100"}), (Lines{"P 1001 (0,0)"}));
+            continue;
+        }
+        EXPECT_EQ(r.Only({"box", "P 100"}), (Lines{"box Erreur | " + c.box})) << c.box;
+        EXPECT_EQ(r.settings.Int(IntKey::calibr_alpha_h), 7) << c.box;
+        EXPECT_EQ(r.settings.Int(IntKey::calibr_delta_d), 7) << c.box;
+        for (std::size_t i = 0; i < 6; ++i) {
+            EXPECT_EQ(f.Get(names[i]), "0") << c.box << " " << names[i];  // back to the last accepted texts
+        }
+    }
+}
+
 struct OptionsRig : UiRig {
     OptionsRig() {
         Start();
@@ -114,6 +163,58 @@ TEST(OptionsDialog, IntervalAndRestAzimuthAreCheckedOnOk) {
     EXPECT_EQ(ok.settings.Int(IntKey::latitude_m), 75);  // no range check on the site
     EXPECT_EQ(ok.settings.Str(StringKey::label_alpha_plus), "Ouest");
     EXPECT_EQ(ok.W<QLabel>("lblControlAlphaP")->text(), "Ouest");
+}
+
+TEST(OptionsDialog, ImpossibleValuesAreRefusedAndTheDialogStaysOpenWithTheOldValue) {
+    const std::string interval = "La valeur de l'intervalle d'interrogation\ndoit être comprise entre 0 et 10000";
+    const std::string latitude = "La valeur de la latitude\ndoit être comprise entre 0° et 90°";
+    const std::string longitude = "La valeur de la longitude\ndoit être comprise entre 0° et 180°";
+    const std::string altitude = "La valeur de l'altitude\ndoit être comprise entre -500 et 9000 mètres";
+    const struct {
+        const char* field;
+        const char* text;
+        IntKey key;
+        const std::string& error;  // empty: accepted
+        int16_t stored;
+    } cases[] = {
+        {"txtLatD", "200", IntKey::latitude_d, latitude, 42},
+        {"txtLatD", "abc", IntKey::latitude_d, latitude, 42},
+        {"txtLatM", "-5", IntKey::latitude_m, latitude, 56},
+        {"txtLatD", "90", IntKey::latitude_d, latitude, 42},  // 90° 56' 13"
+        {"txtLonD", "181", IntKey::longitude_d, longitude, 0},
+        {"txtLonS", "", IntKey::longitude_s, longitude, 42},
+        {"txtAltitude", "20000", IntKey::altitude, altitude, 2877},
+        {"txtAltitude", "-501", IntKey::altitude, altitude, 2877},
+        {"txtOptionsTimerValue", "abc0", IntKey::timer_value, interval, 50},
+        {"txtOptionsTimerValue", "", IntKey::timer_value, interval, 50},
+        {"txtLatD", "89", IntKey::latitude_d, {}, 89},
+        {"txtLatM", "75", IntKey::latitude_m, {}, 75},  // 43° 15': a latitude all the same
+        {"txtLonD", "180 ", IntKey::longitude_d, longitude, 0},  // 180° 8' 42"
+        {"txtAltitude", "-430", IntKey::altitude, {}, -430},
+        {"txtOptionsTimerValue", "0", IntKey::timer_value, {}, 0},
+        {"txtOptionsTimerValue", "75ms", IntKey::timer_value, {}, 75},
+    };
+    for (const auto& c : cases) {
+        OptionsRig r;
+        r.dialog->show();
+        QLineEdit* field = r.C<QLineEdit>(c.field);
+        const QString before = field->text();
+        field->setText(c.text);
+        r.C<QLineEdit>("txtOptionsAlphaP")->setText("Nord");
+        r.dialog->Ok();
+        EXPECT_EQ(r.settings.Int(c.key), c.stored) << c.field << " " << c.text;
+        if (c.error.empty()) {
+            EXPECT_TRUE(r.Only({"box"}).empty()) << c.field << " " << c.text;
+            EXPECT_FALSE(r.dialog->isVisible()) << c.field << " " << c.text;
+            EXPECT_EQ(r.settings.Str(StringKey::label_alpha_plus), "Nord");
+        } else {
+            EXPECT_EQ(r.Only({"box"}), (Lines{"box Erreur | " + c.error})) << c.field << " " << c.text;
+            EXPECT_TRUE(r.dialog->isVisible()) << c.field << " " << c.text;
+            EXPECT_EQ(field->text(), before) << c.field << " " << c.text;
+            EXPECT_EQ(r.settings.Str(StringKey::label_alpha_plus), "Alpha +");  // nothing applied
+            EXPECT_EQ(r.settings.Int(IntKey::timer_value), 50);
+        }
+    }
 }
 
 TEST(OptionsDialog, CouplingRuleAndCancelThatKeepsTheBehaviourBoxesButNotTheDisplayOnes) {

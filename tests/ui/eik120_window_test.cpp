@@ -81,6 +81,46 @@ TEST(Eik120Window, TheTimerIsRefusedBelowTenBeforeAnythingChanges) {
     }
 }
 
+TEST(Eik120Window, NumbersOutOfTheirRangeAreRefusedBeforeTheStopAndKeepTheirValue) {
+    const std::string init = "Le time out sur initialisation doit être compris entre 1 et 60 s";
+    const std::string read = "Le time out sur lecture doit être compris entre 1 et 60 s";
+    const std::string alpha = "La résolution Alpha doit être de plus de 0 et d'au plus 86400 \"/pas";
+    const std::string delta = "La résolution Delta doit être de plus de 0 et d'au plus 1296000 \"/pas";
+    const struct {
+        const char* field;
+        const char* text;
+        const std::string& box;  // empty: accepted
+        const char* shownAfter;
+    } cases[] = {
+        {"txtEik120TimeOutInit", "-5", init, "10"},        {"txtEik120TimeOutInit", "0", init, "10"},
+        {"txtEik120TimeOutInit", "61", init, "10"},        {"txtEik120TimeOutRead", "-1", read, "1"},
+        {"txtEik120AlphaResolution", "0", alpha, "0,659179687"},
+        {"txtEik120AlphaResolution", "-0,5", alpha, "0,659179687"},
+        {"txtEik120DeltaResolution", "2000000", delta, "9,887695313"},
+        {"txtEik120TimeOutInit", "60", {}, nullptr},       {"txtEik120TimeOutInit", "1", {}, nullptr},
+        {"txtEik120DeltaResolution", "1296000", {}, nullptr},
+    };
+    for (const auto& c : cases) {
+        EikWindowRig e;
+        e.Field(c.field)->setText(c.text);
+        const bool closed = e.w.OkClicked();
+        if (c.box.empty()) {
+            EXPECT_TRUE(closed) << c.field << " " << c.text;
+            EXPECT_EQ(e.r.Only({"box", "E "}), (Lines{"E 1102 (0,0)", "E 1101 (0,0)"})) << c.text;
+            continue;
+        }
+        EXPECT_FALSE(closed) << c.field << " " << c.text;
+        EXPECT_TRUE(e.w.isVisible()) << c.field << " " << c.text;
+        EXPECT_EQ(e.r.Only({"box", "E "}), (Lines{"box Erreur | " + c.box})) << c.field << " " << c.text;
+        EXPECT_EQ(e.Field(c.field)->text(), c.shownAfter) << c.field << " " << c.text;
+        const Settings& s = e.r.settings;
+        EXPECT_EQ(s.Int(IntKey::Eik120_timeout_init), 10) << c.field << " " << c.text;
+        EXPECT_EQ(s.Int(IntKey::Eik120_timeout_read), 1) << c.field << " " << c.text;
+        EXPECT_EQ(s.Dbl(DoubleKey::Eik120_alpha_res), 0.659179687) << c.field << " " << c.text;
+        EXPECT_EQ(s.Dbl(DoubleKey::Eik120_delta_res), 9.887695313) << c.field << " " << c.text;
+    }
+}
+
 TEST(Eik120Window, ABadFieldIsRefusedAfterTheStopAndTheOthersAreStoredAndStarted) {
     EikWindowRig e;
     const double deltaRes = e.r.settings.Dbl(DoubleKey::Eik120_delta_res);

@@ -37,4 +37,15 @@ bool EikTimerAccepted(const std::string& text) {
     return value && *value >= 10 && *value <= 255;
 }
 
+bool EikTimeoutOutOfRange(const std::string& text) {
+    // Read as the window stores it: a whole number, halves to even.
+    const std::optional<int16_t> value = TextToInteger(text);
+    return value && (*value < kEikTimeoutMin || *value > kEikTimeoutMax);
+}
+
+bool EikResolutionOutOfRange(const std::string& text, int turn) {
+    const std::optional<double> value = TextToDouble(text);
+    return value && !(*value > 0 && *value <= turn);
+}
+
 }  // namespace axo
