@@ -262,6 +262,75 @@ int CreateLockedTemp(const fs::path& dir, const std::string& prefix, std::string
     return -1;
 }
 
+
+bool IsUtf16(ProfileEncoding e) {
+    return e == ProfileEncoding::Utf16Le || e == ProfileEncoding::Utf16Be;
+}
+
+// UTF-16 (after its mark) to UTF-8. A code unit that does not pair up is written as the
+// three-byte form of its value, so that the way back gives the very same bytes; the reader
+// sees those bytes as any other invalid UTF-8. An odd last byte goes to `tail`.
+std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian, std::string& tail) {
+    std::string out;
+    out.reserve(bytes.size());
+    const std::size_t units = bytes.size() / 2;
+    auto unitAt = [&](std::size_t k) -> char32_t {
+        const auto a = static_cast<unsigned char>(bytes[2 * k]);
+        const auto b = static_cast<unsigned char>(bytes[2 * k + 1]);
+        return bigEndian ? static_cast<char32_t>((a << 8) | b) : static_cast<char32_t>((b << 8) | a);
+    };
+    for (std::size_t k = 0; k < units; ++k) {
+        const char32_t u = unitAt(k);
+        if (u >= 0xD800 && u <= 0xDBFF && k + 1 < units) {
+            const char32_t low = unitAt(k + 1);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+                ++k;
+                continue;
+            }
+        }
+        AppendUtf8(out, u);
+    }
+    tail.assign(bytes.substr(units * 2));
+    return out;
+}
+
+// The way back: UTF-8, including the three-byte forms of unpaired code units, to UTF-16.
+std::string Utf8ToUtf16(std::string_view utf8, bool bigEndian) {
+    std::string out;
+    out.reserve(utf8.size() * 2);
+    auto put = [&](char32_t unit) {
+        const auto hi = static_cast<char>((unit >> 8) & 0xFF);
+        const auto lo = static_cast<char>(unit & 0xFF);
+        out.push_back(bigEndian ? hi : lo);
+        out.push_back(bigEndian ? lo : hi);
+    };
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+        char32_t cp = 0;
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        if (const std::size_t len = Utf8SequenceAt(utf8, i)) {
+            cp = DecodeUtf8At(utf8, i, len);
+            i += len;
+        } else if (c == 0xED && i + 2 < utf8.size() && (static_cast<unsigned char>(utf8[i + 1]) & 0xE0) == 0xA0 &&
+                   (static_cast<unsigned char>(utf8[i + 2]) & 0xC0) == 0x80) {
+            cp = 0xD000 | ((static_cast<unsigned char>(utf8[i + 1]) & 0x3Fu) << 6) |
+                 (static_cast<unsigned char>(utf8[i + 2]) & 0x3Fu);
+            i += 3;
+        } else {
+            cp = Cp1252ToCodePoint(c);
+            ++i;
+        }
+        if (cp >= 0x10000) {
+            put(0xD800 + ((cp - 0x10000) >> 10));
+            put(0xDC00 + ((cp - 0x10000) & 0x3FF));
+        } else {
+            put(cp);
+        }
+    }
+    return out;
+}
+
 }  // namespace
 
 fs::path ProfileDirectory() {
@@ -298,7 +367,14 @@ bool IsValidUtf8(std::string_view s) {
     return true;
 }
 
+bool StartsWithUtf16Bom(std::string_view bytes) {
+    return bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF";
+}
+
 ProfileEncoding DetectProfileEncoding(std::string_view bytes) {
+    if (StartsWithUtf16Bom(bytes)) {
+        return bytes[0] == '\xFF' ? ProfileEncoding::Utf16Le : ProfileEncoding::Utf16Be;
+    }
     if (bytes.substr(0, kBom.size()) == kBom) {
         return ProfileEncoding::Utf8Bom;
     }
@@ -358,7 +434,15 @@ std::string ToValidUtf8(std::string_view bytes) {
 }
 
 std::string DecodeProfileBytes(std::string_view bytes) {
-    switch (DetectProfileEncoding(bytes)) {
+    const ProfileEncoding encoding = DetectProfileEncoding(bytes);
+    if (IsUtf16(encoding)) {
+        std::string tail;
+        return ToValidUtf8(Utf16ToUtf8(bytes.substr(2), encoding == ProfileEncoding::Utf16Be, tail) + tail);
+    }
+    switch (encoding) {
+        case ProfileEncoding::Utf16Le:
+        case ProfileEncoding::Utf16Be:
+            break;
         case ProfileEncoding::Utf8Bom:
             return ToValidUtf8(bytes.substr(kBom.size()));
         case ProfileEncoding::Windows1252:
@@ -441,12 +525,17 @@ bool ProfileDocument::Load(const fs::path& path, std::string* error) {
 }
 
 void ProfileDocument::Parse(std::string bytes) {
-    bytes_ = std::move(bytes);
     lines_.clear();
     owned_.clear();
     sections_.clear();
     sectionIndex_.clear();
-    encoding_ = DetectProfileEncoding(bytes_);
+    utf16Tail_.clear();
+    encoding_ = DetectProfileEncoding(bytes);
+    // A UTF-16 file is held as UTF-8, so that its lines are found and changed as any other's;
+    // it goes back to UTF-16 as a whole when written.
+    bytes_ = IsUtf16(encoding_)
+                 ? Utf16ToUtf8(std::string_view(bytes).substr(2), encoding_ == ProfileEncoding::Utf16Be, utf16Tail_)
+                 : std::move(bytes);
     bom_ = encoding_ == ProfileEncoding::Utf8Bom;
     eol_ = Eol::Lf;
 
@@ -528,6 +617,8 @@ std::string ProfileDocument::LineUtf8(const Line& line) const {
         case ProfileEncoding::Windows1252:
             return DecodeWindows1252(text);
         case ProfileEncoding::Utf8Bom:
+        case ProfileEncoding::Utf16Le:
+        case ProfileEncoding::Utf16Be:
             return ToValidUtf8(text);
         case ProfileEncoding::Ascii:
         case ProfileEncoding::Utf8:
@@ -547,7 +638,7 @@ bool ProfileDocument::KeyOfLine(std::string_view text, bool raw, std::string& ou
     const std::string_view key = Trim(text.substr(0, eq));
     if (raw && encoding_ == ProfileEncoding::Windows1252 && !IsAscii(key)) {
         out = DecodeWindows1252(key);
-    } else if (raw && encoding_ == ProfileEncoding::Utf8Bom && !IsAscii(key)) {
+    } else if (raw && (encoding_ == ProfileEncoding::Utf8Bom || IsUtf16(encoding_)) && !IsAscii(key)) {
         out = ToValidUtf8(key);
     } else {
         out.assign(key);
@@ -630,6 +721,55 @@ std::string ProfileDocument::GetString(const std::string& section, const std::st
     const auto value = Get(section, key);
     const std::size_t keep = bufferSize == 0 ? 0 : bufferSize - 1;
     return CutToChars(value ? *value : defaultValue, keep);
+}
+
+ProfileDamage ProfileDocument::Inspect() const {
+    ProfileDamage damage;
+    for (char c : bytes_) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b == 0) {
+            ++damage.nulChars;
+        } else if ((b < 0x20 && c != '\t' && c != '\r' && c != '\n') || b == 0x7F) {
+            ++damage.controlChars;
+        }
+    }
+    damage.oddUtf16 = !utf16Tail_.empty();
+    std::string key;
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        const std::string_view text = RawText(lines_[i]);
+        if (Trim(text).empty() || IsCommentLine(text) || SectionName(text)) {
+            continue;
+        }
+        if (!KeyOfLine(text, !lines_[i].owned, key) || key.empty()) {
+            damage.unreadableLines.push_back(i + 1);
+        }
+    }
+    return damage;
+}
+
+std::vector<ProfileKeyLine> ProfileDocument::KeyLines() const {
+    std::vector<ProfileKeyLine> out;
+    std::string section;
+    std::string key;
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        const std::string_view text = RawText(lines_[i]);
+        if (const auto header = SectionName(text)) {
+            section = NormalName(encoding_ == ProfileEncoding::Windows1252 ? DecodeWindows1252(*header)
+                                                                           : std::string(*header));
+        } else if (KeyOfLine(text, !lines_[i].owned, key) && !key.empty()) {
+            out.push_back(ProfileKeyLine{i + 1, section, key});
+        }
+    }
+    return out;
+}
+
+std::string ProfileDocument::LineText(std::size_t number) const {
+    return number >= 1 && number <= lines_.size() ? LineUtf8(lines_[number - 1]) : std::string();
+}
+
+bool ProfileDocument::IsBlank() const {
+    return std::all_of(lines_.begin(), lines_.end(), [this](const Line& l) { return Trim(RawText(l)).empty(); }) &&
+           utf16Tail_.empty();
 }
 
 void ProfileDocument::SetMany(const std::string& section,
@@ -773,6 +913,10 @@ std::string ProfileDocument::Serialize(std::vector<std::string>* lossy) const {
         for (const std::string& line : sec.added) {
             emit(encode(line), eol_);
         }
+    }
+    if (IsUtf16(encoding_)) {
+        const bool be = encoding_ == ProfileEncoding::Utf16Be;
+        return (be ? std::string("\xFE\xFF") : std::string("\xFF\xFE")) + Utf8ToUtf16(out, be) + utf16Tail_;
     }
     return out;
 }

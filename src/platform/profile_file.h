@@ -16,6 +16,10 @@
 //    characters of the same number, so every byte string decodes and encodes back unchanged.
 //  - A file is written back in the encoding it was read in. In a Windows-1252 file a character
 //    that code page cannot hold is written as '?', and the key is reported (Save's `lossy`).
+//  - A file that starts with a UTF-16 byte-order mark (FF FE little-endian, FE FF big-endian,
+//    as Windows editors save "Unicode" text) is UTF-16 and is written back in UTF-16 with the
+//    same mark: a program line is never appended in another encoding. Code units that do not
+//    pair up, and a last odd byte, are kept as they are.
 //  - A new file, or one holding only ASCII, is written in Windows-1252 (what the Windows
 //    program reads) unless a value needs a character Windows-1252 lacks; it is then UTF-8,
 //    without byte-order mark (which would hide the first section from the Windows program).
@@ -50,6 +54,8 @@ enum class ProfileEncoding {
     Utf8,
     Utf8Bom,
     Windows1252,
+    Utf16Le,  // with its byte-order mark
+    Utf16Be,
 };
 
 // What the bytes of a whole file are, by the rules above.
@@ -71,8 +77,29 @@ bool IsValidUtf8(std::string_view bytes);
 // Decodes the bytes of a whole file to UTF-8 (byte-order mark dropped) by the rules above.
 std::string DecodeProfileBytes(std::string_view bytes);
 
+// UTF-16 with a byte-order mark: FF FE (little-endian) or FE FF (big-endian).
+bool StartsWithUtf16Bom(std::string_view bytes);
+
 // Cuts `text` to at most `maxChars` characters, never splitting a UTF-8 sequence.
 std::string CutToChars(const std::string& text, std::size_t maxChars);
+
+// What in a file is not profile text. The reader skips it; the callers say so.
+struct ProfileDamage {
+    std::size_t nulChars = 0;      // NUL characters (a file of zeros, UTF-16 without its mark)
+    std::size_t controlChars = 0;  // other control characters than tab and line ends: binary data
+    bool oddUtf16 = false;         // a UTF-16 file with an odd number of bytes: cut short
+    // Lines (1-based) that are neither blank, a comment, a [section] header nor key=value.
+    std::vector<std::size_t> unreadableLines;
+    bool Any() const { return nulChars + controlChars > 0 || oddUtf16 || !unreadableLines.empty(); }
+};
+
+// One key line of a file: its line (1-based), the section it stands in ("" before the first
+// header) and its key, both in lower case.
+struct ProfileKeyLine {
+    std::size_t line = 0;
+    std::string section;
+    std::string key;
+};
 
 // One profile file held in memory: its bytes and an index of its lines, so that a write
 // changes only the lines it must.
@@ -114,6 +141,16 @@ public:
     bool Save(const std::filesystem::path& path, std::string* error = nullptr,
               std::vector<std::string>* lossy = nullptr) const;
 
+    // What of the file is not profile text (linear in its size).
+    ProfileDamage Inspect() const;
+    // Every key line of the file, in order, whatever section it stands in.
+    std::vector<ProfileKeyLine> KeyLines() const;
+    bool HasSection(const std::string& section) const { return FindSection(section) != nullptr; }
+    // The text of line `number` (1-based) in UTF-8, or "" past the end.
+    std::string LineText(std::size_t number) const;
+    // No line holds anything but blanks.
+    bool IsBlank() const;
+
     ProfileEncoding Encoding() const { return encoding_; }
     std::size_t LineCount() const { return lines_.size(); }
 
@@ -154,6 +191,7 @@ private:
     std::unordered_map<std::string, std::size_t> sectionIndex_;  // lower-case name -> sections_
     ProfileEncoding encoding_ = ProfileEncoding::Ascii;
     bool bom_ = false;
+    std::string utf16Tail_;  // the odd last byte of a UTF-16 file
     Eol eol_ = Eol::Lf;
 };
 

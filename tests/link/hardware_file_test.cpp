@@ -40,5 +40,49 @@ TEST(LinkHardwareFile, SectionLink) {
     }
 }
 
+// Whatever the reader skips is said, as the file's other mistakes are.
+TEST(HardwareFile, DamageIsReported) {
+    const auto utf16 = [](const std::string& ascii, bool mark) {
+        std::string out = mark ? "\xFF\xFE" : "";
+        for (char c : ascii) {
+            out += std::string{c, '\0'};
+        }
+        return out;
+    };
+    struct Case {
+        std::string what;
+        std::string file;
+        std::vector<std::string> says;  // a part of each problem, in order
+        ParallelBackend backend;
+    };
+    const Case cases[] = {
+        {"UTF-16", utf16("[parallel]\r\nbackend=direct\r\n", true), {}, ParallelBackend::Direct},
+        {"UTF-16 sans marque", utf16("[parallel]\r\nbackend=direct\r\n", false),
+         {"endommagé : 28 caractères nuls", "Ligne 2 incompréhensible", "Ligne 4 incompréhensible",
+          "Ligne 5 incompréhensible"},
+         ParallelBackend::Ppdev},
+        {"binaire", std::string("\x7F" "ELF\x02\x01\x01\0\0", 9), {"endommagé", "Ligne 1 incompréhensible"},
+         ParallelBackend::Ppdev},
+        {"tronqué", "[parallel]\nbackend=direct\ncommand_ba", {"Ligne 3 incompréhensible"}, ParallelBackend::Direct},
+        {"hors section", "backend=simulated\n[serial]\nport1=/dev/ttyUSB0\n",
+         {"Clé backend hors de toute section"}, ParallelBackend::Ppdev},
+    };
+    test::TempConfig config;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        config.Write("hardware.ini", c.file);
+        const HardwareFileResult r = ReadHardwareFile();
+        EXPECT_EQ(r.parallel.backend, c.backend);
+        std::string all;
+        for (const std::string& p : r.problems) {
+            all += p + "\n";
+        }
+        EXPECT_EQ(r.problems.size(), c.says.size()) << all;
+        for (std::size_t i = 0; i < r.problems.size() && i < c.says.size(); ++i) {
+            EXPECT_NE(r.problems[i].find(c.says[i]), std::string::npos) << r.problems[i];
+        }
+    }
+}
+
 }  // namespace
 }  // namespace axo

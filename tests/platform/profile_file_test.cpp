@@ -154,6 +154,62 @@ TEST(ProfileEncoding, AByteOrderMarkIsSkippedOnReadingAndKeptOnWriting) {
     EXPECT_EQ(cfg.Read("t.ini"), "\xEF\xBB\xBF[Axo]\na=1\n");
 }
 
+std::string Utf16Of(const std::u16string& text, bool bigEndian) {
+    std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (char16_t u : text) {
+        const char hi = static_cast<char>(u >> 8);
+        const char lo = static_cast<char>(u & 0xFF);
+        out += bigEndian ? std::string{hi, lo} : std::string{lo, hi};
+    }
+    return out;
+}
+
+// A UTF-16 file with its mark (Windows editors save "Unicode" text so) is read, and written
+// back in UTF-16 with the same mark, never with lines of another encoding added to it.
+TEST(ProfileEncoding, AUtf16FileIsReadAndWrittenBackInUtf16) {
+    TempConfig cfg;
+    for (const bool be : {false, true}) {
+        SCOPED_TRACE(be);
+        cfg.Write("t.ini", Utf16Of(u"; r\u00E9glages\r\n[Axo]\r\ntimer_value=75\r\nlabel=C\u00F4t\u00E9 \U0001F52D\r\n", be));
+        EXPECT_EQ(GetPrivateProfileString("Axo", "timer_value", "50", 8, "t.ini"), "75");
+        EXPECT_EQ(GetPrivateProfileString("Axo", "label", "", 64, "t.ini"), "Côté 🔭");
+        ASSERT_TRUE(WritePrivateProfileKeys("axo", {{"timer_value", " 80"}, {"new", "\u00E9"}}, "t.ini"));
+        EXPECT_EQ(cfg.Read("t.ini"),
+                  Utf16Of(u"; r\u00E9glages\r\n[Axo]\r\ntimer_value= 80\r\nlabel=C\u00F4t\u00E9 \U0001F52D\r\nnew=\u00E9\r\n", be));
+        // Units that do not pair up, and an odd last byte, come back as they were.
+        const std::string odd = Utf16Of(u"[Axo]\nk=\xD800x\xDC00", be) + "\x41";
+        ProfileDocument doc;
+        doc.Parse(odd);
+        EXPECT_EQ(doc.Encoding(), be ? ProfileEncoding::Utf16Be : ProfileEncoding::Utf16Le);
+        EXPECT_EQ(doc.Serialize(), odd);
+        EXPECT_TRUE(doc.Inspect().oddUtf16);
+    }
+}
+
+// What the reader skips, for the callers to report.
+TEST(ProfileDocument, InspectFindsWhatIsNotProfileText) {
+    struct Case {
+        std::string text;
+        std::size_t nul;
+        std::size_t control;
+        std::vector<std::size_t> unreadable;
+    };
+    const Case cases[] = {
+        {"; c\n[a]\nk=v\n\n# d\n", 0, 0, {}},
+        {"[a]\nbroken\n=v\n[b\nk=v", 0, 0, {2, 3, 4}},
+        {std::string("k=\x01\x1A\0", 5), 1, 2, {}},
+        {std::string(8, '\0'), 8, 0, {1}},
+    };
+    for (const Case& c : cases) {
+        ProfileDocument doc;
+        doc.Parse(c.text);
+        const ProfileDamage d = doc.Inspect();
+        EXPECT_EQ(d.nulChars, c.nul) << c.text;
+        EXPECT_EQ(d.controlChars, c.control) << c.text;
+        EXPECT_EQ(d.unreadableLines, c.unreadable) << c.text;
+    }
+}
+
 TEST(ProfileWrite, ChangesOnlyItsLineAndKeepsEverythingElse) {
     TempConfig cfg;
     cfg.Write("t.ini", "; Axo settings\n[Other]\nkeep=1\n\n[Axo]\nTimer_Value=50\n# a note\nungear=1\n\n[Last]\nx=y\n");

@@ -136,6 +136,53 @@ void ReadLinkSection(const ProfileDocument& doc, const std::filesystem::path& fi
     }
 }
 
+// A line of the file as it can be shown: control characters as '?', at most 40 characters.
+std::string Excerpt(const std::string& text) {
+    std::string out = CutToChars(text, 40);
+    for (char& c : out) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            c = '?';
+        }
+    }
+    return out.size() < text.size() ? out + "…" : out;
+}
+
+// What the reader skips without a key of its own to blame: damage, lines that are not
+// key=value, keys before any [section]. None of them may go unnoticed: a setting the operator
+// believes in force would silently not be.
+void ReportDamage(const ProfileDocument& doc, const std::filesystem::path& file, HardwareFileResult& result) {
+    const ProfileDamage damage = doc.Inspect();
+    if (damage.nulChars + damage.controlChars > 0) {
+        result.problems.push_back("Fichier " + file.string() + " endommagé : " +
+                                  std::to_string(damage.nulChars + damage.controlChars) +
+                                  " caractères nuls ou de contrôle");
+    }
+    if (damage.oddUtf16) {
+        result.problems.push_back("Fichier " + file.string() + " tronqué : UTF-16 de longueur impaire");
+    }
+    constexpr std::size_t kShown = 3;
+    const std::vector<std::size_t>& bad = damage.unreadableLines;
+    for (std::size_t i = 0; i < bad.size() && i < kShown; ++i) {
+        result.problems.push_back("Ligne " + std::to_string(bad[i]) + " incompréhensible dans " + file.string() +
+                                  ", ignorée : " + Excerpt(doc.LineText(bad[i])));
+    }
+    if (bad.size() > kShown) {
+        result.problems.push_back(std::to_string(bad.size() - kShown) + " autres lignes incompréhensibles dans " +
+                                  file.string());
+    }
+    std::size_t outside = 0;
+    for (const ProfileKeyLine& k : doc.KeyLines()) {
+        if (k.section.empty() && ++outside <= kShown) {
+            result.problems.push_back("Clé " + k.key + " hors de toute section dans " + file.string() + " (ligne " +
+                                      std::to_string(k.line) + "), ignorée");
+        }
+    }
+    if (outside > kShown) {
+        result.problems.push_back(std::to_string(outside - kShown) + " autres clés hors de toute section dans " +
+                                  file.string());
+    }
+}
+
 }  // namespace
 
 HardwareFileResult ReadHardwareFile(const std::filesystem::path& path) {
@@ -147,6 +194,7 @@ HardwareFileResult ReadHardwareFile(const std::filesystem::path& path) {
         result.problems.push_back("Fichier " + file.string() + " illisible : " + error);
         return result;
     }
+    ReportDamage(doc, file, result);
     ParallelHardware& hw = result.parallel;
     if (const auto backend = doc.Get(kSection, "backend")) {
         const std::string b = Lower(*backend);
