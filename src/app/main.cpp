@@ -30,6 +30,7 @@
 #include "settings/settings.h"
 #include "platform/night_log.h"
 #include "ui/main_window.h"
+#include "ui/night_log.h"
 #include "ui/status_bar.h"
 #include "ui/night_vision.h"
 #include "ui/qt_french.h"
@@ -158,17 +159,26 @@ int main(int argc, char** argv) {
     // The night log is given to the window before anything starts, so that the start-up's
     // lines are in it, and outlives it.
     axo::NightLog nightLog(axo::NightLog::DefaultDir());
+    // Every box the program shows, and the answer to each question, go to the night log.
+    axo::ui::LoggedOperator loggedOp(op);
     axo::ui::AxoWindow::Options windowOptions;
     windowOptions.simulated = hardwareOptions.simulate;
-    axo::ui::AxoWindow window(settings, clock, op, windowOptions);
+    axo::ui::AxoWindow window(settings, clock, loggedOp, windowOptions);
     op.SetParentWindow(&window);
     window.SetNightLog(&nightLog);
-    op.onShown = [&window](const std::string& box) { window.LogLine("Boîte : " + box); };
+    loggedOp.write = [&window](const std::string& line) { window.LogLine(line); };
+    window.LogLine(axo::ui::StartLogText(axo::app::kVersion, hardwareOptions.simulate,
+                                         axo::ResolveProfilePath(axo::kSettingsFileName)));
     axo::ui::QtIntervalTimer brakeTimer;
     axo::app::Hardware hardware(window.core(), clock, hardwareOptions,
                                 axo::ParallelWindows{&window, window.cancelWindow(), &window}, brakeTimer);
     window.SetSerial64xxDriver(hardware.Serial64xx());
     window.SetEikDriver(hardware.Eik());
+    // After the hardware, whose modules give back their copies of the settings before this
+    // compares them at each write.
+    axo::ui::SettingsChangeLog settingsChanges(
+        settings, [&window](const std::string& line) { window.LogLine(line); },
+        [&window] { return axo::ui::PositionLogText(window.core()); });
 
     window.AlsoEndWaitsWhen([] {
         const bool pending = signalPending != 0;
@@ -188,7 +198,9 @@ int main(int argc, char** argv) {
     if (!window.StartUp(welcome)) {
         // Either the configuration ended the program before anything started, or a signal
         // ended it during start-up (the shut-down has then run).
-        return window.ShutDownDone() ? 0 : 1;
+        const int startRc = window.ShutDownDone() ? 0 : 1;
+        window.LogLine(axo::ui::EndLogText(startRc));
+        return startRc;
     }
     if (std::getenv("AXO_STARTUP_REPORT") != nullptr) {
         // For scripts/bench-startup and the tests of the running program: the wall-clock moment
@@ -325,5 +337,7 @@ int main(int argc, char** argv) {
         linkServer->Stop();
     }
     window.ShutDown();  // already done by the close, unless the loop ended another way
-    return window.EndedWithoutShutdown() ? 1 : rc;
+    const int endRc = window.EndedWithoutShutdown() ? 1 : rc;
+    window.LogLine(axo::ui::EndLogText(endRc));
+    return endRc;
 }

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <system_error>
 
+#include "core/codes.h"
 #include "platform/write_all.h"
 
 namespace axo {
@@ -69,7 +70,102 @@ bool ParseNightName(const std::string& name, long& night) {
     return true;
 }
 
+// How a command's argument reads.
+enum class ArgKind {
+    Move,     // 1 start, 2 stop
+    OnOff,    // 1 on, 2 off
+    Speed,    // the speed mode
+    Control,  // 1 command mode, 2 manual mode
+    Detail,   // the meaning comes with the call
+    None,     // the code says it all
+};
+
+struct CommandName {
+    int16_t code;
+    const char* name;
+    ArgKind kind;
+};
+
+// Every code of the command space, polling ones included so that a trace reads the same.
+constexpr CommandName kCommandNames[] = {
+    {CMD_TRACKING, "Suivi", ArgKind::OnOff},
+    {CMD_DELTA_PLUS, "Delta +", ArgKind::Move},
+    {CMD_DELTA_MINUS, "Delta -", ArgKind::Move},
+    {CMD_ALPHA_PLUS, "Alpha +", ArgKind::Move},
+    {CMD_ALPHA_MINUS, "Alpha -", ArgKind::Move},
+    {CMD_ALPHA_MODE, "Vitesse Alpha", ArgKind::Speed},
+    {CMD_DELTA_MODE, "Vitesse Delta", ArgKind::Speed},
+    {CMD_POLL_64XX, "Relève des boîtiers 6420", ArgKind::None},
+    {CMD_DOME_TRACKING, "Suivi coupole", ArgKind::OnOff},
+    {CMD_DOME_DIR1, "Coupole sens 1", ArgKind::Move},
+    {CMD_DOME_DIR2, "Coupole sens 2", ArgKind::Move},
+    {CMD_DOME_REST, "Coupole : mise au repos", ArgKind::None},
+    {CMD_DOME_INIT, "Coupole : initialisation", ArgKind::None},
+    {CMD_DOME_INIT_STOP, "Coupole : arrêt", ArgKind::None},
+    {CMD_FOCUS_DIR1, "Focus sens 1", ArgKind::Move},
+    {CMD_FOCUS_DIR2, "Focus sens 2", ArgKind::Move},
+    {CMD_READ_ALPHA, "Lecture codeur Alpha", ArgKind::None},
+    {CMD_READ_DELTA, "Lecture codeur Delta", ArgKind::None},
+    {CMD_READ_DOME, "Lecture azimut coupole", ArgKind::None},
+    {CMD_TELESCOPE_AZIMUTH, "Azimut télescope", ArgKind::None},
+    {CMD_DOME_REST_STEP, "Coupole : pas vers le repos", ArgKind::None},
+    {CMD_DOME_TRACK_STEP, "Coupole : pas de suivi", ArgKind::None},
+    {CMD_CONTROL_MODE, "Mode", ArgKind::Control},
+    {CMD_POLL_BOARDS, "Relève des cartes", ArgKind::None},
+    {CMD_CALIBRATE_ALPHA, "Calibration Alpha", ArgKind::None},
+    {CMD_CALIBRATE_DELTA, "Calibration Delta", ArgKind::None},
+    {CMD_START_INTERFACE, "Démarrage de l'interface", ArgKind::None},
+    {CMD_STOP_INTERFACE, "Arrêt de l'interface", ArgKind::None},
+    {CMD_SEND_COUNT_ALPHA, "Envoi de la variable de comptage Alpha", ArgKind::None},
+    {CMD_SEND_COUNT_DELTA, "Envoi de la variable de comptage Delta", ArgKind::None},
+    {CMD_ZERO_CODER_ALPHA, "Recherche du zéro codeur Alpha", ArgKind::None},
+    {CMD_ZERO_CODER_DELTA, "Recherche du zéro codeur Delta", ArgKind::None},
+    {CMD_RESET_ALPHA, "Remise à zéro Alpha", ArgKind::None},
+    {CMD_RESET_DELTA, "Remise à zéro Delta", ArgKind::None},
+    {CMD_RESET_DOME, "Remise à zéro coupole", ArgKind::None},
+    {CMD_FILTER, "Filtre", ArgKind::Detail},
+};
+
+// The word for an argument, or null when the argument is not one this kind expects.
+const char* ArgWord(ArgKind kind, int16_t arg) {
+    switch (kind) {
+        case ArgKind::Move:
+            return arg == kStart ? "départ" : arg == kStop ? "arrêt" : nullptr;
+        case ArgKind::OnOff:
+            return arg == kStart ? "marche" : arg == kStop ? "arrêt" : nullptr;
+        case ArgKind::Speed:
+            return arg == SPEED_CENTERING ? "centrage"
+                   : arg == SPEED_POINTING ? "pointage"
+                   : arg == SPEED_MOVING   ? "déplacement"
+                                           : nullptr;
+        case ArgKind::Control:
+            return arg == 1 ? "commande" : arg == 2 ? "manuel" : nullptr;
+        default:
+            return nullptr;
+    }
+}
+
 }  // namespace
+
+std::string CommandLogText(int16_t code, int16_t arg, std::string_view detail) {
+    for (const CommandName& c : kCommandNames) {
+        if (c.code != code) {
+            continue;
+        }
+        std::string text = c.name;
+        if (c.kind == ArgKind::None) {
+            return text;
+        }
+        if (c.kind == ArgKind::Detail) {
+            return detail.empty() ? text : text + " : " + std::string(detail);
+        }
+        if (const char* word = ArgWord(c.kind, arg)) {
+            return text + " : " + word;
+        }
+        return text + " (" + std::to_string(arg) + ")";
+    }
+    return "Commande " + std::to_string(code) + " (" + std::to_string(arg) + ")";
+}
 
 NightLog::NightLog(std::filesystem::path dir, int retentionDays) : dir_(std::move(dir)), retentionDays_(retentionDays) {}
 

@@ -6,6 +6,7 @@
 // one file. Each line goes to the kernel as it is written, so a crash of the program loses
 // nothing already logged; files older than the retention are removed.
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -13,6 +14,11 @@
 #include "platform/clock.h"
 
 namespace axo {
+
+// What a command someone gave means, in the log's words: "Alpha + : départ" rather than its
+// code and argument. `detail` completes a command whose meaning lies elsewhere (the colour
+// chosen in the filter list). A code the program does not know keeps its numbers.
+std::string CommandLogText(int16_t code, int16_t arg, std::string_view detail = {});
 
 class NightLog {
 public:

@@ -3,6 +3,7 @@
 
 #include "ui/main_window.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QScreen>
@@ -11,6 +12,7 @@
 
 #include "platform/night_log.h"
 #include "ui/calibration_window.h"
+#include "ui/night_log.h"
 #include "ui/small_windows.h"
 #include "ui/tracking_window.h"
 
@@ -151,13 +153,29 @@ void AxoWindow::ShutDown() {
 
 void AxoWindow::SetNightLog(NightLog* log) {
     nightLog_ = log;
+    // What the log follows besides the core's commands hangs on this object: a second call
+    // replaces it rather than logging twice.
+    delete findChild<QObject*>("nightLogHooks", Qt::FindDirectChildrenOnly);
     if (log == nullptr) {
         core_.SetCommandLog(nullptr);
         return;
     }
     core_.SetCommandLog([this](int16_t code, int16_t arg) {
-        LogLine("Commande " + std::to_string(code) + " (" + std::to_string(arg) + ")");
+        std::string text = CommandLogText(code, arg, code == CMD_FILTER ? Text("cmbFilterValue") : std::string());
+        // Where a move or tracking ended is where the telescope was left: the morning's question.
+        if (arg == kStop && code >= CMD_TRACKING && code <= CMD_ALPHA_MINUS) {
+            text += " à " + PositionLogText(core_);
+        }
+        LogLine(text);
     });
+    auto* hooks = new QObject(this);
+    hooks->setObjectName("nightLogHooks");
+    if (auto* ungear = findChild<QAbstractButton*>("chkControlUnGear")) {
+        // After the window's own handler: the setting already holds the new state.
+        connect(ungear, &QAbstractButton::clicked, hooks, [this] {
+            LogLine(settings_.Int(IntKey::ungear) == 1 ? "Débrayage : marche" : "Débrayage : arrêt");
+        });
+    }
 }
 
 void AxoWindow::LogLine(const std::string& text) {

@@ -73,9 +73,11 @@ void AxoWindow::BuildMenus() {
     night->setShortcutContext(Qt::ApplicationShortcut);
     night->setToolTip("Toutes les fenêtres en rouge sombre sur noir, pour garder l'adaptation à l'obscurité");
     connect(night, &QAction::toggled, this, [](bool on) { SetNightVision(on); });
-    QAction* logFolder = addItem(view, "ViewNightLogMenuItem", "&Journal de la nuit...");
-    logFolder->setToolTip("Ouvre le dossier des journaux de nuit");
-    connect(logFolder, &QAction::triggered, this, [] { OpenNightLogFolder(); });
+    QAction* nightLog = addItem(view, "ViewNightLogMenuItem", "&Journal de la nuit...");
+    nightLog->setToolTip("Le journal de cette nuit, suivi à mesure qu'il s'écrit");
+    connect(nightLog, &QAction::triggered, this, [this] {
+        ShowNightLogWindow(this, [this] { return TonightsLogFile(nightLog_, core_.clock().Now()); });
+    });
 
     QMenu* config = menuBar()->addMenu("&Configuration");
     config->setObjectName("ConfigMenu");

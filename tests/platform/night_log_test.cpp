@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "core/codes.h"
 #include "support/temp_config.h"
 
 namespace axo {
@@ -70,6 +71,29 @@ TEST(NightLog, NightsOlderThanTheRetentionAreRemovedAndOtherFilesKept) {
                              "axo-2026-12-06.log"}) {
         EXPECT_TRUE(std::filesystem::exists(dir / kept)) << kept;
     }
+}
+
+// Every command the pad, the dome, the focuser and the filter give is written by its meaning.
+TEST(NightLog, EachCommandIsWrittenByItsMeaning) {
+    struct Case {
+        int16_t code;
+        int16_t arg;
+        const char* text;
+    };
+    const Case cases[] = {
+        {CMD_ALPHA_PLUS, kStart, "Alpha + : départ"},   {CMD_ALPHA_PLUS, kStop, "Alpha + : arrêt"},
+        {CMD_ALPHA_MINUS, kStart, "Alpha - : départ"},  {CMD_DELTA_PLUS, kStop, "Delta + : arrêt"},
+        {CMD_TRACKING, kStop, "Suivi : arrêt"},         {CMD_ALPHA_MODE, SPEED_POINTING, "Vitesse Alpha : pointage"},
+        {CMD_DOME_TRACKING, kStart, "Suivi coupole : marche"}, {CMD_DOME_DIR1, kStop, "Coupole sens 1 : arrêt"},
+        {CMD_DOME_REST, 0, "Coupole : mise au repos"},  {CMD_FOCUS_DIR2, kStop, "Focus sens 2 : arrêt"},
+        {CMD_CONTROL_MODE, 1, "Mode : commande"},       {CMD_FILTER, 0, "Filtre"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(CommandLogText(c.code, c.arg), c.text);
+    }
+    EXPECT_EQ(CommandLogText(CMD_FILTER, 0, "Vert"), "Filtre : Vert");
+    EXPECT_EQ(CommandLogText(CMD_ALPHA_PLUS, 7), "Alpha + (7)");  // an argument it never takes stays visible
+    EXPECT_EQ(CommandLogText(999, 3), "Commande 999 (3)");
 }
 
 TEST(NightLog, FolderFollowsXdgStateHome) {

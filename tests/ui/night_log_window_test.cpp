@@ -1,0 +1,186 @@
+// The night log as the observer reads it the next morning: commands by their meaning, where a
+// move stopped, the settings an OK changed, the answers to questions, and the window that
+// shows tonight's log as it grows.
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <algorithm>
+#include <fstream>
+
+#include "platform/night_log.h"
+#include "ui/night_log.h"
+#include "ui/night_vision.h"
+#include "ui/options_dialog.h"
+#include "ui_rig.h"
+
+namespace axo {
+namespace {
+
+// The texts of the log's lines, without their time stamps.
+std::vector<std::string> Lines(const std::filesystem::path& file) {
+    std::ifstream in(file);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line.size() > 21 ? line.substr(21) : line);
+    }
+    return lines;
+}
+
+bool Has(const std::vector<std::string>& lines, const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+void SetPosition(Core& core, int16_t h, int16_t m, int16_t s, bool south, int16_t d) {
+    Position& p = core.position();
+    p.HourAngleH = h;
+    p.HourAngleM = m;
+    p.HourAngleS = s;
+    p.DeclinationNegative = south ? 1 : 0;
+    p.DeclinationD = d;
+    p.DeclinationM = 34;
+    p.DeclinationS = 56;
+}
+
+TEST(NightLog, CommandsReadByTheirMeaningAndAStopSaysWhereTheTelescopeWasLeft) {
+    test::UiRig r;
+    NightLog log(r.cfg.Root() / "state");
+    r.window->SetNightLog(&log);
+    ASSERT_TRUE(r.Start());
+    SetPosition(r.window->core(), 1, 2, 3, true, 12);
+    QTest::mousePress(r.Pad("picAlphaPlus"), Qt::LeftButton);
+    QTest::mouseRelease(r.Pad("picAlphaPlus"), Qt::LeftButton);
+    r.W<QCheckBox>("chkControlUnGear")->click();
+    r.W<QCheckBox>("chkControlUnGear")->click();
+    const auto lines = Lines(log.CurrentFile());
+    for (const char* expected : {"Alpha + : départ", "Alpha + : arrêt à AH 01h02m03s, Dec -12°34'56\"",
+                                 "Débrayage : marche", "Débrayage : arrêt", "Vitesse Alpha : centrage"}) {
+        EXPECT_TRUE(Has(lines, expected)) << expected;
+    }
+    EXPECT_TRUE(std::none_of(lines.begin(), lines.end(), [](const std::string& l) { return l.rfind("Commande", 0) == 0; }));
+}
+
+TEST(NightLog, ThePositionReadsAsTheWindowShowsIt) {
+    test::UiRig r;
+    ASSERT_TRUE(r.Start());
+    struct Where {
+        int alpha12;
+        int16_t h;
+        bool south;
+        const char* text;
+    };
+    const Where wheres[] = {
+        {0, 13, false, "AH 13h02m03s, Dec +05°34'56\""},
+        {1, 13, false, "AH -10h57m57s, Dec +05°34'56\""},  // west of the meridian, as the window shows it
+        {1, 1, true, "AH +01h02m03s, Dec -05°34'56\""},
+    };
+    for (const Where& w : wheres) {
+        r.settings.Int(IntKey::alpha_12) = static_cast<int16_t>(w.alpha12);
+        SetPosition(r.window->core(), w.h, 2, 3, w.south, 5);
+        EXPECT_EQ(ui::PositionLogText(r.window->core()), w.text);
+    }
+    r.window->core().drivers().SetAxisReadingAvailable(InterfaceId::Parallel, 2, false);
+    EXPECT_EQ(ui::PositionLogText(r.window->core()), "AH +01h02m03s, Dec --");
+}
+
+TEST(NightLog, AnOkWritesWhatItChangedAndACalibrationWhereTheTelescopeWas) {
+    test::UiRig r;
+    ASSERT_TRUE(r.Start());
+    std::vector<std::string> lines;
+    ui::SettingsChangeLog changes(
+        r.settings, [&lines](const std::string& l) { lines.push_back(l); },
+        [&r] { return ui::PositionLogText(r.window->core()); });
+    SetPosition(r.window->core(), 1, 0, 0, false, 12);
+
+    struct Ok {
+        const char* field;  // of the Options dialog, null for the calibration of Alpha
+        const char* value;
+        std::vector<std::string> logged;
+    };
+    const Ok oks[] = {
+        {"txtOptionsTimerValue", "250", {"timer_value : 50 → 250"}},
+        {"txtOptionsTimerValue", "250", {}},  // OK without a change: nothing
+        {nullptr, "1 2 3", {"Calibration Alpha sur l'angle horaire 01h02m03s (position affichée AH 01h00m00s, Dec +12°34'56\")"}},
+    };
+    for (const Ok& ok : oks) {
+        lines.clear();
+        if (ok.field != nullptr) {
+            auto dialog = r.window->MakeOptionsDialog();
+            dialog->findChild<QLineEdit*>(ok.field)->setText(ok.value);
+            dialog->findChild<QPushButton*>("cmdOptionsOK")->click();
+        } else {
+            r.window->ShowCalibration();
+            const QStringList hms = QString(ok.value).split(' ');
+            for (int i = 0; i < 3; ++i) {
+                r.W<QLineEdit>(std::array{"txtCalibrRAh", "txtCalibrRAm", "txtCalibrRAs"}[i])->setText(hms[i]);
+            }
+            r.W<QPushButton>("cmdCalibrAlpha")->click();
+        }
+        EXPECT_EQ(lines, ok.logged) << (ok.field != nullptr ? ok.field : "calibration");
+    }
+}
+
+TEST(NightLog, AQuestionIsLoggedWithItsAnswer) {
+    struct Box {
+        MessageButtons buttons;
+        MessageAnswer answer;
+        const char* logged;
+    };
+    const Box boxes[] = {
+        {MessageButtons::OkCancel, MessageAnswer::Ok, "Boîte : Coupole | Confirmez ? → OK"},
+        {MessageButtons::OkCancel, MessageAnswer::Cancel, "Boîte : Coupole | Confirmez ? → Annuler"},
+        {MessageButtons::Ok, MessageAnswer::Ok, "Boîte : Coupole | Confirmez ?"},
+    };
+    for (const Box& b : boxes) {
+        test::Log seen;
+        test::FakeOperator inner(seen);
+        inner.answer = b.answer;
+        ui::LoggedOperator op(inner);
+        std::vector<std::string> lines;
+        op.write = [&lines](const std::string& l) { lines.push_back(l); };
+        EXPECT_EQ(op.ShowMessage("Coupole", "Confirmez ?", MessageIcon::Question, b.buttons), b.answer);
+        EXPECT_EQ(lines, std::vector<std::string>{b.logged});
+    }
+}
+
+TEST(NightLogWindow, ShowsTonightsLogAndFollowsItAsItGrows) {
+    test::UiRig r;
+    NightLog log(r.cfg.Root() / "state");
+    r.window->SetNightLog(&log);
+    ASSERT_TRUE(r.Start());
+    r.window->LogLine("Première ligne");
+    ASSERT_NE(r.Action("ViewNightLogMenuItem"), nullptr);
+    r.Action("ViewNightLogMenuItem")->trigger();
+    auto* window = r.window->findChild<QWidget*>("NightLog");
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(window->isVisible());
+    auto* text = window->findChild<QPlainTextEdit*>("txtNightLog");
+    ASSERT_NE(text, nullptr);
+    EXPECT_TRUE(text->isReadOnly());
+    EXPECT_TRUE(text->toPlainText().contains("Première ligne"));
+
+    // Lines written while it is open come in by themselves, the view staying at the end.
+    for (int i = 0; i < 60; ++i) {
+        r.window->LogLine("Ligne " + std::to_string(i));
+    }
+    EXPECT_TRUE(QTest::qWaitFor([text] { return text->toPlainText().endsWith("Ligne 59"); }, 3000))
+        << text->toPlainText().right(200).toStdString();
+    EXPECT_EQ(text->toPlainText().count("Première ligne"), 1);
+    QScrollBar* bar = text->verticalScrollBar();
+    EXPECT_EQ(bar->value(), bar->maximum());
+
+    QDir().mkpath(AXO_SCREENSHOT_DIR);
+    window->grab().save(QString(AXO_SCREENSHOT_DIR) + "/night-log-window.png");
+    ui::SetNightVision(true);
+    QTest::qWait(50);  // the new style's sizes take effect
+    window->grab().save(QString(AXO_SCREENSHOT_DIR) + "/night-log-window-night.png");
+    ui::SetNightVision(false);
+}
+
+}  // namespace
+}  // namespace axo
