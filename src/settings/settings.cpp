@@ -1,9 +1,11 @@
 #include "settings/settings.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <filesystem>
 #include <optional>
+#include <unordered_set>
 #include <utility>
 
 #include "astro/utils.h"
@@ -34,6 +36,103 @@ bool NeedsQuotes(const std::string& v) {
     auto blank = [](char c) { return c == ' ' || c == '\t'; };
     return blank(v.front()) || blank(v.back()) ||
            (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front());
+}
+
+// What the program can do with an Integer value: the range it has a meaning in. A value of
+// an interface setting outside the known numbers means "no interface" and is kept as such.
+struct IntRule {
+    int lo = -32768;
+    int hi = 32767;
+    bool keptOutside = false;
+};
+
+IntRule RuleFor(IntKey k) {
+    using K = IntKey;
+    switch (k) {
+        case K::control_mode_alpha:
+        case K::control_mode_delta:
+            return {3, 5};
+        case K::timer_value:
+            return {1, 10000};  // 0 would stop the polling without a word
+        case K::calibr_alpha_h:
+            return {0, 23};
+        case K::calibr_alpha_m:
+        case K::calibr_alpha_s:
+        case K::calibr_delta_m:
+        case K::calibr_delta_s:
+            return {0, 59};
+        case K::longitude_m:
+        case K::longitude_s:
+        case K::latitude_m:
+        case K::latitude_s:
+            return {0, 32767};  // the Options dialog lets minutes past 59 add up (42° 75' is 43° 15')
+        case K::calibr_delta_d:
+        case K::latitude_d:
+            return {-90, 90};
+        case K::longitude_d:
+            return {-180, 180};
+        case K::NIC:
+            return {};  // the dome board takes the low byte of any value
+        case K::dome_rest_pos:
+            return {0, 360};
+        case K::interface_ra:
+        case K::interface_de:
+        case K::interface_dome:
+        case K::interface_coders:
+        case K::interface_focus:
+        case K::interface_filter:
+            return {0, 5, true};
+        case K::altitude:
+            return {-500, 9000};
+        case K::S64xx_com_port_alpha:
+        case K::S64xx_com_port_delta:
+        case K::S64xx_RS485_com_port:
+            return {0, 3};  // COM1: to COM4:
+        case K::Eik120_irq:
+            return {0, 15};
+        case K::Eik120_timer_irq:
+            return {10, 255};  // one byte to the card, 10 ms at least
+        case K::Eik120_base_addr:
+            return {1, 32767};  // an I/O port the card can sit at (0 is the DMA controller's)
+        case K::S64xx_delta_brake_timer:
+        case K::Eik120_timeout_init:
+        case K::Eik120_timeout_read:
+            return {0, 32767};
+        default:
+            break;
+    }
+    return {0, 1};  // every other Integer setting is a switch
+}
+
+// A value longer than this is no setting but damage (a program that wrote into the file, a
+// disk block of another file): it is reported, and its line kept.
+constexpr std::size_t kLongestSaneValue = 255;
+
+// A value as it can be shown in a message: control characters as '?'.
+std::string Shown(std::string text) {
+    for (char& c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            c = '?';
+        }
+    }
+    return text;
+}
+
+bool IsSettingName(const std::string& lowerCaseKey) {
+    static const std::unordered_set<std::string> names = [] {
+        std::unordered_set<std::string> out;
+        for (SettingGroup g : kAllGroups) {
+            for (std::size_t i = 0; i < Settings::Count(g); ++i) {
+                std::string n(Settings::Name(g, i));
+                for (char& c : n) {
+                    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+                }
+                out.insert(std::move(n));
+            }
+        }
+        return out;
+    }();
+    return names.count(lowerCaseKey) != 0;
 }
 
 std::string TwipsText(double twips) {
@@ -81,74 +180,194 @@ void Settings::ResetToDefaults() {
 }
 
 SettingsFileResult Settings::ReadSettings(const std::string& fileName) {
-    SettingsFileResult result;
     ProfileDocument doc;
-    if (!doc.Load(ResolveProfilePath(fileName), &result.error)) {
-        result.ok = false;  // the empty document below gives every default
+    std::string error;
+    const std::filesystem::path path = ResolveProfilePath(fileName);
+    const bool loaded = doc.Load(path, &error);  // when not, the empty document gives every default
+    SettingsFileResult result = ReadFrom(doc, path.filename().string());
+    readPath_ = path.string();
+    if (!loaded) {
+        result.ok = false;
+        result.error = error;
     }
-    ReadFrom(doc, &result.warnings);
     for (SettingsCopyHolder* holder : copyHolders_) {
         holder->TakeSettingsCopies(*this);
     }
     return result;
 }
 
-void Settings::ReadFrom(const ProfileDocument& doc, std::vector<std::string>* warnings) {
+bool Settings::SectionMissing(const ProfileDocument& doc) {
+    if (doc.HasSection(kSettingsSection) || doc.IsBlank()) {
+        return false;
+    }
+    const std::vector<ProfileKeyLine> keys = doc.KeyLines();
+    return doc.Inspect().Any() ||
+           std::any_of(keys.begin(), keys.end(), [](const ProfileKeyLine& k) { return IsSettingName(k.key); });
+}
+
+SettingsFileResult Settings::ReadFrom(const ProfileDocument& doc, const std::string& fileName) {
+    SettingsFileResult result;
+    const std::string file = fileName.empty() ? std::string(kSettingsFileName) : fileName;
+    std::vector<std::string> fileProblems;  // about the file as a whole, said first
+    std::vector<std::string> keyProblems;
+    unused_.fill(std::nullopt);
+
+    const ProfileDamage damage = doc.Inspect();
+    if (damage.nulChars + damage.controlChars > 0) {
+        fileProblems.push_back(file + " endommagé : " + std::to_string(damage.nulChars + damage.controlChars) +
+                               " caractères nuls ou de contrôle");
+    }
+    if (damage.oddUtf16) {
+        fileProblems.push_back(file + " tronqué : UTF-16 de longueur impaire");
+    }
+    if (!damage.unreadableLines.empty()) {
+        const std::size_t first = damage.unreadableLines.front();
+        fileProblems.push_back(file + " : " + std::to_string(damage.unreadableLines.size()) +
+                               " ligne(s) incompréhensible(s) ignorée(s), dont la ligne " + std::to_string(first) +
+                               " « " + Shown(CutToChars(doc.LineText(first), 30)) + " »");
+    }
+    result.sectionMissing = SectionMissing(doc);
+    if (result.sectionMissing) {
+        std::size_t elsewhere = 0;
+        for (const ProfileKeyLine& k : doc.KeyLines()) {
+            elsewhere += IsSettingName(k.key) ? 1 : 0;
+        }
+        fileProblems.insert(fileProblems.begin(),
+                            file + " : section [Axo] introuvable" +
+                                (elsewhere > 0 ? " (" + std::to_string(elsewhere) + " réglages hors de la section)"
+                                               : std::string()) +
+                                ", aucun réglage lu : valeurs par défaut utilisées ; le fichier ne sera pas "
+                                "modifié sans votre accord");
+    }
+
     std::vector<std::string> names;
-    names.reserve(kIntCount + kDoubleCount + kStringCount + kLongCount);
+    names.reserve(unused_.size());
     for (SettingGroup group : kAllGroups) {
         for (std::size_t i = 0; i < Count(group); ++i) {
             names.emplace_back(Name(group, i));
         }
     }
     const std::vector<std::optional<std::string>> values = doc.GetMany(kSettingsSection, names);
-    std::size_t n = 0;
-    // The value or the default, cut to the read buffer as GetPrivateProfileString does.
-    auto read = [&](const std::string& def, std::size_t buffer) {
-        const std::optional<std::string>& value = values[n++];
-        return CutAtNul(CutToChars(value ? *value : def, buffer - 1));
-    };
+    std::size_t missing = 0;
+    std::vector<std::string> missingNames;
 
-    // A value that does not convert (text, an overflow of the key's type) gives the key's
-    // default: one damaged line must not stop the telescope program.
-    for (std::size_t i = 0; i < kIntCount; ++i) {
-        ints_[i] = TextToInteger(read(intDefaults_[i], kIntReadBuffer))
-                       .value_or(TextToInteger(intDefaults_[i]).value_or(0));
-    }
-    for (std::size_t i = 0; i < kDoubleCount; ++i) {
-        const bool inFile = values[n].has_value();
-        const std::string text = read(doubleDefaults_[i], kDoubleReadBuffer);
-        const std::optional<double> value = TextToDouble(text);
-        doubles_[i] = value.value_or(TextToDouble(doubleDefaults_[i]).value_or(0.0));
-        // The count variables go to the boards as they are: one the boards cannot take is
-        // reported, and the default sent instead.
-        const bool alpha = i == Index(DoubleKey::count_alpha);
-        if (!inFile || !(alpha || i == Index(DoubleKey::count_delta))) {
-            continue;
+    // Every key goes through here: the value read (cut to its buffer as GetPrivateProfileString
+    // does), or the default; a value that cannot be used gives the default, and is reported.
+    std::size_t n = 0;
+    for (SettingGroup group : kAllGroups) {
+        const std::size_t buffer = group == SettingGroup::Integer  ? kIntReadBuffer
+                                   : group == SettingGroup::Double ? kDoubleReadBuffer
+                                   : group == SettingGroup::String ? kStringReadBuffer
+                                                                   : kLongReadBuffer;
+        for (std::size_t i = 0; i < Count(group); ++i, ++n) {
+            const std::string& def = DefaultText(group, i);
+            const std::string name(Name(group, i));
+            const std::optional<std::string>& raw = values[n];
+            if (!raw) {
+                if (doc.HasSection(kSettingsSection)) {
+                    ++missing;
+                    if (missingNames.size() < 3) {
+                        missingNames.push_back(name);
+                    }
+                }
+            }
+            const std::string text = CutAtNul(CutToChars(raw ? *raw : def, buffer - 1));
+            std::string problem;  // what is wrong with the file's value
+            bool useDefault = false;
+            switch (group) {
+                case SettingGroup::Integer: {
+                    const std::optional<int16_t> v = TextToInteger(text);
+                    const IntRule rule = RuleFor(static_cast<IntKey>(i));
+                    if (!v) {
+                        problem = "incorrecte";
+                        useDefault = true;
+                    } else if (*v < rule.lo || *v > rule.hi) {
+                        problem = "hors limites (" + std::to_string(rule.lo) + " à " + std::to_string(rule.hi) + ")";
+                        useDefault = !rule.keptOutside;
+                    }
+                    ints_[i] = useDefault || !v ? TextToInteger(def).value_or(0) : *v;
+                    if (!problem.empty() && rule.keptOutside) {
+                        problem = "inconnue : aucune interface (1 parallèle, 2 EIK120, 3 64xx, 4 Talvene, 0 ou 5 "
+                                  "aucune)";
+                    }
+                    break;
+                }
+                case SettingGroup::Double: {
+                    const std::optional<double> v = TextToDouble(text);
+                    // The count variables go to the boards as they are: bounds the boards take.
+                    const bool alpha = i == Index(DoubleKey::count_alpha);
+                    const bool count = alpha || i == Index(DoubleKey::count_delta);
+                    const double limit = alpha ? kCountAlphaMax : kCountDeltaMax;
+                    if (!v) {
+                        problem = "incorrecte";
+                        useDefault = true;
+                    } else if (count && !(*v > 0.0 && *v <= limit)) {
+                        problem = "hors limites (plus de 0 et au plus " + LongToText(static_cast<int32_t>(limit)) + ")";
+                        useDefault = true;
+                    }
+                    doubles_[i] = useDefault ? TextToDouble(def).value_or(0.0) : *v;
+                    break;
+                }
+                case SettingGroup::String:
+                    strings_[i] = text;
+                    break;
+                case SettingGroup::Long: {
+                    const std::optional<int32_t> v = TextToLong(text);
+                    if (!v) {
+                        problem = "incorrecte";
+                        useDefault = true;
+                    } else if (i == Index(LongKey::alpha_track_period) && *v < 1) {
+                        problem = "hors limites (au moins 1)";
+                        useDefault = true;
+                    }
+                    longs_[i] = useDefault ? TextToLong(def).value_or(0) : *v;
+                    break;
+                }
+            }
+            if (!raw) {
+                continue;  // a missing key is counted above, its default is no fault
+            }
+            if (raw->size() > kLongestSaneValue) {
+                keyProblems.push_back(name + " : valeur anormalement longue (" + std::to_string(raw->size()) +
+                                      " octets), fichier endommagé ? " +
+                                      (useDefault ? "Valeur par défaut " + def + " utilisée"
+                                                  : "Seuls ses " + std::to_string(buffer - 1) +
+                                                        " premiers caractères sont lus"));
+                unused_[n] = ValueText(group, i);
+            } else if (!problem.empty()) {
+                keyProblems.push_back(name + " = " + Shown(text) + " " + problem +
+                                      (useDefault ? " : valeur par défaut " + def + " utilisée" : std::string()));
+                if (useDefault) {
+                    unused_[n] = ValueText(group, i);
+                }
+            }
         }
-        const double limit = alpha ? kCountAlphaMax : kCountDeltaMax;
-        std::string problem;
-        if (!value) {
-            problem = "incorrecte";
-        } else if (!(*value > 0.0 && *value <= limit)) {
-            problem = "hors limites (plus de 0 et au plus " + LongToText(static_cast<int32_t>(limit)) + ")";
-            doubles_[i] = TextToDouble(doubleDefaults_[i]).value_or(0.0);
+    }
+    if (missing > 0) {
+        std::string list;
+        for (const std::string& m : missingNames) {
+            list += (list.empty() ? "" : ", ") + m;
         }
-        if (!problem.empty() && warnings != nullptr) {
-            warnings->push_back(std::string(kDoubleKeys[i].name) + " = " + text + " " + problem +
-                                " : valeur par défaut " + doubleDefaults_[i] + " utilisée");
-        }
+        keyProblems.push_back(file + " : " + std::to_string(missing) + " réglage(s) absent(s) de la section [Axo]" +
+                              (missing > 10 ? " (fichier tronqué ?)" : "") + ", valeurs par défaut utilisées : " +
+                              list + (missing > missingNames.size() ? "…" : ""));
     }
-    for (std::size_t i = 0; i < kStringCount; ++i) {
-        strings_[i] = read(stringDefaults_[i], kStringReadBuffer);
+
+    // A handful of lines, then how many more: a file of garbage must not flood the list.
+    constexpr std::size_t kShown = 5;
+    std::vector<std::string> all = std::move(fileProblems);
+    all.insert(all.end(), keyProblems.begin(), keyProblems.end());
+    if (all.size() > kShown + 1) {
+        const std::size_t rest = all.size() - kShown;
+        all.resize(kShown);
+        all.push_back("… et " + std::to_string(rest) + " autres problèmes dans " + file);
     }
-    for (std::size_t i = 0; i < kLongCount; ++i) {
-        longs_[i] = TextToLong(read(longDefaults_[i], kLongReadBuffer))
-                        .value_or(TextToLong(longDefaults_[i]).value_or(0));
-    }
+    result.warnings = std::move(all);
+    return result;
 }
 
-SettingsFileResult Settings::WriteSettings(const std::string& fileName, WindowPositionSource* windows) {
+SettingsFileResult Settings::WriteSettings(const std::string& fileName, WindowPositionSource* windows,
+                                           bool evenWithoutSection) {
     if (windows != nullptr) {
         if (const auto main = windows->MainWindowPosition()) {
             Lng(LongKey::Axo_top) = main->top;
@@ -175,7 +394,17 @@ SettingsFileResult Settings::WriteSettings(const std::string& fileName, WindowPo
         result.ok = false;
         return result;
     }
-    WriteTo(doc);
+    // Written without asking, a file that lost its header line, or garbage, would get a section
+    // of defaults appended, and what it held would be ignored for good.
+    if (!evenWithoutSection && SectionMissing(doc)) {
+        result.ok = false;
+        result.sectionMissing = true;
+        result.error = path.string() + " ne contient pas de section [Axo] (fichier endommagé ou d'un autre type) : il "
+                                       "n'a pas été modifié";
+        return result;
+    }
+    // Lines the program could not use stay as they are, in the file they were read from.
+    WriteKeys(doc, path.string() == readPath_);
     std::vector<std::string> lossy;
     result.ok = doc.Save(path, &result.error, &lossy);
     if (result.ok) {
@@ -187,11 +416,19 @@ SettingsFileResult Settings::WriteSettings(const std::string& fileName, WindowPo
 }
 
 void Settings::WriteTo(ProfileDocument& doc) const {
+    WriteKeys(doc, true);
+}
+
+void Settings::WriteKeys(ProfileDocument& doc, bool keepUnused) const {
     std::vector<std::pair<std::string, std::string>> lines;
     lines.reserve(kIntCount + kDoubleCount + kStringCount + kLongCount);
+    std::size_t n = 0;
     for (SettingGroup group : kAllGroups) {
-        for (std::size_t i = 0; i < Count(group); ++i) {
+        for (std::size_t i = 0; i < Count(group); ++i, ++n) {
             std::string value = ValueText(group, i);
+            if (keepUnused && unused_[n] && *unused_[n] == value) {
+                continue;  // still the default put in place of the file's value
+            }
             if (group == SettingGroup::String && NeedsQuotes(value)) {
                 value = '"' + value + '"';
             }

@@ -72,9 +72,14 @@ public:
 struct SettingsFileResult {
     bool ok = true;
     std::string error;  // French, for the operator, when !ok
-    // French, for the message list: values that were replaced by their defaults on reading,
-    // or that lost characters the file's encoding cannot hold on writing.
+    // French, for the message list, one problem a line (a handful at most, then a count):
+    // on reading, what was missing, damaged, unusable or out of range and what is used
+    // instead; on writing, values that lost characters the file's encoding cannot hold.
     std::vector<std::string> warnings;
+    // The file holds something, but no section [Axo] (its header line lost, binary garbage,
+    // another kind of file): nothing of it was used, and WriteSettings leaves such a file alone
+    // (ok false, this flag set) unless asked to write into it all the same.
+    bool sectionMissing = false;
 };
 
 enum class SettingGroup { Integer, Double, String, Long };
@@ -98,12 +103,22 @@ public:
 
     // Takes the window positions and the copy holders' values into the table, then writes every
     // key in one atomic replacement of the file, keeping its other sections and keys.
-    SettingsFileResult WriteSettings(const std::string& fileName, WindowPositionSource* windows = nullptr);
+    // A file whose section is missing (see SettingsFileResult) is written only when
+    // `evenWithoutSection` is set: the operator has been asked.
+    SettingsFileResult WriteSettings(const std::string& fileName, WindowPositionSource* windows = nullptr,
+                                     bool evenWithoutSection = false);
 
     // The table part of ReadSettings and WriteSettings, on a document in memory: every key of
-    // section Axo read in one pass (warnings appended to `warnings`), or written in one pass.
-    void ReadFrom(const ProfileDocument& doc, std::vector<std::string>* warnings = nullptr);
+    // section Axo read in one pass (the problems found, named after `fileName`, in the result's
+    // warnings), or written in one pass. A value of the file that could not be used keeps its
+    // line in the document as long as the default put in its place is not changed: the file
+    // never silently loses what it held, and the next start reports it again.
+    SettingsFileResult ReadFrom(const ProfileDocument& doc, const std::string& fileName = kSettingsFileName);
     void WriteTo(ProfileDocument& doc) const;
+
+    // The document holds something but no section Axo, and something says it should (keys of
+    // the settings elsewhere, damage): writing would bury it under defaults.
+    static bool SectionMissing(const ProfileDocument& doc);
 
     void RegisterCopyHolder(SettingsCopyHolder* holder);
     void UnregisterCopyHolder(SettingsCopyHolder* holder);
@@ -147,6 +162,12 @@ private:
     std::array<int32_t, kLongCount> longs_{};
 
     std::vector<SettingsCopyHolder*> copyHolders_;
+
+    // By group then index: the text of the value put in place of one the file held but that
+    // could not be used (nothing when the file's value was used), and the file it was read from.
+    std::array<std::optional<std::string>, kIntCount + kDoubleCount + kStringCount + kLongCount> unused_;
+    std::string readPath_;
+    void WriteKeys(ProfileDocument& doc, bool keepUnused) const;
 };
 
 }  // namespace axo

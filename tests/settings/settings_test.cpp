@@ -161,15 +161,15 @@ TEST(SettingsFile, ValuesAreCutToTheReadBuffers) {
     cfg.Write("Axo.ini",
               "[Axo]\n"
               "label_dome_dir1=Est-Sud\xC3\xA9\n"      // 8 characters, the last one two bytes
-              "timer_value=00000000075\n"             // Integer: 7 characters kept -> "0000000"
+              "altitude=00000000075\n"                // Integer: 7 characters kept -> "0000000"
               "count_alpha=1,2345678901234567\n"      // Double: 15 characters kept
-              "alpha_track_period=0000000000000000012\n");  // Long: 15 zeros kept
+              "Axo_top=0000000000000000012\n");        // Long: 15 zeros kept
     Settings s;
     s.ReadSettings("Axo.ini");
     EXPECT_EQ(s.Str(StringKey::label_dome_dir1), "Est-Sud");
-    EXPECT_EQ(s.Int(IntKey::timer_value), 0);
+    EXPECT_EQ(s.Int(IntKey::altitude), 0);
     EXPECT_DOUBLE_EQ(s.Dbl(DoubleKey::count_alpha), 1.2345678901234);
-    EXPECT_EQ(s.Lng(LongKey::alpha_track_period), 0);
+    EXPECT_EQ(s.Lng(LongKey::Axo_top), 0);
 }
 
 TEST(SettingsFile, GarbageLoadsWithDefaultsAndOtherSectionsSurviveTheWrite) {
@@ -217,17 +217,147 @@ TEST(SettingsFile, GarbageLoadsWithDefaultsAndOtherSectionsSurviveTheWrite) {
     EXPECT_EQ(again.Str(StringKey::label_alpha_plus), "QQQQQQQ");
 }
 
-TEST(SettingsFile, AFileWithoutTheSectionGivesDefaultsAndGainsIt) {
+// A file of other sections only gains the section; one that shows it lost its header (keys
+// of ours outside it) is written into only when the operator said so.
+TEST(SettingsFile, AFileWithoutTheSectionGivesDefaultsAndGainsItOnlyWhenNothingIsLost) {
     TempConfig cfg;
-    cfg.Write("Axo.ini", "ungear=1\n[Else]\ntimer_value=10\n");
+    cfg.Write("Axo.ini", "; notes\n[Else]\nkey=10\n");
     Settings s;
-    s.ReadSettings("Axo.ini");
+    EXPECT_FALSE(s.ReadSettings("Axo.ini").sectionMissing);
+    ASSERT_TRUE(s.WriteSettings("Axo.ini").ok);
+    EXPECT_EQ(cfg.Read("Axo.ini").rfind("; notes\n[Else]\nkey=10\n\n[Axo]\nungear= 0\n", 0), 0u);
+
+    cfg.Write("Axo.ini", "ungear=1\n[Else]\ntimer_value=10\n");
+    const SettingsFileResult read = s.ReadSettings("Axo.ini");
+    EXPECT_TRUE(read.sectionMissing);
     EXPECT_EQ(s.Int(IntKey::ungear), 0);
     EXPECT_EQ(s.Int(IntKey::timer_value), 50);
-    ASSERT_TRUE(s.WriteSettings("Axo.ini").ok);
+    const SettingsFileResult refused = s.WriteSettings("Axo.ini");
+    EXPECT_FALSE(refused.ok);
+    EXPECT_TRUE(refused.sectionMissing);
+    EXPECT_EQ(cfg.Read("Axo.ini"), "ungear=1\n[Else]\ntimer_value=10\n");
+    ASSERT_TRUE(s.WriteSettings("Axo.ini", nullptr, true).ok);
     const std::string text = cfg.Read("Axo.ini");
     EXPECT_EQ(text.rfind("ungear=1\n[Else]\ntimer_value=10\n\n[Axo]\nungear= 0\n", 0), 0u);
     EXPECT_EQ(KeyLinesOf(text).size(), 2u + 128u);
+}
+
+// A complete file of defaults, as the program writes it.
+std::string DefaultFile() {
+    ProfileDocument doc;
+    Settings().WriteTo(doc);
+    return doc.Serialize();
+}
+
+// The file with the line of `key` replaced by `line`.
+std::string WithLine(std::string text, const std::string& key, const std::string& line) {
+    const std::size_t at = text.find("\n" + key + "=") + 1;
+    return text.replace(at, text.find('\n', at) - at, line);
+}
+
+std::string ValueNamed(const Settings& s, const std::string& name) {
+    for (SettingGroup g : kGroups) {
+        for (std::size_t i = 0; i < Settings::Count(g); ++i) {
+            if (Settings::Name(g, i) == name) {
+                return s.ValueText(g, i);
+            }
+        }
+    }
+    return "?";
+}
+
+std::string Utf16(const std::string& latin1, bool bigEndian) {
+    std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (char c : latin1) {
+        out += bigEndian ? std::string(1, '\0') + c : std::string(1, c) + '\0';
+    }
+    return out;
+}
+
+// Damaged files: each problem is said, the value in use is the one the file meant or the
+// default, and the write loses nothing the file held (a file without its section is not
+// written at all).
+TEST(SettingsFile, DamagedFilesAreReportedAndLoseNothing) {
+    const std::string full = DefaultFile();
+    const std::string cut = full.substr(0, full.find("\ntimer_value=") + 5);  // "...\ntime"
+    std::string garbage;
+    for (unsigned i = 0; i < 3000; ++i) {
+        garbage.push_back(static_cast<char>((i * 7919u + 13u) % 251u));
+    }
+    struct Case {
+        std::string what;
+        std::string file;
+        std::vector<std::string> says;  // a part of each warning, in order
+        std::string key;
+        std::string value;  // the value in use
+        std::string kept;   // what the file still holds after the write ("" : not written)
+    };
+    const std::string manyBad = WithLine(WithLine(WithLine(WithLine(WithLine(WithLine(WithLine(WithLine(
+        full, "ungear", "ungear=2"), "reverse_alpha", "reverse_alpha=2"), "reverse_delta", "reverse_delta=x"),
+        "gui_messages", "gui_messages=-1"), "error_stop", "error_stop=9"), "timer_value", "timer_value=0"),
+        "probe_enable", "probe_enable=5"), "altitude", "altitude=99999");
+    const Case cases[] = {
+        {"tronqué", cut, {"1 ligne(s) incompréhensible(s) ignorée(s), dont la ligne 11 « time »",
+                          "119 réglage(s) absent(s) de la section [Axo] (fichier tronqué ?)"},
+         "error_stop", " 1", "\nerror_stop= 1\ntime\n"},
+        {"binaire", garbage, {"section [Axo] introuvable", "caractères nuls ou de contrôle", "incompréhensible"}, "timer_value", " 50", ""},
+        {"zéros", std::string(4096, '\0'), {"section [Axo] introuvable", "4096 caractères nuls", "1 ligne(s) incompréhensible(s)"}, "ungear", " 0", ""},
+        {"sans en-tête", full.substr(full.find('\n') + 1), {"section [Axo] introuvable (128 réglages hors de la"},
+         "interface_ra", " 3", ""},
+        {"texte", WithLine(full, "timer_value", "timer_value=soixante-quinze"),
+         {"timer_value = soixant incorrecte : valeur par défaut 50 utilisée"}, "timer_value", " 50",
+         "\ntimer_value=soixante-quinze\n"},
+        {"10 Mo", WithLine(full, "label_alpha_plus", "label_alpha_plus=" + std::string(10u << 20, 'Q')),
+         {"label_alpha_plus : valeur anormalement longue (10485760 octets)"}, "label_alpha_plus", "QQQQQQQ",
+         "\nlabel_alpha_plus=QQQQQQQQQQ"},
+        {"intervalle nul", WithLine(full, "timer_value", "timer_value=0"),
+         {"timer_value = 0 hors limites (1 à 10000) : valeur par défaut 50 utilisée"}, "timer_value", " 50",
+         "\ntimer_value=0\n"},
+        {"intervalle négatif", WithLine(full, "timer_value", "timer_value=-20"), {"timer_value = -20 hors limites"},
+         "timer_value", " 50", "\ntimer_value=-20\n"},
+        {"interface inconnue", WithLine(full, "interface_ra", "interface_ra=7"),
+         {"interface_ra = 7 inconnue : aucune interface"}, "interface_ra", " 7", "\ninterface_ra= 7\n"},
+        {"latitude", WithLine(full, "latitude_d", "latitude_d=200"),
+         {"latitude_d = 200 hors limites (-90 à 90) : valeur par défaut 42 utilisée"}, "latitude_d", " 42",
+         "\nlatitude_d=200\n"},
+        {"mode manuel", WithLine(full, "manual_mode", "manual_mode=3"), {"manual_mode = 3 hors limites (0 à 1)"},
+         "manual_mode", " 0", "\nmanual_mode=3\n"},
+        {"adresse", WithLine(full, "Eik120_base_addr", "Eik120_base_addr=99999"),
+         {"Eik120_base_addr = 99999 incorrecte : valeur par défaut 856 utilisée"}, "Eik120_base_addr", " 856",
+         "\nEik120_base_addr=99999\n"},
+        {"beaucoup", manyBad, {"ungear = 2", "reverse_alpha = 2", "reverse_delta = x", "gui_messages = -1",
+                               "error_stop = 9", "… et 3 autres problèmes dans Axo.ini"},
+         "altitude", " 2877", "\naltitude=99999\n"},
+        {"UTF-16 LE", Utf16(WithLine(full, "label_dome_dir1", "label_dome_dir1=C\xF4t\xE9"), false), {},
+         "label_dome_dir1", "Côté", "="},
+        {"UTF-16 BE", Utf16(WithLine(full, "timer_value", "timer_value= 75"), true), {}, "timer_value", " 75", "="},
+    };
+    TempConfig cfg;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        cfg.Write("Axo.ini", c.file);
+        Settings s;
+        const SettingsFileResult read = s.ReadSettings("Axo.ini");
+        EXPECT_EQ(read.warnings.size(), c.says.size());
+        for (std::size_t i = 0; i < c.says.size() && i < read.warnings.size(); ++i) {
+            EXPECT_NE(read.warnings[i].find(c.says[i]), std::string::npos) << read.warnings[i];
+        }
+        EXPECT_EQ(ValueNamed(s, c.key), c.value);
+        EXPECT_EQ(read.sectionMissing, c.kept.empty());
+        const SettingsFileResult written = s.WriteSettings("Axo.ini");
+        EXPECT_EQ(written.ok, !c.kept.empty());
+        const std::string after = cfg.Read("Axo.ini");
+        if (c.kept.empty()) {
+            EXPECT_EQ(after, c.file);  // not touched
+        } else if (c.kept == "=") {
+            EXPECT_EQ(after, c.file);  // read in UTF-16, written back in UTF-16, unchanged
+        } else {
+            EXPECT_NE(after.find(c.kept), std::string::npos);
+            Settings again;
+            again.ReadSettings("Axo.ini");
+            EXPECT_EQ(ValueNamed(again, c.key), c.value);
+        }
+    }
 }
 
 struct FakeWindows final : WindowPositionSource {
@@ -349,7 +479,11 @@ TEST(SettingsFile, CountVariablesOutsideTheBoardsRangeAreReported) {
         EXPECT_TRUE(read.ok);
         EXPECT_EQ(s.Dbl(DoubleKey::count_alpha), c.alpha) << c.line;
         EXPECT_EQ(s.Dbl(DoubleKey::count_delta), c.delta) << c.line;
-        EXPECT_EQ(read.warnings, c.warning.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.warning})
+        std::vector<std::string> warnings = read.warnings;
+        ASSERT_FALSE(warnings.empty());
+        EXPECT_NE(warnings.back().find("absent(s)"), std::string::npos);  // a one-line file
+        warnings.pop_back();
+        EXPECT_EQ(warnings, c.warning.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.warning})
             << c.line;
     }
 }
