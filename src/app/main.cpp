@@ -169,6 +169,10 @@ int main(int argc, char** argv) {
     loggedOp.write = [&window](const std::string& line) { window.LogLine(line); };
     window.LogLine(axo::ui::StartLogText(axo::app::kVersion, hardwareOptions.simulate,
                                          axo::ResolveProfilePath(axo::kSettingsFileName)));
+    if (!hardwareOptions.simulate) {
+        op.SetFirstErrorHint("Sans le matériel, Axo fonctionne sur l'observatoire simulé : "
+                             "lancez « axo --simulate » (ou « Observatoire simulé » dans le menu des applications).");
+    }
     axo::ui::QtIntervalTimer brakeTimer;
     axo::app::Hardware hardware(window.core(), clock, hardwareOptions,
                                 axo::ParallelWindows{&window, window.cancelWindow(), &window}, brakeTimer);

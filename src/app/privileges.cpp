@@ -123,6 +123,17 @@ bool DropAllCapabilities() {
     // Ambient capabilities would come back into the permitted set at an exec; clear them first
     // (a kernel without them answers EINVAL, which is as good).
     prctl(PR_CAP_AMBIENT, PR_CAP_AMBIENT_CLEAR_ALL, 0, 0, 0);
+    // Root gets every capability back at an exec unless the bounding set forbids them: a program
+    // started from here (the file manager showing the night log) must get none. Emptying the set
+    // needs CAP_SETPCAP, so it comes before the capset below; without it (an ordinary user) the
+    // drop fails and nothing is lost, since such a user has no capability to regain. No new
+    // privileges either: no set-user-ID or file capability can give one back to a child.
+    for (int cap = 0; cap <= 63; ++cap) {
+        if (prctl(PR_CAPBSET_DROP, cap, 0, 0, 0) != 0 && errno == EINVAL) {
+            break;  // past the last capability this kernel knows
+        }
+    }
+    prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0);
     __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
     __user_cap_data_struct data[2]{};
     return syscall(SYS_capset, &header, data) == 0;

@@ -64,12 +64,14 @@ void CommandProcessor::Command(int16_t code, int16_t arg) {
             DomeRotation(code, arg);
             break;
         case CMD_DOME_REST:
+            state_.DomeOperationInterrupted = false;
             display_.AddMessage("Mise au repos de la coupole");
             if (settings_.Int(IntKey::interface_dome) == INTERFACE_PARALLEL) {
                 Parallel(CMD_DOME_REST, 0);
             }
             break;
         case CMD_DOME_INIT:
+            state_.DomeOperationInterrupted = false;
             display_.AddMessage("Initialisation de la coupole");
             if (settings_.Int(IntKey::interface_dome) == INTERFACE_PARALLEL) {
                 Parallel(CMD_DOME_INIT, 0);
@@ -240,6 +242,7 @@ void CommandProcessor::DomeInitStop(int16_t arg) {
     } else {
         return;
     }
+    state_.DomeOperationInterrupted = true;
     if (settings_.Int(IntKey::interface_dome) == INTERFACE_PARALLEL) {
         // Stopping dome tracking stops the dome board, whatever it was doing.
         Parallel(CMD_DOME_TRACKING, kStop);

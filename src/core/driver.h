@@ -77,6 +77,9 @@ public:
             deferred_[i].emplace_back(code, param);
             return 0;
         }
+        if (links_[i].state == LinkState::Unreachable && whenUnreachable_) {
+            whenUnreachable_(id, code, param);
+        }
         busy_[i] = true;
         ++depth_;
         const int16_t status = entries_[i](code, param);
@@ -94,6 +97,11 @@ public:
             whenIdle_();
         }
         return status;
+    }
+
+    // Sees each call made to an interface whose hardware could not be reached at its start.
+    void SetUnreachableHook(std::function<void(InterfaceId, int16_t, const DriverParam&)> hook) {
+        whenUnreachable_ = std::move(hook);
     }
 
     // Whether some driver entry is running (the caller is inside a driver, or in a box it showed).
@@ -120,6 +128,7 @@ private:
     int depth_ = 0;
     std::function<void()> beforeDeferred_;
     std::function<void()> whenIdle_;
+    std::function<void(InterfaceId, int16_t, const DriverParam&)> whenUnreachable_;
 };
 
 // Whether the coder interface chosen by `interfaceCoders` (the setting's value) gives a reading

@@ -20,6 +20,8 @@ struct RuntimeState {
     bool DomeRestRunning = false;
     bool DomeTrackingOn = false;
     bool DomeFollowMoving = false;
+    // The last dome Init or rest was ended by a stop, not by reaching its position.
+    bool DomeOperationInterrupted = false;
     // The filter the wheel was last seen at (6 red, 7 green, 8 blue), 0 while unknown or turning.
     int16_t FilterInPlace = 0;
     bool PasswordGranted = false;

@@ -17,6 +17,19 @@ Core::Core(Settings& settings, const CoreSeams& seams)
     // Once the busy driver has returned, the waits of the stops kept for it (and of everything
     // after) run to their end again.
     drivers_.SetHooks([this] { waitsEnded_ = false; }, [this] { waitsEnded_ = false; });
+    // An action on hardware that could not be reached does nothing: the observer is told, so
+    // that a green button is not taken for a move. Polling, start and stop are not actions.
+    drivers_.SetUnreachableHook([this](InterfaceId id, int16_t code, const DriverParam& p) {
+        const bool action = (code >= CMD_TRACKING && code <= CMD_ALPHA_MINUS) ||
+                            (code >= CMD_DOME_TRACKING && code <= CMD_DOME_INIT) || code == CMD_FOCUS_DIR1 ||
+                            code == CMD_FOCUS_DIR2 || code == CMD_FILTER;
+        if (!action || p.Action == kStop) {
+            return;
+        }
+        static constexpr const char* kNames[] = {"Pelaro", "6420", "EIK120", "Talvene"};
+        display_.AddErrorMessage(std::string("!!! Interface ") + kNames[static_cast<int>(id)] +
+                                 " injoignable : commande " + std::to_string(code) + " sans effet");
+    });
 }
 
 Core::~Core() {

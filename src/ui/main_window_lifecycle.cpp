@@ -101,19 +101,32 @@ bool AxoWindow::StartUpSteps(bool allowWelcome) {
     }
     const QRect available = screenOfPos != nullptr ? screenOfPos->availableGeometry() : QRect(pos, size());
     const QRect placed = FitOnScreen(QRect(pos, size()), available);
-    resize(placed.size());
-    move(placed.topLeft());
+    // The position kept is the inside of the window, below its title bar, and it is given back
+    // as such: placing the frame there instead would raise the window by its title bar at
+    // every start under a window manager that adds one.
+    setGeometry(placed);
     show();
     // The keyboard paddle is live at once: the first control in the tab order (a speed option)
     // would otherwise take the arrows.
     centralWidget()->setFocus(Qt::OtherFocusReason);
     activateWindow();
-    // Once shown, the window has its frame: that too must stay on the screen.
-    const QRect frame = frameGeometry();
-    const QRect framed = FitOnScreen(frame, available);
-    if (framed.topLeft() != frame.topLeft()) {
-        move(QWidget::pos() + (framed.topLeft() - frame.topLeft()));
-    }
+    // Once shown, the window has its frame: that too must stay on the screen, title bar
+    // included. A window manager adds the frame a moment after the window is shown, so it is
+    // checked again then.
+    auto fitFrame = [this, available] {
+        const QRect frame = frameGeometry();
+        const QSize excess = frame.size() - available.size();
+        if (excess.width() > 0 || excess.height() > 0) {
+            resize(width() - std::max(0, excess.width()), height() - std::max(0, excess.height()));
+        }
+        const QRect now = frameGeometry();
+        const QRect framed = FitOnScreen(now, available);
+        if (framed.topLeft() != now.topLeft()) {
+            move(QWidget::pos() + (framed.topLeft() - now.topLeft()));
+        }
+    };
+    fitFrame();
+    QTimer::singleShot(300, this, fitFrame);
     core_.ClockTick();
 
     if (settings_.Int(IntKey::calibr_display) == 1) {

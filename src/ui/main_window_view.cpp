@@ -181,7 +181,8 @@ void AxoWindow::SetSystemTimerEnabled(bool enabled) {
 // --- WindowPositionSource ------------------------------------------------------------------------
 
 std::optional<WindowPosition> AxoWindow::MainWindowPosition() {
-    return WindowPosition{y() * kTwipsPerPixel, x() * kTwipsPerPixel};
+    // The inside of the window, as StartUp places it again.
+    return WindowPosition{geometry().y() * kTwipsPerPixel, geometry().x() * kTwipsPerPixel};
 }
 
 std::optional<WindowPosition> AxoWindow::CalibrationWindowPosition() {

@@ -9,8 +9,13 @@
 
 namespace axo::ui {
 
-MessageAnswer QtOperator::ShowMessage(const std::string& title, const std::string& text, MessageIcon icon,
+MessageAnswer QtOperator::ShowMessage(const std::string& title, const std::string& given, MessageIcon icon,
                                       MessageButtons buttons) {
+    std::string text = given;
+    if (!firstErrorHint_.empty() && title.rfind("Erreur", 0) == 0) {
+        text += "\n\n" + firstErrorHint_;
+        firstErrorHint_.clear();
+    }
     if (onShown) {
         onShown(title + " | " + text);
     }

@@ -5,6 +5,7 @@
 
 #include <QWidget>
 #include <functional>
+#include <string>
 
 #include "platform/operator.h"
 
@@ -24,6 +25,9 @@ public:
     // open now is dismissed as its Cancel (or its only answer), and from now on a message box
     // is written to standard error and answered the same way instead of waiting.
     void EndQuietly();
+    // Added to the first error box, then forgotten: on a machine without the hardware, that box
+    // is where a new user learns of the simulated observatory.
+    void SetFirstErrorHint(std::string hint) { firstErrorHint_ = std::move(hint); }
     // Sees every box, "title | text", before it is shown: the night log.
     std::function<void(const std::string&)> onShown;
     bool Quiet() const { return quiet_; }
@@ -31,6 +35,7 @@ public:
 private:
     QWidget* parent_;
     bool quiet_ = false;
+    std::string firstErrorHint_;
 };
 
 }  // namespace axo::ui

@@ -42,6 +42,12 @@ StatusBar::StatusBar(Core& core, QStatusBar* bar, bool simulated, std::function<
     source_ = Part(bar, "lblStatusSource", 0);
     links_ = Part(bar, "lblStatusLinks", 2);
     operation_ = Part(bar, "lblStatusOperation", 2);
+    // These two can be long (three interfaces, a dome operation under way): on a narrow window
+    // they go on a second line rather than being cut.
+    for (QLabel* l : {links_, operation_}) {
+        l->setWordWrap(true);
+        l->setMinimumWidth(120);
+    }
     filter_ = Part(bar, "lblStatusFilter", 0);
     positionLink_ = Part(bar, "lblStatusPositionLink", 0);
     positionLink_->setText("Lien LX200 : inactif");
@@ -81,22 +87,32 @@ QString StatusBar::LinksText() const {
 
 QString StatusBar::OperationText() const {
     const RuntimeState& st = core_.state();
+    QStringList parts;
+    // The mount first: what it does is what the observer must never be wrong about.
+    if (core_.settings().Int(IntKey::manual_mode) == 1) {
+        parts << "Mode manuel";
+    } else if (core_.events().IsEventSet(EVT_TRACKING)) {
+        parts << "Suivi sidéral";
+    }
     const int dome = core_.position().DomeAzimuth;
+    QString operation;
     if (st.DomeInitRunning) {
-        return QString("Initialisation de la coupole en cours : coupole à %1°, vers le zéro").arg(dome);
+        operation = QString("Initialisation de la coupole en cours : coupole à %1°, vers le zéro").arg(dome);
+    } else if (st.DomeRestRunning) {
+        operation = QString("Mise au repos de la coupole en cours : coupole à %1°, repos à %2°")
+                        .arg(dome)
+                        .arg(core_.settings().Int(IntKey::dome_rest_pos));
+    } else if (zeroCoderText_ && !zeroCoderText_().isEmpty()) {
+        operation = zeroCoderText_();
+    } else if (st.DomeTrackingOn) {
+        operation = "Coupole en suivi du télescope";
+    } else {
+        operation = ended_;
     }
-    if (st.DomeRestRunning) {
-        return QString("Mise au repos de la coupole en cours : coupole à %1°, repos à %2°")
-            .arg(dome)
-            .arg(core_.settings().Int(IntKey::dome_rest_pos));
+    if (!operation.isEmpty()) {
+        parts << operation;
     }
-    if (zeroCoderText_) {
-        const QString zero = zeroCoderText_();
-        if (!zero.isEmpty()) {
-            return zero;
-        }
-    }
-    return ended_;
+    return parts.join(" · ");
 }
 
 QString StatusBar::FilterText() const {
@@ -124,13 +140,22 @@ void StatusBar::Refresh() {
     }
     if (!running_.isEmpty() && running != running_) {
         const DateTimeRecord& t = st.DateTime;
-        ended_ = running_ + QString(" finie à %1:%2").arg(t.hour, 2, 10, QChar('0')).arg(t.minute, 2, 10, QChar('0'));
+        // A dome operation ended by a stop did not reach its position: it must not read as done.
+        const bool stopped = running_ != "Recherche du zéro codeur" && st.DomeOperationInterrupted;
+        ended_ = running_ + QString(stopped ? " interrompue à %1:%2" : " finie à %1:%2")
+                               .arg(t.hour, 2, 10, QChar('0'))
+                               .arg(t.minute, 2, 10, QChar('0'));
+    }
+    if (st.DomeTrackingOn) {
+        ended_.clear();  // what the dome does now replaces what it last finished
     }
     running_ = running;
-    source_->setText(SourceText());
-    links_->setText(LinksText());
-    operation_->setText(OperationText());
-    filter_->setText(FilterText());
+    // A narrow window cuts the texts: each part keeps its whole text in its tooltip.
+    for (auto [label, text] : {std::pair{source_, SourceText()}, std::pair{links_, LinksText()},
+                               std::pair{operation_, OperationText()}, std::pair{filter_, FilterText()}}) {
+        label->setText(text);
+        label->setToolTip(text);
+    }
 }
 
 void StatusBar::SetPositionLinkText(const QString& text) {

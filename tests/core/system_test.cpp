@@ -451,3 +451,25 @@ TEST(StopAll, ReachesEveryDriverAtOnceExceptTheBusyOneWhichGetsItsStopsWhenItRet
 
 }  // namespace
 }  // namespace axo
+
+namespace axo {
+namespace {
+
+// An action on an interface whose hardware could not be reached at its start says so; polling,
+// stops and the start sequence stay quiet.
+TEST(Unreachable, AnActionOnHardwareThatCouldNotBeReachedIsReported) {
+    test::CoreRig r;
+    r.Init();
+    r.core.drivers().SetLink(InterfaceId::Parallel, LinkState::Unreachable);
+    r.core.SystemTick();
+    r.core.PressTracking();
+    r.core.PressDirection(EVT_ALPHA_PLUS);
+    r.core.ReleaseDirection(EVT_ALPHA_PLUS);
+    // Tracking, the move, then tracking again as the move ends.
+    EXPECT_EQ(r.log.Only({"msg !!!"}), (Lines{"msg !!! Interface Pelaro injoignable : commande 1 sans effet",
+                                              "msg !!! Interface Pelaro injoignable : commande 4 sans effet",
+                                              "msg !!! Interface Pelaro injoignable : commande 1 sans effet"}));
+}
+
+}  // namespace
+}  // namespace axo

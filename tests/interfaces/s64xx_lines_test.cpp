@@ -49,7 +49,7 @@ TEST(S64xxLines, MoxaErrorBoxesCarryTheTextOfTheirCode) {
     const std::pair<int32_t, std::string> cases[] = {
         {-1, "Port non ouvert ou inexistant"}, {-2, "Contrôle de la carte MOXA impossible"},
         {-3, ""}, {-4, "Pas de données à lire ou à écrire"}, {-5, ""}, {-6, ""}, {-7, "Paramètre incorrect"},
-        {-8, "L'appel à Win32 a échoué"}, {-9, "Pas de carte MOXA"}, {-42, ""}};
+        {-8, "L'appel au système a échoué"}, {-9, "Pas de carte MOXA"}, {-42, ""}};
     for (const auto& [code, text] : cases) {
         test::Log log;
         test::FakeOperator op(log);

@@ -97,7 +97,16 @@ TEST(PrivilegedStart, DropsEverythingAndChecksEveryThread) {
                   if (g == nullptr || (!g->granted && g->reason.find("0x378") == std::string::npos)) {
                       return 2;
                   }
-                  return app::PrivilegeWarnings(s).size() == 2U ? 0 : 3;  // the root warning pair only
+                  if (app::PrivilegeWarnings(s).size() != 2U) {  // the root warning pair only
+                      return 3;
+                  }
+                  // A program it starts (as root) gets no capability back, nor any way to gain one.
+                  const int child = std::system(
+                      "grep -qE '^CapEff:[[:space:]]+0+$' /proc/self/status && "
+                      "grep -qE '^CapPrm:[[:space:]]+0+$' /proc/self/status && "
+                      "grep -qE '^CapBnd:[[:space:]]+0+$' /proc/self/status && "
+                      "grep -qE '^NoNewPrivs:[[:space:]]+1$' /proc/self/status");
+                  return child == 0 ? 0 : 4;
               }),
               0);
 

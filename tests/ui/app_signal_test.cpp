@@ -229,6 +229,17 @@ bool Appears(const std::string& text, Read read) {
     return false;
 }
 
+// A failed step must not leave the program running.
+struct Reaper {
+    pid_t pid;
+    ~Reaper() {
+        if (pid > 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+};
+
 // A power cut right after the observer changed an option loses neither the change nor the night
 // log: the program, driven with the keyboard on an X server of its own as an observer would, is
 // killed outright once the Options dialog's OK has been pressed.
@@ -241,15 +252,7 @@ TEST(RunningProgram, AnOptionsChangeAndTheNightLogOutliveASigkill) {
     const std::string err = (cfg.Root() / "stderr.txt").string();
     const pid_t pid = LaunchSimulated(cfg, err, display);
     ASSERT_GT(pid, 0);
-    struct Reaper {  // a failed step must not leave the program running
-        pid_t pid;
-        ~Reaper() {
-            if (pid > 0) {
-                kill(pid, SIGKILL);
-                waitpid(pid, nullptr, 0);
-            }
-        }
-    } reaper{pid};
+    Reaper reaper{pid};
     auto log = [&cfg] { return NightLogText(cfg); };
     // Keys go through the X server's test extension to the window that has the focus, as
     // from a keyboard.
@@ -295,9 +298,9 @@ std::size_t Count(const std::string& text, const std::string& what) {
 // The stop-all from a modal window of the running program, as an observer at the telescope
 // would use it: the Alpha box slewing on a locked move, the Options dialog open, then the dome
 // Init confirmation box; F12 in the first, a click on the toolbar's stop button in the second
-// (a modal window blocks the clicks on the main window). The stop must be on the serial line at once (one polling
-// tick plus the wait in progress), said in the message list and the night log, and the window
-// that was open must still be there to be answered.
+// (a modal window blocks the clicks on the main window). The stop must be on the serial line at
+// once (one polling tick plus the wait in progress), said in the message list and the night log,
+// and the window that was open must still be there to be answered.
 TEST(RunningProgram, TheStopAllKeyWorksWhileAModalWindowIsOpen) {
     ASSERT_EQ(std::system("command -v xdotool >/dev/null"), 0) << "xdotool is missing (package xdotool)";
     axo::test::Xvfb xvfb;
@@ -311,15 +314,7 @@ TEST(RunningProgram, TheStopAllKeyWorksWhileAModalWindowIsOpen) {
                                       "interface_coders=1\ninterface_focus=1\ninterface_filter=1\ncontrol_mode_alpha=5\n",
                                       {"--trace", trace});
     ASSERT_GT(pid, 0);
-    struct Reaper {
-        pid_t pid;
-        ~Reaper() {
-            if (pid > 0) {
-                kill(pid, SIGKILL);
-                waitpid(pid, nullptr, 0);
-            }
-        }
-    } reaper{pid};
+    Reaper reaper{pid};
     ASSERT_TRUE(Appears("axo-shown", [&err] { return ReadAll(err); })) << ReadAll(err);
     const std::string report = ReadAll(err);
     auto at = [&report](const std::string& name) {
@@ -380,6 +375,62 @@ TEST(RunningProgram, TheStopAllKeyWorksWhileAModalWindowIsOpen) {
         }
         EXPECT_TRUE(closed);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// Under a window manager that gives the window a title bar, the position written at the end is
+// the one the next start puts the window at: three starts in a row leave it where it was.
+TEST(RunningProgram, TheWindowStaysWhereItWasFromOneStartToTheNext) {
+    ASSERT_EQ(std::system("command -v openbox >/dev/null"), 0) << "openbox is missing (package openbox)";
+    axo::test::Xvfb xvfb;
+    const std::string display = xvfb.Display();
+    ASSERT_FALSE(display.empty()) << "Xvfb could not be started (package xvfb)";
+    const pid_t wm = fork();
+    if (wm == 0) {
+        setenv("DISPLAY", display.c_str(), 1);
+        const int null = ::open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        dup2(null, 2);
+        execlp("openbox", "openbox", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    Reaper wmReaper{wm};
+    axo::test::TempConfig cfg;
+    const std::string err = (cfg.Root() / "stderr.txt").string();
+    std::string ini = "[Axo]\ndisplay_welcome=0\ninterface_ra=1\ninterface_de=1\ninterface_dome=1\n"
+                      "interface_coders=1\ninterface_focus=1\ninterface_filter=1\nAxo_left=1500\nAxo_top=1875\n";
+    auto key = [](const std::string& text, const std::string& name) {
+        const std::size_t p = text.find("\n" + name + "=");
+        if (p == std::string::npos) {
+            return std::string();
+        }
+        std::string value = text.substr(p + name.size() + 2, text.find('\n', p + 1) - p - name.size() - 2);
+        value.erase(0, value.find_first_not_of(' '));
+        return value;
+    };
+    std::vector<std::string> tops;
+    for (int run = 0; run < 3; ++run) {
+        const pid_t pid = LaunchSimulated(cfg, err, display, ini);
+        ASSERT_GT(pid, 0);
+        Reaper reaper{pid};
+        ASSERT_TRUE(Appears("axo-shown", [&err] { return ReadAll(err); })) << ReadAll(err);
+        // The window manager has framed the window by the time its title can be found.
+        ASSERT_TRUE(Xdotool(display, "search --sync --onlyvisible --name '^Axo' >/dev/null"));
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        kill(pid, SIGTERM);
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        reaper.pid = -1;
+        ini = cfg.Read("Axo.ini");
+        tops.push_back(key(ini, "Axo_left") + "," + key(ini, "Axo_top"));
+    }
+    // The first start may move it onto the screen (the window is nearly as tall as this one);
+    // after that it stays.
+    EXPECT_EQ(tops, (std::vector<std::string>{tops[0], tops[0], tops[0]}));
+    EXPECT_EQ(tops[0].rfind("1500,", 0), 0u) << tops[0];
 }
 
 }  // namespace

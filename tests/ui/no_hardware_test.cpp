@@ -8,8 +8,11 @@
 #include <fstream>
 
 #include <QDir>
+#include <QApplication>
 #include <QLabel>
+#include <QTimer>
 
+#include "ui/qt_operator.h"
 #include "ui_rig.h"
 
 namespace axo {
@@ -171,6 +174,31 @@ TEST(WithoutHardware, HardwareFileMistakesAreReportedWithOrWithoutSimulation) {
         EXPECT_EQ(listed("!!! hardware.ini : Adresse command_base incorrecte"), 1);
         EXPECT_EQ(listed("Observatoire simulé"), simulate ? 1 : 0);
     }
+}
+
+}  // namespace
+}  // namespace axo
+
+namespace axo {
+namespace {
+
+// A new user without the hardware learns of the simulated observatory from the first error box,
+// and only from that one.
+TEST(WithoutHardware, TheFirstErrorBoxNamesTheSimulatedObservatory) {
+    ui::QtOperator op;
+    op.SetFirstErrorHint("Essayez axo --simulate.");
+    std::vector<std::string> shown;
+    op.onShown = [&shown](const std::string& box) { shown.push_back(box); };
+    for (const char* title : {"Information", "Erreur", "Erreur"}) {
+        QTimer::singleShot(0, [] {
+            if (QWidget* box = QApplication::activeModalWidget()) {
+                box->close();
+            }
+        });
+        op.ShowMessage(title, "Port absent", MessageIcon::Exclamation, MessageButtons::Ok);
+    }
+    EXPECT_EQ(shown, (std::vector<std::string>{"Information | Port absent", "Erreur | Port absent\n\nEssayez axo --simulate.",
+                                               "Erreur | Port absent"}));
 }
 
 }  // namespace

@@ -77,6 +77,18 @@ TEST(SimulatedObservatory, StatusBarAndMessagesShowTheLinksTheDomeInitAndTheFilt
         << text("lblStatusOperation").toStdString();
     EXPECT_TRUE(r.Listed("*** La Coupole est ARRETEE sur sa Position ZERO"));
     EXPECT_FALSE(r.window->core().state().DomeInitRunning);
+    // An Init ended by Arrêt général is said interrupted, not finished; tracking is shown.
+    QTest::mouseClick(r.W("cmdDomeInit"), Qt::LeftButton);
+    r.Run(2000);
+    status->Refresh();
+    r.window->core().RequestStopAll();
+    QTest::mouseClick(r.Pad("picControlTracking"), Qt::LeftButton);
+    r.Run(1000);
+    status->Refresh();
+    EXPECT_TRUE(text("lblStatusOperation").startsWith("Suivi sidéral · Initialisation de la coupole interrompue à "))
+        << text("lblStatusOperation").toStdString();
+    EXPECT_EQ(r.W<QLabel>("lblStatusOperation")->toolTip(), text("lblStatusOperation"));
+    r.window->core().RequestStopAll();
 
     auto* filter = r.W<QComboBox>("cmbFilterValue");
     filter->setCurrentIndex(2);

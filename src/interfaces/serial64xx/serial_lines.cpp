@@ -15,7 +15,7 @@ std::string MoxaErrorText(int32_t code) {
         case SIO_BADPARM:
             return "Paramètre incorrect";
         case SIO_WIN32FAIL:
-            return "L'appel à Win32 a échoué";
+            return "L'appel au système a échoué";
         case SIO_BOARDNOTSUPPORT:
             return "Pas de carte MOXA";
         default:
