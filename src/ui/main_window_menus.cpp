@@ -6,10 +6,12 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStyle>
 #include <QToolBar>
+#include <QTreeView>
 #include <filesystem>
 
 #include "platform/profile_file.h"
@@ -174,11 +176,22 @@ static QString SettingsFolder() {
     return QString::fromStdString(dir.string());
 }
 
+// The toolkit's own dialog (when the desktop offers none) cuts its size, type and date
+// columns: they take the width of what they show, the name the rest.
+static void GiveRoom(QFileDialog& dialog) {
+    dialog.resize(dialog.size().expandedTo(QSize(720, 420)));
+    if (auto* details = dialog.findChild<QTreeView*>("treeView")) {
+        details->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+        details->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    }
+}
+
 void AxoWindow::FileOpen() {
     QFileDialog dialog(this, "Ouvrir", SettingsFolder(), "Fichiers d'initialisation (*.ini);;Tous les fichiers (*.*)");
     dialog.setObjectName("dlgFileOpen");
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
+    GiveRoom(dialog);
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
         OpenSettings(dialog.selectedFiles().first());
     }
@@ -209,6 +222,7 @@ void AxoWindow::FileSaveAs() {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix("ini");
+    GiveRoom(dialog);
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
         SaveSettingsAs(dialog.selectedFiles().first());
     }
