@@ -51,7 +51,9 @@ public:
 
     // Every move stopped, the interfaces stopped, the settings written. Closing is never
     // cancelled; a failed write is returned for the window to report.
-    SettingsFileResult Shutdown(WindowPositionSource* windows, const std::string& settingsFile = kSettingsFileName);
+    // `evenWithoutSection`: the observer agreed to write into a file whose [Axo] section is lost.
+    SettingsFileResult Shutdown(WindowPositionSource* windows, const std::string& settingsFile = kSettingsFileName,
+                                bool evenWithoutSection = false);
 
     // One tick of tmrSystem: boards, Alpha, Delta, 64xx step, dome, telescope azimuth, then the
     // dome steps that are running.

@@ -157,10 +157,11 @@ void Core::CloseSystem() {
     SendToInterfacesInUse(CMD_STOP_INTERFACE);
 }
 
-SettingsFileResult Core::Shutdown(WindowPositionSource* windows, const std::string& settingsFile) {
+SettingsFileResult Core::Shutdown(WindowPositionSource* windows, const std::string& settingsFile,
+                                  bool evenWithoutSection) {
     events_.StopAllEvents();
     CloseSystem();
-    return settings_.WriteSettings(settingsFile, windows);
+    return settings_.WriteSettings(settingsFile, windows, evenWithoutSection);
 }
 
 void Core::SystemTick() {

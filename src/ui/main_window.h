@@ -192,6 +192,8 @@ private:
     void ShowFileInTitle(const QString& path);
     bool HandlePaddleKey(QKeyEvent* event, bool press);
     void PaddleKeyReleased(QKeyEvent* key);
+    // Whether the settings may be written into a file whose [Axo] section is lost.
+    bool MayWriteWithoutSection();
     // F12 from any window of the program, a modal one included.
     bool HandleStopKey(QEvent* event);
     void ReleasePaddleKeys();
@@ -234,6 +236,8 @@ private:
     mutable std::unordered_map<std::string, QObject*> lookup_;
     QSet<int> heldKeys_;
     std::unique_ptr<StopAllWatcher> stopWatch_;
+    bool askedWithoutSection_ = false;
+    bool writeWithoutSection_ = false;
     std::unique_ptr<BlockedButtonWatch> blockedStop_;
     const QEvent* declinedKey_ = nullptr;  // a key left to the control that has it
     quint64 declinedKeyTime_ = 0;

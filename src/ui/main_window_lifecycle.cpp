@@ -150,7 +150,10 @@ void AxoWindow::ShutDown() {
         // file with the built-in defaults.
         return;
     }
-    const SettingsFileResult saved = core_.Shutdown(this, options_.settingsFile);
+    SettingsFileResult saved = core_.Shutdown(this, options_.settingsFile, writeWithoutSection_);
+    if (!saved.ok && saved.sectionMissing && !endingOnSignal_ && MayWriteWithoutSection()) {
+        saved = settings_.WriteSettings(options_.settingsFile, this, true);
+    }
     if (!saved.ok) {
         if (endingOnSignal_) {
             // Nobody may be there to answer a box: say it where a session log keeps it.
@@ -197,13 +200,31 @@ void AxoWindow::LogLine(const std::string& text) {
     }
 }
 
+bool AxoWindow::MayWriteWithoutSection() {
+    // Asked once: the file holds something else than a configuration (or a damaged one), and
+    // only the observer can tell whether it may be written into.
+    if (!askedWithoutSection_) {
+        askedWithoutSection_ = true;
+        writeWithoutSection_ =
+            core_.op().ShowMessage("Fichier de configuration",
+                                   "Le fichier " + options_.settingsFile +
+                                       " ne contient pas de section [Axo] lisible (fichier endommagé ?).\n"
+                                       "Y enregistrer la configuration actuelle ? Le reste de son contenu est conservé.",
+                                   MessageIcon::Question, MessageButtons::OkCancel) == MessageAnswer::Ok;
+    }
+    return writeWithoutSection_;
+}
+
 void AxoWindow::SaveSettingsNow() {
     // Not before the file has been read (it would be replaced by the defaults), nor once the
     // shut-down has written it.
     if (!settingsLoaded_ || shutDownDone_ || endedWithoutShutdown_) {
         return;
     }
-    const SettingsFileResult saved = settings_.WriteSettings(options_.settingsFile, this);
+    SettingsFileResult saved = settings_.WriteSettings(options_.settingsFile, this, writeWithoutSection_);
+    if (!saved.ok && saved.sectionMissing && MayWriteWithoutSection()) {
+        saved = settings_.WriteSettings(options_.settingsFile, this, true);
+    }
     if (!saved.ok) {
         core_.display().AddErrorMessage("!!! La configuration n'a pas pu être enregistrée");
         core_.display().AddErrorMessage("!!! " + saved.error);

@@ -234,7 +234,8 @@ void AxoWindow::SaveSettingsAs(const QString& path) {
     if (QFileInfo(file).suffix().isEmpty()) {
         file += file.endsWith('.') ? "ini" : ".ini";
     }
-    const SettingsFileResult saved = settings_.WriteSettings(file.toStdString(), this);
+    // The file dialog has asked before replacing a file: whatever it holds may be written into.
+    const SettingsFileResult saved = settings_.WriteSettings(file.toStdString(), this, true);
     if (!saved.ok) {
         core_.op().ShowMessage("Erreur", "La configuration n'a pas pu être enregistrée :\n" + saved.error,
                                MessageIcon::Exclamation, MessageButtons::Ok);

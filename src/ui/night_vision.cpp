@@ -1,7 +1,11 @@
 #include "ui/night_vision.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QPalette>
+#include <QProxyStyle>
+#include <QStyleFactory>
 #include <QSettings>
 #include <QAction>
 #include <QIcon>
@@ -64,6 +68,8 @@ const char* kNightStyle =
     " border: 1px solid #3a0000; }"
     "QMenu::item:selected, QMenuBar::item:selected { background-color: #460000; }"
     "QLineEdit, QComboBox, QListWidget, QSpinBox { border: 1px solid #5a0000; }"
+    // A combo box with a border of its own loses the room its arrow had: give it back.
+    "QComboBox { padding: 1px 20px 1px 4px; }"
     "QPushButton, QToolButton { border: 1px solid #5a0000; padding: 3px 8px; }"
     "QGroupBox { border: 1px solid #3a0000; margin-top: 1.1em; }"
     "QGroupBox::title { subcontrol-origin: margin; left: 6px; }"
@@ -75,8 +81,61 @@ const char* kNightStyle =
     "QRadioButton::indicator { border-radius: 6px; }"
     "QCheckBox::indicator:checked, QRadioButton::indicator:checked { background-color: #aa0000; }"
     "QCheckBox::indicator:disabled, QRadioButton::indicator:disabled { border-color: #5f0000; }"
+    "QFileDialog QToolButton { padding: 1px; }"
+    "QHeaderView::section { background-color: #000000; color: #aa0000; border: 1px solid #3a0000; padding: 2px 4px; }"
+    "QSplitter::handle { background-color: #1a0000; }"
     "QScrollBar { background-color: #000000; }"
     "QScrollBar::handle { background-color: #3a0000; }";
+
+// Every pixel's brightness in dim red, its transparency kept.
+QImage NightImage(const QImage& day) {
+    QImage img = day.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < img.height(); ++y) {
+        for (int x = 0; x < img.width(); ++x) {
+            const QColor c = img.pixelColor(x, y);
+            // A dark glyph drawn for a light background (the file dialog's arrows) would vanish
+            // on black: whatever is drawn keeps at least a dim red.
+            QColor red(std::max(NightColour(c).red(), 80), 0, 0);
+            red.setAlpha(c.alpha());
+            img.setPixelColor(x, y, red);
+        }
+    }
+    return img;
+}
+
+QIcon NightIcon(const QIcon& day) {
+    if (day.isNull()) {
+        return day;
+    }
+    QIcon night;
+    for (const int size : {16, 22, 24, 32, 48, 64}) {
+        for (const QIcon::Mode mode : {QIcon::Normal, QIcon::Disabled, QIcon::Active, QIcon::Selected}) {
+            const QPixmap pm = day.pixmap(QSize(size, size), mode);
+            if (!pm.isNull()) {
+                night.addPixmap(QPixmap::fromImage(NightImage(pm.toImage())), mode);
+            }
+        }
+    }
+    return night;
+}
+
+// The style's own pictures (the message boxes' warning triangle and question bubble, the file
+// dialog's folders, the arrows of OK buttons) in dim red too: the palette does not reach them.
+class NightStyle final : public QProxyStyle {
+public:
+    explicit NightStyle(QStyle* day) : QProxyStyle(day) {}
+    QIcon standardIcon(StandardPixmap which, const QStyleOption* option, const QWidget* widget) const override {
+        return NightIcon(QProxyStyle::standardIcon(which, option, widget));
+    }
+    QPixmap standardPixmap(StandardPixmap which, const QStyleOption* option, const QWidget* widget) const override {
+        return QPixmap::fromImage(NightImage(QProxyStyle::standardPixmap(which, option, widget).toImage()));
+    }
+    QPixmap generatedIconPixmap(QIcon::Mode mode, const QPixmap& pixmap, const QStyleOption* option) const override {
+        return QPixmap::fromImage(NightImage(QProxyStyle::generatedIconPixmap(mode, pixmap, option).toImage()));
+    }
+};
+
+QString g_dayStyle;
 
 }  // namespace
 
@@ -99,6 +158,15 @@ void SetNightVision(bool on) {
         g_saved = true;
     }
     g_on = on;
+    if (g_dayStyle.isEmpty()) {
+        g_dayStyle = QApplication::style()->name();
+    }
+    // The application owns the style it is given and deletes the one it replaces.
+    if (on) {
+        QApplication::setStyle(new NightStyle(QStyleFactory::create(g_dayStyle)));
+    } else {
+        QApplication::setStyle(QStyleFactory::create(g_dayStyle));
+    }
     QApplication::setPalette(on ? NightPalette() : g_dayPalette);
     qApp->setStyleSheet(on ? kNightStyle : "");
     for (QWidget* w : QApplication::topLevelWidgets()) {
@@ -129,17 +197,7 @@ void ApplyNightEffects(QWidget* root) {
                 a->setIcon(day);
                 continue;
             }
-            // Each pixel's brightness in dim red, its transparency kept.
-            QImage img = day.pixmap(32, 32).toImage().convertToFormat(QImage::Format_ARGB32);
-            for (int y = 0; y < img.height(); ++y) {
-                for (int x = 0; x < img.width(); ++x) {
-                    const QColor c = img.pixelColor(x, y);
-                    QColor red = NightColour(c);
-                    red.setAlpha(c.alpha());
-                    img.setPixelColor(x, y, red);
-                }
-            }
-            a->setIcon(QIcon(QPixmap::fromImage(img)));
+            a->setIcon(NightIcon(day));
         }
     }
 }

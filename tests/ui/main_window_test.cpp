@@ -94,10 +94,17 @@ TEST(MainWindow, ManualModeOnAndOff) {
 }
 
 TEST(MainWindow, PollingTimerAndPlacementOnTheScreen) {
-    // A polling interval of 0 never starts the timer, though polling is enabled.
+    // A polling interval of 0 in the file would freeze the positions: it is reported and the
+    // default interval polls.
     UiRig zero("[Axo]\ninterface_ra=1\ntimer_value=0\ndisplay_welcome=0\n");
     ASSERT_TRUE(zero.Start());
-    EXPECT_FALSE(zero.window->SystemTimerRunning());
+    EXPECT_TRUE(zero.window->SystemTimerRunning());
+    EXPECT_EQ(zero.settings.Int(IntKey::timer_value), 50);
+    bool told = false;
+    for (int i = 0; i < zero.window->MessageCount(); ++i) {
+        told = told || zero.window->MessageAt(i).find("timer_value") != std::string::npos;
+    }
+    EXPECT_TRUE(told);
 
     // A window saved far off on a larger screen comes back whole onto this one.
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();

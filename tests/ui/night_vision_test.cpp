@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFileDialog>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
@@ -71,6 +72,23 @@ TEST(NightVision, EveryWindowTurnsRedOnBlackAndTheChoiceIsKept) {
     EXPECT_TRUE(RedOnBlack(r.W<QListWidget>("lstMessages")->palette()));
     ExpectOnlyDimRed(r.window.get(), "main window");
     ExpectOnlyDimRed(options.get(), "options");
+    // The style's own pictures too: the boxes' icons, the file dialog's, the buttons'.
+    ExpectOnlyDimRed(&box, "warning box");
+    QMessageBox question(QMessageBox::Question, "Initialisation de la coupole", "Confirmez", QMessageBox::Ok | QMessageBox::Cancel,
+                         r.window.get());
+    question.show();
+    ExpectOnlyDimRed(&question, "question box");
+    QMessageBox information(QMessageBox::Information, "Journal de la nuit", "Essai", QMessageBox::Ok, r.window.get());
+    information.show();
+    ExpectOnlyDimRed(&information, "information box");
+    QFileDialog files(r.window.get(), "Ouvrir", QDir::tempPath());
+    files.setOption(QFileDialog::DontUseNativeDialog);
+    files.show();
+    files.grab().save(QString(AXO_SCREENSHOT_DIR) + "/night-vision-file-dialog.png");
+    ExpectOnlyDimRed(&files, "file dialog");
+    files.hide();
+    question.hide();
+    information.hide();
     EXPECT_TRUE(ui::SavedNightVision());
 
     QDir().mkpath(AXO_SCREENSHOT_DIR);

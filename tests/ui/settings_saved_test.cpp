@@ -112,12 +112,34 @@ TEST(NightLogWindow, MessagesAndCommandsAreLoggedNotThePolls) {
     std::stringstream all;
     all << in.rdbuf();
     const std::string text = all.str();
-    EXPECT_NE(text.find("2026-12-06 22:15:30  Commande 4 (1)\n2026-12-06 22:15:30  Centrage Alpha +\n"),
+    EXPECT_NE(text.find("2026-12-06 22:15:30  Alpha + : départ\n2026-12-06 22:15:30  Centrage Alpha +\n"),
               std::string::npos)
         << text;
     EXPECT_NE(text.find("2026-12-06 22:15:30  Arret Centrage Alpha +\n"), std::string::npos);
-    EXPECT_EQ(text.find("Commande 301"), std::string::npos);
-    EXPECT_EQ(text.find("Commande 402"), std::string::npos);
+    EXPECT_EQ(text.find("Lecture codeur"), std::string::npos);
+    EXPECT_EQ(text.find("Relève des cartes"), std::string::npos);
+}
+
+// A settings file whose [Axo] section cannot be found is not written into behind the observer's
+// back: the first save asks; Annuler leaves the file as it was, OK adds the section and keeps
+// the rest.
+TEST(SettingsSaved, AFileWithoutItsSectionIsWrittenOnlyWhenTheObserverAgrees) {
+    for (const MessageAnswer answer : {MessageAnswer::Cancel, MessageAnswer::Ok}) {
+        const std::string held = "[Notes]\ninterface_ra=1\ndisplay_welcome=0\n";
+        UiRig r(held);
+        ASSERT_TRUE(r.Start());
+        r.op.answer = answer;
+        r.window->SaveSettingsNow();
+        r.window->SaveSettingsNow();  // asked once only
+        EXPECT_EQ(r.log.Only({"box Fichier de configuration"}).size(), 1u);
+        const std::string file = r.cfg.Read("Axo.ini");
+        if (answer == MessageAnswer::Cancel) {
+            EXPECT_EQ(file, held);
+        } else {
+            EXPECT_EQ(file.rfind(held, 0), 0u) << file;
+            EXPECT_NE(file.find("\n[Axo]\n"), std::string::npos) << file;
+        }
+    }
 }
 
 }  // namespace
