@@ -40,6 +40,10 @@ namespace axo::ui {
 // Where a window of `wanted` geometry goes so that it lies wholly inside `available`: moved
 // in, and shrunk when it is larger.
 QRect FitOnScreen(const QRect& wanted, const QRect& available);
+// Where a tool window of `wanted` geometry goes so that it does not hide the pad (`pad`, in the
+// main window `main`): where it was if that leaves the pad free, else beside the main window,
+// below the pad or beside it, the first that fits in `available`; where it was when none does.
+QRect ClearOfThePad(const QRect& wanted, const QRect& pad, const QRect& main, const QRect& available);
 
 class PictureButton;
 class TrackingWindow;

@@ -25,6 +25,22 @@ QRect FitOnScreen(const QRect& wanted, const QRect& available) {
     return {QPoint(x, y), size};
 }
 
+QRect ClearOfThePad(const QRect& wanted, const QRect& pad, const QRect& main, const QRect& available) {
+    const QRect where = FitOnScreen(wanted, available);
+    if (!where.intersects(pad)) {
+        return where;
+    }
+    const QSize size = wanted.size();
+    for (const QPoint corner : {QPoint(main.right() + 1, main.top()), QPoint(main.left() - size.width(), main.top()),
+                                QPoint(pad.left(), pad.bottom() + 1), QPoint(pad.right() + 1, pad.top())}) {
+        const QRect candidate(corner, size);
+        if (available.contains(candidate) && !candidate.intersects(pad)) {
+            return candidate;
+        }
+    }
+    return where;
+}
+
 bool AxoWindow::StartUp(bool allowWelcome) {
     starting_ = true;
     const bool started = StartUpSteps(allowWelcome);

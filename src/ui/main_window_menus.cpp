@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QStyle>
 #include <QToolBar>
 #include <QTreeView>
@@ -270,8 +271,17 @@ void AxoWindow::ShowCalibration() {
         calibration_->onClosed = [this] { CalibrationClosed(); };
         calibration_->onSettingsChanged = [this] { SaveSettingsNow(); };
     }
-    calibration_->move(settings_.Lng(LongKey::Calibr_left) / kTwipsPerPixel,
+    // The observer keeps a hand on the pad while calibrating: the window never opens over it.
+    const QPoint saved(settings_.Lng(LongKey::Calibr_left) / kTwipsPerPixel,
                        settings_.Lng(LongKey::Calibr_top) / kTwipsPerPixel);
+    QRect place(saved, calibration_->isVisible() ? calibration_->size() : calibration_->sizeHint());
+    if (isVisible()) {
+        if (const QWidget* pad = findChild<QWidget*>("fraControl"); pad != nullptr && screen() != nullptr) {
+            place = ClearOfThePad(place, QRect(pad->mapToGlobal(QPoint(0, 0)), pad->size()), frameGeometry(),
+                                  screen()->availableGeometry());
+        }
+    }
+    calibration_->move(place.topLeft());
     calibration_->show();
     calibrateButton_->setChecked(true);
     settings_.Int(IntKey::calibr_display) = 1;

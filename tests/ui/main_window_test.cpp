@@ -132,6 +132,26 @@ TEST(MainWindow, PollingTimerAndPlacementOnTheScreen) {
     for (const Case& c : cases) {
         EXPECT_EQ(ui::FitOnScreen(c.wanted, c.available), c.placed) << c.wanted.x() << "," << c.wanted.y();
     }
+
+    // The calibration window never opens over the pad: beside the main window when the screen
+    // has room, else below the pad or beside it; a place clear of the pad is kept.
+    const QRect pad(20, 200, 440, 290);
+    const QRect main(0, 0, 888, 770);
+    const struct {
+        QRect wanted;
+        QRect available;
+        QPoint placed;
+    } calib[] = {
+        {{80, 80, 300, 200}, {0, 0, 1280, 1024}, {888, 0}},  // the default place: beside the window
+        {{80, 80, 300, 200}, {0, 0, 1024, 768}, {20, 490}},   // no room beside it: below the pad
+        {{80, 80, 300, 300}, {0, 0, 1024, 768}, {460, 200}},  // nor below: beside the pad
+        {{500, 520, 300, 200}, {0, 0, 1024, 768}, {500, 520}},  // clear of the pad: kept
+    };
+    for (const auto& c : calib) {
+        const QRect placed = ui::ClearOfThePad(c.wanted, pad, main, c.available);
+        EXPECT_EQ(placed.topLeft(), c.placed) << c.wanted.height() << " on " << c.available.width();
+        EXPECT_FALSE(placed.intersects(pad));
+    }
 }
 
 TEST(MainWindow, MessageListKeepsSixtyFourLines) {
