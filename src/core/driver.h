@@ -84,8 +84,8 @@ public:
         ++depth_;
         const int16_t status = entries_[i](code, param);
         while (!deferred_[i].empty()) {
-            if (beforeDeferred_) {
-                beforeDeferred_();
+            if (transactionOver_) {
+                transactionOver_();
             }
             auto [c, p] = deferred_[i].front();
             deferred_[i].pop_front();
@@ -93,8 +93,8 @@ public:
         }
         busy_[i] = false;
         --depth_;
-        if (depth_ == 0 && whenIdle_) {
-            whenIdle_();
+        if (depth_ == 0 && transactionOver_) {
+            transactionOver_();
         }
         return status;
     }
@@ -107,10 +107,7 @@ public:
     // Whether some driver entry is running (the caller is inside a driver, or in a box it showed).
     bool Busy() const { return depth_ > 0; }
     // Runs before a kept call is made, and when the last driver call in progress has returned.
-    void SetHooks(std::function<void()> beforeDeferred, std::function<void()> whenIdle) {
-        beforeDeferred_ = std::move(beforeDeferred);
-        whenIdle_ = std::move(whenIdle);
-    }
+    void SetTransactionOverHook(std::function<void()> hook) { transactionOver_ = std::move(hook); }
 
     int16_t ParallelDriver(int16_t code, DriverParam& p) { return Call(InterfaceId::Parallel, code, p); }
     int16_t S64xxDriver(int16_t code, DriverParam& p) { return Call(InterfaceId::S64xx, code, p); }
@@ -126,8 +123,7 @@ private:
     std::array<bool, 4> busy_{};
     std::array<std::deque<std::pair<int16_t, DriverParam>>, 4> deferred_{};
     int depth_ = 0;
-    std::function<void()> beforeDeferred_;
-    std::function<void()> whenIdle_;
+    std::function<void()> transactionOver_;
     std::function<void(InterfaceId, int16_t, const DriverParam&)> whenUnreachable_;
 };
 

@@ -16,7 +16,7 @@ Core::Core(Settings& settings, const CoreSeams& seams)
     seams_.clock.SetInterrupt(this);
     // Once the busy driver has returned, the waits of the stops kept for it (and of everything
     // after) run to their end again.
-    drivers_.SetHooks([this] { waitsEnded_ = false; }, [this] { waitsEnded_ = false; });
+    drivers_.SetTransactionOverHook([this] { waitsEnded_ = false; });
     // An action on hardware that could not be reached does nothing: the observer is told, so
     // that a green button is not taken for a move. Polling, start and stop are not actions.
     drivers_.SetUnreachableHook([this](InterfaceId id, int16_t code, const DriverParam& p) {

@@ -16,9 +16,6 @@ MessageAnswer QtOperator::ShowMessage(const std::string& title, const std::strin
         text += "\n\n" + firstErrorHint_;
         firstErrorHint_.clear();
     }
-    if (onShown) {
-        onShown(title + " | " + text);
-    }
     const MessageAnswer unanswered = buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Cancel;
     if (quiet_) {
         std::string oneLine = text;

@@ -28,8 +28,6 @@ public:
     // Added to the first error box, then forgotten: on a machine without the hardware, that box
     // is where a new user learns of the simulated observatory.
     void SetFirstErrorHint(std::string hint) { firstErrorHint_ = std::move(hint); }
-    // Sees every box, "title | text", before it is shown: the night log.
-    std::function<void(const std::string&)> onShown;
     bool Quiet() const { return quiet_; }
 
 private:

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QApplication>
 #include <QLabel>
+#include <QMessageBox>
 #include <QTimer>
 
 #include "ui/qt_operator.h"
@@ -188,10 +189,10 @@ TEST(WithoutHardware, TheFirstErrorBoxNamesTheSimulatedObservatory) {
     ui::QtOperator op;
     op.SetFirstErrorHint("Essayez axo --simulate.");
     std::vector<std::string> shown;
-    op.onShown = [&shown](const std::string& box) { shown.push_back(box); };
     for (const char* title : {"Information", "Erreur", "Erreur"}) {
-        QTimer::singleShot(0, [] {
-            if (QWidget* box = QApplication::activeModalWidget()) {
+        QTimer::singleShot(0, [&shown] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                shown.push_back(box->windowTitle().toStdString() + " | " + box->text().toStdString());
                 box->close();
             }
         });
