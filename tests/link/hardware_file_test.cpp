@@ -66,6 +66,8 @@ TEST(HardwareFile, DamageIsReported) {
         {"tronqué", "[parallel]\nbackend=direct\ncommand_ba", {"Ligne 3 incompréhensible"}, ParallelBackend::Direct},
         {"hors section", "backend=simulated\n[serial]\nport1=/dev/ttyUSB0\n",
          {"Clé backend hors de toute section"}, ParallelBackend::Ppdev},
+        {"clé inconnue, limite hors bornes", "[pointing]\nmin_altitud=5\nhour_angle_west=13\n[Parallel]\nBackend=none\n",
+         {"Valeur hour_angle_west incorrecte", "Clé inconnue [pointing] min_altitud"}, ParallelBackend::None},
     };
     test::TempConfig config;
     for (const Case& c : cases) {

@@ -1,7 +1,11 @@
 #include "interfaces/parallel/hardware_config.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cstdlib>
+#include <cstdio>
 #include <optional>
+#include <tuple>
 
 #include "platform/profile_file.h"
 
@@ -136,6 +140,90 @@ void ReadLinkSection(const ProfileDocument& doc, const std::filesystem::path& fi
     }
 }
 
+std::string Shown(double value) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%g", value);
+    return buf;
+}
+
+// A decimal number within [low, high] ("." or "," as the decimal mark), or nothing.
+std::optional<double> ParseDecimal(std::string text, double low, double high) {
+    for (char& c : text) {
+        if (c == ',') {
+            c = '.';
+        }
+    }
+    if (text.empty() || text.size() > 24) {
+        return std::nullopt;
+    }
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (end != text.c_str() + text.size() || !(value >= low && value <= high)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+void ReadDecimals(const ProfileDocument& doc, const char* section,
+                  std::initializer_list<std::tuple<const char*, double*, double, double>> keys,
+                  const std::filesystem::path& file, HardwareFileResult& result) {
+    for (const auto& [key, target, low, high] : keys) {
+        if (const auto text = doc.Get(section, key)) {
+            if (const auto value = ParseDecimal(*text, low, high)) {
+                *target = *value;
+            } else {
+                result.problems.push_back(std::string("Valeur ") + key + " incorrecte dans " + file.string() + " : " +
+                                          *text + " (de " + Shown(low) + " à " + Shown(high) + ")");
+            }
+        }
+    }
+}
+
+void ReadPointingSection(const ProfileDocument& doc, const std::filesystem::path& file, HardwareFileResult& result) {
+    PointingLimits& p = result.pointing;
+    ReadDecimals(doc, "pointing",
+                 {{"min_altitude", &p.minAltitudeDeg, -10.0, 80.0},
+                  {"hour_angle_east", &p.hourAngleEastH, 0.0, 12.0},
+                  {"hour_angle_west", &p.hourAngleWestH, 0.0, 12.0},
+                  {"declination_min", &p.declinationMinDeg, -90.0, 90.0},
+                  {"declination_max", &p.declinationMaxDeg, -90.0, 90.0},
+                  {"park_hour_angle", &p.parkHourAngleH, -12.0, 12.0},
+                  {"park_declination", &p.parkDeclinationDeg, -90.0, 90.0}},
+                 file, result);
+    if (p.declinationMinDeg >= p.declinationMaxDeg) {
+        result.problems.push_back("declination_min n'est pas sous declination_max dans " + file.string() +
+                                  " : limites de déclinaison par défaut");
+        p.declinationMinDeg = PointingLimits{}.declinationMinDeg;
+        p.declinationMaxDeg = PointingLimits{}.declinationMaxDeg;
+    }
+    ReadDecimals(doc, "simulation", {{"coast", &result.simulation.coastSeconds, 0.0, 5.0}}, file, result);
+}
+
+// Keys the reader does not know are most often typing errors: the setting meant is not in force.
+void ReportUnknownKeys(const ProfileDocument& doc, const std::filesystem::path& file, HardwareFileResult& result) {
+    constexpr std::size_t kShown = 3;
+    std::size_t unknown = 0;
+    for (const ProfileKeyLine& k : doc.KeyLines()) {
+        const auto damaged = [](const std::string& t) {
+            return std::any_of(t.begin(), t.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+        };
+        if (k.section.empty() || damaged(k.section) || damaged(k.key)) {
+            continue;  // reported with the damage
+        }
+        bool known = false;
+        for (const HardwareKey& h : HardwareFileKeys()) {
+            known = known || (Lower(k.section) == h.section && Lower(k.key) == h.key);
+        }
+        if (!known && ++unknown <= kShown) {
+            result.problems.push_back("Clé inconnue [" + k.section + "] " + k.key + " dans " + file.string() +
+                                      " (ligne " + std::to_string(k.line) + "), ignorée");
+        }
+    }
+    if (unknown > kShown) {
+        result.problems.push_back(std::to_string(unknown - kShown) + " autres clés inconnues dans " + file.string());
+    }
+}
+
 // A line of the file as it can be shown: control characters as '?', at most 40 characters.
 std::string Excerpt(const std::string& text) {
     std::string out = CutToChars(text, 40);
@@ -185,6 +273,21 @@ void ReportDamage(const ProfileDocument& doc, const std::filesystem::path& file,
 
 }  // namespace
 
+const std::vector<HardwareKey>& HardwareFileKeys() {
+    static const std::vector<HardwareKey> keys = {
+        {"parallel", "backend"},         {"parallel", "command_device"},   {"parallel", "data_device"},
+        {"parallel", "command_base"},    {"parallel", "data_base"},        {"serial", "backend"},
+        {"serial", "port1"},             {"serial", "port2"},              {"serial", "port3"},
+        {"serial", "port4"},             {"eik120", "backend"},            {"eik120", "uio_device"},
+        {"link", "enabled"},             {"link", "address"},              {"link", "port"},
+        {"link", "control"},             {"link", "idle_timeout"},         {"pointing", "min_altitude"},
+        {"pointing", "hour_angle_east"}, {"pointing", "hour_angle_west"},  {"pointing", "declination_min"},
+        {"pointing", "declination_max"}, {"pointing", "park_hour_angle"},  {"pointing", "park_declination"},
+        {"simulation", "coast"},
+    };
+    return keys;
+}
+
 HardwareFileResult ReadHardwareFile(const std::filesystem::path& path) {
     HardwareFileResult result;
     const std::filesystem::path file = path.empty() ? ProfileDirectory() / kHardwareFileName : path;
@@ -230,6 +333,8 @@ HardwareFileResult ReadHardwareFile(const std::filesystem::path& path) {
     ReadSerialSection(doc, file, result);
     ReadEikSection(doc, file, result);
     ReadLinkSection(doc, file, result);
+    ReadPointingSection(doc, file, result);
+    ReportUnknownKeys(doc, file, result);
     return result;
 }
 

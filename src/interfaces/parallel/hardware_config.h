@@ -27,6 +27,19 @@
 //   address = 127.0.0.1                            (the address it listens on; 0.0.0.0: all)
 //   port = 4030                                    (the TCP port)
 //   control = 0 | 1                                (default 0: read-only, stop/move/sync refused)
+//   idle_timeout = 300                             (seconds of silence before a client is cut off)
+//
+// Section [pointing], what the go-to never crosses and where it parks (degrees, hours):
+//
+//   min_altitude = 10                              (lowest altitude the telescope is sent to)
+//   hour_angle_east = 6, hour_angle_west = 6       (hours east / west of the meridian)
+//   declination_min = -90, declination_max = 90
+//   park_hour_angle = 0, park_declination = 90     (the park position)
+//
+// Section [simulation], honoured with --simulate only:
+//
+//   coast = 0.15                                   (seconds: an axis keeps turning after its
+//                                                   drive stops, as a real mount's inertia does)
 
 #include <array>
 #include <cstdint>
@@ -71,14 +84,38 @@ struct LinkHardware {
     uint32_t idleTimeoutS = 300;
 };
 
+// Limits of the go-to. Hour angles are signed hours (east negative), angles in degrees.
+struct PointingLimits {
+    double minAltitudeDeg = 10.0;
+    double hourAngleEastH = 6.0;
+    double hourAngleWestH = 6.0;
+    double declinationMinDeg = -90.0;
+    double declinationMaxDeg = 90.0;
+    double parkHourAngleH = 0.0;
+    double parkDeclinationDeg = 90.0;
+};
+
+struct SimulationHardware {
+    double coastSeconds = 0.15;
+};
+
 struct HardwareFileResult {
     ParallelHardware parallel;
     SerialHardware serial;
     EikHardware eik120;
     LinkHardware link;
+    PointingLimits pointing;
+    SimulationHardware simulation;
     // French lines about values that could not be used (their defaults were kept).
     std::vector<std::string> problems;
 };
+
+// Every section and key the file accepts; any other is reported as unknown.
+struct HardwareKey {
+    const char* section;
+    const char* key;
+};
+const std::vector<HardwareKey>& HardwareFileKeys();
 
 // Reads `path` (hardware.ini in the settings folder when empty).
 HardwareFileResult ReadHardwareFile(const std::filesystem::path& path = {});
