@@ -12,6 +12,7 @@
 #include "core/display.h"
 #include "core/driver.h"
 #include "core/event_processor.h"
+#include "core/pointing.h"
 #include "core/seams.h"
 #include "core/state.h"
 #include "platform/clock.h"
@@ -82,6 +83,9 @@ public:
 
     // Speed-mode option clicked (axis: CMD_ALPHA_MODE or CMD_DELTA_MODE).
     void SpeedModeClicked(int16_t axisCode, int16_t mode);
+    // The go-to's own change of one axis's speed mode, while that axis is still: the other axis
+    // keeps moving.
+    void SetAxisSpeedMode(int16_t axisCode, int16_t mode);
     void UnGearClicked();
     void ManualModeClicked();
     void DomeInitClicked();
@@ -129,6 +133,7 @@ public:
     DriverRegistry& drivers() { return drivers_; }
     Display& display() { return display_; }
     EventProcessor& events() { return events_; }
+    Pointing& pointing() { return pointing_; }
     Operator& op() { return seams_.op; }
     Clock& clock() { return seams_.clock; }
     const SettingsFileResult& lastRead() const { return lastRead_; }
@@ -136,6 +141,9 @@ public:
 private:
     void SendToInterfacesInUse(int16_t code);
     void SelectSpeedOption(int16_t axisCode, int16_t mode);
+    void ApplySpeedMode(int16_t axisCode, int16_t mode, bool stopMoves);
+    // The observer (or a planetarium client) acted on the telescope: a go-to gives way.
+    void TelescopeTakenOver(const char* why);
     void ApplyControlModeCommands();
     bool ConfirmDome(const std::string& title, const std::string& question);
 
@@ -147,6 +155,7 @@ private:
     Display display_;
     CommandProcessor commands_;
     EventProcessor events_;
+    Pointing pointing_{*this};
     SettingsFileResult lastRead_;
     std::function<void(int16_t, int16_t)> commandObserver_;
     std::function<void(int16_t, int16_t)> commandLog_;

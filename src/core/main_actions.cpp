@@ -52,7 +52,13 @@ bool Core::GuardDomeTracking() {
     return true;
 }
 
+void Core::TelescopeTakenOver(const char* why) {
+    pointing_.Abort(why);
+    pointing_.ClearParked();
+}
+
 void Core::PressTracking() {
+    TelescopeTakenOver("suivi demandé");
     events_.SetEvent(EVT_TRACKING, 1);
 }
 
@@ -65,6 +71,9 @@ void Core::PressDomeTracking() {
 void Core::PressStop(int stopSlot) {
     if (stopSlot != EVT_STOP && stopSlot != EVT_DOME_STOP && stopSlot != EVT_FOCUS_STOP) {
         return;
+    }
+    if (stopSlot == EVT_STOP) {
+        pointing_.Abort("Stop");
     }
     display_.SetButtonImage(stopSlot, kTrue);
     events_.SetEvent(stopSlot, 1);
@@ -94,6 +103,7 @@ void Core::PressDirection(int slot) {
         return;
     }
     if (IsTelescopeSlot(slot)) {
+        TelescopeTakenOver("commande manuelle");
         if (!GuardTelescope()) {
             return;
         }
@@ -118,8 +128,11 @@ void Core::ClickLock(int slot) {
     if (!IsLockSlot(slot)) {
         return;
     }
-    if (IsTelescopeSlot(slot) && !GuardTelescope()) {
-        return;
+    if (IsTelescopeSlot(slot)) {
+        TelescopeTakenOver("commande manuelle");
+        if (!GuardTelescope()) {
+            return;
+        }
     }
     if (IsDomeSlot(slot) && !GuardDome()) {
         return;
@@ -138,6 +151,15 @@ void Core::SelectSpeedOption(int16_t axisCode, int16_t mode) {
 }
 
 void Core::SpeedModeClicked(int16_t axisCode, int16_t mode) {
+    pointing_.Abort("changement de vitesse");
+    ApplySpeedMode(axisCode, mode, true);
+}
+
+void Core::SetAxisSpeedMode(int16_t axisCode, int16_t mode) {
+    ApplySpeedMode(axisCode, mode, false);
+}
+
+void Core::ApplySpeedMode(int16_t axisCode, int16_t mode, bool stopMoves) {
     const bool alpha = axisCode == CMD_ALPHA_MODE;
     settings_.Int(alpha ? IntKey::control_mode_alpha : IntKey::control_mode_delta) = mode;
     if (const char* option = SpeedOptionName(axisCode, mode)) {
@@ -146,7 +168,9 @@ void Core::SpeedModeClicked(int16_t axisCode, int16_t mode) {
     if (settings_.Int(IntKey::ungear) != 0) {
         return;
     }
-    events_.StopTelescopeEvents(true);
+    if (stopMoves) {
+        events_.StopTelescopeEvents(true);
+    }
     Command(alpha ? CMD_ALPHA_MODE : CMD_DELTA_MODE, mode);
     std::string modeName;
     switch (mode) {
@@ -177,6 +201,7 @@ void Core::ApplyControlModeCommands() {
 }
 
 void Core::UnGearClicked() {
+    pointing_.Abort("monture débrayée");
     if (settings_.Int(IntKey::ungear) == 1) {
         display_.DisableControlPad(false);
         settings_.Int(IntKey::ungear) = 0;
@@ -189,6 +214,7 @@ void Core::UnGearClicked() {
 }
 
 void Core::ManualModeClicked() {
+    pointing_.Abort("mode manuel");
     MainView& view = seams_.view;
     if (settings_.Int(IntKey::manual_mode) == 0) {
         events_.StopAllEvents();
@@ -247,6 +273,7 @@ void Core::FilterValidateClicked() {
 
 void Core::StopEverything() {
     display_.AddMessage("Arrêt général");
+    pointing_.Abort("Arrêt général");
     // No guard here: stopping is always allowed, and the guards only refuse starts.
     events_.StopTelescopeEvents(false);
     // The dome stop clears follow and both directions, then code 106 ends an Init or a rest.

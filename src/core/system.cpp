@@ -159,6 +159,7 @@ void Core::CloseSystem() {
 
 SettingsFileResult Core::Shutdown(WindowPositionSource* windows, const std::string& settingsFile,
                                   bool evenWithoutSection) {
+    pointing_.Abort("fermeture du programme");
     events_.StopAllEvents();
     CloseSystem();
     return settings_.WriteSettings(settingsFile, windows, evenWithoutSection);
@@ -175,6 +176,7 @@ void Core::SystemTick() {
     if (state_.DomeTrackingOn) {
         Command(CMD_DOME_TRACK_STEP, 0);
     }
+    pointing_.Tick();
 }
 
 void Core::ClockTick() {
@@ -217,6 +219,7 @@ void Core::ClockTick() {
 }
 
 SettingsFileResult Core::OpenSettingsFile(const std::string& path) {
+    pointing_.Abort("autre fichier de configuration");
     events_.StopAllEvents();
     lastRead_ = settings_.ReadSettings(path);
     display_.ResetButtonImages();

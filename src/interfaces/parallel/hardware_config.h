@@ -47,6 +47,8 @@
 #include <string>
 #include <vector>
 
+#include "core/pointing_limits.h"
+
 namespace axo {
 
 inline constexpr const char* kHardwareFileName = "hardware.ini";
@@ -82,17 +84,6 @@ struct LinkHardware {
     bool control = false;
     // A client that has sent nothing for this long is cut off (and its moves stopped); 0: never.
     uint32_t idleTimeoutS = 300;
-};
-
-// Limits of the go-to. Hour angles are signed hours (east negative), angles in degrees.
-struct PointingLimits {
-    double minAltitudeDeg = 10.0;
-    double hourAngleEastH = 6.0;
-    double hourAngleWestH = 6.0;
-    double declinationMinDeg = -90.0;
-    double declinationMaxDeg = 90.0;
-    double parkHourAngleH = 0.0;
-    double parkDeclinationDeg = 90.0;
 };
 
 struct SimulationHardware {

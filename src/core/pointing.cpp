@@ -1,0 +1,577 @@
+#include "core/pointing.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "astro/formulas.h"
+#include "astro/mathlib.h"
+#include "core/core.h"
+
+namespace axo {
+
+namespace {
+
+constexpr int kHa = 0;
+constexpr int kDec = 1;
+// Ticks of distance history the stall watch looks back over.
+constexpr int kStallTicks = 10;
+
+double Wrap24(double hours) {
+    double h = std::fmod(hours, 24.0);
+    if (h <= -12.0) {
+        h += 24.0;
+    } else if (h > 12.0) {
+        h -= 24.0;
+    }
+    return h;
+}
+
+const char* AxisName(int axis) { return axis == kHa ? "Alpha" : "Delta"; }
+
+std::string Degrees(double deg) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.1f°", deg);
+    return buf;
+}
+
+std::string Hours(double h) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.1f h", h);
+    return buf;
+}
+
+}  // namespace
+
+const char* MountStateText(MountState state) {
+    switch (state) {
+        case MountState::Idle:
+            return "à l'arrêt";
+        case MountState::Slewing:
+            return "en mouvement";
+        case MountState::Settling:
+            return "stabilisation";
+        case MountState::Tracking:
+            return "suivi sidéral";
+        case MountState::Parking:
+            return "parcage en cours";
+        case MountState::Parked:
+            return "parqué";
+    }
+    return "";
+}
+
+const char* SpeedModeName(int16_t mode) {
+    switch (mode) {
+        case SPEED_CENTERING:
+            return "Centrage";
+        case SPEED_POINTING:
+            return "Pointage";
+        case SPEED_MOVING:
+            return "Déplacement";
+        default:
+            return "";
+    }
+}
+
+double AxisSpeeds::Of(int16_t mode) const {
+    switch (mode) {
+        case SPEED_CENTERING:
+            return centring;
+        case SPEED_POINTING:
+            return pointing;
+        case SPEED_MOVING:
+            return slewing;
+        default:
+            return 0.0;
+    }
+}
+
+void Pointing::SetSpeeds(const AxisSpeeds& ha, const AxisSpeeds& dec) {
+    speeds_ = {ha, dec};
+}
+
+double Pointing::TickSeconds() const {
+    return std::max(1, static_cast<int>(core_.settings().Int(IntKey::timer_value))) / 1000.0;
+}
+
+double Pointing::ToleranceDeg(int axis) const {
+    // What the coders can tell: the hour angle is read to the second of time, the declination
+    // to the arc-second.
+    const double coderStep = axis == kHa ? 15.0 / 3600.0 : 1.0 / 3600.0;
+    return speeds_[axis].centring * TickSeconds() + 2.0 * coderStep;
+}
+
+double Pointing::AltitudeDeg(double haHours, double decDeg) const {
+    const double lat = core_.state().Site.latitude;
+    const double h = HoursToRadians(haHours);
+    const double d = D2R(decDeg);
+    const double s = std::sin(lat) * std::sin(d) + std::cos(lat) * std::cos(d) * std::cos(h);
+    return R2D(std::asin(std::clamp(s, -1.0, 1.0)));
+}
+
+std::string Pointing::OutsideLimits(double haHours, double decDeg) const {
+    if (haHours < -limits_.hourAngleEastH) {
+        return "angle horaire à plus de " + Hours(limits_.hourAngleEastH) + " à l'est";
+    }
+    if (haHours > limits_.hourAngleWestH) {
+        return "angle horaire à plus de " + Hours(limits_.hourAngleWestH) + " à l'ouest";
+    }
+    if (decDeg < limits_.declinationMinDeg) {
+        return "déclinaison sous " + Degrees(limits_.declinationMinDeg);
+    }
+    if (decDeg > limits_.declinationMaxDeg) {
+        return "déclinaison au-dessus de " + Degrees(limits_.declinationMaxDeg);
+    }
+    const double alt = AltitudeDeg(haHours, decDeg);
+    if (alt < limits_.minAltitudeDeg) {
+        return "hauteur " + Degrees(alt) + " sous la limite de " + Degrees(limits_.minAltitudeDeg);
+    }
+    return "";
+}
+
+namespace {
+// How far outside the limits a position is, degrees (0 inside).
+double Violation(const Pointing& p, const PointingLimits& l, double haDeg, double decDeg) {
+    const double ha = haDeg / 15.0;
+    double v = std::max(0.0, -l.hourAngleEastH - ha) * 15.0 + std::max(0.0, ha - l.hourAngleWestH) * 15.0;
+    v += std::max(0.0, l.declinationMinDeg - decDeg) + std::max(0.0, decDeg - l.declinationMaxDeg);
+    v += std::max(0.0, l.minAltitudeDeg - p.AltitudeDeg(ha, decDeg));
+    return v;
+}
+}  // namespace
+
+double Pointing::HourAngleNow(double raRad) const {
+    const PcDateTime now = core_.clock().Now();
+    DateTimeRecord when;
+    when.year = now.year;
+    when.month = now.month;
+    when.day = now.day;
+    when.hour = now.hour;
+    when.minute = now.minute;
+    when.second = now.second + now.millisecond / 1000.0;
+    const double lst = SideralTime(when, core_.state().Site);
+    return Wrap24((lst - raRad) * 12.0 / kPi);
+}
+
+bool Pointing::ReadPosition(double& haDeg, double& decDeg) const {
+    const Position& p = core_.position();
+    if (!CodersReadable(core_.drivers(), core_.settings().Int(IntKey::interface_coders)) || p.DeclinationOutOfRange) {
+        return false;
+    }
+    haDeg = Wrap24(HmsToHours(p.HourAngleH, p.HourAngleM, p.HourAngleS)) * 15.0;
+    const double dec = DmsToDegrees(p.DeclinationD, p.DeclinationM, p.DeclinationS);
+    decDeg = p.DeclinationNegative == 1 ? -dec : dec;
+    return true;
+}
+
+double Pointing::TargetHaDeg() const {
+    return parking_ ? limits_.parkHourAngleH * 15.0 : HourAngleNow(raRad_) * 15.0;
+}
+
+double Pointing::StoppingDistance(int axis, double speed) const {
+    return std::fabs(speed) * (stopTime_[axis] + TickSeconds());
+}
+
+int16_t Pointing::ModeFor(int axis, double distance) const {
+    for (int16_t mode : {SPEED_MOVING, SPEED_POINTING}) {
+        const double v = speeds_[axis].Of(mode);
+        const double lower = speeds_[axis].Of(static_cast<int16_t>(mode - 1));
+        // Worth it only when the axis can still stop short of the target and finish slower.
+        if (v > lower && distance > StoppingDistance(axis, v) + lower * 4.0 * TickSeconds()) {
+            return mode;
+        }
+    }
+    return SPEED_CENTERING;
+}
+
+bool Pointing::PathAllowed(int axis, double haDeg, double decDeg, int direction, double reach) const {
+    const double now = Violation(*this, limits_, haDeg, decDeg);
+    for (double f : {0.5, 1.0}) {
+        const double ha = axis == kHa ? haDeg + direction * reach * f : haDeg;
+        const double dec = axis == kDec ? decDeg + direction * reach * f : decDeg;
+        const double then = Violation(*this, limits_, ha, dec);
+        // Inside, it must stay inside; outside, it may only come back.
+        if (then > 0.0 && then >= now) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string Pointing::GoTo(double raRad, double decRad, const std::string& name, bool trackOnArrival) {
+    raRad_ = raRad;
+    decRad_ = decRad;
+    return Start(name, false, trackOnArrival);
+}
+
+std::string Pointing::Park() {
+    return Start("position de parcage", true, false);
+}
+
+std::string Pointing::Start(const std::string& name, bool parking, bool trackOnArrival) {
+    Settings& s = core_.settings();
+    std::string refusal;
+    double ha = 0.0;
+    double dec = 0.0;
+    if (s.Int(IntKey::manual_mode) != 0) {
+        refusal = "la monture est en mode manuel";
+    } else if (s.Int(IntKey::ungear) != 0) {
+        refusal = "la monture est débrayée";
+    } else if (s.Int(IntKey::interface_ra) != INTERFACE_PARALLEL && s.Int(IntKey::interface_ra) != INTERFACE_64XX) {
+        refusal = "aucune interface ne déplace l'axe Alpha";
+    } else if (s.Int(IntKey::interface_de) != INTERFACE_PARALLEL && s.Int(IntKey::interface_de) != INTERFACE_64XX) {
+        refusal = "aucune interface ne déplace l'axe Delta";
+    } else if (!ReadPosition(ha, dec)) {
+        refusal = "position inconnue : les codeurs ne sont pas lus";
+    }
+    const double targetDec = parking ? limits_.parkDeclinationDeg : R2D(decRad_);
+    double targetHa = parking ? limits_.parkHourAngleH : HourAngleNow(raRad_);
+    if (refusal.empty()) {
+        refusal = OutsideLimits(targetHa, targetDec);
+    }
+    // The sky turns during the slew: the target must still be inside when the telescope gets there.
+    const double haTime = std::fabs(targetHa * 15.0 - ha) / std::max(speeds_[kHa].slewing, 1e-6);
+    const double decTime = std::fabs(targetDec - dec) / std::max(speeds_[kDec].slewing, 1e-6);
+    const double estimate = std::max(haTime, decTime) + 10.0;
+    if (refusal.empty() && !parking) {
+        refusal = OutsideLimits(targetHa + estimate * 1.0027 / 3600.0, targetDec);
+        if (!refusal.empty()) {
+            refusal = "la cible sortira des limites avant l'arrivée (" + refusal + ")";
+        }
+    }
+    if (!refusal.empty()) {
+        core_.display().AddErrorMessage("*** Pointage de " + name + " refusé : " + refusal);
+        return refusal;
+    }
+    if (active_) {
+        Stop("nouvelle cible", false);
+    }
+    EventProcessor& events = core_.events();
+    trackAfter_ = !parking && (trackOnArrival || events.IsEventSet(EVT_TRACKING));
+    driving_ = true;
+    if (events.IsEventSet(EVT_TRACKING)) {
+        events.SetEvent(EVT_TRACKING, 0);
+    }
+    events.StopTelescopeEvents(true);
+    driving_ = false;
+    active_ = true;
+    parking_ = parking;
+    parked_ = false;
+    settling_ = false;
+    name_ = name;
+    decRad_ = D2R(targetDec);
+    startedAt_ = core_.clock().GetTickCount();
+    // Three times what the distance needs at full speed, and time for the finish.
+    timeAllowedS_ = 3.0 * estimate + 30.0;
+    for (int a : {kHa, kDec}) {
+        axes_[a] = Axis{};
+        axes_[a].lastPos = a == kHa ? ha : dec;
+        axes_[a].lastTick = startedAt_;
+    }
+    lastHaDeg_ = ha;
+    lastDecDeg_ = dec;
+    char text[160];
+    std::snprintf(text, sizeof text, "%s vers %s (angle horaire %+.2f h, déclinaison %+.2f°)",
+                  parking ? "Parcage" : "Pointage", name.c_str(), targetHa, targetDec);
+    core_.display().AddMessage(text);
+    Notify();
+    return "";
+}
+
+void Pointing::Press(int axis, int direction, int16_t mode) {
+    Axis& a = axes_[axis];
+    const int16_t axisCode = axis == kHa ? CMD_ALPHA_MODE : CMD_DELTA_MODE;
+    const IntKey key = axis == kHa ? IntKey::control_mode_alpha : IntKey::control_mode_delta;
+    driving_ = true;
+    if (core_.settings().Int(key) != mode) {
+        core_.SetAxisSpeedMode(axisCode, mode);
+    }
+    const int plus = axis == kHa ? EVT_ALPHA_PLUS : EVT_DELTA_PLUS;
+    const int minus = axis == kHa ? EVT_ALPHA_MINUS : EVT_DELTA_MINUS;
+    core_.events().SetEvent(direction > 0 ? plus : minus, 1);
+    driving_ = false;
+    a.mode = mode;
+    a.direction = direction;
+    a.pressedAt = core_.clock().GetTickCount();
+    a.coasting = false;
+    a.historyCount = 0;
+}
+
+void Pointing::Release(int axis) {
+    Axis& a = axes_[axis];
+    if (a.direction == 0) {
+        return;
+    }
+    driving_ = true;
+    const int plus = axis == kHa ? EVT_ALPHA_PLUS : EVT_DELTA_PLUS;
+    const int minus = axis == kHa ? EVT_ALPHA_MINUS : EVT_DELTA_MINUS;
+    core_.events().SetEvent(a.direction > 0 ? plus : minus, 0);
+    driving_ = false;
+    a.direction = 0;
+    a.coasting = true;
+    a.releasedAt = core_.clock().GetTickCount();
+    a.releasePos = a.lastPos;
+    a.releaseSpeed = std::fabs(a.speed);
+}
+
+void Pointing::Drive(int axis, double pos, double error) {
+    Axis& a = axes_[axis];
+    const uint32_t now = core_.clock().GetTickCount();
+    const double tick = TickSeconds();
+    const double dist = std::fabs(error);
+    const int dir = error >= 0 ? 1 : -1;
+    const double tol = ToleranceDeg(axis);
+    const double ha = axis == kHa ? pos : lastHaDeg_;
+    const double dec = axis == kDec ? pos : lastDecDeg_;
+
+    if (a.direction != 0) {
+        // The stall watch starts once the axis had time to get up to speed.
+        if ((now - a.pressedAt) / 1000.0 > stopTime_[axis] + 2.0 * tick) {
+            if (a.historyCount >= kStallTicks) {
+                const double before = a.history[static_cast<std::size_t>(a.historyCount % kStallTicks)];
+                const double expected = speeds_[axis].Of(a.mode) * kStallTicks * tick;
+                if (before - dist < 0.25 * expected) {
+                    Stop(std::string("axe ") + AxisName(axis) + " bloqué ? il ne se rapproche pas de la cible", true);
+                    return;
+                }
+            }
+            a.history[static_cast<std::size_t>(a.historyCount % kStallTicks)] = dist;
+            ++a.historyCount;
+        }
+        const double stopping = StoppingDistance(axis, a.speed);
+        const double reach = StoppingDistance(axis, speeds_[axis].Of(a.mode)) + speeds_[axis].Of(a.mode) * tick;
+        if (dir != a.direction || dist <= stopping + 0.3 * tol || !PathAllowed(axis, ha, dec, a.direction, reach)) {
+            Release(axis);
+        }
+        return;
+    }
+    if (a.coasting) {
+        const bool still = std::fabs(a.speed) < speeds_[axis].centring * 0.25;
+        const double since = (now - a.releasedAt) / 1000.0;
+        if (!(still && since >= tick) && since < 3.0 * stopTime_[axis] + 2.0 * tick) {
+            return;
+        }
+        a.coasting = false;
+        if (a.releaseSpeed > speeds_[axis].centring * 0.5) {
+            // How long the axis really took to stop, as the coders saw it: the next stop is
+            // planned with it.
+            const double learnt = std::fabs(pos - a.releasePos) / a.releaseSpeed;
+            stopTime_[axis] = std::clamp(0.5 * stopTime_[axis] + 0.5 * learnt, 0.0, 5.0);
+        }
+    }
+    if (dist <= tol) {
+        a.done = true;
+        a.held = false;
+        return;
+    }
+    a.done = false;
+    int16_t mode = ModeFor(axis, dist);
+    if (a.mode != 0 && a.lastDirection == -dir) {
+        // An overshoot is corrected slower than the move that made it.
+        mode = std::max<int16_t>(SPEED_CENTERING, std::min<int16_t>(mode, static_cast<int16_t>(a.mode - 1)));
+    }
+    const double reach = StoppingDistance(axis, speeds_[axis].Of(mode)) + speeds_[axis].Of(mode) * tick;
+    if (!PathAllowed(axis, ha, dec, dir, std::min(reach, dist))) {
+        a.held = true;
+        return;
+    }
+    a.held = false;
+    a.lastDirection = dir;
+    Press(axis, dir, mode);
+}
+
+void Pointing::Tick() {
+    if (!active_) {
+        Notify();
+        return;
+    }
+    Settings& s = core_.settings();
+    if (s.Int(IntKey::manual_mode) != 0) {
+        Stop("mode manuel", false);
+        return;
+    }
+    if (s.Int(IntKey::ungear) != 0) {
+        Stop("monture débrayée", false);
+        return;
+    }
+    for (const auto& [key, name] : {std::pair{IntKey::interface_ra, "Alpha"}, std::pair{IntKey::interface_de, "Delta"}}) {
+        const int16_t n = s.Int(key);
+        const InterfaceId id = n == INTERFACE_64XX ? InterfaceId::S64xx : InterfaceId::Parallel;
+        const LinkState link = core_.drivers().Link(id).state;
+        if (link == LinkState::Unreachable || link == LinkState::Failing) {
+            Stop(std::string("l'interface de l'axe ") + name + " ne répond plus", true);
+            return;
+        }
+    }
+    double ha = 0.0;
+    double dec = 0.0;
+    if (!ReadPosition(ha, dec)) {
+        Stop("codeurs illisibles, position inconnue", true);
+        return;
+    }
+    const uint32_t now = core_.clock().GetTickCount();
+    for (int a : {kHa, kDec}) {
+        Axis& x = axes_[a];
+        const double pos = a == kHa ? ha : dec;
+        const double dt = (now - x.lastTick) / 1000.0;
+        if (dt > 0.0) {
+            x.speed = (pos - x.lastPos) / dt;
+        }
+        x.lastPos = pos;
+        x.lastTick = now;
+    }
+    const double before = Violation(*this, limits_, lastHaDeg_, lastDecDeg_);
+    const double violation = Violation(*this, limits_, ha, dec);
+    lastHaDeg_ = ha;
+    lastDecDeg_ = dec;
+    if (violation > 0.0 && violation > before + 1e-9) {
+        Stop("hors limites : " + OutsideLimits(ha / 15.0, dec), true);
+        return;
+    }
+    const double targetHa = TargetHaDeg();
+    lastTargetHaDeg_ = targetHa;
+    const double targetDec = R2D(decRad_);
+    if (!parking_) {
+        const std::string out = OutsideLimits(targetHa / 15.0, targetDec);
+        if (!out.empty()) {
+            Stop("la cible est sortie des limites (" + out + ")", true);
+            return;
+        }
+    }
+    if ((now - startedAt_) / 1000.0 > timeAllowedS_) {
+        char text[64];
+        std::snprintf(text, sizeof text, "délai de %.0f s dépassé", timeAllowedS_);
+        Stop(text, true);
+        return;
+    }
+    Drive(kHa, ha, targetHa - ha);
+    if (!active_) {
+        return;
+    }
+    Drive(kDec, dec, targetDec - dec);
+    if (!active_) {
+        return;
+    }
+    const bool haStill = axes_[kHa].direction == 0 && !axes_[kHa].coasting;
+    const bool decStill = axes_[kDec].direction == 0 && !axes_[kDec].coasting;
+    // Every axis that still has a way to go is held by the limits, and nothing moves that could
+    // open the way: waiting would not help.
+    const bool stuck = (axes_[kHa].done || axes_[kHa].held) && (axes_[kDec].done || axes_[kDec].held) &&
+                       (axes_[kHa].held || axes_[kDec].held);
+    if (haStill && decStill && stuck) {
+        Stop("pas de chemin dans les limites vers la cible", true);
+        return;
+    }
+    if (axes_[kHa].done && axes_[kDec].done) {
+        if (!settling_) {
+            settling_ = true;
+            settleSince_ = now;
+        } else if ((now - settleSince_) / 1000.0 >= 2.0 * TickSeconds()) {
+            Finish();
+            return;
+        }
+    } else {
+        settling_ = false;
+    }
+    Notify();
+}
+
+void Pointing::Finish() {
+    active_ = false;
+    settling_ = false;
+    char text[200];
+    std::snprintf(text, sizeof text, "%s atteint%s en %.0f s", parking_ ? "Position de parcage" : name_.c_str(),
+                  parking_ ? "e" : "", (core_.clock().GetTickCount() - startedAt_) / 1000.0);
+    core_.display().AddMessage(text);
+    if (parking_) {
+        parked_ = true;
+    } else if (trackAfter_) {
+        driving_ = true;
+        core_.events().SetEvent(EVT_TRACKING, 1);
+        driving_ = false;
+    }
+    parking_ = false;
+    Notify();
+}
+
+void Pointing::Stop(const std::string& reason, bool error) {
+    if (!active_) {
+        return;
+    }
+    for (int a : {kHa, kDec}) {
+        Release(a);
+    }
+    const std::string line =
+        (parking_ ? std::string("Parcage") : "Pointage de " + name_) + " arrêté : " + reason;
+    active_ = false;
+    settling_ = false;
+    parking_ = false;
+    if (error) {
+        core_.display().AddErrorMessage("!!! " + line);
+    } else {
+        core_.display().AddMessage(line);
+    }
+    Notify();
+}
+
+void Pointing::Abort(const std::string& reason) {
+    if (active_ && !driving_) {
+        Stop(reason, false);
+    }
+}
+
+void Pointing::ClearParked() {
+    if (!driving_) {
+        parked_ = false;
+    }
+}
+
+MountState Pointing::State() const {
+    if (active_) {
+        if (settling_) {
+            return MountState::Settling;
+        }
+        return parking_ ? MountState::Parking : MountState::Slewing;
+    }
+    const EventProcessor& events = core_.events();
+    for (int slot : {EVT_ALPHA_MINUS, EVT_ALPHA_PLUS, EVT_DELTA_MINUS, EVT_DELTA_PLUS}) {
+        if (events.IsEventSet(slot)) {
+            return MountState::Slewing;
+        }
+    }
+    if (events.IsEventSet(EVT_TRACKING)) {
+        return MountState::Tracking;
+    }
+    return parked_ ? MountState::Parked : MountState::Idle;
+}
+
+GotoProgress Pointing::Progress() const {
+    GotoProgress p;
+    p.active = active_;
+    p.parking = parking_;
+    p.target = name_;
+    p.state = State();
+    if (!active_) {
+        return p;
+    }
+    p.haLeftDeg = lastTargetHaDeg_ - lastHaDeg_;
+    p.decLeftDeg = R2D(decRad_) - lastDecDeg_;
+    p.haMode = axes_[kHa].direction != 0 ? axes_[kHa].mode : int16_t{0};
+    p.decMode = axes_[kDec].direction != 0 ? axes_[kDec].mode : int16_t{0};
+    p.secondsLeft = std::max(std::fabs(p.haLeftDeg) / std::max(speeds_[kHa].slewing, 1e-6),
+                             std::fabs(p.decLeftDeg) / std::max(speeds_[kDec].slewing, 1e-6));
+    return p;
+}
+
+void Pointing::Notify() {
+    const MountState now = State();
+    if (now != lastState_) {
+        lastState_ = now;
+        if (observer_) {
+            observer_(now);
+        }
+    }
+}
+
+}  // namespace axo

@@ -1,0 +1,161 @@
+#pragma once
+
+// The go-to: sends the telescope to a right ascension and declination of date (or to its park
+// position) and stops it there, by the same event-table presses and releases as the hand
+// paddle, so the reverse flags, the speed modes of each interface, the guards and the message
+// list behave as for the observer. It reads where the telescope is from the coders on every
+// polling tick, and never lets the telescope leave the pointing limits.
+//
+// Each axis is driven on its own: Déplacement while far, Pointage closer, Centrage at the end;
+// it lets go of an axis early enough for the axis to coast to the target, looks again once the
+// axis has stopped, and corrects an overshoot at a lower speed. The target's hour angle is
+// recomputed on every tick, as the sky turns during the slew.
+//
+// It stops itself (both axes, and says why in the message list and the night log) on anything
+// that makes its picture of the mount wrong: the observer's own commands, a coder that cannot be
+// read, an interface that stops answering, an axis that does not get nearer (a stall), a slew
+// that lasts far longer than its distance allows, or the telescope leaving the limits.
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "core/pointing_limits.h"
+
+namespace axo {
+
+class Core;
+
+// What the telescope is doing, as the window, the status bar, the night log and the link see it.
+enum class MountState { Idle, Slewing, Settling, Tracking, Parking, Parked };
+
+// "à l'arrêt", "en mouvement", ...
+const char* MountStateText(MountState state);
+// "Centrage", "Pointage", "Déplacement"; "" for anything else.
+const char* SpeedModeName(int16_t mode);
+
+// Speeds of one axis in degrees of axis rotation per second, Centrage, Pointage, Déplacement.
+struct AxisSpeeds {
+    double centring = 0.0667;
+    double pointing = 0.5;
+    double slewing = 2.0;
+    double Of(int16_t mode) const;
+};
+
+// What the go-to is doing now, for its window and the status bar.
+struct GotoProgress {
+    bool active = false;
+    bool parking = false;
+    std::string target;
+    // Signed distance still to go on each axis, degrees of axis (hour angle, declination).
+    double haLeftDeg = 0.0;
+    double decLeftDeg = 0.0;
+    int16_t haMode = 0;  // the speed mode in use (0: the axis is still)
+    int16_t decMode = 0;
+    double secondsLeft = 0.0;
+    MountState state = MountState::Idle;
+};
+
+class Pointing {
+public:
+    explicit Pointing(Core& core) : core_(core) {}
+
+    void SetLimits(const PointingLimits& limits) { limits_ = limits; }
+    const PointingLimits& Limits() const { return limits_; }
+    // What each axis does in each mode; learnt again from the coders as the axes move.
+    void SetSpeeds(const AxisSpeeds& ha, const AxisSpeeds& dec);
+    // Seconds an axis keeps turning after it was let go (ramps, inertia); learnt as well.
+    void SetStopTime(double seconds) { stopTime_ = {seconds, seconds}; }
+
+    // Starts a go-to to a position of date. Returns "" when started, else why it was refused
+    // (nothing has moved then).
+    std::string GoTo(double raRad, double decRad, const std::string& name, bool trackOnArrival);
+    std::string Park();
+
+    // Every polling tick, after the coders were read.
+    void Tick();
+
+    // Stops a go-to in progress: both axes let go, the reason in the message list. Nothing when
+    // no go-to runs.
+    void Abort(const std::string& reason);
+
+    bool Active() const { return active_; }
+    MountState State() const;
+    GotoProgress Progress() const;
+    // The tolerance of each axis, degrees: one polling tick of Centrage plus two coder steps.
+    double ToleranceDeg(int axis) const;
+
+    // Checks a position against the limits: "" inside, else why not (in French). Hour angle
+    // in signed hours, east negative.
+    std::string OutsideLimits(double haHours, double decDeg) const;
+    // Altitude in degrees of a position at the site.
+    double AltitudeDeg(double haHours, double decDeg) const;
+    // Hour angle of date (signed hours) of a right ascension now.
+    double HourAngleNow(double raRad) const;
+
+    // The state changed (for the night log and the status bar).
+    void SetStateObserver(std::function<void(MountState)> observer) { observer_ = std::move(observer); }
+    // The observer or a client moved the telescope by hand: it is no longer parked.
+    void ClearParked();
+
+private:
+    struct Axis {
+        int16_t mode = 0;      // 0: let go
+        int direction = 0;     // +1 / -1 while pressed
+        uint32_t pressedAt = 0;
+        uint32_t releasedAt = 0;
+        bool coasting = false;  // let go, not yet seen still
+        double releasePos = 0.0;
+        double releaseSpeed = 0.0;
+        bool done = false;
+        bool held = false;      // still, because moving would leave the limits
+        int lastDirection = 0;  // of the last press, to see an overshoot
+        // Stall watch: the distance some ticks ago.
+        std::array<double, 12> history{};
+        int historyCount = 0;
+        double lastPos = 0.0;
+        uint32_t lastTick = 0;
+        double speed = 0.0;  // measured, degrees per second, signed
+    };
+
+    std::string Start(const std::string& name, bool parking, bool trackOnArrival);
+    bool ReadPosition(double& haDeg, double& decDeg) const;
+    double TargetHaDeg() const;
+    void Drive(int axis, double posDeg, double errorDeg);
+    void Press(int axis, int direction, int16_t mode);
+    void Release(int axis);
+    void Finish();
+    void Stop(const std::string& reason, bool error);
+    double StoppingDistance(int axis, double speed) const;
+    int16_t ModeFor(int axis, double distance) const;
+    double TickSeconds() const;
+    bool PathAllowed(int axis, double haDeg, double decDeg, int direction, double reach) const;
+    void Notify();
+
+    Core& core_;
+    PointingLimits limits_;
+    std::array<AxisSpeeds, 2> speeds_{};
+    std::array<double, 2> stopTime_{0.5, 0.5};
+    bool active_ = false;
+    bool parking_ = false;
+    bool parked_ = false;
+    bool settling_ = false;
+    uint32_t settleSince_ = 0;
+    bool trackAfter_ = false;
+    std::string name_;
+    double raRad_ = 0.0;
+    double decRad_ = 0.0;
+    uint32_t startedAt_ = 0;
+    double timeAllowedS_ = 0.0;
+    std::array<Axis, 2> axes_{};
+    double lastHaDeg_ = 0.0;
+    double lastDecDeg_ = 0.0;
+    double lastTargetHaDeg_ = 0.0;
+    MountState lastState_ = MountState::Idle;
+    std::function<void(MountState)> observer_;
+    bool driving_ = false;  // our own presses are going out
+    friend class Core;
+};
+
+}  // namespace axo
