@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <ctime>
 #include <vector>
 
@@ -88,6 +89,32 @@ struct Claim {
 };
 std::vector<Claim> claims;
 
+// The last go-to request carried out (interface thread only).
+uint64_t gotoSerial = 0;
+
+// Why the go-to cannot start whatever the target: the mount's own refusals, as the session
+// must answer :MS# before the interface thread sees the request.
+std::string CannotPoint(Core& core, bool positionKnown) {
+    Settings& s = core.settings();
+    const auto moves = [](int16_t i) { return i == INTERFACE_PARALLEL || i == INTERFACE_64XX; };
+    if (s.Int(IntKey::manual_mode) != 0) {
+        return "la monture est en mode manuel";
+    }
+    if (s.Int(IntKey::ungear) != 0) {
+        return "la monture est débrayée";
+    }
+    if (!moves(s.Int(IntKey::interface_ra))) {
+        return "aucune interface ne déplace l'axe Alpha";
+    }
+    if (!moves(s.Int(IntKey::interface_de))) {
+        return "aucune interface ne déplace l'axe Delta";
+    }
+    if (!positionKnown) {
+        return "position inconnue : les codeurs ne sont pas lus";
+    }
+    return "";
+}
+
 // A claim ends with its move (released, stopped, cancelled by the opposite direction) or when
 // the operator latches the direction's lock: the move is then the operator's.
 void ForgetEndedMoves(Core& core) {
@@ -142,6 +169,13 @@ Snapshot TakeSnapshot(Core& core, double utcOffsetHours) {
     s.latitudeArcsec = Arcsec(st.Site.latitude);
     s.longitudeArcsec = Arcsec(st.Site.longitude);
     LocalDateTime(st.DateTime, utcOffsetHours, s);
+    Pointing& pointing = core.pointing();
+    s.mount = pointing.State();
+    s.gotoRefusal = CannotPoint(core, s.positionKnown);
+    const PointingLimits& l = pointing.Limits();
+    s.limits = GotoLimits{l.minAltitudeDeg, l.hourAngleEastH, l.hourAngleWestH, l.declinationMinDeg,
+                          l.declinationMaxDeg};
+    s.gotoSerial = gotoSerial;
     return s;
 }
 
@@ -165,8 +199,9 @@ void Execute(Core& core, const Request& r, uint64_t client) {
     Display& log = core.display();
     switch (r.kind) {
         case RequestKind::Abort:
-            // The planetarium's stop stops everything that moves: tracking, the telescope, the
-            // dome and the focus.
+            // The planetarium's stop stops everything that moves: a go-to, tracking, the
+            // telescope, the dome and the focus.
+            core.pointing().Abort("arrêt demandé par le lien LX200");
             core.StopAllEvents();
             core.PressStop(EVT_FOCUS_STOP);
             core.ReleaseStop(EVT_FOCUS_STOP);
@@ -201,6 +236,26 @@ void Execute(Core& core, const Request& r, uint64_t client) {
             core.SpeedModeClicked(CMD_DELTA_MODE, mode);
             return;
         }
+        case RequestKind::GoTo: {
+            int16_t h = 0;
+            int16_t m = 0;
+            int16_t sec = 0;
+            R2HmsRounded(r.raRad, h, m, sec);
+            const int dec = Arcsec(std::fabs(r.decRad));
+            char text[96];
+            std::snprintf(text, sizeof text, "%02dh%02dm%02ds %c%02d°%02d'%02d\"", h, m, sec, r.decRad < 0 ? '-' : '+',
+                          dec / 3600, dec / 60 % 60, dec % 60);
+            log.AddMessage("Lien LX200 : pointage demandé sur " + std::string(text) + " (" + r.command + ")");
+            // Tracking on arrival: a planetarium's target is to stay in the field. A refusal
+            // here is told by the go-to itself.
+            core.pointing().GoTo(r.raRad, r.decRad, "cible du planétarium", true);
+            gotoSerial = std::max(gotoSerial, r.serial);
+            return;
+        }
+        case RequestKind::Park:
+            log.AddMessage("Lien LX200 : parcage demandé (" + r.command + ")");
+            core.pointing().Park();
+            return;
         case RequestKind::Refused:
             log.AddMessage("Lien LX200 : " + r.command + " refusé (" + r.refusal + ")");
             return;

@@ -1,5 +1,7 @@
 #include "link/lx200.h"
 
+#include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -64,7 +66,49 @@ std::string_view Trim(std::string_view s) {
     return s;
 }
 
+constexpr double kPi = 3.14159265358979323846;
+
+std::string Tenths(const char* format, double value) {
+    char buf[48];
+    std::snprintf(buf, sizeof buf, format, value);
+    return buf;
+}
+
+// Numbers the go-tos of every session of the program, so that the interface thread's "carried
+// out up to here" means the same to all of them.
+std::atomic<uint64_t> nextGoto{1};
+
 }  // namespace
+
+std::string TargetOutsideLimits(const Snapshot& snap, const Hms& ra, const Dms& dec) {
+    const double lst = snap.lstH + snap.lstM / 60.0 + snap.lstS / 3600.0;
+    double ha = std::fmod(lst - (ra.h + ra.m / 60.0 + ra.s / 3600.0) + 48.0, 24.0);
+    if (ha > 12.0) {
+        ha -= 24.0;  // east negative
+    }
+    const double d = (dec.d + dec.m / 60.0 + dec.s / 3600.0) * (dec.negative ? -1.0 : 1.0);
+    const GotoLimits& l = snap.limits;
+    if (ha < -l.hourAngleEastH) {
+        return "angle horaire à plus de " + Tenths("%.1f h", l.hourAngleEastH) + " à l'est";
+    }
+    if (ha > l.hourAngleWestH) {
+        return "angle horaire à plus de " + Tenths("%.1f h", l.hourAngleWestH) + " à l'ouest";
+    }
+    if (d < l.declinationMinDeg) {
+        return "déclinaison sous " + Tenths("%.1f°", l.declinationMinDeg);
+    }
+    if (d > l.declinationMaxDeg) {
+        return "déclinaison au-dessus de " + Tenths("%.1f°", l.declinationMaxDeg);
+    }
+    const double rad = kPi / 180.0;
+    const double lat = snap.latitudeArcsec / 3600.0 * rad;
+    const double s = std::sin(lat) * std::sin(d * rad) + std::cos(lat) * std::cos(d * rad) * std::cos(ha * 15.0 * rad);
+    const double alt = std::asin(std::fmax(-1.0, std::fmin(1.0, s))) / rad;
+    if (alt < l.minAltitudeDeg) {
+        return "hauteur " + Tenths("%.1f°", alt) + " sous la limite de " + Tenths("%.1f°", l.minAltitudeDeg);
+    }
+    return "";
+}
 
 std::string FormatRa(int h, int m, int s, bool high) {
     if (high) {
@@ -199,13 +243,44 @@ FeedResult Session::Feed(std::string_view bytes, const Snapshot& snapshot, std::
     return FeedResult::Ok;
 }
 
-void Session::Refuse(std::string_view cmd, const char* reason, std::vector<Request>& requests) {
+void Session::Refuse(std::string_view cmd, std::string reason, std::vector<Request>& requests) {
     ++refused_;
     Request r;
     r.kind = RequestKind::Refused;
     r.command = ":" + std::string(cmd) + "#";
-    r.refusal = reason;
+    r.refusal = std::move(reason);
     requests.push_back(std::move(r));
+}
+
+// The go-to's refusal must be known when :MS# is answered, and the session answers at once from
+// the snapshot: what the snapshot carries (the mount's own reason, the limits, the site and the
+// sidereal time) decides it here. A refusal that only the interface thread can see (the target
+// leaving the limits before the telescope gets there) goes to the message list alone.
+void Session::GoTo(std::string_view cmd, const Snapshot& snap, std::string& out, std::vector<Request>& requests) {
+    std::string why;
+    if (!control_) {
+        why = kReadOnly;
+    } else if (!targetRaSet_ || !targetDecSet_) {
+        why = kNoTarget;
+    } else if (!snap.gotoRefusal.empty()) {
+        why = snap.gotoRefusal;
+    } else {
+        why = TargetOutsideLimits(snap, targetRa_, targetDec_);
+    }
+    if (!why.empty()) {
+        Refuse(cmd, std::move(why), requests);
+        out += kSlewRefused;
+        return;
+    }
+    Request r;
+    r.kind = RequestKind::GoTo;
+    r.command = ":" + std::string(cmd) + "#";
+    r.raRad = (targetRa_.h + targetRa_.m / 60.0 + targetRa_.s / 3600.0) * kPi / 12.0;
+    r.decRad = (targetDec_.d + targetDec_.m / 60.0 + targetDec_.s / 3600.0) * kPi / 180.0 * (targetDec_.negative ? -1 : 1);
+    r.serial = nextGoto++;
+    pendingGoto_ = r.serial;
+    requests.push_back(std::move(r));
+    out += kSlewStarted;
 }
 
 bool Session::Control(std::string_view cmd, std::vector<Request>& requests) {
@@ -331,7 +406,12 @@ void Session::Execute(std::string_view cmd, const Snapshot& snap, std::string& o
         return;
     }
     if (cmd == "D") {
-        out += "#";  // never slewing
+        if (pendingGoto_ != 0 && snap.gotoSerial >= pendingGoto_) {
+            pendingGoto_ = 0;
+        }
+        const bool moving = snap.mount == MountState::Slewing || snap.mount == MountState::Settling ||
+                            snap.mount == MountState::Parking;
+        out += moving || pendingGoto_ != 0 ? kSlewing : kNotSlewing;
         return;
     }
     if (!control_ && (cmd.substr(0, 2) == "Sr" || cmd.substr(0, 2) == "Sd")) {
@@ -367,8 +447,11 @@ void Session::Execute(std::string_view cmd, const Snapshot& snap, std::string& o
         return;
     }
     if (cmd == "MS") {
-        Refuse(cmd, kNoGoto, requests);
-        out += kSlewRefused;
+        GoTo(cmd, snap, out, requests);
+        return;
+    }
+    if (cmd == "hP") {
+        request(RequestKind::Park);  // no answer, as the protocol has none
         return;
     }
     if (cmd == "CM" || cmd == "CS") {
@@ -422,7 +505,7 @@ void Session::Execute(std::string_view cmd, const Snapshot& snap, std::string& o
         }
         return;
     }
-    // Anything else (focuser, park, reticule, ...) has no answer, as on a mount without it.
+    // Anything else (focuser, reticule, ...) has no answer, as on a mount without it.
 }
 
 }  // namespace axo::link

@@ -11,7 +11,20 @@
 #include <string_view>
 #include <vector>
 
+#include "core/pointing.h"
+
 namespace axo::link {
+
+// The go-to limits as the session needs them to refuse a target before anything moves (hour
+// angles in hours from the meridian, angles in degrees).
+struct GotoLimits {
+    double minAltitudeDeg = 10.0;
+    double hourAngleEastH = 6.0;
+    double hourAngleWestH = 6.0;
+    double declinationMinDeg = -90.0;
+    double declinationMaxDeg = 90.0;
+    bool operator==(const GotoLimits&) const = default;
+};
 
 // What the main window shows, published by the interface thread on each polling tick.
 struct Snapshot {
@@ -45,11 +58,20 @@ struct Snapshot {
     int second = 0;
     double utcOffsetHours = 0.0;
 
+    // What the telescope is doing: the one state the window and the status bar show too.
+    MountState mount = MountState::Idle;
+    // Why no go-to can start now (manual mode, declutched, coders not read...), "" when one can.
+    std::string gotoRefusal;
+    GotoLimits limits;
+    // The last go-to request of the link that the interface thread has carried out (started or
+    // refused), so that a session knows when the state above includes its own.
+    uint64_t gotoSerial = 0;
+
     bool operator==(const Snapshot&) const = default;
 };
 
 // Refused: nothing to carry out, only the message list to tell (`refusal` says why).
-enum class RequestKind { Abort, MoveStart, MoveStop, SpeedMode, Sync, Refused };
+enum class RequestKind { Abort, MoveStart, MoveStop, SpeedMode, Sync, GoTo, Park, Refused };
 enum class Direction { North, South, East, West, All };
 enum class Speed { Guide, Centering, Find, Slew };
 
@@ -62,6 +84,11 @@ struct Request {
     // declination degrees ("-0" south of the equator within a degree), minutes, seconds.
     std::string raText[3];
     std::string decText[3];
+    // GoTo target, of date (the classic protocol's coordinates are of date), and the request's
+    // number among the link's go-tos, increasing.
+    double raRad = 0.0;
+    double decRad = 0.0;
+    uint64_t serial = 0;
     std::string command;  // the command as received, for the message list
     std::string refusal;  // why a Refused command was not carried out
 };
@@ -95,10 +122,14 @@ inline constexpr const char* kSyncAnswer = "Coordinates     matched.        #";
 // :MS# and nothing more (they flush the rest, which a TCP socket does not do), so a message
 // after it would be read as the answer to their next question, and every later one shifted.
 inline constexpr const char* kSlewRefused = "1";
+inline constexpr const char* kSlewStarted = "0";
+// :D# while the telescope moves: anything but '#' or blanks before the '#' (INDI's drivers look
+// at the first characters); the classic answer is a bar graph of the distance left.
+inline constexpr const char* kSlewing = "|#";
+inline constexpr const char* kNotSlewing = "#";
 
 // Why the message list says a command was refused.
 inline constexpr const char* kReadOnly = "lien en lecture seule";
-inline constexpr const char* kNoGoto = "pas de pointage automatique sur cette monture";
 inline constexpr const char* kNoTarget = "pas de cible";
 
 enum class FeedResult { Ok, Drop };
@@ -122,7 +153,8 @@ private:
     void Execute(std::string_view command, const Snapshot& snapshot, std::string& out,
                  std::vector<Request>& requests);
     bool Control(std::string_view command, std::vector<Request>& requests);
-    void Refuse(std::string_view command, const char* reason, std::vector<Request>& requests);
+    void Refuse(std::string_view command, std::string reason, std::vector<Request>& requests);
+    void GoTo(std::string_view command, const Snapshot& snapshot, std::string& out, std::vector<Request>& requests);
 
     bool control_;
     bool high_ = true;
@@ -134,6 +166,13 @@ private:
     Hms targetRa_;
     Dms targetDec_;
     int refused_ = 0;
+    // The go-to this session started and the interface thread has not carried out yet: until
+    // then the snapshot's state does not include it, and :D# must not say it is over.
+    uint64_t pendingGoto_ = 0;
 };
+
+// Why a target of date cannot be reached from the snapshot's sidereal time and site ("" when it
+// can): outside the hour-angle or declination limits, or too low.
+std::string TargetOutsideLimits(const Snapshot& snapshot, const Hms& ra, const Dms& dec);
 
 }  // namespace axo::link

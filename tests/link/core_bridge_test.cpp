@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "astro/mathlib.h"
 #include "support/core_fakes.h"
 
@@ -195,6 +197,56 @@ TEST(LinkExecute, SyncIsACalibrationOnTheTarget) {
     r.log.Clear();
     Execute(r.core, requests[0]);
     EXPECT_EQ(r.Drivers(), (Lines{"E 1001 (0,0)", "E 1002 (0,0)"}));
+}
+
+// A planetarium's go-to is the core's go-to: the snapshot shows its state, :Q# ends it, :hP#
+// parks, and what the mount refuses whatever the target reaches the session through the snapshot.
+TEST(LinkExecute, GoToParkAndAbortDriveTheOneMountState) {
+    LinkRig r;
+    r.core.position().HourAngleH = 0;
+    r.core.position().DeclinationD = 40;
+    r.core.Command(CMD_READ_ALPHA, 0);
+    r.core.Command(CMD_READ_DELTA, 0);
+    Snapshot s = TakeSnapshot(r.core, 0.0);
+    EXPECT_EQ(s.gotoRefusal, "");
+    EXPECT_EQ(s.limits.minAltitudeDeg, r.core.pointing().Limits().minAltitudeDeg);
+    Request go;
+    go.kind = RequestKind::GoTo;
+    go.command = ":MS#";
+    go.raRad = D2R(std::fmod(r.core.pointing().HourAngleNow(0.0) - 1.0 + 24.0, 24.0) * 15.0);  // an hour west
+    go.decRad = D2R(40.0);
+    go.serial = 41;
+    Execute(r.core, go);
+    EXPECT_TRUE(r.AnyMessageHas("Lien LX200 : pointage demandé sur"));
+    ASSERT_TRUE(r.core.pointing().Active());
+    s = TakeSnapshot(r.core, 0.0);
+    EXPECT_EQ(s.mount, MountState::Slewing);
+    EXPECT_EQ(s.gotoSerial, 41u);
+
+    Request abort;
+    abort.kind = RequestKind::Abort;
+    abort.command = ":Q#";
+    Execute(r.core, abort);
+    EXPECT_FALSE(r.core.pointing().Active());
+    EXPECT_TRUE(r.AnyMessageHas("arrêté : arrêt demandé par le lien LX200"));
+    EXPECT_EQ(TakeSnapshot(r.core, 0.0).mount, MountState::Idle);
+
+    Request park;
+    park.kind = RequestKind::Park;
+    park.command = ":hP#";
+    Execute(r.core, park);
+    EXPECT_EQ(TakeSnapshot(r.core, 0.0).mount, MountState::Parking);
+    Execute(r.core, abort);
+
+    // Manual mode: the session learns it from the snapshot; a request that comes anyway is
+    // refused by the go-to and said in the message list.
+    r.settings.Int(IntKey::manual_mode) = 1;
+    EXPECT_EQ(TakeSnapshot(r.core, 0.0).gotoRefusal, "la monture est en mode manuel");
+    go.serial = 42;
+    Execute(r.core, go);
+    EXPECT_FALSE(r.core.pointing().Active());
+    EXPECT_TRUE(r.LastMessageHas("refusé"));
+    EXPECT_EQ(TakeSnapshot(r.core, 0.0).gotoSerial, 42u);
 }
 
 TEST(LinkHandle, ConnectionsAndDropsReachTheMessageList) {

@@ -157,7 +157,7 @@ TEST(Lx200Session, QueriesAnswerFromTheSnapshot) {
     EXPECT_EQ(t.Send(":GR#:GD#:Gr#:Gd#:GA#:GZ#"), "");  // computed from it
     ASSERT_EQ(t.requests.size(), 1u);  // the go-to, refused: the message list says so
     EXPECT_EQ(t.requests[0].kind, RequestKind::Refused);
-    EXPECT_EQ(t.requests[0].refusal, kNoGoto);
+    EXPECT_EQ(t.requests[0].refusal, kReadOnly);
 }
 
 // A refusal must read as one to the client: the target's "0", which INDI's drivers take as a
@@ -197,7 +197,85 @@ TEST(Lx200Session, ControlCommandsBecomeRequests) {
     EXPECT_EQ(t.requests[10].speed, Speed::Guide);
     EXPECT_EQ(t.requests[3].command, ":Me#");
     EXPECT_EQ(t.session.refusedCount(), 0);
-    EXPECT_EQ(t.Send(":MS#"), "1");  // even with control: the mount cannot point
+    EXPECT_EQ(t.Send(":MS#"), "1");  // no target yet
+    EXPECT_EQ(t.requests.back().refusal, kNoTarget);
+}
+
+// :MS# is answered at once, so the session itself refuses what the snapshot shows cannot be
+// reached: the digit alone either way, as INDI's drivers read one byte.
+TEST(Lx200Session, GoToAnswersFromTheLimitsAndTheMountsOwnRefusal) {
+    struct Case {
+        bool control;
+        const char* ra;
+        const char* dec;
+        const char* mountRefusal;
+        int lstH;  // sidereal time hh:11:23
+        const char* answer;
+        std::string refusal;  // "" when started
+    };
+    const Case cases[] = {
+        {true, "15:11:23", "+40*00:00", "", 16, "0", ""},  // an hour west, high in the sky
+        {true, "23:11:23", "+40*00:00", "", 0, "0", ""},   // the same across 0 h of sidereal time
+        {true, "09:11:23", "+40*00:00", "", 16, "1", "angle horaire à plus de 6.0 h à l'ouest"},
+        {true, "22:41:23", "+40*00:00", "", 16, "1", "angle horaire à plus de 6.0 h à l'est"},
+        {true, "16:11:23", "-50*00:00", "", 16, "1", "hauteur -2.9° sous la limite de 10.0°"},
+        {true, "16:11:23", "+75*00:00", "", 16, "1", "déclinaison au-dessus de 70.0°"},
+        {true, "16:11:23", "+40*00:00", "la monture est en mode manuel", 16, "1", "la monture est en mode manuel"},
+        {false, "16:11:23", "+40*00:00", "", 16, "1", kReadOnly},
+    };
+    for (const Case& c : cases) {
+        Talk t(c.control);
+        t.snap.lstH = c.lstH;
+        t.snap.limits.declinationMaxDeg = 70.0;
+        t.snap.gotoRefusal = c.mountRefusal;
+        t.Send(std::string(":Sr") + c.ra + "#:Sd" + c.dec + "#");
+        t.requests.clear();
+        EXPECT_EQ(t.Send(":MS#"), c.answer) << c.ra << " " << c.dec;
+        ASSERT_EQ(t.requests.size(), 1u) << c.ra;
+        const Request& r = t.requests[0];
+        if (c.refusal.empty()) {
+            EXPECT_EQ(r.kind, RequestKind::GoTo);
+        } else {
+            EXPECT_EQ(r.kind, RequestKind::Refused);
+            EXPECT_EQ(r.refusal, c.refusal) << c.ra << " " << c.dec;
+        }
+    }
+    // The target is carried of date, as sent.
+    Talk t(true);
+    t.Send(":Sr15:11:24#:Sd-10*30:00#:MS#");
+    ASSERT_EQ(t.requests.back().kind, RequestKind::GoTo);
+    EXPECT_NEAR(t.requests.back().raRad, (15 + 11 / 60.0 + 24 / 3600.0) * 3.14159265358979 / 12, 1e-9);
+    EXPECT_NEAR(t.requests.back().decRad, -10.5 * 3.14159265358979 / 180, 1e-9);
+}
+
+// :D# reads the one mount state, and says "slewing" for a go-to just answered "0" until the
+// interface thread has carried it out: a client polling at once must not see it over.
+TEST(Lx200Session, SlewingReadsTheMountStateAndThePendingGoTo) {
+    const std::pair<MountState, const char*> table[] = {
+        {MountState::Idle, kNotSlewing},      {MountState::Tracking, kNotSlewing}, {MountState::Parked, kNotSlewing},
+        {MountState::Slewing, kSlewing},      {MountState::Settling, kSlewing},    {MountState::Parking, kSlewing},
+    };
+    for (const auto& [state, answer] : table) {
+        Talk t(false);
+        t.snap.mount = state;
+        EXPECT_EQ(t.Send(":D#"), answer) << static_cast<int>(state);
+    }
+    Talk t(true);
+    t.Send(":Sr16:11:23#:Sd+40*00:00#:MS#");
+    ASSERT_EQ(t.requests.back().kind, RequestKind::GoTo);
+    t.snap.gotoSerial = t.requests.back().serial - 1;  // another client's, carried out
+    EXPECT_EQ(t.Send(":D#"), kSlewing);
+    t.snap.gotoSerial = t.requests.back().serial;  // carried out, and refused there: still idle
+    EXPECT_EQ(t.Send(":D#:D#"), std::string(kNotSlewing) + kNotSlewing);
+    t.requests.clear();
+    EXPECT_EQ(t.Send(":hP#:Q#"), "");  // park and stop: requests, no answer
+    ASSERT_EQ(t.requests.size(), 2u);
+    EXPECT_EQ(t.requests[0].kind, RequestKind::Park);
+    EXPECT_EQ(t.requests[1].kind, RequestKind::Abort);
+    Talk ro(false);
+    EXPECT_EQ(ro.Send(":hP#"), "");
+    ASSERT_EQ(ro.requests.size(), 1u);
+    EXPECT_EQ(ro.requests[0].refusal, kReadOnly);
 }
 
 TEST(Lx200Session, SyncNeedsBothTargetsAndCarriesTheFieldTexts) {
