@@ -6,8 +6,11 @@ Checks that the coordinates INDI reads agree to the second with what the main wi
 (the program prints its labels with AXO_LINK_REPORT), also after a refused go-to and a refused
 sync, which INDI must report as failures; that the date, time and offset INDI's Standard LX200
 reads under a zone an hour from UTC give the right UTC; then, on a link that takes commands,
-that a move asked from INDI moves the simulated telescope, that INDI's abort stops it, that a
-driver disconnecting in the middle of its move stops it, and that a sync lands on the target.
+that a go-to below the horizon is refused as INDI understands it, that go-tos from LX200 Basic
+and LX200 Classic bring the telescope to the target (Classic asks :D# whether the slew is over),
+that INDI's abort stops a go-to on the way, that a move asked from INDI moves the simulated
+telescope and INDI's abort stops it, that a driver disconnecting in the middle of its move stops
+it, and that a sync lands on the target; INDI's reading agrees with the window after each.
 
 The INDI server gets a local socket of its own, so that the test runs beside any other.
 
@@ -16,6 +19,7 @@ Usage: indi_e2e.py AXO_BINARY. Exit 77 (skipped) when indi-bin is not installed.
 import datetime
 import glob
 import html
+import math
 import os
 import re
 import shutil
@@ -239,12 +243,12 @@ def position_agrees(run):
     return False
 
 
-def refused(run, mode, what):
+def refused(run, mode, what, target="10.5;20"):
     """A go-to or a sync from INDI's LX200 Basic that the link refuses: INDI must say it failed."""
     run.setprop(f"LX200 Basic.ON_COORD_SET.{mode}=On")
     time.sleep(0.3)
     since = len(run.said)
-    run.setprop("LX200 Basic.EQUATORIAL_EOD_COORD.RA;DEC=10.5;20")
+    run.setprop(f"LX200 Basic.EQUATORIAL_EOD_COORD.RA;DEC={target}")
     told = run.told("LX200 Basic", since, 10)
     print(f"     INDI: {told}")
     check(told and not any("successful" in m or m.startswith("Slewing to") for m in told)
@@ -252,6 +256,94 @@ def refused(run, mode, what):
     # Its next readings are answers to its own questions again.
     time.sleep(1.0)
     check(position_agrees(run), f"after the refused {what}, INDI's position agrees with the window to the second")
+
+
+def sexa(text):
+    """Hours or degrees of an LX200 answer (HH:MM:SS#, sDD*MM:SS# or sDD*MM#)."""
+    m = re.match(r"([+-]?)(\d+)[:*](\d\d)(?::(\d\d))?#", text)
+    value = int(m.group(2)) + int(m.group(3)) / 60 + int(m.group(4) or 0) / 3600
+    return -value if m.group(1) == "-" else value
+
+
+def near_target(run, device, ra, dec):
+    """Arc-minutes from INDI's reading to the target (right ascension counted on the hour-angle
+    axis, as the go-to's tolerance is), or None without a reading."""
+    r = run.getprop(f"{device}.EQUATORIAL_EOD_COORD.RA", 1)
+    d = run.getprop(f"{device}.EQUATORIAL_EOD_COORD.DEC", 1)
+    if r is None or d is None:
+        return None
+    dra = ((float(r) - ra + 12) % 24 - 12) * 15 * 60
+    return max(abs(dra), abs(float(d) - dec) * 60)
+
+
+def goto_and_abort(run):
+    """Go-tos from INDI to a target a few degrees away, inside the limits now: LX200 Basic sees
+    the telescope arrive (it compares the position with its target), LX200 Classic too (it asks
+    :D#, which must not say "over" before the telescope is there); INDI's abort stops one in
+    progress, and the reads that follow are answers to their own questions."""
+    answer = run.direct(":GS#:Gt#:GR#:GD#")
+    lst, lat, ra_now, dec_now = (sexa(a + "#") for a in answer.split("#")[:4])
+    ha_now = (lst - ra_now + 12) % 24 - 12
+
+    def inside(ha, dec):
+        alt = math.degrees(math.asin(math.sin(math.radians(lat)) * math.sin(math.radians(dec)) +
+                                     math.cos(math.radians(lat)) * math.cos(math.radians(dec)) *
+                                     math.cos(math.radians(ha * 15))))
+        return abs(ha) < 5 and -80 < dec < 80 and alt > 20
+
+    def target(dha_deg, ddec):
+        for sign in (1, -1):
+            ha, dec = ha_now + sign * dha_deg / 15, dec_now + sign * ddec
+            if inside(ha, dec):
+                # Where that hour angle will be a few seconds from now, as the sky turns.
+                return (lst - ha) % 24, dec
+        raise SystemExit(f"FAIL: no target near HA {ha_now:.2f} h, dec {dec_now:.2f}")
+
+    for device, (dha, ddec) in (("LX200 Basic", (3, 3)), ("LX200 Classic", (-2, -2))):
+        ra, dec = target(dha, ddec)
+        run.setprop(f"{device}.ON_COORD_SET.TRACK=On")
+        time.sleep(0.3)
+        since = len(run.said)
+        arrivals = run.night_log().count("cible du planétarium atteint")
+        started = time.time()
+        run.setprop(f"{device}.EQUATORIAL_EOD_COORD.RA;DEC={ra:.6f};{dec:.6f}")
+        done = wait_until(lambda: any("Slew is complete" in m for d, m in run.said[since:] if d == device), 90)
+        told = [m for d, m in run.said[since:] if d == device]
+        if device == "LX200 Basic":
+            # It calls the slew complete within its own accuracy (3'), the go-to goes on to its
+            # tolerance; LX200 Classic asks :D#, which says "over" only once the go-to is.
+            wait_until(lambda: run.night_log().count("cible du planétarium atteint") > arrivals, 30)
+        off = near_target(run, device, ra, dec)
+        print(f"     {device}: {told}, {off} arc-minutes off after {time.time() - started:.0f} s")
+        check(done and not any("rror" in m for m in told), f"{device}'s go-to is taken and completes")
+        check(off is not None and off <= 1.5, f"{device} reads the target back within 1.5' ({off})")
+        check(run.night_log().count("cible du planétarium atteint") > arrivals, "the message list tells the arrival")
+        ha_now, dec_now = (lst - ra + 12) % 24 - 12, dec
+        answer = run.direct(":GS#")
+        lst = sexa(answer)
+    check(position_agrees(run), "after the go-tos, INDI's position agrees with the window to the second")
+
+    # Abort: a longer go-to, stopped as soon as the telescope moves.
+    ra, dec = target(8, 6)
+    start = run.shown()[1]
+    run.setprop("LX200 Basic.EQUATORIAL_EOD_COORD.RA;DEC=%.6f;%.6f" % (ra, dec))
+    check(wait_until(lambda: abs(run.shown()[1] - start) > 60, 30), "the longer go-to moves the telescope")
+    run.setprop("LX200 Basic.TELESCOPE_ABORT_MOTION.ABORT=On")
+    last = [run.shown()[1]]
+
+    def settled():
+        time.sleep(1.0)
+        now = run.shown()[1]
+        same = now == last[0]
+        last[0] = now
+        return same
+
+    check(wait_until(settled, 15, step=0), "INDI's abort stops the go-to")
+    time.sleep(1.5)
+    off = abs(run.shown()[1] - dec * 3600) / 60
+    check(off > 30, f"stopped on the way, {off:.0f}' short of the target's declination")
+    check("arrêté : arrêt demandé par le lien LX200" in run.night_log(), "the message list tells why it stopped")
+    check(position_agrees(run), "after the abort, INDI's position agrees with the window to the second")
 
 
 def main():
@@ -297,7 +389,8 @@ def main():
         run.connect("LX200 Basic")
         run.connect("LX200 Classic")
         time.sleep(1.5)
-        refused(run, "TRACK", "go-to (the mount cannot point)")
+        refused(run, "TRACK", "go-to below the horizon", "10.5;-80")
+        goto_and_abort(run)
         direct = run.direct(":GR#:GD#")
         now = run.shown()
         m = re.match(r"(\d\d):(\d\d):(\d\d)#([+-])(\d\d)\*(\d\d):(\d\d)#", direct)
