@@ -11,11 +11,14 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 #include <cctype>
+#include <cmath>
 
+#include "astro/catalogue.h"
 #include "astro/utils.h"
 #include "core/calibration.h"
 #include "core/core.h"
 #include "ui/form_kit.h"
+#include "ui/goto_window.h"
 
 namespace axo::ui {
 
@@ -64,6 +67,15 @@ CalibrationWindow::CalibrationWindow(Core& core, QWidget* parent) : QDialog(pare
     setWindowTitle("Calibration");
     setModal(false);
     auto* layout = new QVBoxLayout(this);
+
+    QGroupBox* star = NamedFrame("fraCalibrStar", "Étoile", this);
+    auto* sl = new QHBoxLayout(star);
+    targets_ = new TargetList("cmbCalibrStar", star);
+    targets_->setMinimumContentsLength(16);
+    targets_->setToolTip("L'objet centré : ses coordonnées de maintenant remplissent Alpha et Delta");
+    sl->addWidget(targets_);
+    layout->addWidget(star);
+    connect(targets_, &TargetList::targetChosen, this, &CalibrationWindow::FillFromList);
 
     QGroupBox* alpha = NamedFrame("fraCalibrCoordinates", "Alpha", this);
     auto* ag = new QGridLayout(alpha);
@@ -130,6 +142,39 @@ void CalibrationWindow::Activate() {
         fields_[i]->setText(accepted_[i]);
     }
     (core_.settings().Int(IntKey::calibr_alpha_ra) == 0 ? hourAngle_ : rightAscension_)->setChecked(true);
+}
+
+void CalibrationWindow::FillFromList() {
+    const CatalogueEntry* e = targets_->Chosen();
+    if (e == nullptr) {
+        return;
+    }
+    const PcDateTime now = core_.clock().Now();
+    DateTimeRecord when;
+    when.year = now.year;
+    when.month = now.month;
+    when.day = now.day;
+    when.hour = now.hour;
+    when.minute = now.minute;
+    when.second = now.second + now.millisecond / 1000.0;
+    // The calibration is made on the star where it is tonight: its place of date, not J2000.
+    const EquatorialOfDate p = PositionOfDate(*e, JulianDateUtc(when), core_.state().Site);
+    // The checks take whole seconds: rounded here, carried into the minutes and hours.
+    long ra = std::lround(p.raRad * 43200.0 / 3.14159265358979323846) % 86400;
+    long dec = std::lround(std::fabs(p.decRad) * 648000.0 / 3.14159265358979323846);
+    const bool south = p.decRad < 0 && dec != 0;
+    const std::array<QString, 6> texts{QString::number(ra / 3600),
+                                       QString::number(ra / 60 % 60),
+                                       QString::number(ra % 60),
+                                       (south ? "-" : "") + QString::number(dec / 3600),
+                                       QString::number(dec / 60 % 60),
+                                       QString::number(dec % 60)};
+    for (std::size_t i = 0; i < fields_.size(); ++i) {
+        fields_[i]->setText(texts[i]);
+    }
+    // A right ascension, not an hour angle: the fields stay right while the observer centres.
+    rightAscension_->setChecked(true);
+    core_.settings().Int(IntKey::calibr_alpha_ra) = 1;
 }
 
 void CalibrationWindow::ApplyHourAngleRange() {

@@ -1,7 +1,8 @@
 #pragma once
 
 // The "Calibration" window: the operator centres a known star and types its right ascension
-// (or hour angle) and declination; the checks and the calibration itself live in the core.
+// (or hour angle) and declination, or picks it by name from the built-in list, which fills its
+// right ascension and declination of date; the checks and the calibration itself live in the core.
 
 #include <QDialog>
 #include <array>
@@ -19,6 +20,8 @@ struct CalibrationCheck;
 }
 
 namespace axo::ui {
+
+class TargetList;
 
 class CalibrationWindow : public QDialog {
     Q_OBJECT
@@ -38,6 +41,8 @@ public:
     void reject() override { CloseAction(); }  // Escape is "Fermer"
     // The hour-angle range changed: the hours field's length and the three Alpha fields.
     void ReloadAlphaFields();
+    // The star chosen in the list: its right ascension and declination of date now, in the fields.
+    void FillFromList();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -66,6 +71,7 @@ private:
     std::array<QString, 6> accepted_;
     QRadioButton* hourAngle_;
     QRadioButton* rightAscension_;
+    TargetList* targets_;
 };
 
 }  // namespace axo::ui

@@ -156,6 +156,7 @@ AxoWindow::AxoWindow(Settings& settings, Clock& clock, Operator& op, Options opt
         return cancel_->isVisible() ? cancel_->findChild<QLabel*>("lblCancelMessage")->text() : QString();
     });
     status_->SetPollingRunning([this] { return SystemTimerRunning(); });
+    core_.pointing().SetStateObserver([this](MountState state) { MountStateChanged(state); });
 
     // A click on a button or an option does not take the keyboard from the paddle; Tab still
     // reaches every control, which then keeps its own keys. A click on an empty part of the

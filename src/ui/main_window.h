@@ -48,6 +48,7 @@ QRect ClearOfThePad(const QRect& wanted, const QRect& pad, const QRect& main, co
 class PictureButton;
 class TrackingWindow;
 class CalibrationWindow;
+class GotoWindow;
 class LoadWindow;
 class CancelWindow;
 class PasswordWindow;
@@ -97,6 +98,9 @@ public:
 
     void ShowCalibration();
     void ShowTracking();
+    // Vue > Pointer un objet: the go-to window, non-modal.
+    void ShowGoto();
+    GotoWindow* gotoWindow() { return goto_; }
     void ShowOptions();
     std::unique_ptr<OptionsDialog> MakeOptionsDialog();  // wired to the calibration window
     void ShowPassword();
@@ -203,6 +207,8 @@ private:
     void ReleasePaddleKeys();
     void CalibrationClosed();
     void TrackingClosed();
+    // The mount's state changed: the night log, the status bar and the go-to window hear it.
+    void MountStateChanged(MountState state);
 
     Settings& settings_;
     Options options_;
@@ -216,9 +222,11 @@ private:
     StatusBar* status_ = nullptr;
     QAction* calibrateButton_ = nullptr;
     QAction* trackingButton_ = nullptr;
+    QAction* gotoButton_ = nullptr;
     QPointer<LoadWindow> loadWindow_;
     TrackingWindow* tracking_ = nullptr;
     CalibrationWindow* calibration_ = nullptr;
+    GotoWindow* goto_ = nullptr;
     CancelWindow* cancel_ = nullptr;
     PelaroWindow* pelaro_ = nullptr;
     Serial64xxWindow* serial64xx_ = nullptr;

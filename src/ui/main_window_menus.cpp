@@ -18,12 +18,14 @@
 #include "platform/profile_file.h"
 #include "ui/calibration_window.h"
 #include "ui/eik120_window.h"
+#include "ui/goto_window.h"
 #include "ui/night_log.h"
 #include "ui/night_vision.h"
 #include "ui/options_dialog.h"
 #include "ui/pelaro_window.h"
 #include "ui/serial64xx_window.h"
 #include "ui/small_windows.h"
+#include "ui/status_bar.h"
 #include "ui/stop_all.h"
 #include "ui/tracking_window.h"
 
@@ -68,6 +70,11 @@ void AxoWindow::BuildMenus() {
             &AxoWindow::ShowCalibration);
     connect(addItem(view, "ViewTrackMenuItem", "Fenêtre de &suivi..."), &QAction::triggered, this,
             &AxoWindow::ShowTracking);
+    QAction* gotoItem = addItem(view, "ViewGotoMenuItem", "&Pointer un objet...");
+    gotoItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
+    gotoItem->setShortcutContext(Qt::ApplicationShortcut);
+    gotoItem->setToolTip("Envoie le télescope sur une étoile, un objet de Messier, une planète ou des coordonnées");
+    connect(gotoItem, &QAction::triggered, this, &AxoWindow::ShowGoto);
     view->addSeparator();
     QAction* night = addItem(view, "ViewNightVisionMenuItem", "Vision &nocturne");
     night->setCheckable(true);
@@ -134,6 +141,15 @@ void AxoWindow::BuildToolbar() {
             tracking_->CloseAction();
         } else {
             ShowTracking();
+        }
+    });
+    gotoButton_ = add("Goto", st->standardIcon(QStyle::SP_ArrowForward), "Pointer", "Pointer un objet (Ctrl+G)");
+    gotoButton_->setCheckable(true);
+    connect(gotoButton_, &QAction::triggered, this, [this] {
+        if (goto_ != nullptr && goto_->isVisible()) {
+            goto_->CloseAction();
+        } else {
+            ShowGoto();
         }
     });
     toolbar_->addSeparator();
@@ -306,6 +322,39 @@ void AxoWindow::ShowTracking() {
 void AxoWindow::TrackingClosed() {
     trackingButton_->setChecked(false);
     settings_.Int(IntKey::track_display) = 0;
+}
+
+void AxoWindow::ShowGoto() {
+    if (goto_ == nullptr) {
+        goto_ = new GotoWindow(core_, this);
+        goto_->setWindowFlag(Qt::Tool);
+        goto_->onClosed = [this] { gotoButton_->setChecked(false); };
+        // Where the pad stays free, as for the calibration window.
+        if (isVisible() && screen() != nullptr) {
+            if (const QWidget* pad = findChild<QWidget*>("fraControl")) {
+                const QRect place = ClearOfThePad(QRect(frameGeometry().topRight(), goto_->sizeHint()),
+                                                  QRect(pad->mapToGlobal(QPoint(0, 0)), pad->size()), frameGeometry(),
+                                                  screen()->availableGeometry());
+                goto_->move(place.topLeft());
+            }
+        }
+    }
+    goto_->show();
+    goto_->raise();
+    gotoButton_->setChecked(true);
+}
+
+void AxoWindow::MountStateChanged(MountState state) {
+    std::string line = std::string("Télescope : ") + MountStateText(state);
+    const GotoProgress progress = core_.pointing().Progress();
+    if (progress.active && !progress.parking) {
+        line += ", pointage de " + progress.target;
+    }
+    LogLine(line);
+    status_->Refresh();
+    if (goto_ != nullptr && goto_->isVisible()) {
+        goto_->Refresh();
+    }
 }
 
 std::unique_ptr<OptionsDialog> AxoWindow::MakeOptionsDialog() {

@@ -91,8 +91,8 @@ QString StatusBar::OperationText() const {
     // The mount first: what it does is what the observer must never be wrong about.
     if (core_.settings().Int(IntKey::manual_mode) == 1) {
         parts << "Mode manuel";
-    } else if (core_.events().IsEventSet(EVT_TRACKING)) {
-        parts << "Suivi sidéral";
+    } else if (const QString mount = MountText(); !mount.isEmpty()) {
+        parts << mount;
     }
     const int dome = core_.position().DomeAzimuth;
     QString operation;
@@ -113,6 +113,26 @@ QString StatusBar::OperationText() const {
         parts << operation;
     }
     return parts.join(" · ");
+}
+
+QString StatusBar::MountText() const {
+    const Pointing& pointing = core_.pointing();
+    const MountState state = pointing.State();
+    const GotoProgress progress = pointing.Progress();
+    if (progress.active && !progress.parking) {
+        // A go-to says where it goes; once there it says it settles.
+        QString text = "Pointage : " + QString::fromStdString(progress.target);
+        if (state == MountState::Settling) {
+            text += QString(" (") + QString::fromUtf8(MountStateText(state)) + ")";
+        }
+        return text;
+    }
+    if (state == MountState::Idle) {
+        return {};  // a mount at rest has nothing to say
+    }
+    QString text = QString::fromUtf8(MountStateText(state));
+    text[0] = text[0].toUpper();
+    return text;
 }
 
 QString StatusBar::FilterText() const {

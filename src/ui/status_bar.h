@@ -2,7 +2,7 @@
 
 // The main window's status bar: what the observer must be able to trust at a glance. Where
 // the hardware is (simulated observatory or the real one), whether each interface in use
-// answers, a long operation running (dome Init or rest, the zero-coder search) and how it
+// answers, what the mount does (tracking, a go-to and its target, parked), a long operation running (dome Init or rest, the zero-coder search) and how it
 // ended, and the filter in place.
 
 #include <QObject>
@@ -32,6 +32,9 @@ public:
     QString SourceText() const;
     QString LinksText() const;
     QString OperationText() const;
+    // The mount's state as the core keeps it ("Suivi sidéral", "Parqué", "Pointage : Véga");
+    // empty at rest.
+    QString MountText() const;
     QString FilterText() const;
 
     // The planetarium link: on or off, its address, the clients connected (set by whoever
