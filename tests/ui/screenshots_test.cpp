@@ -8,6 +8,8 @@
 
 #include "ui/calibration_window.h"
 #include "ui/eik120_window.h"
+#include "ui/goto_window.h"
+#include "ui/night_vision.h"
 #include "ui/options_dialog.h"
 #include "ui/pelaro_window.h"
 #include "ui/small_windows.h"
@@ -77,6 +79,14 @@ TEST(Screenshots, EveryWindowFitsAndIsSaved) {
     ui::CancelWindow cancel;
     cancel.Start("Recherche du zéro codeur Alpha en cours");
     Save(&cancel, "cancel-window");
+    r.window->ShowGoto();
+    r.window->gotoWindow()->findChild<ui::TargetList*>("cmbGotoTarget")->Choose("Véga");
+    Save(r.window->gotoWindow(), "goto-window");
+    ui::SetNightVision(true);
+    QTest::qWait(50);  // the new style's sizes take effect
+    Save(r.window->gotoWindow(), "goto-window-night");
+    Save(r.window->calibrationWindow(), "calibration-window-night");
+    ui::SetNightVision(false);
 }
 
 }  // namespace

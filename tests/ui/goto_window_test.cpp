@@ -1,0 +1,184 @@
+// The go-to window on the simulated observatory (6420 boxes and the EIK120 card, the default
+// installation): what it says of a target, what it refuses, a go-to it starts, and the state
+// the status bar and the night log show; the calibration window's list of stars.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <cmath>
+#include <fstream>
+#include <sstream>
+
+#include "astro/mathlib.h"
+#include "platform/night_log.h"
+#include "ui/calibration_window.h"
+#include "ui/goto_window.h"
+#include "ui/status_bar.h"
+#include "ui_rig.h"
+
+namespace axo {
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+constexpr const char* kDefaultInstallation =
+    "[Axo]\ninterface_ra=3\ninterface_de=3\ninterface_dome=1\ninterface_coders=2\ninterface_focus=1\n"
+    "interface_filter=1\ndisplay_welcome=0\nerror_stop=0\n";
+
+struct GotoRig : test::ProgramRig {
+    GotoRig() : ProgramRig(kDefaultInstallation) {
+        EXPECT_TRUE(Start());
+        Run(1000);
+        window->findChild<QAction*>("ViewGotoMenuItem")->trigger();
+        w = window->gotoWindow();
+    }
+    template <typename T = QWidget>
+    T* G(const char* name) {
+        return w->findChild<T*>(name);
+    }
+    QString Text(const char* label) { return G<QLabel>(label)->text(); }
+    // A target typed as coordinates of date, placed by its hour angle now; its right ascension
+    // in hours.
+    double TypeTarget(double hourAngleH, int decDeg) {
+        double ra = window->core().pointing().HourAngleNow(0.0) - hourAngleH;
+        ra -= 24.0 * std::floor(ra / 24.0);
+        const int seconds = static_cast<int>(ra * 3600.0);
+        const QString texts[] = {QString::number(seconds / 3600), QString::number(seconds / 60 % 60),
+                                 QString::number(seconds % 60), QString::number(decDeg), "0", "0"};
+        const char* names[] = {"txtGotoRaH", "txtGotoRaM", "txtGotoRaS", "txtGotoDecD", "txtGotoDecM", "txtGotoDecS"};
+        for (int i = 0; i < 6; ++i) {
+            G<QLineEdit>(names[i])->setText(texts[i]);
+        }
+        G<QComboBox>("cmbGotoEquinox")->setCurrentIndex(1);  // de la date
+        w->Refresh();
+        return seconds / 3600.0;
+    }
+    void RunUntilStill(uint64_t maxMs) {
+        for (uint64_t t = 0; t < maxMs && window->core().pointing().Active(); t += 1000) {
+            Run(1000);
+        }
+    }
+    ui::GotoWindow* w = nullptr;
+};
+
+TEST(GotoWindow, SaysWhereTheTargetIsAndRefusesOneOutsideTheLimitsWithNothingSent) {
+    GotoRig r;
+    ASSERT_NE(r.w, nullptr);
+    EXPECT_TRUE(r.w->isVisible());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);  // the pad and the stop stay at hand
+
+    // On the meridian at the site's latitude: the zenith.
+    r.TypeTarget(0.0, static_cast<int>(std::lround(R2D(r.window->core().state().Site.latitude))));
+    EXPECT_TRUE(r.Text("lblGotoHourAngle").contains("au méridien")) << r.Text("lblGotoHourAngle").toStdString();
+    EXPECT_TRUE(r.Text("lblGotoAltitude").startsWith("8")) << r.Text("lblGotoAltitude").toStdString();
+    EXPECT_TRUE(r.Text("lblGotoAirMass").startsWith("1,0")) << r.Text("lblGotoAirMass").toStdString();
+    EXPECT_EQ(r.Text("lblGotoLimits"), "Dans les limites de pointage");
+
+    struct Case {
+        double hourAngleH;
+        int dec;
+        const char* minutes;
+        const char* says;
+    } cases[] = {
+        {0.0, -60, "0", "hauteur"},                 // below the altitude limit
+        {7.0, 80, "0", "angle horaire à plus de"},  // past the west hour-angle limit
+        {2.0, 20, "75", "minutes incorrectes"},     // a field out of its range
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.says);
+        r.TypeTarget(c.hourAngleH, c.dec);
+        r.G<QLineEdit>("txtGotoDecM")->setText(c.minutes);
+        r.w->Refresh();
+        EXPECT_TRUE(r.Text("lblGotoLimits").contains(c.says)) << r.Text("lblGotoLimits").toStdString();
+        std::vector<std::string> sent;
+        r.window->core().SetCommandObserver([&sent](int16_t code, int16_t) { sent.push_back(std::to_string(code)); });
+        QTest::mouseClick(r.G("cmdGotoStart"), Qt::LeftButton);
+        r.window->core().SetCommandObserver({});
+        EXPECT_TRUE(sent.empty());
+        EXPECT_TRUE(r.Text("lblGotoResult").contains("refusé : ")) << r.Text("lblGotoResult").toStdString();
+        EXPECT_TRUE(r.Text("lblGotoResult").contains(c.says)) << r.Text("lblGotoResult").toStdString();
+        EXPECT_FALSE(r.window->core().pointing().Active());
+    }
+}
+
+TEST(GotoWindow, AGotoFromTheWindowArrivesWhileTheStatusBarAndTheNightLogFollowIt) {
+    GotoRig r;
+    NightLog log(r.cfg.Root() / "state");
+    r.window->SetNightLog(&log);
+    Pointing& pointing = r.window->core().pointing();
+
+    const double ra = r.TypeTarget(-2.0, 50);
+    QTest::mouseClick(r.G("cmdGotoStart"), Qt::LeftButton);
+    ASSERT_TRUE(pointing.Active()) << r.Text("lblGotoResult").toStdString();
+    r.Run(2000);
+    r.w->Refresh();
+    r.window->statusBarModel()->Refresh();
+    EXPECT_TRUE(r.Text("lblGotoState").startsWith("Télescope : en mouvement vers AD ")) << r.Text("lblGotoState").toStdString();
+    EXPECT_FALSE(r.Text("lblGotoAlphaSpeed").isEmpty());
+    EXPECT_NE(r.Text("lblGotoTimeLeft"), "—");
+    EXPECT_TRUE(r.W<QLabel>("lblStatusOperation")->text().startsWith("Pointage : AD "))
+        << r.W<QLabel>("lblStatusOperation")->text().toStdString();
+    QDir().mkpath(AXO_SCREENSHOT_DIR);
+    r.w->grab().save(QString(AXO_SCREENSHOT_DIR) + "/goto-window-running.png");
+
+    r.RunUntilStill(300000);
+    EXPECT_FALSE(pointing.Active()) << "the go-to did not end in 5 minutes";
+    // "Suivre à l'arrivée" is ticked: the telescope tracks its target.
+    EXPECT_EQ(pointing.State(), MountState::Tracking);
+    double ha = pointing.HourAngleNow(ra * kPi / 12.0);
+    ha -= 24.0 * std::floor(ha / 24.0);
+    EXPECT_NEAR(r.DisplayedHourAngle(), ha * 3600.0, 240.0 * pointing.ToleranceDeg(0) + 2);
+    r.window->statusBarModel()->Refresh();
+    EXPECT_TRUE(r.W<QLabel>("lblStatusOperation")->text().startsWith("Suivi sidéral"));
+    EXPECT_NEAR(r.DisplayedDeclination(), 50 * 3600, 3600.0 * pointing.ToleranceDeg(1) + 10);
+
+    // A second go-to ends with "Arrêter", a third with F12 typed in this window.
+    for (const bool byKey : {false, true}) {
+        SCOPED_TRACE(byKey ? "F12" : "Arrêter");
+        r.TypeTarget(byKey ? 2.5 : -1.0, byKey ? 10 : 70);
+        QTest::mouseClick(r.G("cmdGotoStart"), Qt::LeftButton);
+        r.Run(1000);
+        ASSERT_TRUE(pointing.Active());
+        if (byKey) {
+            QTest::keyClick(r.G<QPushButton>("cmdGotoStart"), Qt::Key_F12);
+        } else {
+            QTest::mouseClick(r.G("cmdGotoStop"), Qt::LeftButton);
+        }
+        EXPECT_FALSE(pointing.Active());
+    }
+    std::ifstream file(log.CurrentFile());
+    std::stringstream text;
+    text << file.rdbuf();
+    for (const char* line : {"Télescope : en mouvement, pointage de AD ", "Télescope : suivi sidéral",
+                             "Télescope : à l'arrêt"}) {
+        EXPECT_NE(text.str().find(line), std::string::npos) << line << "\n" << text.str();
+    }
+}
+
+TEST(GotoWindow, ChoosingAStarInTheCalibrationWindowFillsItsPlaceOfDate) {
+    test::ProgramRig r(kDefaultInstallation);
+    ASSERT_TRUE(r.Start());
+    r.window->ShowCalibration();
+    ui::CalibrationWindow* c = r.window->calibrationWindow();
+    ASSERT_TRUE(c->findChild<ui::TargetList*>("cmbCalibrStar")->Choose("vega"));
+    auto field = [c](const char* name) { return c->findChild<QLineEdit*>(name)->text(); };
+    // Véga, J2000 18h36m56s +38°47'; precessed to December 2026 it is near 18h37m51s +38°48'27".
+    EXPECT_EQ(field("txtCalibrRAh"), "18");
+    EXPECT_EQ(field("txtCalibrRAm"), "37");
+    EXPECT_NEAR(field("txtCalibrRAs").toInt(), 51, 5);
+    EXPECT_EQ(field("txtCalibrDEd"), "38");
+    EXPECT_EQ(field("txtCalibrDEm"), "48");
+    EXPECT_TRUE(c->findChild<QWidget*>("optCalibrAlpha1")->property("checked").toBool());
+    // A southern star keeps its sign on the degrees.
+    ASSERT_TRUE(c->findChild<ui::TargetList*>("cmbCalibrStar")->Choose("Sirius"));
+    EXPECT_EQ(field("txtCalibrDEd"), "-16");
+}
+
+}  // namespace
+}  // namespace axo
