@@ -105,6 +105,14 @@ TEST(GotoWindow, SaysWhereTheTargetIsAndRefusesOneOutsideTheLimitsWithNothingSen
         EXPECT_TRUE(r.Text("lblGotoResult").contains(c.says)) << r.Text("lblGotoResult").toStdString();
         EXPECT_FALSE(r.window->core().pointing().Active());
     }
+    // The same watch sees the presses of a target inside the limits.
+    r.TypeTarget(-1.0, 40);
+    std::vector<int16_t> sent;
+    r.window->core().SetCommandObserver([&sent](int16_t code, int16_t) { sent.push_back(code); });
+    QTest::mouseClick(r.G("cmdGotoStart"), Qt::LeftButton);
+    r.window->core().SetCommandObserver({});
+    EXPECT_TRUE(r.window->core().pointing().Active()) << r.Text("lblGotoResult").toStdString();
+    EXPECT_FALSE(sent.empty());
 }
 
 TEST(GotoWindow, AGotoFromTheWindowArrivesWhileTheStatusBarAndTheNightLogFollowIt) {
@@ -138,19 +146,30 @@ TEST(GotoWindow, AGotoFromTheWindowArrivesWhileTheStatusBarAndTheNightLogFollowI
     EXPECT_TRUE(r.W<QLabel>("lblStatusOperation")->text().startsWith("Suivi sidéral"));
     EXPECT_NEAR(r.DisplayedDeclination(), 50 * 3600, 3600.0 * pointing.ToleranceDeg(1) + 10);
 
-    // A second go-to ends with "Arrêter", a third with F12 typed in this window.
-    for (const bool byKey : {false, true}) {
-        SCOPED_TRACE(byKey ? "F12" : "Arrêter");
-        r.TypeTarget(byKey ? 2.5 : -1.0, byKey ? 10 : 70);
+    // Later go-tos end with "Arrêter", with F12 typed in this window, and with the window closed.
+    const struct {
+        const char* how;
+        double hourAngleH;
+        int dec;
+        const char* says;
+    } stops[] = {{"Arrêter", -1.0, 70, "Arrêt demandé"},
+                 {"F12", 2.5, 10, "Arrêt général"},
+                 {"Fermer", 1.0, 30, "fenêtre de pointage fermée"}};
+    for (const auto& s : stops) {
+        SCOPED_TRACE(s.how);
+        r.window->ShowGoto();
+        r.TypeTarget(s.hourAngleH, s.dec);
         QTest::mouseClick(r.G("cmdGotoStart"), Qt::LeftButton);
         r.Run(1000);
         ASSERT_TRUE(pointing.Active());
-        if (byKey) {
+        if (s.how[0] == 'F' && s.how[1] == '1') {
             QTest::keyClick(r.G<QPushButton>("cmdGotoStart"), Qt::Key_F12);
         } else {
-            QTest::mouseClick(r.G("cmdGotoStop"), Qt::LeftButton);
+            QTest::mouseClick(r.G(s.how[0] == 'A' ? "cmdGotoStop" : "cmdGotoClose"), Qt::LeftButton);
         }
         EXPECT_FALSE(pointing.Active());
+        EXPECT_TRUE(r.window->MessageAt(r.window->MessageCount() - 1).find(s.says) != std::string::npos ||
+                    r.window->MessageAt(r.window->MessageCount() - 2).find(s.says) != std::string::npos);
     }
     std::ifstream file(log.CurrentFile());
     std::stringstream text;
