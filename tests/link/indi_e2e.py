@@ -315,6 +315,10 @@ def goto_and_abort(run):
             wait_until(lambda: run.night_log().count("cible du planétarium atteint") > arrivals, 30)
         off = near_target(run, device, ra, dec)
         print(f"     {device}: {told}, {off} arc-minutes off after {time.time() - started:.0f} s")
+        if not done or off is None or off > 1.5:
+            # What the go-to said, for whoever reads the failure.
+            lines = [l for l in run.night_log().splitlines() if "ointage" in l or "arrêt" in l]
+            print("     night log:\n       " + "\n       ".join(lines[-15:]))
         check(done and not any("rror" in m for m in told), f"{device}'s go-to is taken and completes")
         check(off is not None and off <= 1.5, f"{device} reads the target back within 1.5' ({off})")
         check(run.night_log().count("cible du planétarium atteint") > arrivals, "the message list tells the arrival")
