@@ -254,7 +254,8 @@ GotoWindow::GotoWindow(Core& core, QWidget* parent) : QDialog(parent), core_(cor
     QGroupBox* progress = NamedFrame("fraGotoProgress", "Pointage", this);
     auto* rg = new QGridLayout(progress);
     state_ = NamedLabel("lblGotoState", "", progress);
-    state_->setWordWrap(true);
+    // Two lines, the state and where the go-to goes, kept from the start so nothing jumps.
+    state_->setMinimumHeight(2 * state_->fontMetrics().lineSpacing());
     rg->addWidget(state_, 0, 0, 1, 3);
     rg->addWidget(NamedLabel(nullptr, "Alpha :", progress), 1, 0);
     rg->addWidget(NamedLabel(nullptr, "Delta :", progress), 2, 0);
@@ -427,7 +428,7 @@ void GotoWindow::ShowProgress() {
     const GotoProgress p = pointing.Progress();
     QString state = "Télescope : " + QString::fromUtf8(MountStateText(p.state));
     if (p.active) {
-        state += p.parking ? QString(" vers la position de parcage") : " vers " + QString::fromStdString(p.target);
+        state += p.parking ? QString("\nvers la position de parcage") : "\nvers " + QString::fromStdString(p.target);
     }
     state_->setText(state);
     const double left[] = {p.haLeftDeg, p.decLeftDeg};

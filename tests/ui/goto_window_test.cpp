@@ -127,7 +127,7 @@ TEST(GotoWindow, AGotoFromTheWindowArrivesWhileTheStatusBarAndTheNightLogFollowI
     r.Run(2000);
     r.w->Refresh();
     r.window->statusBarModel()->Refresh();
-    EXPECT_TRUE(r.Text("lblGotoState").startsWith("Télescope : en mouvement vers AD ")) << r.Text("lblGotoState").toStdString();
+    EXPECT_TRUE(r.Text("lblGotoState").startsWith("Télescope : en mouvement\nvers AD ")) << r.Text("lblGotoState").toStdString();
     EXPECT_FALSE(r.Text("lblGotoAlphaSpeed").isEmpty());
     EXPECT_NE(r.Text("lblGotoTimeLeft"), "—");
     EXPECT_TRUE(r.W<QLabel>("lblStatusOperation")->text().startsWith("Pointage : AD "))
