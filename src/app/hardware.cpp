@@ -206,6 +206,11 @@ Hardware::Hardware(Core& core, Clock& clock, const HardwareOptions& options, con
         serialBackend_ = std::make_unique<TermiosSerial>(std::vector<std::string>(file.serial.ports.begin(), file.serial.ports.end()));
     }
     OpenCard(clock, options, file.eik120);
+    if (observatory_) {
+        observatory_->TheMount().SetCoastSeconds(file.simulation.coastSeconds);
+    }
+    // The limits protect the installation, simulated or not: the go-to honours them everywhere.
+    core.pointing().SetLimits(file.pointing);
 
     PortIo* io = backend_.get();
     SerialLibrary* sio = serialBackend_.get();

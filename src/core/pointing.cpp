@@ -74,6 +74,19 @@ const char* SpeedModeName(int16_t mode) {
     }
 }
 
+double& AxisSpeeds::Of(int16_t mode) {
+    return mode == SPEED_MOVING ? slewing : mode == SPEED_POINTING ? pointing : centring;
+}
+
+AxisSpeeds NominalSpeeds(int16_t interfaceNumber, bool hourAngleAxis) {
+    if (interfaceNumber == INTERFACE_64XX) {
+        // The boxes' built-in rates and step sizes: Alpha 12.5 and 21 times sidereal, slewing
+        // about 3.3°/s; Delta 2 and 4 times sidereal, slewing on the fast drive about 0.42°/s.
+        return hourAngleAxis ? AxisSpeeds{0.052, 0.087, 3.33} : AxisSpeeds{0.0084, 0.0167, 0.417};
+    }
+    return AxisSpeeds{};  // the motor electronics of the parallel latches
+}
+
 double AxisSpeeds::Of(int16_t mode) const {
     switch (mode) {
         case SPEED_CENTERING:
@@ -89,17 +102,25 @@ double AxisSpeeds::Of(int16_t mode) const {
 
 void Pointing::SetSpeeds(const AxisSpeeds& ha, const AxisSpeeds& dec) {
     speeds_ = {ha, dec};
+    speedsGiven_ = true;
 }
 
 double Pointing::TickSeconds() const {
     return std::max(1, static_cast<int>(core_.settings().Int(IntKey::timer_value))) / 1000.0;
 }
 
+namespace {
+// What the coders can tell apart: the hour angle is read to the second of time, the
+// declination to the arc-second.
+double CoderStepDeg(int axis) {
+    return axis == kHa ? 15.0 / 3600.0 : 1.0 / 3600.0;
+}
+}  // namespace
+
 double Pointing::ToleranceDeg(int axis) const {
-    // What the coders can tell: the hour angle is read to the second of time, the declination
-    // to the arc-second.
-    const double coderStep = axis == kHa ? 15.0 / 3600.0 : 1.0 / 3600.0;
-    return speeds_[axis].centring * TickSeconds() + 2.0 * coderStep;
+    // A tick that lets go of an axis lasts as long as the interface takes to confirm the stop.
+    const double tick = std::max({TickSeconds(), tickMeanS_, TickSeconds() + std::max(releaseCostS_, 0.0)});
+    return speeds_[axis].centring * tick + 2.0 * CoderStepDeg(axis);
 }
 
 double Pointing::AltitudeDeg(double haHours, double decDeg) const {
@@ -169,8 +190,15 @@ double Pointing::TargetHaDeg() const {
     return parking_ ? limits_.parkHourAngleH * 15.0 : HourAngleNow(raRad_) * 15.0;
 }
 
-double Pointing::StoppingDistance(int axis, double speed) const {
-    return std::fabs(speed) * (stopTime_[axis] + TickSeconds());
+namespace {
+std::size_t ModeIndex(int16_t mode) {
+    return mode == SPEED_MOVING ? 2 : mode == SPEED_POINTING ? 1 : 0;
+}
+}  // namespace
+
+double Pointing::StoppingDistance(int axis, int16_t mode, double speed) const {
+    const double look = std::max(TickSeconds(), latencyS_);
+    return std::fabs(speed) * (stopTime_[axis][ModeIndex(mode)] + look);
 }
 
 int16_t Pointing::ModeFor(int axis, double distance) const {
@@ -178,18 +206,32 @@ int16_t Pointing::ModeFor(int axis, double distance) const {
         const double v = speeds_[axis].Of(mode);
         const double lower = speeds_[axis].Of(static_cast<int16_t>(mode - 1));
         // Worth it only when the axis can still stop short of the target and finish slower.
-        if (v > lower && distance > StoppingDistance(axis, v) + lower * 4.0 * TickSeconds()) {
+        // The release watches the speed the coders see, so a short hop at a high speed stops in
+        // time even while the drive is still ramping up: worth it beyond a few ticks of travel.
+        if (v > lower && distance > std::max(v * 3.0 * TickSeconds(), lower * 2.0)) {
             return mode;
         }
     }
     return SPEED_CENTERING;
 }
 
+double Pointing::Reach(int axis, int16_t mode) const {
+    const double v = speeds_[axis].Of(mode);
+    return StoppingDistance(axis, mode, v) + v * TickSeconds();
+}
+
 bool Pointing::PathAllowed(int axis, double haDeg, double decDeg, int direction, double reach) const {
+    // Both axes go on as they go until they could be stopped: the other one's way counts too.
+    const int other = 1 - axis;
     const double now = Violation(*this, limits_, haDeg, decDeg);
-    for (double f : {0.5, 1.0}) {
-        const double ha = axis == kHa ? haDeg + direction * reach * f : haDeg;
-        const double dec = axis == kDec ? decDeg + direction * reach * f : decDeg;
+    // Outside (the observer left it there), each move must bring it back on its own.
+    const double otherWay = axes_[other].direction != 0 && now == 0.0
+                                ? axes_[other].direction * Reach(other, axes_[other].mode)
+                                : 0.0;
+    for (double f : {0.5, 1.0, 1.5}) {
+        const double way = direction * reach * f;
+        const double ha = haDeg + (axis == kHa ? way : otherWay * f);
+        const double dec = decDeg + (axis == kDec ? way : otherWay * f);
         const double then = Violation(*this, limits_, ha, dec);
         // Inside, it must stay inside; outside, it may only come back.
         if (then > 0.0 && then >= now) {
@@ -225,6 +267,11 @@ std::string Pointing::Start(const std::string& name, bool parking, bool trackOnA
     } else if (!ReadPosition(ha, dec)) {
         refusal = "position inconnue : les codeurs ne sont pas lus";
     }
+    const std::array<int16_t, 2> interfaces{s.Int(IntKey::interface_ra), s.Int(IntKey::interface_de)};
+    if (!speedsGiven_ && interfaces != speedsFor_) {
+        speeds_ = {NominalSpeeds(interfaces[kHa], true), NominalSpeeds(interfaces[kDec], false)};
+        speedsFor_ = interfaces;
+    }
     const double targetDec = parking ? limits_.parkDeclinationDeg : R2D(decRad_);
     double targetHa = parking ? limits_.parkHourAngleH : HourAngleNow(raRad_);
     if (refusal.empty()) {
@@ -248,13 +295,18 @@ std::string Pointing::Start(const std::string& name, bool parking, bool trackOnA
         Stop("nouvelle cible", false);
     }
     EventProcessor& events = core_.events();
-    trackAfter_ = !parking && (trackOnArrival || events.IsEventSet(EVT_TRACKING));
+    wasTracking_ = events.IsEventSet(EVT_TRACKING);
+    trackAfter_ = !parking && (trackOnArrival || wasTracking_);
     driving_ = true;
-    if (events.IsEventSet(EVT_TRACKING)) {
-        events.SetEvent(EVT_TRACKING, 0);
-    }
     events.StopTelescopeEvents(true);
+    // Towards a star the slew runs with sidereal tracking on: the hour-angle axis, once there,
+    // keeps up with the sky by itself while the declination axis is still on its way, and the
+    // pad's own rules stop tracking during an Alpha move and resume it after. The park position
+    // is fixed on the ground: no tracking there.
+    events.SetEvent(EVT_TRACKING, parking ? 0 : 1);
     driving_ = false;
+    lastTickAt_ = core_.clock().GetTickCount();
+    latencyS_ = 0.0;
     active_ = true;
     parking_ = parking;
     parked_ = false;
@@ -306,13 +358,19 @@ void Pointing::Release(int axis) {
     driving_ = true;
     const int plus = axis == kHa ? EVT_ALPHA_PLUS : EVT_DELTA_PLUS;
     const int minus = axis == kHa ? EVT_ALPHA_MINUS : EVT_DELTA_MINUS;
+    const uint32_t before = core_.clock().GetTickCount();
     core_.events().SetEvent(a.direction > 0 ? plus : minus, 0);
+    const double cost = (core_.clock().GetTickCount() - before) / 1000.0;
+    releaseCostS_ = std::max(cost, 0.8 * releaseCostS_ + 0.2 * cost);
+    releasedThisTick_ = true;
     driving_ = false;
     a.direction = 0;
     a.coasting = true;
     a.releasedAt = core_.clock().GetTickCount();
     a.releasePos = a.lastPos;
     a.releaseSpeed = std::fabs(a.speed);
+    a.releaseMode = a.mode;
+    a.releaseLatency = 0.0;
 }
 
 void Pointing::Drive(int axis, double pos, double error) {
@@ -327,21 +385,29 @@ void Pointing::Drive(int axis, double pos, double error) {
 
     if (a.direction != 0) {
         // The stall watch starts once the axis had time to get up to speed.
-        if ((now - a.pressedAt) / 1000.0 > stopTime_[axis] + 2.0 * tick) {
+        if ((now - a.pressedAt) / 1000.0 > stopTime_[axis][ModeIndex(a.mode)] + 2.0 * tick) {
             if (a.historyCount >= kStallTicks) {
                 const double before = a.history[static_cast<std::size_t>(a.historyCount % kStallTicks)];
-                const double expected = speeds_[axis].Of(a.mode) * kStallTicks * tick;
-                if (before - dist < 0.25 * expected) {
+                // Not nearer by more than what the coders cannot tell apart: the axis does not
+                // follow its drive (a brake, a clutch, an obstacle, a wrong sense).
+                if (before - dist < 2.0 * CoderStepDeg(axis)) {
                     Stop(std::string("axe ") + AxisName(axis) + " bloqué ? il ne se rapproche pas de la cible", true);
                     return;
                 }
             }
             a.history[static_cast<std::size_t>(a.historyCount % kStallTicks)] = dist;
             ++a.historyCount;
+            if (a.historyCount > 4) {
+                // The speed this mode really gives: the next plans use it.
+                double& v = speeds_[axis].Of(a.mode);
+                v = 0.9 * v + 0.1 * std::fabs(a.speed);
+            }
         }
-        const double stopping = StoppingDistance(axis, a.speed);
-        const double reach = StoppingDistance(axis, speeds_[axis].Of(a.mode)) + speeds_[axis].Of(a.mode) * tick;
-        if (dir != a.direction || dist <= stopping + 0.3 * tol || !PathAllowed(axis, ha, dec, a.direction, reach)) {
+        // Letting go of the other axis this tick holds the thread: this one runs unwatched meanwhile.
+        const double unwatched = releasedThisTick_ ? std::fabs(a.speed) * std::max(releaseCostS_, 0.0) : 0.0;
+        const double stopping = StoppingDistance(axis, a.mode, a.speed) + unwatched;
+        if (dir != a.direction || dist <= stopping + 0.3 * tol ||
+            !PathAllowed(axis, ha, dec, a.direction, Reach(axis, a.mode) + unwatched)) {
             Release(axis);
         }
         return;
@@ -349,18 +415,23 @@ void Pointing::Drive(int axis, double pos, double error) {
     if (a.coasting) {
         const bool still = std::fabs(a.speed) < speeds_[axis].centring * 0.25;
         const double since = (now - a.releasedAt) / 1000.0;
-        if (!(still && since >= tick) && since < 3.0 * stopTime_[axis] + 2.0 * tick) {
+        double& stopTime = stopTime_[axis][ModeIndex(a.releaseMode)];
+        if (!(still && since >= tick) && since < 3.0 * stopTime + 2.0 * tick) {
             return;
         }
         a.coasting = false;
         if (a.releaseSpeed > speeds_[axis].centring * 0.5) {
-            // How long the axis really took to stop, as the coders saw it: the next stop is
-            // planned with it.
-            const double learnt = std::fabs(pos - a.releasePos) / a.releaseSpeed;
-            stopTime_[axis] = std::clamp(0.5 * stopTime_[axis] + 0.5 * learnt, 0.0, 5.0);
+            // How long the axis really took to stop, as the coders saw it, beyond the delay of
+            // the look that decided it: the next stop of this speed is planned with it.
+            const double learnt = std::fabs(pos - a.releasePos) / a.releaseSpeed - a.releaseLatency;
+            stopTime = std::clamp(0.5 * stopTime + 0.5 * learnt, 0.0, 5.0);
         }
     }
-    if (dist <= tol) {
+    // Once there, an axis is taken up again only when clearly off: each touch of it holds the
+    // thread while its interface confirms the stop, and the other axis runs unwatched meanwhile.
+    const Axis& other = axes_[1 - axis];
+    const bool otherBusy = other.direction != 0 || other.coasting || !other.done;
+    if (dist <= (a.done && otherBusy ? 2.0 * tol : tol)) {
         a.done = true;
         a.held = false;
         return;
@@ -371,8 +442,7 @@ void Pointing::Drive(int axis, double pos, double error) {
         // An overshoot is corrected slower than the move that made it.
         mode = std::max<int16_t>(SPEED_CENTERING, std::min<int16_t>(mode, static_cast<int16_t>(a.mode - 1)));
     }
-    const double reach = StoppingDistance(axis, speeds_[axis].Of(mode)) + speeds_[axis].Of(mode) * tick;
-    if (!PathAllowed(axis, ha, dec, dir, std::min(reach, dist))) {
+    if (!PathAllowed(axis, ha, dec, dir, std::min(Reach(axis, mode), dist))) {
         a.held = true;
         return;
     }
@@ -411,12 +481,17 @@ void Pointing::Tick() {
         return;
     }
     const uint32_t now = core_.clock().GetTickCount();
+    const double sinceLast = (now - lastTickAt_) / 1000.0;
+    lastTickAt_ = now;
+    latencyS_ = std::max(sinceLast, latencyS_ * 0.95);
+    tickMeanS_ = tickMeanS_ <= 0.0 ? sinceLast : 0.95 * tickMeanS_ + 0.05 * sinceLast;
     for (int a : {kHa, kDec}) {
         Axis& x = axes_[a];
         const double pos = a == kHa ? ha : dec;
         const double dt = (now - x.lastTick) / 1000.0;
         if (dt > 0.0) {
-            x.speed = (pos - x.lastPos) / dt;
+            // Smoothed: one coder step between two ticks is a large jump at low speed.
+            x.speed = 0.5 * x.speed + 0.5 * (pos - x.lastPos) / dt;
         }
         x.lastPos = pos;
         x.lastTick = now;
@@ -445,13 +520,18 @@ void Pointing::Tick() {
         Stop(text, true);
         return;
     }
+    releasedThisTick_ = false;
     Drive(kHa, ha, targetHa - ha);
     if (!active_) {
         return;
     }
+    const bool haWasMoving = axes_[kHa].direction != 0;
     Drive(kDec, dec, targetDec - dec);
     if (!active_) {
         return;
+    }
+    if (releasedThisTick_ && haWasMoving && axes_[kHa].direction != 0) {
+        Drive(kHa, ha, targetHa - ha);  // again, now that the Delta's release holds the thread
     }
     const bool haStill = axes_[kHa].direction == 0 && !axes_[kHa].coasting;
     const bool decStill = axes_[kDec].direction == 0 && !axes_[kDec].coasting;
@@ -486,9 +566,9 @@ void Pointing::Finish() {
     core_.display().AddMessage(text);
     if (parking_) {
         parked_ = true;
-    } else if (trackAfter_) {
+    } else if (!trackAfter_) {
         driving_ = true;
-        core_.events().SetEvent(EVT_TRACKING, 1);
+        core_.events().SetEvent(EVT_TRACKING, 0);
         driving_ = false;
     }
     parking_ = false;
@@ -501,6 +581,11 @@ void Pointing::Stop(const std::string& reason, bool error) {
     }
     for (int a : {kHa, kDec}) {
         Release(a);
+    }
+    if (!wasTracking_ && core_.events().IsEventSet(EVT_TRACKING)) {
+        driving_ = true;
+        core_.events().SetEvent(EVT_TRACKING, 0);
+        driving_ = false;
     }
     const std::string line =
         (parking_ ? std::string("Parcage") : "Pointage de " + name_) + " arrêté : " + reason;

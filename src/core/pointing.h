@@ -41,7 +41,11 @@ struct AxisSpeeds {
     double pointing = 0.5;
     double slewing = 2.0;
     double Of(int16_t mode) const;
+    double& Of(int16_t mode);
 };
+
+// What the drives of an interface give with the built-in settings, until the coders tell.
+AxisSpeeds NominalSpeeds(int16_t interfaceNumber, bool hourAngleAxis);
 
 // What the go-to is doing now, for its window and the status bar.
 struct GotoProgress {
@@ -66,7 +70,11 @@ public:
     // What each axis does in each mode; learnt again from the coders as the axes move.
     void SetSpeeds(const AxisSpeeds& ha, const AxisSpeeds& dec);
     // Seconds an axis keeps turning after it was let go (ramps, inertia); learnt as well.
-    void SetStopTime(double seconds) { stopTime_ = {seconds, seconds}; }
+    void SetStopTime(double seconds) {
+        for (auto& axis : stopTime_) {
+            axis.fill(seconds);
+        }
+    }
 
     // Starts a go-to to a position of date. Returns "" when started, else why it was refused
     // (nothing has moved then).
@@ -83,7 +91,8 @@ public:
     bool Active() const { return active_; }
     MountState State() const;
     GotoProgress Progress() const;
-    // The tolerance of each axis, degrees: one polling tick of Centrage plus two coder steps.
+    // The tolerance of each axis, degrees: one polling tick (as long as the ticks really take)
+    // of Centrage travel, plus two coder steps.
     double ToleranceDeg(int axis) const;
 
     // Checks a position against the limits: "" inside, else why not (in French). Hour angle
@@ -108,6 +117,8 @@ private:
         bool coasting = false;  // let go, not yet seen still
         double releasePos = 0.0;
         double releaseSpeed = 0.0;
+        int16_t releaseMode = 0;
+        double releaseLatency = 0.0;
         bool done = false;
         bool held = false;      // still, because moving would leave the limits
         int lastDirection = 0;  // of the last press, to see an overshoot
@@ -127,22 +138,39 @@ private:
     void Release(int axis);
     void Finish();
     void Stop(const std::string& reason, bool error);
-    double StoppingDistance(int axis, double speed) const;
+    double StoppingDistance(int axis, int16_t mode, double speed) const;
     int16_t ModeFor(int axis, double distance) const;
     double TickSeconds() const;
     bool PathAllowed(int axis, double haDeg, double decDeg, int direction, double reach) const;
+    // How far an axis may still go at this mode's speed before it can be stopped.
+    double Reach(int axis, int16_t mode) const;
     void Notify();
 
     Core& core_;
     PointingLimits limits_;
     std::array<AxisSpeeds, 2> speeds_{};
-    std::array<double, 2> stopTime_{0.5, 0.5};
+    bool speedsGiven_ = false;
+    std::array<int16_t, 2> speedsFor_{0, 0};  // the interfaces the speeds were learnt on
+    // Per axis and speed mode (Centrage, Pointage, Déplacement).
+    std::array<std::array<double, 3>, 2> stopTime_{{{1.0, 1.0, 1.0}, {1.0, 1.0, 1.0}}};
+    // The longest recent time between two ticks: a transaction that holds the thread (a box
+    // confirming its stop) delays the next look at the coders.
+    double latencyS_ = 0.0;
+    uint32_t lastTickAt_ = 0;
+    // What a polling tick really lasts while the go-to runs (the boxes' transactions hold the
+    // thread): the finest step the closed loop can make is one such tick of Centrage.
+    double tickMeanS_ = 0.0;
+    // How long letting go of an axis holds the thread (a box confirming its stop): the other
+    // axis runs unwatched meanwhile. Learnt; kept from one go-to to the next.
+    double releaseCostS_ = -1.0;
+    bool releasedThisTick_ = false;
     bool active_ = false;
     bool parking_ = false;
     bool parked_ = false;
     bool settling_ = false;
     uint32_t settleSince_ = 0;
     bool trackAfter_ = false;
+    bool wasTracking_ = false;
     std::string name_;
     double raRad_ = 0.0;
     double decRad_ = 0.0;

@@ -30,9 +30,20 @@ void Mount::Advance(double seconds) {
     if (seconds <= 0) {
         return;
     }
-    haDeg_ += HourAngleRate() * seconds;
+    // First-order lag, integrated exactly over the step: the rate moves towards the drives' by
+    // the fraction k, and the angle gains the mean rate over the step.
+    const double k = coast_ > 0.0 ? 1.0 - std::exp(-seconds / coast_) : 1.0;
+    const auto advance = [&](double& rate, double drive) {
+        const double mean = coast_ > 0.0 ? drive + (rate - drive) * k * coast_ / seconds : drive;
+        rate += (drive - rate) * k;
+        return mean * seconds;
+    };
+    haDeg_ += advance(haRate_, haJammed_ ? 0.0 : HourAngleRate());
     // The declination axis stops at the poles, as on the limit switches.
-    decDeg_ = std::clamp(decDeg_ + DeclinationRate() * seconds, -90.0, 90.0);
+    decDeg_ = std::clamp(decDeg_ + advance(decRate_, decJammed_ ? 0.0 : DeclinationRate()), -90.0, 90.0);
+    if (decDeg_ == 90.0 || decDeg_ == -90.0) {
+        decRate_ = 0.0;
+    }
 }
 
 double Mount::HourAngleHours() const {

@@ -48,6 +48,13 @@ public:
     double HourAngleRate() const { return Sum(haDrives_); }
     double DeclinationRate() const { return Sum(decDrives_); }
 
+    // The mass of the tube: each axis follows its drives' rate with this time constant, so it
+    // keeps turning for a moment after a stop (about rate x coast degrees). 0: no inertia.
+    void SetCoastSeconds(double seconds) { coast_ = seconds > 0.0 ? seconds : 0.0; }
+
+    // A brake left on, an obstacle: the axis no longer turns, whatever its drives do.
+    void Jam(MountAxis axis, bool jammed) { (axis == MountAxis::HourAngle ? haJammed_ : decJammed_) = jammed; }
+
     void SetHourAngleHours(double h) { haDeg_ = h * 15.0; }
     void SetDeclinationDeg(double d) { decDeg_ = d; }
 
@@ -56,6 +63,11 @@ private:
 
     double haDeg_;
     double decDeg_;
+    double coast_ = 0.0;
+    double haRate_ = 0.0;  // what the axes really turn at, behind their drives by the coast
+    double decRate_ = 0.0;
+    bool haJammed_ = false;
+    bool decJammed_ = false;
     std::vector<const AxisDrive*> haDrives_;
     std::vector<const AxisDrive*> decDrives_;
 };
