@@ -206,9 +206,9 @@ int16_t Pointing::ModeFor(int axis, double distance) const {
         const double v = speeds_[axis].Of(mode);
         const double lower = speeds_[axis].Of(static_cast<int16_t>(mode - 1));
         // Worth it only when the axis can still stop short of the target and finish slower.
-        // The release watches the speed the coders see, so a short hop at a high speed stops in
-        // time even while the drive is still ramping up: worth it beyond a few ticks of travel.
-        if (v > lower && distance > std::max(v * 3.0 * TickSeconds(), lower * 2.0)) {
+        // Worth it only when the axis can get up to speed and still be let go in time: a press
+        // lasts at least a tick and the release's own transaction.
+        if (v > lower && distance > 2.0 * Reach(axis, mode)) {
             return mode;
         }
     }
@@ -217,7 +217,8 @@ int16_t Pointing::ModeFor(int axis, double distance) const {
 
 double Pointing::Reach(int axis, int16_t mode) const {
     const double v = speeds_[axis].Of(mode);
-    return StoppingDistance(axis, mode, v) + v * TickSeconds();
+    // One more tick, and the time the other axis's release may hold the thread.
+    return StoppingDistance(axis, mode, v) + v * (TickSeconds() + std::max(releaseCostS_, 0.0));
 }
 
 bool Pointing::PathAllowed(int axis, double haDeg, double decDeg, int direction, double reach) const {
@@ -299,11 +300,12 @@ std::string Pointing::Start(const std::string& name, bool parking, bool trackOnA
     trackAfter_ = !parking && (trackOnArrival || wasTracking_);
     driving_ = true;
     events.StopTelescopeEvents(true);
-    // Towards a star the slew runs with sidereal tracking on: the hour-angle axis, once there,
-    // keeps up with the sky by itself while the declination axis is still on its way, and the
-    // pad's own rules stop tracking during an Alpha move and resume it after. The park position
-    // is fixed on the ground: no tracking there.
-    events.SetEvent(EVT_TRACKING, parking ? 0 : 1);
+    // The slew runs with tracking off: a box that starts a move while it tracks changes its step
+    // size at the tracking rate, and the axis jumps before it turns the right way. The
+    // hour-angle axis takes up the sky's turn once the declination axis has arrived.
+    if (wasTracking_) {
+        events.SetEvent(EVT_TRACKING, 0);
+    }
     driving_ = false;
     lastTickAt_ = core_.clock().GetTickCount();
     latencyS_ = 0.0;
@@ -427,11 +429,12 @@ void Pointing::Drive(int axis, double pos, double error) {
             stopTime = std::clamp(0.5 * stopTime + 0.5 * learnt, 0.0, 5.0);
         }
     }
-    // Once there, an axis is taken up again only when clearly off: each touch of it holds the
-    // thread while its interface confirms the stop, and the other axis runs unwatched meanwhile.
+    // Once there, an axis is taken up again only when the other one has arrived too: each touch
+    // of it holds the thread while its interface confirms the stop, and the other axis would run
+    // unwatched meanwhile. The hour angle drifts with the sky until then.
     const Axis& other = axes_[1 - axis];
-    const bool otherBusy = other.direction != 0 || other.coasting || !other.done;
-    if (dist <= (a.done && otherBusy ? 2.0 * tol : tol)) {
+    const bool otherBusy = other.direction != 0 || other.coasting || !(other.done || other.held);
+    if (dist <= tol || (a.done && otherBusy)) {
         a.done = true;
         a.held = false;
         return;
@@ -442,9 +445,15 @@ void Pointing::Drive(int axis, double pos, double error) {
         // An overshoot is corrected slower than the move that made it.
         mode = std::max<int16_t>(SPEED_CENTERING, std::min<int16_t>(mode, static_cast<int16_t>(a.mode - 1)));
     }
-    if (!PathAllowed(axis, ha, dec, dir, std::min(Reach(axis, mode), dist))) {
-        a.held = true;
-        return;
+    // Near a limit, slower, and only with room to spare: an axis let go at the edge of the
+    // allowed region must not be pressed again at once only to be let go a tick later.
+    // The look ahead is not cut at the target: an overshoot goes past it.
+    while (!PathAllowed(axis, ha, dec, dir, 2.0 * Reach(axis, mode))) {
+        if (mode == SPEED_CENTERING) {
+            a.held = true;
+            return;
+        }
+        --mode;
     }
     a.held = false;
     a.lastDirection = dir;
@@ -566,9 +575,9 @@ void Pointing::Finish() {
     core_.display().AddMessage(text);
     if (parking_) {
         parked_ = true;
-    } else if (!trackAfter_) {
+    } else if (trackAfter_) {
         driving_ = true;
-        core_.events().SetEvent(EVT_TRACKING, 0);
+        core_.events().SetEvent(EVT_TRACKING, 1);
         driving_ = false;
     }
     parking_ = false;
@@ -581,11 +590,6 @@ void Pointing::Stop(const std::string& reason, bool error) {
     }
     for (int a : {kHa, kDec}) {
         Release(a);
-    }
-    if (!wasTracking_ && core_.events().IsEventSet(EVT_TRACKING)) {
-        driving_ = true;
-        core_.events().SetEvent(EVT_TRACKING, 0);
-        driving_ = false;
     }
     const std::string line =
         (parking_ ? std::string("Parcage") : "Pointage de " + name_) + " arrêté : " + reason;
