@@ -27,12 +27,12 @@ void GotoTrips(benchmark::State& state, test::Wiring w) {
     const int trips = env != nullptr ? std::max(1, std::atoi(env)) : 200;
     for (auto _ : state) {
         std::mt19937 rng(20261206);
+        test::GotoRig g(w);  // one night: what the go-to learns of the drives carries over
         std::vector<double> haErr, decErr, ratio;
         int failed = 0;
         int outside = 0;
         double haTol = 0.0, decTol = 0.0;
         for (int i = 0; i < trips; ++i) {
-            test::GotoRig g(w);
             const test::Trip t = test::RandomTrip(g, rng);
             g.PlaceAt(t.startHa, t.startDec);
             const double startHa = g.HaDeg();
@@ -47,7 +47,9 @@ void GotoTrips(benchmark::State& state, test::Wiring w) {
             });
             outside += out ? 1 : 0;
             failed += g.Errors().empty() ? 0 : 1;
-            if (std::getenv("AXO_GOTO_VERBOSE") != nullptr && (!g.Errors().empty() || out)) {
+            const double r = static_cast<double>(ms) / 1000.0 / g.PhysicalLimitS(g.HaDeg() - startHa, t.targetDec - t.startDec);
+            if (std::getenv("AXO_GOTO_VERBOSE") != nullptr && (!g.Errors().empty() || out || r > 2.0)) {
+                std::printf("    rapport %.2f (%.0f s) ", r, static_cast<double>(ms) / 1000.0);
                 std::printf("    %6.2f h %6.2f° -> %6.2f h %6.2f° : %s%s\n", t.startHa, t.startDec, t.targetHa,
                             t.targetDec, g.Errors().empty() ? "" : g.Errors().front().c_str(), out ? " (hors limites)" : "");
             }

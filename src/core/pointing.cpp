@@ -217,8 +217,10 @@ int16_t Pointing::ModeFor(int axis, double distance) const {
 
 double Pointing::Reach(int axis, int16_t mode) const {
     const double v = speeds_[axis].Of(mode);
-    // One more tick, and the time the other axis's release may hold the thread.
-    return StoppingDistance(axis, mode, v) + v * (TickSeconds() + std::max(releaseCostS_, 0.0));
+    // One more tick, and, while the other axis moves, the time its release may hold the thread.
+    const Axis& other = axes_[1 - axis];
+    const double held = other.direction != 0 ? std::max(releaseCostS_, 0.0) : 0.0;
+    return StoppingDistance(axis, mode, v) + v * (TickSeconds() + held);
 }
 
 bool Pointing::PathAllowed(int axis, double haDeg, double decDeg, int direction, double reach) const {
@@ -272,6 +274,11 @@ std::string Pointing::Start(const std::string& name, bool parking, bool trackOnA
     if (!speedsGiven_ && interfaces != speedsFor_) {
         speeds_ = {NominalSpeeds(interfaces[kHa], true), NominalSpeeds(interfaces[kDec], false)};
         speedsFor_ = interfaces;
+        // Until the coders tell: the boxes ramp down in some tenths of a second, the latches'
+        // motors stop at once and only the tube's inertia carries on.
+        for (int a : {kHa, kDec}) {
+            stopTime_[static_cast<std::size_t>(a)].fill(interfaces[static_cast<std::size_t>(a)] == INTERFACE_64XX ? 0.6 : 0.3);
+        }
     }
     const double targetDec = parking ? limits_.parkDeclinationDeg : R2D(decRad_);
     double targetHa = parking ? limits_.parkHourAngleH : HourAngleNow(raRad_);
