@@ -14,8 +14,8 @@ namespace {
 
 constexpr int kHa = 0;
 constexpr int kDec = 1;
-// Ticks of distance history the stall watch looks back over.
-constexpr int kStallTicks = 10;
+// Ticks the stall watch looks back over, at least.
+constexpr double kStallTicks = 10.0;
 
 double Wrap24(double hours) {
     double h = std::fmod(hours, 24.0);
@@ -109,18 +109,23 @@ double Pointing::TickSeconds() const {
     return std::max(1, static_cast<int>(core_.settings().Int(IntKey::timer_value))) / 1000.0;
 }
 
-namespace {
-// What the coders can tell apart: the hour angle is read to the second of time, the
-// declination to the arc-second.
-double CoderStepDeg(int axis) {
-    return axis == kHa ? 15.0 / 3600.0 : 1.0 / 3600.0;
+double Pointing::CoderStepDeg(int axis) const {
+    // What the coders can tell apart: the position is read to the second of time and to the
+    // arc-second, and the encoder card counts in steps of its resolution.
+    const Settings& s = core_.settings();
+    double haSeconds = 1.0;
+    double decArcsec = 1.0;
+    if (s.Int(IntKey::interface_coders) == INTERFACE_EIK120) {
+        haSeconds = std::max(haSeconds, std::fabs(s.Dbl(DoubleKey::Eik120_alpha_res)));
+        decArcsec = std::max(decArcsec, std::fabs(s.Dbl(DoubleKey::Eik120_delta_res)));
+    }
+    return axis == kHa ? haSeconds * 15.0 / 3600.0 : decArcsec / 3600.0;
 }
-}  // namespace
 
 double Pointing::ToleranceDeg(int axis) const {
-    // A tick that lets go of an axis lasts as long as the interface takes to confirm the stop.
-    const double tick = std::max({TickSeconds(), tickMeanS_, TickSeconds() + std::max(releaseCostS_, 0.0)});
-    return speeds_[axis].centring * tick + 2.0 * CoderStepDeg(axis);
+    // The release is decided on a reading, and the axis goes on for up to a tick before the
+    // next one: one tick (as long as the ticks really last) of Centrage travel.
+    return speeds_[axis].centring * std::max(TickSeconds(), tickMeanS_) + 2.0 * CoderStepDeg(axis);
 }
 
 double Pointing::AltitudeDeg(double haHours, double decDeg) const {
@@ -393,31 +398,43 @@ void Pointing::Drive(int axis, double pos, double error) {
     const double dec = axis == kDec ? pos : lastDecDeg_;
 
     if (a.direction != 0) {
-        // The stall watch starts once the axis had time to get up to speed.
-        if ((now - a.pressedAt) / 1000.0 > stopTime_[axis][ModeIndex(a.mode)] + 2.0 * tick) {
-            if (a.historyCount >= kStallTicks) {
-                const double before = a.history[static_cast<std::size_t>(a.historyCount % kStallTicks)];
-                // Not nearer by more than what the coders cannot tell apart: the axis does not
-                // follow its drive (a brake, a clutch, an obstacle, a wrong sense).
-                if (before - dist < 2.0 * CoderStepDeg(axis)) {
-                    Stop(std::string("axe ") + AxisName(axis) + " bloqué ? il ne se rapproche pas de la cible", true);
-                    return;
-                }
-            }
-            a.history[static_cast<std::size_t>(a.historyCount % kStallTicks)] = dist;
-            ++a.historyCount;
-            if (a.historyCount > 4) {
-                // The speed this mode really gives: the next plans use it.
-                double& v = speeds_[axis].Of(a.mode);
-                v = 0.9 * v + 0.1 * std::fabs(a.speed);
-            }
-        }
         // Letting go of the other axis this tick holds the thread: this one runs unwatched meanwhile.
         const double unwatched = releasedThisTick_ ? std::fabs(a.speed) * std::max(releaseCostS_, 0.0) : 0.0;
         const double stopping = StoppingDistance(axis, a.mode, a.speed) + unwatched;
         if (dir != a.direction || dist <= stopping + 0.3 * tol ||
             !PathAllowed(axis, ha, dec, a.direction, Reach(axis, a.mode) + unwatched)) {
             Release(axis);
+            return;
+        }
+        // The stall watch starts once the axis had time to get up to speed.
+        if ((now - a.pressedAt) / 1000.0 > stopTime_[axis][ModeIndex(a.mode)] + 2.0 * tick) {
+            // Looked at over long enough for the axis to cross a few coder steps at this speed.
+            // A second at least: a tick that holds the thread (a box confirming a stop) must not
+            // pass for a whole window.
+            const double window =
+                std::max({1.0, kStallTicks * tick, 6.0 * CoderStepDeg(axis) / speeds_[axis].Of(a.mode)});
+            if (a.historyCount == 0) {
+                a.anchorDist = dist;
+                a.anchorAt = now;
+            } else if ((now - a.anchorAt) / 1000.0 >= window) {
+                // Not nearer by more than a coder step: the axis does not follow its drive (a
+                // brake, a clutch, an obstacle, a wrong sense).
+                if (a.anchorDist - dist < CoderStepDeg(axis)) {
+                    Stop(std::string("axe ") + AxisName(axis) + " bloqué ? il ne se rapproche pas de la cible", true);
+                    return;
+                }
+                a.anchorDist = dist;
+                a.anchorAt = now;
+            }
+            ++a.historyCount;
+            if (a.historyCount > 4) {
+                // The speed this mode really gives: the next plans use it. An axis far slower
+                // than expected is more likely held than slow, and is left to the stall watch.
+                double& v = speeds_[axis].Of(a.mode);
+                if (std::fabs(a.speed) > 0.5 * v) {
+                    v = 0.9 * v + 0.1 * std::fabs(a.speed);
+                }
+            }
         }
         return;
     }

@@ -94,6 +94,8 @@ public:
     // The tolerance of each axis, degrees: one polling tick (as long as the ticks really take)
     // of Centrage travel, plus two coder steps.
     double ToleranceDeg(int axis) const;
+    // The smallest change of an axis the coders can show, degrees.
+    double CoderStepDeg(int axis) const;
 
     // Checks a position against the limits: "" inside, else why not (in French). Hour angle
     // in signed hours, east negative.
@@ -122,8 +124,9 @@ private:
         bool done = false;
         bool held = false;      // still, because moving would leave the limits
         int lastDirection = 0;  // of the last press, to see an overshoot
-        // Stall watch: the distance some ticks ago.
-        std::array<double, 12> history{};
+        // Stall watch: the distance at the start of the window.
+        double anchorDist = 0.0;
+        uint32_t anchorAt = 0;
         int historyCount = 0;
         double lastPos = 0.0;
         uint32_t lastTick = 0;

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "sim/goto_rig.h"
 
 namespace axo {
@@ -28,11 +31,13 @@ TEST(Goto, ReachesRandomTargetsWithinTheToleranceInAboutThePhysicalTime) {
         std::mt19937 rng(20261206);
         // One night of 200 go-tos on one program: what it learns of the drives carries over.
         GotoRig g(w);
+        std::vector<double> ratios;
         for (int i = 0; i < 200; ++i) {
             const Trip t = RandomTrip(g, rng);
             g.PlaceAt(t.startHa, t.startDec);
             const double startHa = g.HaDeg();
             const double ra = test::RaForHourAngle(g, t.targetHa);
+            g.r.log.Clear();
             ASSERT_EQ(g.P().GoTo(ra, D2R(t.targetDec), "cible", false), "");
             bool outside = false;
             const uint64_t ms = g.RunGoto(900000, [&] {
@@ -45,12 +50,17 @@ TEST(Goto, ReachesRandomTargetsWithinTheToleranceInAboutThePhysicalTime) {
             const double haErr = g.P().HourAngleNow(ra) * 15.0 - g.HaDeg();
             EXPECT_LE(std::fabs(haErr), g.P().ToleranceDeg(0) + 15.0 / 3600.0);  // + the second it took
             EXPECT_LE(std::fabs(t.targetDec - g.DecDeg()), g.P().ToleranceDeg(1));
-            // How close to the drives' own limit the time comes is measured by bench/goto_bench.cpp.
-            EXPECT_LT(static_cast<double>(ms) / 1000.0, 5.0 * g.PhysicalLimitS(g.HaDeg() - startHa, t.targetDec - t.startDec));
+            ratios.push_back(static_cast<double>(ms) / 1000.0 /
+                             g.PhysicalLimitS(g.HaDeg() - startHa, t.targetDec - t.startDec));
             for (const std::string& e : g.Errors()) {
                 ADD_FAILURE() << e;
             }
         }
+        // The time over the drives' own limit (its distribution: bench/goto_bench.cpp): most
+        // go-tos close to it, none lost in corrections.
+        std::sort(ratios.begin(), ratios.end());
+        EXPECT_LE(ratios[ratios.size() / 2], 1.2);
+        EXPECT_LE(ratios.back(), 6.0);
     }
 }
 
@@ -110,7 +120,7 @@ TEST(Goto, EveryStopCauseStopsBothAxesWithinOneTickAndSaysWhy) {
         ASSERT_TRUE(AxisDriven(g, 0) && AxisDriven(g, 1));
         c.act(g);
         // The causes the go-to finds itself show on its next tick; a stall needs its few ticks.
-        g.Run(std::string(c.name) == "axe bloqué" ? 3000 : 100);
+        g.Run(std::string(c.name) == "axe bloqué" ? 5000 : 100);
         EXPECT_FALSE(g.P().Active());
         const std::string name = c.name;
         if (name != "cartes hors tension") {

@@ -38,7 +38,7 @@
 //
 // Section [simulation], honoured with --simulate only:
 //
-//   coast = 0.15                                   (seconds: an axis keeps turning after its
+//   coast = 0.1                                    (seconds: an axis keeps turning after its
 //                                                   drive stops, as a real mount's inertia does)
 
 #include <array>
@@ -87,7 +87,7 @@ struct LinkHardware {
 };
 
 struct SimulationHardware {
-    double coastSeconds = 0.15;
+    double coastSeconds = 0.1;
 };
 
 struct HardwareFileResult {
