@@ -249,6 +249,27 @@ bool Pointing::PathAllowed(int axis, double haDeg, double decDeg, int direction,
     return true;
 }
 
+std::string Pointing::CannotStart(bool positionKnown) const {
+    const Settings& s = core_.settings();
+    const auto moves = [](int16_t i) { return i == INTERFACE_PARALLEL || i == INTERFACE_64XX; };
+    if (s.Int(IntKey::manual_mode) != 0) {
+        return "la monture est en mode manuel";
+    }
+    if (s.Int(IntKey::ungear) != 0) {
+        return "la monture est débrayée";
+    }
+    if (!moves(s.Int(IntKey::interface_ra))) {
+        return "aucune interface ne déplace l'axe Alpha";
+    }
+    if (!moves(s.Int(IntKey::interface_de))) {
+        return "aucune interface ne déplace l'axe Delta";
+    }
+    if (!positionKnown) {
+        return "position inconnue : les codeurs ne sont pas lus";
+    }
+    return "";
+}
+
 std::string Pointing::GoTo(double raRad, double decRad, const std::string& name, bool trackOnArrival) {
     raRad_ = raRad;
     decRad_ = decRad;
@@ -261,20 +282,9 @@ std::string Pointing::Park() {
 
 std::string Pointing::Start(const std::string& name, bool parking, bool trackOnArrival) {
     Settings& s = core_.settings();
-    std::string refusal;
     double ha = 0.0;
     double dec = 0.0;
-    if (s.Int(IntKey::manual_mode) != 0) {
-        refusal = "la monture est en mode manuel";
-    } else if (s.Int(IntKey::ungear) != 0) {
-        refusal = "la monture est débrayée";
-    } else if (s.Int(IntKey::interface_ra) != INTERFACE_PARALLEL && s.Int(IntKey::interface_ra) != INTERFACE_64XX) {
-        refusal = "aucune interface ne déplace l'axe Alpha";
-    } else if (s.Int(IntKey::interface_de) != INTERFACE_PARALLEL && s.Int(IntKey::interface_de) != INTERFACE_64XX) {
-        refusal = "aucune interface ne déplace l'axe Delta";
-    } else if (!ReadPosition(ha, dec)) {
-        refusal = "position inconnue : les codeurs ne sont pas lus";
-    }
+    std::string refusal = CannotStart(ReadPosition(ha, dec));
     const std::array<int16_t, 2> interfaces{s.Int(IntKey::interface_ra), s.Int(IntKey::interface_de)};
     if (!speedsGiven_ && interfaces != speedsFor_) {
         speeds_ = {NominalSpeeds(interfaces[kHa], true), NominalSpeeds(interfaces[kDec], false)};

@@ -80,6 +80,10 @@ public:
     // (nothing has moved then).
     std::string GoTo(double raRad, double decRad, const std::string& name, bool trackOnArrival);
     std::string Park();
+    // Why no go-to can start now, whatever the target (manual mode, declutched, no interface
+    // to move an axis, no position): "" when one can. The link answers a planetarium with it
+    // before the interface thread sees the request.
+    std::string CannotStart(bool positionKnown) const;
 
     // Every polling tick, after the coders were read.
     void Tick();

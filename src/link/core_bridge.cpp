@@ -92,29 +92,6 @@ std::vector<Claim> claims;
 // The last go-to request carried out (interface thread only).
 uint64_t gotoSerial = 0;
 
-// Why the go-to cannot start whatever the target: the mount's own refusals, as the session
-// must answer :MS# before the interface thread sees the request.
-std::string CannotPoint(Core& core, bool positionKnown) {
-    Settings& s = core.settings();
-    const auto moves = [](int16_t i) { return i == INTERFACE_PARALLEL || i == INTERFACE_64XX; };
-    if (s.Int(IntKey::manual_mode) != 0) {
-        return "la monture est en mode manuel";
-    }
-    if (s.Int(IntKey::ungear) != 0) {
-        return "la monture est débrayée";
-    }
-    if (!moves(s.Int(IntKey::interface_ra))) {
-        return "aucune interface ne déplace l'axe Alpha";
-    }
-    if (!moves(s.Int(IntKey::interface_de))) {
-        return "aucune interface ne déplace l'axe Delta";
-    }
-    if (!positionKnown) {
-        return "position inconnue : les codeurs ne sont pas lus";
-    }
-    return "";
-}
-
 // A claim ends with its move (released, stopped, cancelled by the opposite direction) or when
 // the operator latches the direction's lock: the move is then the operator's.
 void ForgetEndedMoves(Core& core) {
@@ -171,7 +148,7 @@ Snapshot TakeSnapshot(Core& core, double utcOffsetHours) {
     LocalDateTime(st.DateTime, utcOffsetHours, s);
     Pointing& pointing = core.pointing();
     s.mount = pointing.State();
-    s.gotoRefusal = CannotPoint(core, s.positionKnown);
+    s.gotoRefusal = core.pointing().CannotStart(s.positionKnown);
     const PointingLimits& l = pointing.Limits();
     s.limits = GotoLimits{l.minAltitudeDeg, l.hourAngleEastH, l.hourAngleWestH, l.declinationMinDeg,
                           l.declinationMaxDeg};
