@@ -29,18 +29,6 @@ double Wrap24(double hours) {
 
 const char* AxisName(int axis) { return axis == kHa ? "Alpha" : "Delta"; }
 
-std::string Degrees(double deg) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.1f°", deg);
-    return buf;
-}
-
-std::string Hours(double h) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.1f h", h);
-    return buf;
-}
-
 }  // namespace
 
 const char* MountStateText(MountState state) {
@@ -129,31 +117,11 @@ double Pointing::ToleranceDeg(int axis) const {
 }
 
 double Pointing::AltitudeDeg(double haHours, double decDeg) const {
-    const double lat = core_.state().Site.latitude;
-    const double h = HoursToRadians(haHours);
-    const double d = D2R(decDeg);
-    const double s = std::sin(lat) * std::sin(d) + std::cos(lat) * std::cos(d) * std::cos(h);
-    return R2D(std::asin(std::clamp(s, -1.0, 1.0)));
+    return AltitudeAt(core_.state().Site.latitude, haHours, decDeg);
 }
 
 std::string Pointing::OutsideLimits(double haHours, double decDeg) const {
-    if (haHours < -limits_.hourAngleEastH) {
-        return "angle horaire à plus de " + Hours(limits_.hourAngleEastH) + " à l'est";
-    }
-    if (haHours > limits_.hourAngleWestH) {
-        return "angle horaire à plus de " + Hours(limits_.hourAngleWestH) + " à l'ouest";
-    }
-    if (decDeg < limits_.declinationMinDeg) {
-        return "déclinaison sous " + Degrees(limits_.declinationMinDeg);
-    }
-    if (decDeg > limits_.declinationMaxDeg) {
-        return "déclinaison au-dessus de " + Degrees(limits_.declinationMaxDeg);
-    }
-    const double alt = AltitudeDeg(haHours, decDeg);
-    if (alt < limits_.minAltitudeDeg) {
-        return "hauteur " + Degrees(alt) + " sous la limite de " + Degrees(limits_.minAltitudeDeg);
-    }
-    return "";
+    return axo::OutsideLimits(limits_, core_.state().Site.latitude, haHours, decDeg);
 }
 
 namespace {

@@ -149,9 +149,7 @@ Snapshot TakeSnapshot(Core& core, double utcOffsetHours) {
     Pointing& pointing = core.pointing();
     s.mount = pointing.State();
     s.gotoRefusal = core.pointing().CannotStart(s.positionKnown);
-    const PointingLimits& l = pointing.Limits();
-    s.limits = GotoLimits{l.minAltitudeDeg, l.hourAngleEastH, l.hourAngleWestH, l.declinationMinDeg,
-                          l.declinationMaxDeg};
+    s.limits = pointing.Limits();
     s.gotoSerial = gotoSerial;
     return s;
 }

@@ -68,11 +68,6 @@ std::string_view Trim(std::string_view s) {
 
 constexpr double kPi = 3.14159265358979323846;
 
-std::string Tenths(const char* format, double value) {
-    char buf[48];
-    std::snprintf(buf, sizeof buf, format, value);
-    return buf;
-}
 
 // Numbers the go-tos of every session of the program, so that the interface thread's "carried
 // out up to here" means the same to all of them.
@@ -87,27 +82,7 @@ std::string TargetOutsideLimits(const Snapshot& snap, const Hms& ra, const Dms& 
         ha -= 24.0;  // east negative
     }
     const double d = (dec.d + dec.m / 60.0 + dec.s / 3600.0) * (dec.negative ? -1.0 : 1.0);
-    const GotoLimits& l = snap.limits;
-    if (ha < -l.hourAngleEastH) {
-        return "angle horaire à plus de " + Tenths("%.1f h", l.hourAngleEastH) + " à l'est";
-    }
-    if (ha > l.hourAngleWestH) {
-        return "angle horaire à plus de " + Tenths("%.1f h", l.hourAngleWestH) + " à l'ouest";
-    }
-    if (d < l.declinationMinDeg) {
-        return "déclinaison sous " + Tenths("%.1f°", l.declinationMinDeg);
-    }
-    if (d > l.declinationMaxDeg) {
-        return "déclinaison au-dessus de " + Tenths("%.1f°", l.declinationMaxDeg);
-    }
-    const double rad = kPi / 180.0;
-    const double lat = snap.latitudeArcsec / 3600.0 * rad;
-    const double s = std::sin(lat) * std::sin(d * rad) + std::cos(lat) * std::cos(d * rad) * std::cos(ha * 15.0 * rad);
-    const double alt = std::asin(std::fmax(-1.0, std::fmin(1.0, s))) / rad;
-    if (alt < l.minAltitudeDeg) {
-        return "hauteur " + Tenths("%.1f°", alt) + " sous la limite de " + Tenths("%.1f°", l.minAltitudeDeg);
-    }
-    return "";
+    return OutsideLimits(snap.limits, snap.latitudeArcsec / 3600.0 * kPi / 180.0, ha, d);
 }
 
 std::string FormatRa(int h, int m, int s, bool high) {

@@ -11,20 +11,11 @@
 #include <string_view>
 #include <vector>
 
+#include "core/pointing_limits.h"
+
 #include "core/pointing.h"
 
 namespace axo::link {
-
-// The go-to limits as the session needs them to refuse a target before anything moves (hour
-// angles in hours from the meridian, angles in degrees).
-struct GotoLimits {
-    double minAltitudeDeg = 10.0;
-    double hourAngleEastH = 6.0;
-    double hourAngleWestH = 6.0;
-    double declinationMinDeg = -90.0;
-    double declinationMaxDeg = 90.0;
-    bool operator==(const GotoLimits&) const = default;
-};
 
 // What the main window shows, published by the interface thread on each polling tick.
 struct Snapshot {
@@ -62,7 +53,7 @@ struct Snapshot {
     MountState mount = MountState::Idle;
     // Why no go-to can start now (manual mode, declutched, coders not read...), "" when one can.
     std::string gotoRefusal;
-    GotoLimits limits;
+    PointingLimits limits;  // to refuse a target before anything moves
     // The last go-to request of the link that the interface thread has carried out (started or
     // refused), so that a session knows when the state above includes its own.
     uint64_t gotoSerial = 0;

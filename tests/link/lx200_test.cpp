@@ -216,10 +216,10 @@ TEST(Lx200Session, GoToAnswersFromTheLimitsAndTheMountsOwnRefusal) {
     const Case cases[] = {
         {true, "15:11:23", "+40*00:00", "", 16, "0", ""},  // an hour west, high in the sky
         {true, "23:11:23", "+40*00:00", "", 0, "0", ""},   // the same across 0 h of sidereal time
-        {true, "09:11:23", "+40*00:00", "", 16, "1", "angle horaire à plus de 6.0 h à l'ouest"},
-        {true, "22:41:23", "+40*00:00", "", 16, "1", "angle horaire à plus de 6.0 h à l'est"},
-        {true, "16:11:23", "-50*00:00", "", 16, "1", "hauteur -2.9° sous la limite de 10.0°"},
-        {true, "16:11:23", "+75*00:00", "", 16, "1", "déclinaison au-dessus de 70.0°"},
+        {true, "09:11:23", "+40*00:00", "", 16, "1", "angle horaire à plus de 6 h à l'ouest"},
+        {true, "22:41:23", "+40*00:00", "", 16, "1", "angle horaire à plus de 6 h à l'est"},
+        {true, "16:11:23", "-50*00:00", "", 16, "1", "hauteur -2,9° sous la limite de 10°"},
+        {true, "16:11:23", "+75*00:00", "", 16, "1", "déclinaison au-dessus de 70°"},
         {true, "16:11:23", "+40*00:00", "la monture est en mode manuel", 16, "1", "la monture est en mode manuel"},
         {false, "16:11:23", "+40*00:00", "", 16, "1", kReadOnly},
     };
