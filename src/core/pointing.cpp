@@ -315,10 +315,16 @@ std::string Pointing::Start(const std::string& name, bool parking, bool trackOnA
     }
     lastHaDeg_ = ha;
     lastDecDeg_ = dec;
-    char text[160];
-    std::snprintf(text, sizeof text, "%s vers %s (angle horaire %+.2f h, déclinaison %+.2f°)",
-                  parking ? "Parcage" : "Pointage", name.c_str(), targetHa, targetDec);
-    core_.display().AddMessage(text);
+    const auto number = [](const char* format, double value) {
+        char buf[32];
+        std::snprintf(buf, sizeof buf, format, value);
+        std::string t(buf);
+        std::replace(t.begin(), t.end(), '.', ',');  // the French decimal comma
+        return t;
+    };
+    const std::string line = std::string(parking ? "Parcage" : "Pointage") + " vers " + name + " (angle horaire " +
+                             number("%+.2f", targetHa) + " h, déclinaison " + number("%+.2f", targetDec) + "°)";
+    core_.display().AddMessage(line);
     Notify();
     return "";
 }
