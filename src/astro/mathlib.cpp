@@ -116,6 +116,17 @@ double Hms2D(int16_t h, int16_t m, double s) {
     return (h + m / 60.0 + s / 3600.0) * 15.0;
 }
 
+DateTimeRecord DateTimeOf(const PcDateTime& t) {
+    DateTimeRecord r;
+    r.year = t.year;
+    r.month = t.month;
+    r.day = t.day;
+    r.hour = t.hour;
+    r.minute = t.minute;
+    r.second = t.second + t.millisecond / 1000.0;
+    return r;
+}
+
 double SideralTime(const DateTimeRecord& when, const SiteRecord& site) {
     double jd0 = 0.0;
     double jd1 = 0.0;

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "platform/clock.h"
+
 namespace axo {
 
 // Date and time of the PC clock, taken as universal time.
@@ -23,6 +25,9 @@ struct SiteRecord {
     double latitude = 0.0;
     double longitude = 0.0;
 };
+
+// The clock's date and time (UTC) as the astronomy takes it, milliseconds included.
+DateTimeRecord DateTimeOf(const PcDateTime& t);
 
 double D2R(double deg);
 double R2D(double rad);

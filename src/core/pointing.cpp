@@ -137,13 +137,7 @@ double Violation(const Pointing& p, const PointingLimits& l, double haDeg, doubl
 
 double Pointing::HourAngleNow(double raRad) const {
     const PcDateTime now = core_.clock().Now();
-    DateTimeRecord when;
-    when.year = now.year;
-    when.month = now.month;
-    when.day = now.day;
-    when.hour = now.hour;
-    when.minute = now.minute;
-    when.second = now.second + now.millisecond / 1000.0;
+    const DateTimeRecord when = DateTimeOf(now);
     const double lst = SideralTime(when, core_.state().Site);
     return Wrap24((lst - raRad) * 12.0 / kPi);
 }

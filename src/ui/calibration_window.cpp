@@ -150,13 +150,7 @@ void CalibrationWindow::FillFromList() {
         return;
     }
     const PcDateTime now = core_.clock().Now();
-    DateTimeRecord when;
-    when.year = now.year;
-    when.month = now.month;
-    when.day = now.day;
-    when.hour = now.hour;
-    when.minute = now.minute;
-    when.second = now.second + now.millisecond / 1000.0;
+    const DateTimeRecord when = DateTimeOf(now);
     // The calibration is made on the star where it is tonight: its place of date, not J2000.
     const EquatorialOfDate p = PositionOfDate(*e, JulianDateUtc(when), core_.state().Site);
     // The checks take whole seconds: rounded here, carried into the minutes and hours.

@@ -76,13 +76,7 @@ const char* GroupTitle(TargetKind kind) {
 
 double JulianDateNow(Core& core) {
     const PcDateTime now = core.clock().Now();
-    DateTimeRecord when;
-    when.year = now.year;
-    when.month = now.month;
-    when.day = now.day;
-    when.hour = now.hour;
-    when.minute = now.minute;
-    when.second = now.second + now.millisecond / 1000.0;
+    const DateTimeRecord when = DateTimeOf(now);
     return JulianDateUtc(when);
 }
 
