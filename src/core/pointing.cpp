@@ -88,11 +88,6 @@ double AxisSpeeds::Of(int16_t mode) const {
     }
 }
 
-void Pointing::SetSpeeds(const AxisSpeeds& ha, const AxisSpeeds& dec) {
-    speeds_ = {ha, dec};
-    speedsGiven_ = true;
-}
-
 double Pointing::TickSeconds() const {
     return std::max(1, static_cast<int>(core_.settings().Int(IntKey::timer_value))) / 1000.0;
 }
@@ -248,7 +243,7 @@ std::string Pointing::Start(const std::string& name, bool parking, bool trackOnA
     double dec = 0.0;
     std::string refusal = CannotStart(ReadPosition(ha, dec));
     const std::array<int16_t, 2> interfaces{s.Int(IntKey::interface_ra), s.Int(IntKey::interface_de)};
-    if (!speedsGiven_ && interfaces != speedsFor_) {
+    if (interfaces != speedsFor_) {
         speeds_ = {NominalSpeeds(interfaces[kHa], true), NominalSpeeds(interfaces[kDec], false)};
         speedsFor_ = interfaces;
         // Until the coders tell: the boxes ramp down in some tenths of a second, the latches'
@@ -362,7 +357,6 @@ void Pointing::Release(int axis) {
     a.releasePos = a.lastPos;
     a.releaseSpeed = std::fabs(a.speed);
     a.releaseMode = a.mode;
-    a.releaseLatency = 0.0;
 }
 
 void Pointing::Drive(int axis, double pos, double error) {
@@ -425,9 +419,9 @@ void Pointing::Drive(int axis, double pos, double error) {
         }
         a.coasting = false;
         if (a.releaseSpeed > speeds_[axis].centring * 0.5) {
-            // How long the axis really took to stop, as the coders saw it, beyond the delay of
-            // the look that decided it: the next stop of this speed is planned with it.
-            const double learnt = std::fabs(pos - a.releasePos) / a.releaseSpeed - a.releaseLatency;
+            // How long the axis really took to stop, as the coders saw it: the next stop of
+            // this speed is planned with it.
+            const double learnt = std::fabs(pos - a.releasePos) / a.releaseSpeed;
             stopTime = std::clamp(0.5 * stopTime + 0.5 * learnt, 0.0, 5.0);
         }
     }

@@ -67,15 +67,6 @@ public:
 
     void SetLimits(const PointingLimits& limits) { limits_ = limits; }
     const PointingLimits& Limits() const { return limits_; }
-    // What each axis does in each mode; learnt again from the coders as the axes move.
-    void SetSpeeds(const AxisSpeeds& ha, const AxisSpeeds& dec);
-    // Seconds an axis keeps turning after it was let go (ramps, inertia); learnt as well.
-    void SetStopTime(double seconds) {
-        for (auto& axis : stopTime_) {
-            axis.fill(seconds);
-        }
-    }
-
     // Starts a go-to to a position of date. Returns "" when started, else why it was refused
     // (nothing has moved then).
     std::string GoTo(double raRad, double decRad, const std::string& name, bool trackOnArrival);
@@ -124,7 +115,6 @@ private:
         double releasePos = 0.0;
         double releaseSpeed = 0.0;
         int16_t releaseMode = 0;
-        double releaseLatency = 0.0;
         bool done = false;
         bool held = false;      // still, because moving would leave the limits
         int lastDirection = 0;  // of the last press, to see an overshoot
@@ -156,7 +146,6 @@ private:
     Core& core_;
     PointingLimits limits_;
     std::array<AxisSpeeds, 2> speeds_{};
-    bool speedsGiven_ = false;
     std::array<int16_t, 2> speedsFor_{0, 0};  // the interfaces the speeds were learnt on
     // Per axis and speed mode (Centrage, Pointage, Déplacement).
     std::array<std::array<double, 3>, 2> stopTime_{{{1.0, 1.0, 1.0}, {1.0, 1.0, 1.0}}};
