@@ -300,10 +300,7 @@ std::string Pointing::Start(const std::string& name, bool parking, bool trackOnA
     for (int a : {kHa, kDec}) {
         axes_[a] = Axis{};
         axes_[a].lastPos = a == kHa ? ha : dec;
-        axes_[a].lastTick = startedAt_;
     }
-    lastHaDeg_ = ha;
-    lastDecDeg_ = dec;
     const auto number = [](const char* format, double value) {
         char buf[32];
         std::snprintf(buf, sizeof buf, format, value);
@@ -366,8 +363,8 @@ void Pointing::Drive(int axis, double pos, double error) {
     const double dist = std::fabs(error);
     const int dir = error >= 0 ? 1 : -1;
     const double tol = ToleranceDeg(axis);
-    const double ha = axis == kHa ? pos : lastHaDeg_;
-    const double dec = axis == kDec ? pos : lastDecDeg_;
+    const double ha = axis == kHa ? pos : axes_[kHa].lastPos;
+    const double dec = axis == kDec ? pos : axes_[kDec].lastPos;
 
     if (a.direction != 0) {
         // Letting go of the other axis this tick holds the thread: this one runs unwatched meanwhile.
@@ -490,21 +487,17 @@ void Pointing::Tick() {
     lastTickAt_ = now;
     latencyS_ = std::max(sinceLast, latencyS_ * 0.95);
     tickMeanS_ = tickMeanS_ <= 0.0 ? sinceLast : 0.95 * tickMeanS_ + 0.05 * sinceLast;
+    const double before = Violation(*this, limits_, axes_[kHa].lastPos, axes_[kDec].lastPos);
+    const double violation = Violation(*this, limits_, ha, dec);
     for (int a : {kHa, kDec}) {
         Axis& x = axes_[a];
         const double pos = a == kHa ? ha : dec;
-        const double dt = (now - x.lastTick) / 1000.0;
-        if (dt > 0.0) {
+        if (sinceLast > 0.0) {
             // Smoothed: one coder step between two ticks is a large jump at low speed.
-            x.speed = 0.5 * x.speed + 0.5 * (pos - x.lastPos) / dt;
+            x.speed = 0.5 * x.speed + 0.5 * (pos - x.lastPos) / sinceLast;
         }
         x.lastPos = pos;
-        x.lastTick = now;
     }
-    const double before = Violation(*this, limits_, lastHaDeg_, lastDecDeg_);
-    const double violation = Violation(*this, limits_, ha, dec);
-    lastHaDeg_ = ha;
-    lastDecDeg_ = dec;
     if (violation > 0.0 && violation > before + 1e-9) {
         Stop("hors limites : " + OutsideLimits(ha / 15.0, dec), true);
         return;
@@ -640,8 +633,8 @@ GotoProgress Pointing::Progress() const {
     if (!active_) {
         return p;
     }
-    p.haLeftDeg = lastTargetHaDeg_ - lastHaDeg_;
-    p.decLeftDeg = R2D(decRad_) - lastDecDeg_;
+    p.haLeftDeg = lastTargetHaDeg_ - axes_[kHa].lastPos;
+    p.decLeftDeg = R2D(decRad_) - axes_[kDec].lastPos;
     p.haMode = axes_[kHa].direction != 0 ? axes_[kHa].mode : int16_t{0};
     p.decMode = axes_[kDec].direction != 0 ? axes_[kDec].mode : int16_t{0};
     p.secondsLeft = std::max(std::fabs(p.haLeftDeg) / std::max(speeds_[kHa].slewing, 1e-6),

@@ -123,7 +123,6 @@ private:
         uint32_t anchorAt = 0;
         int historyCount = 0;
         double lastPos = 0.0;
-        uint32_t lastTick = 0;
         double speed = 0.0;  // measured, degrees per second, signed
     };
 
@@ -173,8 +172,6 @@ private:
     uint32_t startedAt_ = 0;
     double timeAllowedS_ = 0.0;
     std::array<Axis, 2> axes_{};
-    double lastHaDeg_ = 0.0;
-    double lastDecDeg_ = 0.0;
     double lastTargetHaDeg_ = 0.0;
     MountState lastState_ = MountState::Idle;
     std::function<void(MountState)> observer_;

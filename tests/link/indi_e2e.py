@@ -50,6 +50,20 @@ def wait_until(condition, seconds, step=0.2):
         time.sleep(step)
 
 
+def wait_still(run, seconds):
+    """Whether the declination shown stopped changing from one second to the next, and its last value."""
+    last = [run.shown()[1]]
+
+    def settled():
+        time.sleep(1.0)
+        now = run.shown()[1]
+        same = now == last[0]
+        last[0] = now
+        return same
+
+    return wait_until(settled, seconds, step=0), last[0]
+
+
 def wait_port(port, seconds):
     end = time.time() + seconds
     while time.time() < end:
@@ -333,16 +347,7 @@ def goto_and_abort(run):
     run.setprop("LX200 Basic.EQUATORIAL_EOD_COORD.RA;DEC=%.6f;%.6f" % (ra, dec))
     check(wait_until(lambda: abs(run.shown()[1] - start) > 60, 30), "the longer go-to moves the telescope")
     run.setprop("LX200 Basic.TELESCOPE_ABORT_MOTION.ABORT=On")
-    last = [run.shown()[1]]
-
-    def settled():
-        time.sleep(1.0)
-        now = run.shown()[1]
-        same = now == last[0]
-        last[0] = now
-        return same
-
-    check(wait_until(settled, 15, step=0), "INDI's abort stops the go-to")
+    check(wait_still(run, 15)[0], "INDI's abort stops the go-to")
     time.sleep(1.5)
     off = abs(run.shown()[1] - dec * 3600) / 60
     check(off > 30, f"stopped on the way, {off:.0f}' short of the target's declination")
@@ -413,17 +418,8 @@ def main():
         check(moved > start, f"a move north from INDI moves the telescope ({start}\" -> {moved}\")")
         run.setprop("LX200 Basic.TELESCOPE_ABORT_MOTION.ABORT=On")
         # Stopped: the declination no longer changes from one second to the next.
-        last = [run.shown()[1]]
-
-        def settled():
-            time.sleep(1.0)
-            now = run.shown()[1]
-            same = now == last[0]
-            last[0] = now
-            return same
-
-        check(wait_until(settled, 15, step=0), "INDI's abort stops the move")
-        stopped = last[0]
+        still, stopped = wait_still(run, 15)
+        check(still, "INDI's abort stops the move")
         time.sleep(1.5)
         check(run.shown()[1] == stopped, f"INDI's abort stops it (declination stays at {stopped}\")")
 
@@ -435,9 +431,8 @@ def main():
         run.setprop("LX200 Classic.TELESCOPE_MOTION_NS.MOTION_NORTH=On")
         wait_until(lambda: run.shown()[1] > start + 5, 15)
         run.setprop("LX200 Classic.CONNECTION.DISCONNECT=On")
-        last[0] = run.shown()[1]
-        check(wait_until(settled, 15, step=0), "a driver that disconnects stops its own move")
-        stopped = last[0]
+        still, stopped = wait_still(run, 15)
+        check(still, "a driver that disconnects stops its own move")
         time.sleep(1.5)
         check(stopped > start and run.shown()[1] == stopped,
               f"moved north then stopped on the departure ({start}\" -> {stopped}\")")
