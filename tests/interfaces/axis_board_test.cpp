@@ -1,99 +1,79 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <functional>
 
 #include "interfaces/parallel_rig.h"
 
 namespace axo {
 namespace {
 
+using test::Bytes;
+using test::Lines;
 using test::ParallelRig;
 using test::WritingBoard;
-using Bytes = std::vector<uint8_t>;
-using Lines = std::vector<std::string>;
 
-// Dibits of bytes, most significant first (full form) or six-bit form with its closing zero.
-Bytes Full(std::initializer_list<unsigned> bytes) {
-    Bytes out;
+// Dibits of bytes, most significant first: `width` 8 is the full form, 6 the six-bit form with
+// its closing zero.
+Bytes Dibits(std::initializer_list<unsigned> bytes, int width = 8, Bytes head = {}) {
     for (unsigned b : bytes) {
-        for (int s = 6; s >= 0; s -= 2) {
-            out.push_back(static_cast<uint8_t>((b >> s) & 3));
+        for (int s = width - 2; s >= 0; s -= 2) {
+            head.push_back(static_cast<uint8_t>((b >> s) & 3));
+        }
+        if (width == 6) {
+            head.push_back(0);
         }
     }
-    return out;
-}
-Bytes Six(std::initializer_list<unsigned> bytes) {
-    Bytes out;
-    for (unsigned b : bytes) {
-        for (int s = 4; s >= 0; s -= 2) {
-            out.push_back(static_cast<uint8_t>((b >> s) & 3));
-        }
-        out.push_back(0);
-    }
-    return out;
-}
-Bytes Cat(Bytes a, const Bytes& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-Bytes Command(uint8_t c, const Bytes& data) {
-    return Cat(Bytes{c}, data);
+    return head;
 }
 
-TEST(AxisBoardWrites, CountVariablesGoOutAsWholePartAndPairsOfDecimals) {
-    for (const auto& [value, bytes] : std::vector<std::pair<double, Bytes>>{
-             {0.995, {0, 99, 50, 0}}, {1.15, {1, 15, 0, 0}}, {24.5, {24, 50, 0, 0}}, {255, {255, 0, 0, 0}}}) {
-        ParallelRig t;
-        WritingBoard board{t.io, 2, true, 16};
-        board.Attach();
-        t.driver.SendCountAlpha(value);
-        EXPECT_EQ(t.io.Dibits(2), Command(3, Full({bytes[0], bytes[1], bytes[2], bytes[3]}))) << value;
-        EXPECT_TRUE(t.Reports().empty()) << value;
-    }
-
-    // Delta: a zero byte and the whole part in six-bit form, the decimals in full form.
-    ParallelRig t;
-    WritingBoard board{t.io, 3, true, 20};
-    board.Attach();
-    t.driver.SendCountDelta(24.5);
-    EXPECT_EQ(t.io.Dibits(3), Command(3, Cat(Six({0, 24}), Full({50, 0, 0}))));
-    EXPECT_TRUE(t.Reports().empty());
-    // The board got every dibit it expected and went back to ready.
-    EXPECT_EQ(board.received, 20U);
-}
-
-TEST(AxisBoardWrites, CoordinatesWithTheDeclinationFlags) {
-    {
-        ParallelRig t;
-        WritingBoard board{t.io, 2, false, 12};
-        board.Attach();
-        t.driver.SendAlphaCoordinates(23, 59, 58);
-        EXPECT_EQ(t.io.Dibits(2), Command(2, Six({23, 59, 58})));
-        EXPECT_TRUE(t.Reports().empty());
-    }
-    struct Case {
-        int d, m, s, negZero;
-        unsigned D, M;
+TEST(AxisBoardWrites, CountVariablesAndCoordinatesWithTheDeclinationFlags) {
+    // Alpha count: whole part and pairs of decimals; Delta count: a zero byte and the whole part
+    // in six-bit form, the decimals in full form. Delta coordinates carry the sign in bit 7 of
+    // the degrees (set: positive) and the "negative zero" in bit 7 of the minutes.
+    const struct {
+        const char* what;
+        std::function<void(ParallelDriver&)> send;
+        uint8_t address;
+        bool initialAck;
+        Bytes dibits;
+    } cases[] = {
+        {"count 0.995", [](ParallelDriver& d) { d.SendCountAlpha(0.995); }, 2, true, Dibits({0, 99, 50, 0}, 8, {3})},
+        {"count 1.15", [](ParallelDriver& d) { d.SendCountAlpha(1.15); }, 2, true, Dibits({1, 15, 0, 0}, 8, {3})},
+        {"count 24.5", [](ParallelDriver& d) { d.SendCountAlpha(24.5); }, 2, true, Dibits({24, 50, 0, 0}, 8, {3})},
+        {"count 255", [](ParallelDriver& d) { d.SendCountAlpha(255); }, 2, true, Dibits({255, 0, 0, 0}, 8, {3})},
+        {"delta count", [](ParallelDriver& d) { d.SendCountDelta(24.5); }, 3, true,
+         Dibits({50, 0, 0}, 8, Dibits({0, 24}, 6, {3}))},
+        {"alpha", [](ParallelDriver& d) { d.SendAlphaCoordinates(23, 59, 58); }, 2, false, Dibits({23, 59, 58}, 6, {2})},
+        {"-5", [](ParallelDriver& d) { d.SendDeltaCoordinates(-5, 30, 0, 0); }, 3, true,
+         Dibits({0}, 6, Dibits({5, 158}, 8, {2}))},
+        {"-0", [](ParallelDriver& d) { d.SendDeltaCoordinates(0, 30, 0, 1); }, 3, true,
+         Dibits({0}, 6, Dibits({0, 30}, 8, {2}))},
+        {"12", [](ParallelDriver& d) { d.SendDeltaCoordinates(12, 0, 7, 0); }, 3, true,
+         Dibits({7}, 6, Dibits({140, 0}, 8, {2}))},
+        {"0", [](ParallelDriver& d) { d.SendDeltaCoordinates(0, 0, 0, 0); }, 3, true,
+         Dibits({0}, 6, Dibits({128, 0}, 8, {2}))},
     };
-    for (const Case& c : {Case{-5, 30, 0, 0, 5, 158}, Case{0, 30, 0, 1, 0, 30}, Case{12, 0, 0, 0, 140, 0},
-                          Case{0, 0, 0, 0, 128, 0}}) {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         ParallelRig t;
-        WritingBoard board{t.io, 3, true, 12};
+        WritingBoard board{t.io, c.address, c.initialAck, c.dibits.size() - 1};
         board.Attach();
-        t.driver.SendDeltaCoordinates(c.d, c.m, c.s, c.negZero);
-        EXPECT_EQ(t.io.Dibits(3), Command(2, Cat(Full({c.D, c.M}), Six({static_cast<unsigned>(c.s)})))) << c.d;
-        EXPECT_TRUE(t.Reports().empty()) << c.d;
+        c.send(t.driver);
+        EXPECT_EQ(t.io.Dibits(c.address), c.dibits);
+        EXPECT_EQ(board.received, c.dibits.size() - 1);  // every dibit it expected, and ready again
+        EXPECT_TRUE(t.Reports().empty());
     }
 }
 
 TEST(AxisBoardWrites, AMissingAcknowledgeIsReportedByStartupStateAndErrorStop) {
-    // After start-up, error_stop 0: two "!!! " lines.
+    // After start-up with error_stop 0: two "!!! " lines; it stops at the frozen dibit.
     {
         ParallelRig t;
         WritingBoard board{t.io, 2, false, 12, 5};
         board.Attach();
         t.driver.SendAlphaCoordinates(1, 2, 3);
-        EXPECT_EQ(t.io.Dibits(2).size(), 6U);  // the command and dibits 1..5: it stops there
+        EXPECT_EQ(t.io.Dibits(2).size(), 6U);  // the command and dibits 1..5
         EXPECT_EQ(t.Reports(), (Lines{"beep", "msg !!! Transmission des coordonnées Alpha impossible.",
                                       "msg !!! La platine Alpha ne répond pas."}));
     }

@@ -1,8 +1,7 @@
 #pragma once
 
-// A recording PortIo for byte-exact tests of the parallel interface. It keeps every write, lets
-// the test set the input value the host reads, and calls the test back when a device's address
-// appears on the command port (a strobe), so a test can play a board's part in a few lines.
+// A recording PortIo: it keeps every write, returns the input the test sets, and calls the test
+// back at each strobe (a device's address appearing on the command port) so it can play a board.
 
 #include <cstdint>
 #include <functional>
@@ -14,6 +13,9 @@
 #include "interfaces/parallel/port_io.h"
 
 namespace axo::test {
+
+using Bytes = std::vector<uint8_t>;
+using Lines = std::vector<std::string>;
 
 class FakePortIo final : public PortIo {
 public:
@@ -31,20 +33,13 @@ public:
             beforeRead(port);
         }
         ++reads;
-        if (port == kCommand + 1) {
-            return commandStatus;
-        }
-        if (port == kData + 1) {
-            return dataStatus;
-        }
-        return 0xFF;
+        return port == kCommand + 1 ? commandStatus : port == kData + 1 ? dataStatus : 0xFF;
     }
 
     void Out(uint16_t port, uint8_t value) override {
         writes.push_back({port, value});
         if (port == kData) {
             data = value;
-            return;
         }
         if (port != kCommand) {
             return;
@@ -52,10 +47,11 @@ public:
         const uint8_t before = command;
         command = value;
         const uint8_t address = value & 0x0F;
+        const auto dibit = static_cast<uint8_t>((value >> 4) & 3);
         if ((value & 0x80) == 0 && address != 0 && (address != (before & 0x0F) || (before & 0x80) != 0)) {
-            strobes.emplace_back(address, static_cast<uint8_t>((value >> 4) & 3));
+            strobes.emplace_back(address, dibit);
             if (onStrobe) {
-                onStrobe(address, static_cast<uint8_t>((value >> 4) & 3));
+                onStrobe(address, dibit);
             }
         }
         if (onCommand) {
@@ -79,8 +75,8 @@ public:
     void SetInput(uint8_t value) { StatusForInput(value, commandStatus, dataStatus, 0x05, dataOtherBits); }
 
     // Dibits strobed to one address, in order.
-    std::vector<uint8_t> Dibits(uint8_t address) const {
-        std::vector<uint8_t> out;
+    Bytes Dibits(uint8_t address) const {
+        Bytes out;
         for (const auto& [a, d] : strobes) {
             if (a == address) {
                 out.push_back(d);
@@ -88,8 +84,8 @@ public:
         }
         return out;
     }
-    std::vector<uint8_t> CommandWrites() const {
-        std::vector<uint8_t> out;
+    Bytes CommandWrites() const {
+        Bytes out;
         for (const Write& w : writes) {
             if (w.port == kCommand) {
                 out.push_back(w.value);
@@ -104,11 +100,11 @@ public:
 
     std::vector<Write> writes;
     std::vector<std::pair<uint8_t, uint8_t>> strobes;  // (address, dibit)
-    std::vector<std::string> notes;
+    Lines notes;
     std::function<void(uint8_t address, uint8_t dibit)> onStrobe;
     std::function<void(uint8_t value)> onCommand;
     std::function<void(uint16_t port)> beforeRead;
-    uint8_t commandStatus = 0x05;  // ready (0x20) until a test says otherwise
+    uint8_t commandStatus = 0x05;
     uint8_t dataStatus = 0x10;
     uint8_t dataOtherBits = 0;
     uint8_t command = 0;
@@ -119,15 +115,18 @@ public:
     std::string unavailable;  // set: the ports cannot be opened, for this reason
 };
 
-// A write transfer partner: after the command strobe it leaves ready with the acknowledge at
-// `initialAck`, then toggles the acknowledge at every strobe and goes back to ready after
-// `length` data dibits. `failAt` (1-based data dibit) freezes the acknowledge from there on.
+// A write transfer partner: after the command strobe the acknowledge is at `initialAck`, it
+// toggles at every strobe and ready comes back after `length` data dibits; from data dibit
+// `failAt` (1-based) on, the acknowledge freezes.
 struct WritingBoard {
     FakePortIo& io;
     uint8_t address;
-    bool initialAck;  // the level right after the command strobe
+    bool initialAck;
     std::size_t length;
     std::size_t failAt = 0;
+    bool started = false;
+    bool ack = false;
+    std::size_t received = 0;
 
     void Attach() {
         io.onStrobe = [this](uint8_t a, uint8_t) {
@@ -138,17 +137,13 @@ struct WritingBoard {
                 started = true;
                 ack = initialAck;
             } else if (++received == length) {
-                io.SetInput(0x20);
-                return;
+                return io.SetInput(0x20);
             } else if (failAt == 0 || received < failAt) {
                 ack = !ack;
             }
             io.SetInput(ack ? 0x10 : 0x00);
         };
     }
-    bool started = false;
-    bool ack = false;
-    std::size_t received = 0;
 };
 
 }  // namespace axo::test
