@@ -1,11 +1,11 @@
-// The simulated EIK120 card: its registers, its coders following the simulated mount, its
-// faults and its interrupts on the virtual clock, driven by the real card driver.
+// The EIK120 driver and the core against the simulated card: positions, faults, interrupts.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include "interfaces/eik120/eik_driver.h"
@@ -16,6 +16,8 @@ namespace axo {
 namespace {
 
 using Lines = std::vector<std::string>;
+const std::string kAlphaBox = "box Erreur | Accès au codeur Alpha impossible (time-out)";
+const std::string kDeltaBox = "box Erreur | Accès au codeur Delta impossible (time-out)";
 
 struct CardRig {
     explicit CardRig(double hourAngleHours = 1.0, double declination = 30.0)
@@ -27,96 +29,101 @@ struct CardRig {
         DriverParam p{0, 0};
         return driver.Handle(code, p);
     }
+    // Interrupt operation on `irq`, every `intervalMs`, then the card started.
+    void StartWithInterrupts(int16_t irq, int16_t intervalMs) {
+        driver.Copies().UseIrq = 1;
+        driver.Copies().Irq = irq;
+        r.settings.Int(IntKey::Eik120_timer_irq) = intervalMs;
+        ASSERT_EQ(Call(CMD_START_INTERFACE), 1);
+    }
+    void ReadBoth() {
+        Call(CMD_READ_ALPHA);
+        Call(CMD_READ_DELTA);
+    }
     Lines Boxes() const { return r.log.Only({"box "}); }
+    const Position& Pos() { return r.core.position(); }
+    const LinkStatus& Link() { return r.core.drivers().Link(InterfaceId::Eik); }
     test::CoreRig r;
     sim::Mount mount;
     sim::SimulatedEikCard card;
     EikDriver driver;
 };
 
-TEST(SimulatedEikCard, RegistersAnswerAReadAfterAFewBusyReadings) {
-    CardRig c(6.0, -45.0);
-    c.card.Out(856, 130);
-    EXPECT_EQ(c.card.In(856), 0x80);
-    EXPECT_EQ(c.card.In(856), 0x80);
-    EXPECT_EQ(c.card.In(856), 0x00);
-    EXPECT_EQ(c.card.In(857), 1);
-    // 6 h is a quarter turn: 65000 + 32768.
-    const int32_t count = EikCountFromBytes(c.card.In(858), c.card.In(859), c.card.In(860), c.card.In(861));
-    EXPECT_EQ(count, 97768);
-    c.card.Out(856, 162);
-    EXPECT_EQ(c.card.CountOf(2), 65000 - 16384);
-    // Outside its six registers the card answers nothing.
-    EXPECT_EQ(c.card.In(855), 0xFF);
-    EXPECT_EQ(c.card.In(862), 0xFF);
+std::array<int16_t, 5> Shown(const Position& p) {
+    return {p.HourAngleH, p.HourAngleM, p.DeclinationNegative, p.DeclinationD, p.DeclinationM};
 }
 
 TEST(SimulatedEikCard, TheDriverReadsTheMountsTruePositionWithTheBuiltInCalibration) {
     CardRig c(1.0, 30.0);
     ASSERT_EQ(c.Call(CMD_START_INTERFACE), 1);
     EXPECT_TRUE(c.Boxes().empty());
-    c.Call(CMD_READ_ALPHA);
-    c.Call(CMD_READ_DELTA);
-    const Position& p = c.r.core.position();
+    c.ReadBoth();
     // One count is 0.66 s of time and 9.9" of arc.
-    EXPECT_EQ((std::array<int16_t, 5>{p.HourAngleH, p.HourAngleM, p.DeclinationNegative, p.DeclinationD, p.DeclinationM}),
-              (std::array<int16_t, 5>{1, 0, 0, 30, 0}));
-    EXPECT_LE(p.HourAngleS, 1);
-    EXPECT_LE(p.DeclinationS, 10);
+    EXPECT_EQ(Shown(c.Pos()), (std::array<int16_t, 5>{1, 0, 0, 30, 0}));
+    EXPECT_LE(c.Pos().HourAngleS, 1);
+    EXPECT_LE(c.Pos().DeclinationS, 10);
 
     // The swapped wiring, told to the driver too, gives the same position.
     c.card.SetAlphaOnChannel1(false);
     c.driver.Copies().AlphaOnChannel1 = 0;
     c.mount.SetHourAngleHours(22.5);
     c.mount.SetDeclinationDeg(-10.25);
-    c.Call(CMD_READ_ALPHA);
-    c.Call(CMD_READ_DELTA);
-    EXPECT_EQ((std::array<int16_t, 5>{p.HourAngleH, p.HourAngleM, p.DeclinationNegative, p.DeclinationD, p.DeclinationM}),
-              (std::array<int16_t, 5>{22, 30, 1, 10, 15}));
+    c.ReadBoth();
+    EXPECT_EQ(Shown(c.Pos()), (std::array<int16_t, 5>{22, 30, 1, 10, 15}));
 }
 
 TEST(SimulatedEikCard, FaultsGiveTheDriversMessages) {
-    {
-        CardRig c;
-        c.card.RemoveCard(true);
-        EXPECT_EQ(c.Call(CMD_START_INTERFACE), 0);
-        EXPECT_EQ(c.Boxes(), (Lines{"box Erreur | Init carte Eik120 impossible (time-out axe 0)"}));
-    }
-    {
-        CardRig c;
-        c.card.UnplugCoder(2, true);
-        EXPECT_EQ(c.Call(CMD_START_INTERFACE), 1);
-        EXPECT_EQ(c.Boxes(), (Lines{"box Erreur | Accès au codeur Delta impossible (time-out)"}));
-        EXPECT_TRUE(c.driver.AlphaCoderOK());
-        EXPECT_FALSE(c.driver.DeltaCoderOK());
-    }
-    {
-        // Unplugged while running: every poll of that coder says so; the other goes on.
+    using Fault = void (*)(sim::SimulatedEikCard&);
+    struct Case {
+        const char* name;
+        bool beforeStart;  // else while running, seen by the next reads
+        Fault fault;
+        int16_t started;
+        Lines boxes;
+        std::function<void(CardRig&)> check;
+    };
+    const Case cases[] = {
+        {"carte absente", true, [](sim::SimulatedEikCard& k) { k.RemoveCard(true); }, 0,
+         {"box Erreur | Init carte Eik120 impossible (time-out axe 0)"}, nullptr},
+        {"Delta débranché", true, [](sim::SimulatedEikCard& k) { k.UnplugCoder(2, true); }, 1, {kDeltaBox},
+         [](CardRig& c) {
+             EXPECT_TRUE(c.driver.AlphaCoderOK());
+             EXPECT_FALSE(c.driver.DeltaCoderOK());
+         }},
+        // Unplugged while running: that coder says so; the other goes on.
+        {"Alpha débranché en marche", false, [](sim::SimulatedEikCard& k) { k.UnplugCoder(1, true); }, 1, {kAlphaBox},
+         [](CardRig& c) {
+             EXPECT_EQ(c.Pos().HourAngleH, 2);
+             EXPECT_EQ(c.Pos().DeclinationD, 20);
+         }},
+        {"carte toujours occupée", false, [](sim::SimulatedEikCard& k) { k.StickBusy(true); }, 1, {kDeltaBox}, nullptr},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
         CardRig c(2.0, 10.0);
-        ASSERT_EQ(c.Call(CMD_START_INTERFACE), 1);
-        c.card.UnplugCoder(1, true);
-        c.Call(CMD_READ_ALPHA);
-        c.mount.SetDeclinationDeg(20.0);
-        c.Call(CMD_READ_DELTA);
-        EXPECT_EQ(c.Boxes(), (Lines{"box Erreur | Accès au codeur Alpha impossible (time-out)"}));
-        EXPECT_EQ(c.r.core.position().HourAngleH, 2);
-        EXPECT_EQ(c.r.core.position().DeclinationD, 20);
-    }
-    {
-        CardRig c;
-        ASSERT_EQ(c.Call(CMD_START_INTERFACE), 1);
-        c.card.StickBusy(true);
-        c.Call(CMD_READ_DELTA);
-        EXPECT_EQ(c.Boxes(), (Lines{"box Erreur | Accès au codeur Delta impossible (time-out)"}));
+        if (k.beforeStart) {
+            k.fault(c.card);
+        }
+        ASSERT_EQ(c.Call(CMD_START_INTERFACE), k.started);
+        if (!k.beforeStart) {
+            ASSERT_TRUE(c.Boxes().empty());
+            k.fault(c.card);
+            if (k.boxes.front() == kAlphaBox) {
+                c.Call(CMD_READ_ALPHA);
+            }
+            c.mount.SetDeclinationDeg(20.0);
+            c.Call(CMD_READ_DELTA);
+        }
+        EXPECT_EQ(c.Boxes(), k.boxes);
+        if (k.check) {
+            k.check(c);
+        }
     }
 }
 
-TEST(SimulatedEikCard, InterruptsComeAtTheProgrammedIntervalOnTheCardsLine) {
+TEST(SimulatedEikCard, InterruptsComeAtTheProgrammedIntervalOnlyOnTheCardsLine) {
     CardRig c(3.0, 0.0);
-    c.driver.Copies().UseIrq = 1;
-    c.driver.Copies().Irq = 9;
-    c.r.settings.Int(IntKey::Eik120_timer_irq) = 40;
-    ASSERT_EQ(c.Call(CMD_START_INTERFACE), 1);
+    c.StartWithInterrupts(9, 40);
     ASSERT_TRUE(c.card.InterruptOperation());
     const double start = c.driver.AlphaCount();
 
@@ -129,13 +136,12 @@ TEST(SimulatedEikCard, InterruptsComeAtTheProgrammedIntervalOnTheCardsLine) {
     c.card.ServiceInterrupts();
     EXPECT_EQ(c.card.InterruptsRaised(), 1U);
     EXPECT_EQ(c.driver.AlphaCount(), 65000.0 + 19115.0);  // 3.5 h of 131072 counts a day
-    EXPECT_EQ(c.driver.AlphaCount(), static_cast<double>(c.card.CountOf(1)));
     EXPECT_EQ(c.driver.InterruptCounts(), 1U);
 
     // The read-out takes Alpha from the interrupt without a command for channel 1 of its own.
     c.Call(CMD_READ_ALPHA);
-    EXPECT_EQ(c.r.core.position().HourAngleH, 3);
-    EXPECT_EQ(c.r.core.position().HourAngleM, 30);
+    EXPECT_EQ(c.Pos().HourAngleH, 3);
+    EXPECT_EQ(c.Pos().HourAngleM, 30);
 
     // Stopped: no more interrupts reach the driver.
     c.Call(CMD_STOP_INTERFACE);
@@ -143,31 +149,24 @@ TEST(SimulatedEikCard, InterruptsComeAtTheProgrammedIntervalOnTheCardsLine) {
     c.r.clock.Advance(100);
     c.card.ServiceInterrupts();
     EXPECT_EQ(c.driver.InterruptCounts(), 1U);
+
+    // A handler on another line never hears the card: Alpha is read on demand, not frozen.
+    CardRig other;
+    other.StartWithInterrupts(10, 100);
+    other.r.clock.Advance(100);
+    other.card.ServiceInterrupts();
+    EXPECT_EQ(other.card.InterruptsRaised(), 1U);
+    EXPECT_EQ(other.driver.InterruptCounts(), 0U);
+    other.mount.SetHourAngleHours(4.0);
+    other.r.clock.Advance(1000);
+    other.Call(CMD_READ_ALPHA);
+    EXPECT_EQ(other.Pos().HourAngleH, 4);
 }
 
-TEST(SimulatedEikCard, AHandlerOnAnotherLineNeverHearsTheCard) {
-    CardRig c;
-    c.driver.Copies().UseIrq = 1;
-    c.driver.Copies().Irq = 10;
-    ASSERT_EQ(c.Call(CMD_START_INTERFACE), 1);
-    c.r.clock.Advance(100);
-    c.card.ServiceInterrupts();
-    EXPECT_EQ(c.card.InterruptsRaised(), 1U);
-    EXPECT_EQ(c.driver.InterruptCounts(), 0U);
-    // No interrupt ever reaches the driver: it reads Alpha on demand rather than freezing it.
-    c.mount.SetHourAngleHours(4.0);
-    c.r.clock.Advance(1000);
-    c.Call(CMD_READ_ALPHA);
-    EXPECT_EQ(c.r.core.position().HourAngleH, 4);
-}
-
-// A coder that fails during a slew, on the whole polling tick: only the first time-out holds a
-// tick; the later ticks go on at once while the failed coder is tried again every few seconds;
-// its return is announced and the displays follow the mount again.
+// Only the first time-out holds a polling tick; the failed coder is then tried again every few
+// seconds without holding the others, and its return is announced.
 TEST(SimulatedEikCard, AFailingCoderHoldsOneTickThenIsTriedAgainSlowly) {
     using Fault = void (*)(sim::SimulatedEikCard&, bool);
-    const std::string alphaBox = "box Erreur | Accès au codeur Alpha impossible (time-out)";
-    const std::string deltaBox = "box Erreur | Accès au codeur Delta impossible (time-out)";
     const struct {
         Fault fault;
         Lines boxes;
@@ -176,13 +175,14 @@ TEST(SimulatedEikCard, AFailingCoderHoldsOneTickThenIsTriedAgainSlowly) {
         bool deltaDashes;
         Lines back;
     } cases[] = {
-        {[](sim::SimulatedEikCard& card, bool on) { card.UnplugCoder(2, on); }, {deltaBox}, "codeur Delta", false, true,
+        {[](sim::SimulatedEikCard& card, bool on) { card.UnplugCoder(2, on); }, {kDeltaBox}, "codeur Delta", false, true,
          {"msg Codeur Delta : lecture rétablie"}},
-        {[](sim::SimulatedEikCard& card, bool on) { card.RemoveCard(on); }, {alphaBox, deltaBox},
+        {[](sim::SimulatedEikCard& card, bool on) { card.RemoveCard(on); }, {kAlphaBox, kDeltaBox},
          "codeurs Alpha et Delta", true, true,
          {"msg Codeur Delta : lecture rétablie", "msg Codeur Alpha : lecture rétablie"}},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.link);
         CardRig rig(2.0, 10.0);
         test::CoreRig& r = rig.r;
         r.Init();
@@ -198,18 +198,16 @@ TEST(SimulatedEikCard, AFailingCoderHoldsOneTickThenIsTriedAgainSlowly) {
         ASSERT_EQ(shown("lblDisplayDeltaD"), "+10");
         r.log.Clear();
         c.fault(rig.card, true);
-        EXPECT_NEAR(static_cast<double>(tick()), 10000.0 * static_cast<double>(c.boxes.size()), 20.0) << c.link;
+        EXPECT_NEAR(static_cast<double>(tick()), 10000.0 * static_cast<double>(c.boxes.size()), 20.0);
         EXPECT_EQ(rig.Boxes(), c.boxes);
-        // The failed coders wait 5 s for their next attempt, one at a time; the ticks meanwhile
-        // are quick.
-        for (int i = 0; i < 99; ++i) {
-            ASSERT_LE(tick(), 2U) << c.link << " tick " << i;
+        for (int i = 0; i < 99; ++i) {  // 5 s to the next attempt, one coder at a time
+            ASSERT_LE(tick(), 2U) << "tick " << i;
         }
-        EXPECT_EQ(shown("lblDisplayDeltaD") == "--", c.deltaDashes) << c.link;
-        EXPECT_EQ(shown("lblDisplayAlphaH") == "--", c.alphaDashes) << c.link;
-        EXPECT_EQ(r.core.drivers().Link(InterfaceId::Eik).state, LinkState::Failing);
-        EXPECT_EQ(r.core.drivers().Link(InterfaceId::Eik).detail, c.link);
-        EXPECT_NEAR(static_cast<double>(tick()), 10000.0, 20.0) << c.link;
+        EXPECT_EQ(shown("lblDisplayDeltaD") == "--", c.deltaDashes);
+        EXPECT_EQ(shown("lblDisplayAlphaH") == "--", c.alphaDashes);
+        EXPECT_EQ(rig.Link().state, LinkState::Failing);
+        EXPECT_EQ(rig.Link().detail, c.link);
+        EXPECT_NEAR(static_cast<double>(tick()), 10000.0, 20.0);
         EXPECT_EQ(rig.Boxes(), c.boxes);  // the box once, not at each attempt
 
         // Back: at the next attempt (10 s on), then at every tick.
@@ -219,18 +217,16 @@ TEST(SimulatedEikCard, AFailingCoderHoldsOneTickThenIsTriedAgainSlowly) {
         for (int i = 0; i < 201; ++i) {
             slowest = std::max(slowest, tick());
         }
-        EXPECT_LE(slowest, 2U) << c.link;
+        EXPECT_LE(slowest, 2U);
         EXPECT_EQ(r.log.Only({"msg Codeur"}), c.back);
-        EXPECT_EQ(shown("lblDisplayDeltaD"), "+12") << c.link;
-        EXPECT_EQ(shown("lblDisplayAlphaH"), "02") << c.link;
-        EXPECT_EQ(r.core.drivers().Link(InterfaceId::Eik).state, LinkState::Answering);
-        // A motor stop was never held back: the slew was still running.
-        EXPECT_TRUE(r.log.Only({"P 4 (2"}).empty());
+        EXPECT_EQ(shown("lblDisplayDeltaD"), "+12");
+        EXPECT_EQ(shown("lblDisplayAlphaH"), "02");
+        EXPECT_EQ(rig.Link().state, LinkState::Answering);
+        EXPECT_TRUE(r.log.Only({"P 4 (2"}).empty());  // the slew was never stopped
     }
 }
 
-// The observer's stop-all during the first 10 s wait for a failing coder ends the wait at once,
-// the stops go out, and nothing is reported as failing.
+// The observer's stop-all during the 10 s wait for a failing coder ends the wait at once.
 TEST(SimulatedEikCard, TheStopAllEndsTheWaitForAFailingCoder) {
     CardRig rig(2.0, 10.0);
     test::CoreRig& r = rig.r;
@@ -254,29 +250,25 @@ TEST(SimulatedEikCard, TheStopAllEndsTheWaitForAFailingCoder) {
     EXPECT_EQ(r.log.Only({"P 4 (2"}).size(), 1U);
     EXPECT_TRUE(rig.Boxes().empty());
     EXPECT_EQ(rig.driver.DeltaCount(), delta);
-    EXPECT_NE(r.core.drivers().Link(InterfaceId::Eik).state, LinkState::Failing);
+    EXPECT_NE(rig.Link().state, LinkState::Failing);
 }
 
-// In interrupt operation, channel 1's coder unplugged: its failure shows when the driver hands
-// channel 1 back to the handler after a Delta read, once; the polls then go on at once, and
-// the interrupts coming again bring it back.
+// In interrupt operation a failing channel 1 shows once, the polls then go on at once, and the
+// interrupts coming again bring it back.
 TEST(SimulatedEikCard, InInterruptOperationAFailingChannelOneComesBackWithItsInterrupts) {
     CardRig c(2.0, 10.0);
-    c.driver.Copies().UseIrq = 1;
-    c.r.settings.Int(IntKey::Eik120_timer_irq) = 20;
-    ASSERT_EQ(c.Call(CMD_START_INTERFACE), 1);
+    c.StartWithInterrupts(c.driver.Copies().Irq, 20);
     const auto poll = [&c] {
         c.r.clock.Advance(50);
         const uint64_t t0 = c.r.clock.ElapsedMs();
         c.card.ServiceInterrupts();
-        c.Call(CMD_READ_ALPHA);
-        c.Call(CMD_READ_DELTA);
+        c.ReadBoth();
         return c.r.clock.ElapsedMs() - t0;
     };
     c.card.UnplugCoder(1, true);
     EXPECT_NEAR(static_cast<double>(poll()), 10000.0, 20.0);
-    EXPECT_EQ(c.Boxes(), (Lines{"box Erreur | Accès au codeur Alpha impossible (time-out)"}));
-    EXPECT_EQ(c.r.core.drivers().Link(InterfaceId::Eik).detail, "codeur Alpha");
+    EXPECT_EQ(c.Boxes(), (Lines{kAlphaBox}));
+    EXPECT_EQ(c.Link().detail, "codeur Alpha");
     for (int i = 0; i < 90; ++i) {
         ASSERT_LE(poll(), 2U) << i;
     }
@@ -286,13 +278,12 @@ TEST(SimulatedEikCard, InInterruptOperationAFailingChannelOneComesBackWithItsInt
         poll();
     }
     EXPECT_EQ(c.r.log.Only({"msg Codeur"}), (Lines{"msg Codeur Alpha : lecture rétablie"}));
-    EXPECT_EQ(c.r.core.drivers().Link(InterfaceId::Eik).state, LinkState::Answering);
-    EXPECT_EQ(c.r.core.position().HourAngleM, 30);
+    EXPECT_EQ(c.Link().state, LinkState::Answering);
+    EXPECT_EQ(c.Pos().HourAngleM, 30);
     EXPECT_EQ(c.Boxes().size(), 1U);
 }
 
-// In interrupt operation the card's timer may latch channel 1 over a read of channel 2 before
-// the program takes its bytes: the declination must never show the hour angle's count.
+// The card's timer may latch channel 1 over a read of channel 2: Delta must not take that count.
 TEST(SimulatedEikCard, ALatchOfChannelOneDuringAReadOfChannelTwoIsNotTakenForDelta) {
     for (int nth : {0, 1, 2}) {
         CardRig c(3.0, 30.0);
@@ -303,15 +294,13 @@ TEST(SimulatedEikCard, ALatchOfChannelOneDuringAReadOfChannelTwoIsNotTakenForDel
         c.card.LatchChannel1AtRead(nth);
         c.Call(CMD_READ_DELTA);
         EXPECT_EQ(c.driver.DeltaCount(), static_cast<double>(c.card.CountOf(2))) << nth;
-        EXPECT_EQ(c.r.core.position().DeclinationD, 20) << nth;
-        EXPECT_EQ(c.r.core.position().DeclinationNegative, 1) << nth;
+        EXPECT_EQ(c.Pos().DeclinationD, 20) << nth;
+        EXPECT_EQ(c.Pos().DeclinationNegative, 1) << nth;
     }
 }
 
-// The interrupt hand-over under real threads: the simulated card's interrupt thread calls the
-// driver's handler while this thread runs the read-out codes and moves the mount. Run under
-// ThreadSanitizer by scripts/sanitize --thread (any report fails it); in the normal build it
-// checks that the counts handed over are whole and current.
+// The card's interrupt thread against the read-out on this one (scripts/sanitize --thread runs
+// it under ThreadSanitizer): every count handed over is whole and current.
 TEST(EikInterruptThread, ThousandsOfInterruptsAgainstTheReadOut) {
     CardRig c(2.0, 45.0);
     auto& [r, mount, card, driver] = c;
@@ -326,19 +315,15 @@ TEST(EikInterruptThread, ThousandsOfInterruptsAgainstTheReadOut) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     int polls = 0;
     while (driver.InterruptCounts() < kInterrupts && std::chrono::steady_clock::now() < deadline) {
-        // The mount turns a little between polls: every count the handler stores is a count
-        // the card really gave, never a mix of two.
-        mount.SetHourAngleHours(2.0 + (polls % 100) / 1000.0);
-        r.core.Command(CMD_READ_ALPHA, 0);
-        r.core.Command(CMD_READ_DELTA, 0);
-        const double alpha = driver.AlphaCount();
-        const double steps = (alpha - 65000.0) * 24.0 / 131072.0;
+        mount.SetHourAngleHours(2.0 + (polls % 100) / 1000.0);  // never a mix of two counts
+        c.ReadBoth();
+        const double steps = (driver.AlphaCount() - 65000.0) * 24.0 / 131072.0;
         EXPECT_GE(steps, 1.99);
         EXPECT_LE(steps, 2.11);
         ++polls;
     }
     EXPECT_GE(driver.InterruptCounts(), kInterrupts);
-    EXPECT_EQ(r.log.Only({"box "}).size(), 0U);
+    EXPECT_EQ(c.Boxes().size(), 0U);
     // Stopped: the card goes on interrupting, the driver no longer listens.
     EXPECT_EQ(c.Call(CMD_STOP_INTERFACE), 1);
     const uint64_t after = driver.InterruptCounts();
@@ -346,8 +331,7 @@ TEST(EikInterruptThread, ThousandsOfInterruptsAgainstTheReadOut) {
     EXPECT_EQ(driver.InterruptCounts(), after);
     card.StopInterruptThread();
     EXPECT_GT(polls, 0);
-    // The declination, polled on demand, stayed where the mount is.
-    EXPECT_EQ(r.core.position().DeclinationD, 45);
+    EXPECT_EQ(c.Pos().DeclinationD, 45);
 }
 
 }  // namespace
