@@ -1,5 +1,4 @@
-// The EIK120 card protocol through a recording card: the start sequence and its failure rules,
-// the reads, the interrupt handler, the read-out conversions and the calibrations.
+// The EIK120 card protocol through a recording card.
 
 #include <gtest/gtest.h>
 
@@ -16,23 +15,21 @@ namespace {
 
 using Lines = std::vector<std::string>;
 using Writes = std::vector<std::pair<int, int>>;
+using Commands = std::vector<uint8_t>;
 
-class RecordingProgress final : public LoadProgress {
-public:
-    explicit RecordingProgress(test::Log& log) : log_(log) {}
-    void ShowProgress(const std::string& text) override { log_.Add("progress " + text); }
-
-private:
-    test::Log& log_;
+// Progress texts go to the shared log, so that their order with the messages shows.
+struct RecordingProgress final : LoadProgress {
+    explicit RecordingProgress(test::Log& l) : log(l) {}
+    void ShowProgress(const std::string& text) override { log.Add("progress " + text); }
+    test::Log& log;
 };
 
 // An interrupt line the test fires by hand.
-class ManualInterruptLine final : public EikInterruptLine {
-public:
+struct ManualInterruptLine final : EikInterruptLine {
     void SetIrq(int l, std::function<void()> h) override {
         line = l;
         handler = std::move(h);
-        set = works;
+        set = true;
     }
     bool IsIrqSet() const override { return set; }
     void Unmask() override { unmasked = true; }
@@ -47,7 +44,6 @@ public:
             handler();
         }
     }
-    bool works = true;
     bool set = false;
     bool unmasked = false;
     int line = 0;
@@ -64,7 +60,14 @@ struct EikRig {
         DriverParam p{0, 0};
         return driver.Handle(code, p);
     }
+    // The commands the card got for one code.
+    Commands Read(int16_t code) {
+        card.Clear();
+        Call(code);
+        return card.commands;
+    }
     Lines Boxes() const { return r.log.Only({"box "}); }
+    const LinkStatus& Link() { return r.core.drivers().Link(InterfaceId::Eik); }
 
     test::CoreRig r;
     test::FakeEikCard card;
@@ -72,8 +75,7 @@ struct EikRig {
     EikDriver driver;
 };
 
-const Writes kConfigureChannel1{{1, 45}, {0, 140}, {1, 17}, {2, 0}, {3, 17}, {4, 0}, {5, 2}, {0, 139}};
-const Writes kConfigureChannel2{{1, 45}, {0, 140}, {1, 17}, {2, 0}, {3, 17}, {4, 0}, {5, 2}, {0, 171}};
+const std::string kStarted = "progress Initialisation de l'interface EIK terminée";
 
 Writes Join(std::initializer_list<Writes> parts) {
     Writes out;
@@ -100,12 +102,12 @@ TEST(EikStart, InitialisesTheCardConfiguresBothChannelsAndProbesTheCoders) {
     e.card.SetCount(1, 70000);
     e.card.SetCount(2, -5);
     EXPECT_EQ(e.Call(CMD_START_INTERFACE), 1);
-    EXPECT_EQ(e.card.Writes(),
-              Join({{{0, 128}, {0, 138}, {0, 170}}, kConfigureChannel1, kConfigureChannel2, {{0, 130}, {0, 162}}}));
+    const Writes configure{{1, 45}, {0, 140}, {1, 17}, {2, 0}, {3, 17}, {4, 0}, {5, 2}};
+    EXPECT_EQ(e.card.Writes(), Join({{{0, 128}, {0, 138}, {0, 170}}, configure, {{0, 139}}, configure, {{0, 171}},
+                                     {{0, 130}, {0, 162}}}));
     EXPECT_TRUE(e.Boxes().empty());
     EXPECT_EQ(e.r.log.Only({"progress", "msg"}),
-              (Lines{"msg Initialisation interface EIK", "progress Initialisation interface EIK",
-                     "progress Initialisation de l'interface EIK terminée"}));
+              (Lines{"msg Initialisation interface EIK", "progress Initialisation interface EIK", kStarted}));
     EXPECT_TRUE(e.driver.AlphaCoderOK());
     EXPECT_TRUE(e.driver.DeltaCoderOK());
     EXPECT_EQ(e.driver.AlphaCount(), 70000.0);
@@ -116,15 +118,14 @@ TEST(EikStart, InitialisesTheCardConfiguresBothChannelsAndProbesTheCoders) {
     e.r.log.Clear();
     EXPECT_EQ(e.Call(CMD_STOP_INTERFACE), 1);
     EXPECT_EQ(e.r.log.Only({"msg"}), (Lines{"msg Arrêt interface EIK"}));
-}
 
-TEST(EikStart, OtherCoderInterfacesOnlyGetTheFinalLabel) {
-    EikRig e;
-    e.r.settings.Int(IntKey::interface_coders) = INTERFACE_TALVENE;
-    EXPECT_EQ(e.Call(CMD_START_INTERFACE), 1);
-    EXPECT_EQ(e.Call(CMD_STOP_INTERFACE), 1);
-    EXPECT_TRUE(e.card.accesses.empty());
-    EXPECT_EQ(e.r.log.lines, (Lines{"progress Initialisation de l'interface EIK terminée"}));
+    // Other coder interfaces only get the final label.
+    EikRig o;
+    o.r.settings.Int(IntKey::interface_coders) = INTERFACE_TALVENE;
+    EXPECT_EQ(o.Call(CMD_START_INTERFACE), 1);
+    EXPECT_EQ(o.Call(CMD_STOP_INTERFACE), 1);
+    EXPECT_TRUE(o.card.accesses.empty());
+    EXPECT_EQ(o.r.log.lines, (Lines{kStarted}));
 }
 
 TEST(EikStart, ChannelFailuresFollowTheTwoChannelRules) {
@@ -147,80 +148,88 @@ TEST(EikStart, ChannelFailuresFollowTheTwoChannelRules) {
         {{139, 171}, 0, false, {ssi(1), ssi(2)}}, {{140}, 0, false, {clock, clock}},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(int(*c.stuck.begin()));
         EikRig e;
         e.card.neverReady = c.stuck;
-        EXPECT_EQ(e.Call(CMD_START_INTERFACE), c.status) << int(*c.stuck.begin());
-        EXPECT_EQ(e.Boxes(), c.boxes) << int(*c.stuck.begin());
+        EXPECT_EQ(e.Call(CMD_START_INTERFACE), c.status);
+        EXPECT_EQ(e.Boxes(), c.boxes);
         const auto& cmds = e.card.commands;
-        EXPECT_EQ(std::find(cmds.begin(), cmds.end(), 130) != cmds.end(), c.probed) << int(*c.stuck.begin());
+        EXPECT_EQ(std::find(cmds.begin(), cmds.end(), 130) != cmds.end(), c.probed);
         // The final label comes only when the start went through.
-        EXPECT_EQ(e.r.log.Only({"progress Initialisation de l'interface EIK terminée"}).size(), c.probed ? 1U : 0U);
+        EXPECT_EQ(e.r.log.Only({kStarted}).size(), c.probed ? 1U : 0U);
     }
 }
 
 TEST(EikStart, ACoderThatDoesNotAnswerReadsAsNoCoder) {
-    {
-        // The read status after a read must be 1.
-        EikRig e;
-        e.card.readStatus = 0;
-        e.card.SetCount(1, 1234);
-        EXPECT_EQ(e.Call(CMD_START_INTERFACE), 1);
-        EXPECT_EQ(e.Boxes(), (Lines{"box Erreur | Accès au codeur Alpha impossible (accès port)",
-                                    "box Erreur | Accès au codeur Delta impossible (accès port)"}));
-        EXPECT_FALSE(e.driver.AlphaCoderOK());
-        EXPECT_FALSE(e.driver.DeltaCoderOK());
-        e.card.Clear();
-        e.Call(CMD_READ_ALPHA);
-        e.Call(CMD_READ_DELTA);
-        EXPECT_TRUE(e.card.accesses.empty());  // 65000 without touching the card
-        EXPECT_EQ(e.driver.AlphaCount(), 65000.0);
-        EXPECT_EQ(e.driver.DeltaCount(), 65000.0);
-    }
-    {
-        // A coder read that times out says so once, not twice.
-        EikRig e;
-        e.card.neverReady = {162};
-        EXPECT_EQ(e.Call(CMD_START_INTERFACE), 1);
-        EXPECT_EQ(e.Boxes(), (Lines{"box Erreur | Accès au codeur Delta impossible (time-out)"}));
-        EXPECT_TRUE(e.driver.AlphaCoderOK());
-        EXPECT_FALSE(e.driver.DeltaCoderOK());
-    }
+    // The read status after a read must be 1.
+    EikRig e;
+    e.card.readStatus = 0;
+    e.card.SetCount(1, 1234);
+    EXPECT_EQ(e.Call(CMD_START_INTERFACE), 1);
+    EXPECT_EQ(e.Boxes(), (Lines{"box Erreur | Accès au codeur Alpha impossible (accès port)",
+                                "box Erreur | Accès au codeur Delta impossible (accès port)"}));
+    EXPECT_FALSE(e.driver.AlphaCoderOK());
+    EXPECT_FALSE(e.driver.DeltaCoderOK());
+    e.card.Clear();
+    e.Call(CMD_READ_ALPHA);
+    e.Call(CMD_READ_DELTA);
+    EXPECT_TRUE(e.card.accesses.empty());  // 65000 without touching the card
+    EXPECT_EQ(e.driver.AlphaCount(), 65000.0);
+    EXPECT_EQ(e.driver.DeltaCount(), 65000.0);
+
+    // A coder read that times out says so once, not twice.
+    EikRig t;
+    t.card.neverReady = {162};
+    EXPECT_EQ(t.Call(CMD_START_INTERFACE), 1);
+    EXPECT_EQ(t.Boxes(), (Lines{"box Erreur | Accès au codeur Delta impossible (time-out)"}));
+    EXPECT_TRUE(t.driver.AlphaCoderOK());
+    EXPECT_FALSE(t.driver.DeltaCoderOK());
 }
 
 TEST(EikStart, ABackendThatCannotReachTheCardStopsTheStartWithItsReason) {
-    {
-        EikRig e;
-        e.card.unavailable = "accès refusé";
-        EXPECT_EQ(e.Call(CMD_START_INTERFACE), 0);
-        EXPECT_EQ(e.Boxes(), (Lines{"box Erreur | Erreur lors de l'ouverture du driver de la carte EIK120\naccès refusé"}));
-        EXPECT_TRUE(e.card.accesses.empty());
-    }
-    {
-        EikRig e;
-        uint16_t asked = 0;
-        e.driver.SetReachCheck([&asked](uint16_t base) {
-            asked = base;
-            return std::string(base == 856 ? "" : "redémarrer");
-        });
-        e.driver.Copies().BaseAddress = 864;
-        e.card.base = 864;
-        EXPECT_EQ(e.Call(CMD_START_INTERFACE), 0);
-        EXPECT_EQ(asked, 864);
-        EXPECT_EQ(e.Boxes(), (Lines{"box Erreur | Erreur lors de l'accès au driver de la carte EIK120\nredémarrer"}));
-        EXPECT_TRUE(e.card.accesses.empty());
-    }
+    EikRig e;
+    e.card.unavailable = "accès refusé";
+    EXPECT_EQ(e.Call(CMD_START_INTERFACE), 0);
+    EXPECT_EQ(e.Boxes(), (Lines{"box Erreur | Erreur lors de l'ouverture du driver de la carte EIK120\naccès refusé"}));
+    EXPECT_TRUE(e.card.accesses.empty());
+
+    EikRig o;
+    uint16_t asked = 0;
+    o.driver.SetReachCheck([&asked](uint16_t base) {
+        asked = base;
+        return std::string(base == 856 ? "" : "redémarrer");
+    });
+    o.driver.Copies().BaseAddress = 864;
+    o.card.base = 864;
+    EXPECT_EQ(o.Call(CMD_START_INTERFACE), 0);
+    EXPECT_EQ(asked, 864);
+    EXPECT_EQ(o.Boxes(), (Lines{"box Erreur | Erreur lors de l'accès au driver de la carte EIK120\nredémarrer"}));
+    EXPECT_TRUE(o.card.accesses.empty());
 }
 
-TEST(EikStart, AWrongInterruptLineStopsTheStartAfterTheCodersWereProbed) {
+TEST(EikInterrupts, AWrongOrMissingInterruptLineStopsTheStartAndLeavesBothAxesPolled) {
     ManualInterruptLine irq;
     EikRig e(&irq);
     e.driver.Copies().UseIrq = 1;
     e.driver.Copies().Irq = 7;
     EXPECT_EQ(e.Call(CMD_START_INTERFACE), 0);
     EXPECT_EQ(e.Boxes(), (Lines{"box Erreur | Valeur de l'interruption incorrecte pour la carte EIK120"}));
-    EXPECT_EQ(e.card.commands, (std::vector<uint8_t>{128, 138, 170, 140, 139, 140, 171, 130, 162}));
+    EXPECT_EQ(e.card.commands, (Commands{128, 138, 170, 140, 139, 140, 171, 130, 162}));  // after the probe
     EXPECT_FALSE(irq.set);
-    EXPECT_TRUE(e.r.log.Only({"progress Initialisation de l'interface EIK terminée"}).empty());
+    EXPECT_TRUE(e.r.log.Only({kStarted}).empty());
+
+    NoInterruptLine none("pas de périphérique UIO");
+    EikRig n(&none);
+    n.driver.Copies().UseIrq = 1;
+    EXPECT_EQ(n.Call(CMD_START_INTERFACE), 0);
+    EXPECT_EQ(n.Boxes(), (Lines{"box Erreur | Erreur lors du positionnement de l'IRQ EIK120\npas de périphérique UIO"}));
+    EXPECT_FALSE(n.driver.InterruptsRunning());
+    n.card.SetCount(1, 4242);
+    n.card.SetCount(2, 4343);
+    EXPECT_EQ(n.Read(CMD_READ_ALPHA), Commands{130});
+    EXPECT_EQ(n.Read(CMD_READ_DELTA), Commands{162});
+    EXPECT_EQ(n.driver.AlphaCount(), 4242.0);
+    EXPECT_EQ(n.driver.DeltaCount(), 4343.0);
 }
 
 TEST(EikInterrupts, TheHandlerKeepsChannelOneFreshAndTheOtherAxisIsPolled) {
@@ -253,19 +262,14 @@ TEST(EikInterrupts, TheHandlerKeepsChannelOneFreshAndTheOtherAxisIsPolled) {
     EXPECT_EQ(e.driver.AlphaCount(), 1500.0);
     EXPECT_EQ(e.driver.InterruptCounts(), 1U);
 
-    // Alpha comes from the handler; Delta, on channel 2, is read at every poll (twice, against
-    // the timer's latch), then channel 1 is asked for again so that the next interrupt finds
-    // its own count.
-    e.card.Clear();
-    e.Call(CMD_READ_ALPHA);
-    EXPECT_TRUE(e.card.commands.empty());
+    // Delta is read twice (against the timer's latch), then channel 1 is asked for again so that
+    // the next interrupt finds its own count.
+    EXPECT_EQ(e.Read(CMD_READ_ALPHA), Commands{});
     e.card.SetCount(2, 2500);
-    e.Call(CMD_READ_DELTA);
-    EXPECT_EQ(e.card.commands, (std::vector<uint8_t>{162, 162, 130}));
+    EXPECT_EQ(e.Read(CMD_READ_DELTA), (Commands{162, 162, 130}));
     EXPECT_EQ(e.driver.DeltaCount(), 2500.0);
     EXPECT_EQ(e.card.regs, e.card.channel[0]);
 
-    e.r.log.Clear();
     EXPECT_EQ(e.Call(CMD_STOP_INTERFACE), 1);
     EXPECT_EQ(irq.destroyed, 1);
     EXPECT_FALSE(e.driver.InterruptsRunning());
@@ -278,51 +282,26 @@ TEST(EikInterrupts, ChannelOneIsPolledAgainWhenItsInterruptsStopComing) {
     e.r.settings.Int(IntKey::Eik120_timer_irq) = 50;
     ASSERT_EQ(e.Call(CMD_START_INTERFACE), 1);
     e.card.busyLeft = 0;
-    // Interrupts every 50 ms: Alpha is never polled.
     for (int i = 0; i < 20; ++i) {
         e.r.clock.Advance(50);
         e.card.LatchChannel1(1000 + i);
         irq.Fire();
-        e.card.Clear();
-        e.Call(CMD_READ_ALPHA);
-        EXPECT_TRUE(e.card.commands.empty()) << i;
+        EXPECT_EQ(e.Read(CMD_READ_ALPHA), Commands{}) << i;
     }
     EXPECT_EQ(e.driver.AlphaCount(), 1019.0);
     // Silent for 500 ms: still trusted; beyond, Alpha is read on demand.
     e.card.SetCount(1, 3000);
     e.r.clock.Advance(500);
-    e.Call(CMD_READ_ALPHA);
-    EXPECT_TRUE(e.card.commands.empty());
+    EXPECT_EQ(e.Read(CMD_READ_ALPHA), Commands{});
     EXPECT_EQ(e.driver.AlphaCount(), 1019.0);
     e.r.clock.Advance(1);
-    e.Call(CMD_READ_ALPHA);
-    EXPECT_EQ(e.card.commands, (std::vector<uint8_t>{130}));
+    EXPECT_EQ(e.Read(CMD_READ_ALPHA), Commands{130});
     EXPECT_EQ(e.driver.AlphaCount(), 3000.0);
     // Interrupts again: back to the handler's count.
     e.card.LatchChannel1(3100);
     irq.Fire();
-    e.card.Clear();
-    e.Call(CMD_READ_ALPHA);
-    EXPECT_TRUE(e.card.commands.empty());
+    EXPECT_EQ(e.Read(CMD_READ_ALPHA), Commands{});
     EXPECT_EQ(e.driver.AlphaCount(), 3100.0);
-}
-
-TEST(EikInterrupts, AnInterruptThatCannotBeSetLeavesBothAxesPolled) {
-    NoInterruptLine none("pas de périphérique UIO");
-    EikRig e(&none);
-    e.driver.Copies().UseIrq = 1;
-    EXPECT_EQ(e.Call(CMD_START_INTERFACE), 0);
-    EXPECT_EQ(e.Boxes(), (Lines{"box Erreur | Erreur lors du positionnement de l'IRQ EIK120\npas de périphérique UIO"}));
-    EXPECT_FALSE(e.driver.InterruptsRunning());
-    // Without a working interrupt, the positions still follow the coders.
-    e.card.SetCount(1, 4242);
-    e.card.SetCount(2, 4343);
-    e.card.Clear();
-    e.Call(CMD_READ_ALPHA);
-    e.Call(CMD_READ_DELTA);
-    EXPECT_EQ(e.card.commands, (std::vector<uint8_t>{130, 162}));
-    EXPECT_EQ(e.driver.AlphaCount(), 4242.0);
-    EXPECT_EQ(e.driver.DeltaCount(), 4343.0);
 }
 
 TEST(EikRead, ChannelsFollowTheAlphaAssignmentAndShowTheDebugCounts) {
@@ -334,10 +313,8 @@ TEST(EikRead, ChannelsFollowTheAlphaAssignmentAndShowTheDebugCounts) {
     ASSERT_EQ(e.Call(CMD_START_INTERFACE), 1);
     EXPECT_EQ(e.driver.AlphaCount(), -222.0);
     EXPECT_EQ(e.driver.DeltaCount(), 111.0);
-    e.card.Clear();
-    e.Call(CMD_READ_ALPHA);
-    e.Call(CMD_READ_DELTA);
-    EXPECT_EQ(e.card.commands, (std::vector<uint8_t>{162, 130}));
+    EXPECT_EQ(e.Read(CMD_READ_ALPHA), Commands{162});
+    EXPECT_EQ(e.Read(CMD_READ_DELTA), Commands{130});
     EXPECT_EQ(e.r.view.Text("txtEik120AlphaDebug"), "-222");
     EXPECT_EQ(e.r.view.Text("txtEik120DeltaDebug"), "111");
 }
@@ -349,7 +326,6 @@ TEST(EikRead, ACoderThatTimesOutIsReportedOnceThenReadAgainAfterGrowingPauses) {
     e.card.SetCount(1, 6000);
     e.card.neverReady = {130};
     e.r.log.Clear();
-    const DriverRegistry& d = e.r.core.drivers();
     // Each step: virtual time before the poll, whether the card is asked, how long the poll takes.
     const struct {
         uint64_t before;
@@ -359,18 +335,17 @@ TEST(EikRead, ACoderThatTimesOutIsReportedOnceThenReadAgainAfterGrowingPauses) {
                  {9999, false, 0},  {1, true, 10000},                     // then 10 s
                  {19999, false, 0}, {1, true, 10000}};                    // then 20 s
     for (const auto& p : polls) {
+        SCOPED_TRACE(&p - polls);
         e.r.clock.Advance(p.before);
-        e.card.Clear();
         const uint64_t t0 = e.r.clock.ElapsedMs();
-        e.Call(CMD_READ_ALPHA);
-        EXPECT_EQ(!e.card.commands.empty(), p.asked) << &p - polls;
-        EXPECT_NEAR(static_cast<double>(e.r.clock.ElapsedMs() - t0), static_cast<double>(p.takes), 10.0) << &p - polls;
+        EXPECT_EQ(!e.Read(CMD_READ_ALPHA).empty(), p.asked);
+        EXPECT_NEAR(static_cast<double>(e.r.clock.ElapsedMs() - t0), static_cast<double>(p.takes), 10.0);
         EXPECT_EQ(e.driver.AlphaCount(), 5000.0);
     }
     EXPECT_EQ(e.Boxes(), (Lines{"box Erreur | Accès au codeur Alpha impossible (time-out)"}));
-    EXPECT_EQ(d.Link(InterfaceId::Eik).state, LinkState::Failing);
-    EXPECT_EQ(d.Link(InterfaceId::Eik).detail, "codeur Alpha");
-    EXPECT_TRUE(d.ReadingsAvailable(InterfaceId::Eik));  // Delta still reads
+    EXPECT_EQ(e.Link().state, LinkState::Failing);
+    EXPECT_EQ(e.Link().detail, "codeur Alpha");
+    EXPECT_TRUE(e.r.core.drivers().ReadingsAvailable(InterfaceId::Eik));  // Delta still reads
     EXPECT_TRUE(e.driver.AlphaCoderOK());
 
     // It answers again: at its next attempt (40 s on), then at every poll.
@@ -379,10 +354,8 @@ TEST(EikRead, ACoderThatTimesOutIsReportedOnceThenReadAgainAfterGrowingPauses) {
     e.Call(CMD_READ_ALPHA);
     EXPECT_EQ(e.driver.AlphaCount(), 6000.0);
     EXPECT_EQ(e.r.log.Only({"msg"}), (Lines{"msg Codeur Alpha : lecture rétablie"}));
-    EXPECT_EQ(d.Link(InterfaceId::Eik).state, LinkState::Answering);
-    e.card.Clear();
-    e.Call(CMD_READ_ALPHA);
-    EXPECT_EQ(e.card.commands, (std::vector<uint8_t>{130}));
+    EXPECT_EQ(e.Link().state, LinkState::Answering);
+    EXPECT_EQ(e.Read(CMD_READ_ALPHA), Commands{130});
 
     // A new failure is a first one again, with its box; a wait started 5 s before midnight
     // ends 10 s after it.
@@ -394,55 +367,51 @@ TEST(EikRead, ACoderThatTimesOutIsReportedOnceThenReadAgainAfterGrowingPauses) {
     EXPECT_EQ(e.Boxes().size(), 2U);
 }
 
-TEST(EikReadOut, CountsBecomeHourAngleWithCarries) {
+// Started with one channel counting `count` and the reference `positionRef` (arc seconds).
+Position ReadOut(int channel, int32_t count, double positionRef) {
+    EikRig e;
+    e.card.SetCount(channel, count);
+    EXPECT_EQ(e.Call(CMD_START_INTERFACE), 1);
+    (channel == 1 ? e.driver.Copies().AlphaPositionRef : e.driver.Copies().DeltaPositionRef) = positionRef;
+    e.Call(channel == 1 ? CMD_READ_ALPHA : CMD_READ_DELTA);
+    return e.r.core.position();
+}
+
+TEST(EikReadOut, CountsBecomeHourAngleWithCarriesAndDeclinationClampedAtThePole) {
     const struct {
         double count;
         double positionRef;
-        int16_t h, m, s;
-    } cases[] = {
-        {65000, 0, 0, 0, 0},
-        {65000 + 131072 / 24.0, 0, 1, 0, 0},        // one hour of counts
-        {65000, 86399.6, 0, 0, 0},                  // 23:59:59.6 rounds up and wraps at 24 h
-        {65000, 3599.7, 1, 0, 0},                   // 0:59:59.7 carries into the hour
-        {65000, -3600, 23, 0, 0},                   // negative angles come back into the day
-        {65000 + 1, 7384, 2, 3, 5},                 // 2:03:04 plus 0.66 s
+        std::array<int16_t, 3> hms;
+    } alphas[] = {
+        {65000, 0, {0, 0, 0}},
+        {65000 + 131072 / 24.0, 0, {1, 0, 0}},  // one hour of counts
+        {65000, 86399.6, {0, 0, 0}},            // 23:59:59.6 rounds up and wraps at 24 h
+        {65000, 3599.7, {1, 0, 0}},             // 0:59:59.7 carries into the hour
+        {65000, -3600, {23, 0, 0}},             // negative angles come back into the day
+        {65000 + 1, 7384, {2, 3, 5}},           // 2:03:04 plus 0.66 s
     };
-    for (const auto& c : cases) {
-        EikRig e;
-        e.card.SetCount(1, static_cast<int32_t>(std::lround(c.count)));
-        ASSERT_EQ(e.Call(CMD_START_INTERFACE), 1);
-        e.driver.Copies().AlphaPositionRef = c.positionRef;
-        e.Call(CMD_READ_ALPHA);
-        const Position& p = e.r.core.position();
-        EXPECT_EQ((std::array<int16_t, 3>{p.HourAngleH, p.HourAngleM, p.HourAngleS}),
-                  (std::array<int16_t, 3>{c.h, c.m, c.s}))
+    for (const auto& c : alphas) {
+        const Position p = ReadOut(1, static_cast<int32_t>(std::lround(c.count)), c.positionRef);
+        EXPECT_EQ((std::array<int16_t, 3>{p.HourAngleH, p.HourAngleM, p.HourAngleS}), c.hms)
             << c.count << " " << c.positionRef;
     }
-}
-
-TEST(EikReadOut, CountsBecomeDeclinationClampedAtThePole) {
     const struct {
         int32_t count;
         double positionRef;
-        int16_t negative, d, m, s;
+        std::array<int16_t, 4> negativeDms;
         bool outOfRange;
-    } cases[] = {
-        {65000 + 131072, 0, 0, 90, 0, 0, true},   // a whole turn, 360 degrees
-        {65000, -1440, 1, 0, 24, 0, false},       // -0.4 degree
-        {65000, 3599.6, 0, 1, 0, 0, false},       // 0°59'59.6" carries
-        {65000, -324000, 1, 90, 0, 0, false},     // the south pole itself
-        {65000 - 131072 / 4 - 1, 0, 1, 90, 0, 0, true},
-        {65000 + 131072 / 8, 0, 0, 45, 0, 0, false},
+    } deltas[] = {
+        {65000 + 131072, 0, {0, 90, 0, 0}, true},  // a whole turn, 360 degrees
+        {65000, -1440, {1, 0, 24, 0}, false},      // -0.4 degree
+        {65000, 3599.6, {0, 1, 0, 0}, false},      // 0°59'59.6" carries
+        {65000, -324000, {1, 90, 0, 0}, false},    // the south pole itself
+        {65000 - 131072 / 4 - 1, 0, {1, 90, 0, 0}, true},
+        {65000 + 131072 / 8, 0, {0, 45, 0, 0}, false},
     };
-    for (const auto& c : cases) {
-        EikRig e;
-        e.card.SetCount(2, c.count);
-        ASSERT_EQ(e.Call(CMD_START_INTERFACE), 1);
-        e.driver.Copies().DeltaPositionRef = c.positionRef;
-        e.Call(CMD_READ_DELTA);
-        const Position& p = e.r.core.position();
+    for (const auto& c : deltas) {
+        const Position p = ReadOut(2, c.count, c.positionRef);
         EXPECT_EQ((std::array<int16_t, 4>{p.DeclinationNegative, p.DeclinationD, p.DeclinationM, p.DeclinationS}),
-                  (std::array<int16_t, 4>{c.negative, c.d, c.m, c.s}))
+                  c.negativeDms)
             << c.count << " " << c.positionRef;
         EXPECT_EQ(p.DeclinationOutOfRange, c.outOfRange) << c.count;
     }
