@@ -1,8 +1,8 @@
 #pragma once
 
-// A recording serial library: every call goes to the shared log as "sio write 1 Y 0<CR>",
-// with the virtual tick of the call kept beside it; reads return the replies queued for the
-// port, one per read; any call can be made to fail with a chosen code.
+// A recording serial library: every call goes to the shared log as "sio write 1 Y 0<CR>" and to
+// `calls` with its virtual tick; each read returns the next reply queued for the port; any kind
+// of call can be made to fail with a chosen code.
 
 #include <deque>
 #include <map>
@@ -21,45 +21,33 @@ public:
 
     // A port already open is refused, as the real backends do.
     int32_t sio_open(int port) override {
-        const int32_t r = Call("open " + std::to_string(port), "open", port);
-        if (r < 0) {
-            return r;
-        }
-        return open.insert(port).second ? 0 : kSioInUse;
+        const int32_t r = Call("open", port, "");
+        return r < 0 ? r : open.insert(port).second ? 0 : kSioInUse;
     }
     int32_t sio_ioctl(int port, int baud, int mode) override {
-        return Call("ioctl " + std::to_string(port) + " " + std::to_string(baud) + " " + std::to_string(mode), "ioctl",
-                    port);
+        return Call("ioctl", port, " " + std::to_string(baud) + " " + std::to_string(mode));
     }
     int32_t sio_putch(int port, int ch) override {
         const char c = static_cast<char>(ch);
-        return Call("putch " + std::to_string(port) + " " + VisibleBytes(&c, 1), "putch", port);
+        return Call("putch", port, " " + VisibleBytes(&c, 1));
     }
     int32_t sio_write(int port, const char* buf, int len) override {
-        const std::string bytes(buf, static_cast<std::size_t>(len));
-        const int32_t r = Call("write " + std::to_string(port) + " " + VisibleBytes(bytes), "write", port);
+        const int32_t r = Call("write", port, " " + VisibleBytes(std::string(buf, static_cast<std::size_t>(len))));
         return r < 0 ? r : len;
     }
     int32_t sio_read(int port, char* buf, int len) override {
-        const int32_t r = Call("read " + std::to_string(port), "read", port);
-        if (r < 0) {
-            return r;
-        }
+        const int32_t r = Call("read", port, "");
         auto& queue = replies[port];
-        if (queue.empty()) {
-            return 0;
+        if (r < 0 || queue.empty()) {
+            return r;
         }
         const std::string reply = queue.front();
         queue.pop_front();
-        const std::size_t n = std::min(reply.size(), static_cast<std::size_t>(len));
-        reply.copy(buf, n);
-        return static_cast<int32_t>(n);
+        return static_cast<int32_t>(reply.copy(buf, std::min(reply.size(), static_cast<std::size_t>(len))));
     }
-    int32_t sio_flush(int port, int func) override {
-        return Call("flush " + std::to_string(port) + " " + std::to_string(func), "flush", port);
-    }
+    int32_t sio_flush(int port, int func) override { return Call("flush", port, " " + std::to_string(func)); }
     int32_t sio_close(int port) override {
-        const int32_t r = Call("close " + std::to_string(port), "close", port);
+        const int32_t r = Call("close", port, "");
         open.erase(port);
         return r;
     }
@@ -85,7 +73,8 @@ public:
     std::vector<std::pair<uint32_t, std::string>> calls;  // tick, call
 
 private:
-    int32_t Call(const std::string& line, const std::string& kind, int port) {
+    int32_t Call(const std::string& kind, int port, const std::string& rest) {
+        const std::string line = kind + " " + std::to_string(port) + rest;
         calls.emplace_back(clock_.GetTickCount(), line);
         const auto it = failures.find(kind + " " + std::to_string(port));
         const int32_t r = it == failures.end() ? 0 : it->second;

@@ -49,19 +49,6 @@ TEST(S64xxDriver, StartOpensProbesAndSetsTheOutputsThenAnnouncesItsEnd) {
     EXPECT_FALSE(t.brake.Enabled());
 }
 
-TEST(S64xxDriver, CodesOfAnAxisWhoseLineIsNotOpenReturnZeroWithoutAnExchange) {
-    S64xxRig t;
-    t.sio.Fail("open", 1, SIO_BADPORT);
-    EXPECT_EQ(t.Code(CMD_START_INTERFACE), 0);
-    EXPECT_TRUE(t.progress.texts.back() != "Initialisation de l'interface 64xx terminée");
-    t.sio.calls.clear();
-    EXPECT_EQ(t.Code(CMD_TRACKING, kStart), 0);
-    EXPECT_EQ(t.Code(CMD_ALPHA_PLUS, kStart, SPEED_MOVING), 0);
-    EXPECT_TRUE(t.sio.calls.empty());
-    EXPECT_EQ(t.Code(CMD_ALPHA_MODE), 1);
-    EXPECT_EQ(t.Code(CMD_CONTROL_MODE, 1), 1);
-}
-
 TEST(S64xxDriver, StopPutsTheOutputsToZeroAndClosesTheLines) {
     for (const bool bus : {false, true}) {
         S64xxRig t;
@@ -74,32 +61,42 @@ TEST(S64xxDriver, StopPutsTheOutputsToZeroAndClosesTheLines) {
     }
 }
 
-TEST(S64xxDriver, TrackingAndAlphaMovesSendTheirTextsWithTheSignOfTheReverseSetting) {
-    struct Case {
-        int16_t code;
-        int16_t mode;
-        int16_t reverse;
+TEST(S64xxDriver, MovesSendTheirTextsWithTheSignOfTheReverseSettingAndDeltaEngagesItsDrive) {
+    // Delta from a released box: select the drive ("Y 8" slave, "Y 4" master), engage it ("T"),
+    // step, ramp, the outputs, the rate; slewing goes to the slave when fastOnSlave is set.
+    const struct {
+        int16_t code, mode, reverse, fastOnSlave;
         Lines writes;
+        int16_t outputs;  // Delta only
+    } cases[] = {
+        {CMD_TRACKING, 0, 0, 0, {"\\8", "M 5 5", "F10", "V200", "R 1541"}, 0},
+        {CMD_TRACKING, 0, 1, 0, {"\\8", "M 5 5", "F10", "V200", "R-1541"}, 0},
+        {CMD_ALPHA_PLUS, SPEED_CENTERING, 0, 0, {"\\5", "M 10 5", "R 300"}, 0},
+        {CMD_ALPHA_MINUS, SPEED_POINTING, 0, 0, {"\\5", "M 30 20", "R-500"}, 0},
+        {CMD_ALPHA_MINUS, SPEED_MOVING, 0, 0, {"\\3", "M 60 40", "R-1200"}, 0},
+        {CMD_ALPHA_PLUS, SPEED_CENTERING, 1, 0, {"\\5", "M 10 5", "R-300"}, 0},
+        {CMD_ALPHA_MINUS, SPEED_MOVING, 1, 0, {"\\3", "M 60 40", "R 1200"}, 0},
+        {CMD_ALPHA_PLUS, 9, 0, 0, {}, 0},
+        {CMD_DELTA_PLUS, SPEED_MOVING, 0, 1, {"Y 8", "T 0", "\\6", "M 60 40", "Y 9", "R 150"}, 9},
+        {CMD_DELTA_PLUS, SPEED_MOVING, 0, 0, {"Y 4", "T 1", "\\6", "M 60 40", "Y 5", "R 150"}, 5},
+        {CMD_DELTA_MINUS, SPEED_CENTERING, 0, 1, {"Y 4", "T 1", "\\6", "M 10 5", "Y 7", "R-200"}, 7},
+        {CMD_DELTA_MINUS, SPEED_POINTING, 0, 0, {"Y 8", "T 0", "\\6", "M 30 20", "Y 11", "R-400"}, 11},
+        {CMD_DELTA_PLUS, SPEED_POINTING, 1, 1, {"Y 4", "T 1", "\\6", "M 30 20", "Y 7", "R-400"}, 7},
+        {CMD_DELTA_MINUS, SPEED_MOVING, 1, 1, {"Y 8", "T 0", "\\6", "M 60 40", "Y 9", "R 150"}, 9},
     };
-    const Case cases[] = {
-        {CMD_TRACKING, 0, 0, {"\\8", "M 5 5", "F10", "V200", "R 1541"}},
-        {CMD_TRACKING, 0, 1, {"\\8", "M 5 5", "F10", "V200", "R-1541"}},
-        {CMD_ALPHA_PLUS, SPEED_CENTERING, 0, {"\\5", "M 10 5", "R 300"}},
-        {CMD_ALPHA_MINUS, SPEED_POINTING, 0, {"\\5", "M 30 20", "R-500"}},
-        {CMD_ALPHA_MINUS, SPEED_MOVING, 0, {"\\3", "M 60 40", "R-1200"}},
-        {CMD_ALPHA_PLUS, SPEED_CENTERING, 1, {"\\5", "M 10 5", "R-300"}},
-        {CMD_ALPHA_MINUS, SPEED_MOVING, 1, {"\\3", "M 60 40", "R 1200"}},
-        {CMD_ALPHA_PLUS, 9, 0, {}},
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.code << " " << c.mode << " " << c.reverse << " " << c.fastOnSlave);
+        const bool delta = c.code == CMD_DELTA_PLUS || c.code == CMD_DELTA_MINUS;
         S64xxRig t;
-        t.r.settings.Int(IntKey::S64xx_alpha_reverse) = c.reverse;
+        t.r.settings.Int(delta ? IntKey::S64xx_delta_reverse : IntKey::S64xx_alpha_reverse) = c.reverse;
+        t.r.settings.Int(IntKey::S64xx_delta_fast_on_slave) = c.fastOnSlave;
         t.Started();
         const uint64_t before = t.r.clock.ElapsedMs();
         EXPECT_EQ(t.Code(c.code, kStart, c.mode), 1);
-        EXPECT_EQ(t.sio.Writes(), OnLine("1", c.writes)) << c.code << " " << c.mode << " " << c.reverse;
-        // Each with its 50 ms pause.
-        EXPECT_EQ(t.r.clock.ElapsedMs() - before, 50 * c.writes.size()) << c.code;
+        EXPECT_EQ(t.sio.Writes(), OnLine(delta ? "2" : "1", c.writes));
+        EXPECT_EQ(t.driver.DeltaOutputs(), c.outputs);
+        // Each write with its 50 ms pause, and the engagement's 500 ms.
+        EXPECT_EQ(t.r.clock.ElapsedMs() - before, 50 * c.writes.size() + (delta ? 500u : 0u));
     }
 }
 
@@ -135,37 +132,6 @@ TEST(S64xxDriver, AStopWaitsForTwoEqualPositionRepliesAtMostTwoSeconds) {
     t.sio.calls.clear();
     t.driver.WaitAxisStopped(3);
     EXPECT_TRUE(t.sio.calls.empty());
-}
-
-TEST(S64xxDriver, DeltaMovesSelectTheDriveEngageAndRunInTheirSense) {
-    struct Case {
-        int16_t code;
-        int16_t mode;
-        int16_t fastOnSlave;
-        int16_t reverse;
-        Lines writes;
-        int16_t outputs;
-    };
-    const Case cases[] = {
-        // From a released box, slewing on the slave: "Y 8", "T 0", step, ramp, "Y 9", rate.
-        {CMD_DELTA_PLUS, SPEED_MOVING, 1, 0, {"Y 8", "T 0", "\\6", "M 60 40", "Y 9", "R 150"}, 9},
-        {CMD_DELTA_PLUS, SPEED_MOVING, 0, 0, {"Y 4", "T 1", "\\6", "M 60 40", "Y 5", "R 150"}, 5},
-        {CMD_DELTA_MINUS, SPEED_CENTERING, 1, 0, {"Y 4", "T 1", "\\6", "M 10 5", "Y 7", "R-200"}, 7},
-        {CMD_DELTA_MINUS, SPEED_POINTING, 0, 0, {"Y 8", "T 0", "\\6", "M 30 20", "Y 11", "R-400"}, 11},
-        {CMD_DELTA_PLUS, SPEED_POINTING, 1, 1, {"Y 4", "T 1", "\\6", "M 30 20", "Y 7", "R-400"}, 7},
-        {CMD_DELTA_MINUS, SPEED_MOVING, 1, 1, {"Y 8", "T 0", "\\6", "M 60 40", "Y 9", "R 150"}, 9},
-    };
-    for (const Case& c : cases) {
-        S64xxRig t;
-        t.r.settings.Int(IntKey::S64xx_delta_fast_on_slave) = c.fastOnSlave;
-        t.r.settings.Int(IntKey::S64xx_delta_reverse) = c.reverse;
-        t.Started();
-        const uint64_t before = t.r.clock.ElapsedMs();
-        EXPECT_EQ(t.Code(c.code, kStart, c.mode), 1);
-        EXPECT_EQ(t.sio.Writes(), OnLine("2", c.writes)) << c.code << " " << c.mode << " " << c.fastOnSlave;
-        EXPECT_EQ(t.driver.DeltaOutputs(), c.outputs);
-        EXPECT_EQ(t.r.clock.ElapsedMs() - before, 6 * 50u + 500u);  // and the engagement's pause
-    }
 }
 
 TEST(S64xxDriver, TheBrakeDelayReleasesTheDeltaUnlessANewMoveStartsFirst) {

@@ -1,6 +1,3 @@
-// The 6420 driver when lines and boxes fail: what still starts, what is said and how often,
-// the interface status, and a stop that the box does not confirm.
-
 #include <gtest/gtest.h>
 
 #include "interfaces/s64xx_rig.h"
@@ -40,9 +37,17 @@ TEST(S64xxFailures, EachAxisStartsOnItsOwnLineAndTheStatusNamesTheOneThatDidNot)
         EXPECT_EQ(t.driver.Lines().DeltaPortOpen(), c.deltaUp);
         EXPECT_EQ(Link(t).state, LinkState::Failing);
         EXPECT_EQ(Link(t).detail, c.failing);
-        // The axis that started takes commands on its own line; the other one none.
+        EXPECT_NE(t.progress.texts.back(), "Initialisation de l'interface 64xx terminée");
+        // The axis that started takes commands on its own line; the other one none, with status 0,
+        // while the codes that touch no line still answer 1.
         const std::string up = std::to_string((c.alphaUp ? c.alphaIndex : c.deltaIndex) + 1);
         t.sio.calls.clear();
+        EXPECT_EQ(t.Code(CMD_TRACKING, kStart), c.alphaUp ? 1 : 0);
+        EXPECT_EQ(t.Code(CMD_ALPHA_MODE), 1);
+        EXPECT_EQ(t.Code(CMD_CONTROL_MODE, 1), 1);
+        if (!c.alphaUp) {
+            EXPECT_TRUE(t.sio.calls.empty());
+        }
         EXPECT_EQ(t.Code(c.alphaUp ? CMD_ALPHA_PLUS : CMD_DELTA_PLUS, kStart, SPEED_CENTERING), 1);
         EXPECT_EQ(t.Code(c.alphaUp ? CMD_DELTA_PLUS : CMD_ALPHA_PLUS, kStart, SPEED_CENTERING), 0);
         ASSERT_FALSE(t.sio.Writes().empty());

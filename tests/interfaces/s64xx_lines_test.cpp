@@ -1,5 +1,3 @@
-// The line layer of the 6420 boxes, byte for byte through the serial seam.
-
 #include <gtest/gtest.h>
 
 #include "astro/utils.h"
@@ -59,19 +57,16 @@ TEST(S64xxLines, MoxaErrorBoxesCarryTheTextOfTheirCode) {
 }
 
 TEST(S64xxLines, AProbeOfTwoBytesIsSilenceAndThreeAnAnswer) {
-    struct Case {
-        std::string reply;
-        bool silent;
-    };
-    for (const Case& c : {Case{"", true}, Case{"6", true}, Case{"64", true}, Case{"642", false},
-                          Case{"6420 V2\r\n", false}}) {
+    for (const auto& [reply, silent] : std::vector<std::pair<std::string, bool>>{
+             {"", true}, {"6", true}, {"64", true}, {"642", false}, {"6420 V2\r\n", false}}) {
+        SCOPED_TRACE(reply);
         S64xxRig t;
-        t.sio.replies[1] = {c.reply};
+        t.sio.replies[1] = {reply};
         t.driver.Lines().SetPorts(1, 2);
         t.driver.Lines().OpenBoxes(1);
         EXPECT_EQ(t.r.log.Only({"sio ", "box "}).front(), "sio open 1");
         const Lines boxes = t.r.log.Only({"box "});
-        EXPECT_EQ(boxes, c.silent ? Lines{"box Erreur | Le boitier 6420 Alpha ne répond pas."} : Lines{}) << c.reply;
+        EXPECT_EQ(boxes, silent ? Lines{"box Erreur | Le boitier 6420 Alpha ne répond pas."} : Lines{});
         // A silent box keeps its line open: later commands are still written to it.
         EXPECT_TRUE(t.driver.Lines().AlphaPortOpen());
     }
@@ -115,25 +110,19 @@ TEST(S64xxLines, CloseBoxesClosesOnlyLinesThatWereOpened) {
     t.driver.Lines().OpenBoxes(2);
     ASSERT_FALSE(t.driver.Lines().AlphaPortOpen());
     ASSERT_TRUE(t.driver.Lines().DeltaPortOpen());
-    t.sio.calls.clear();
-    t.driver.Lines().CloseBoxes(3);  // one flag clear: nothing
-    t.driver.Lines().CloseBoxes(1);
-    t.driver.Lines().CloseBoxes(7);
-    EXPECT_TRUE(t.sio.calls.empty());
-    t.driver.Lines().CloseBoxes(2);
-    ASSERT_EQ(t.sio.calls.size(), 1u);
-    EXPECT_EQ(t.sio.calls[0].second, "close 2");
-    // The flags stay as they were.
-    EXPECT_TRUE(t.driver.Lines().DeltaPortOpen());
+    t.r.log.Clear();
+    for (const int16_t which : std::initializer_list<int16_t>{3, 1, 7, 2}) {  // 3 with one flag clear: nothing
+        t.driver.Lines().CloseBoxes(which);
+    }
+    EXPECT_EQ(t.r.log.Only({"sio "}), Lines{"sio close 2"});
+    EXPECT_TRUE(t.driver.Lines().DeltaPortOpen());  // the flags stay as they were
 
-    t.sio.calls.clear();
     t.sio.Heal();
     t.driver.Lines().OpenBoxes(1);
-    t.sio.calls.clear();
-    t.r.settings.Int(IntKey::S64xx_RS485_com_port) = 2;
+    t.r.log.Clear();
+    t.r.settings.Int(IntKey::S64xx_RS485_com_port) = 2;  // both flags set: 3 closes the bus port
     t.driver.Lines().CloseBoxes(3);
-    ASSERT_EQ(t.sio.calls.size(), 1u);
-    EXPECT_EQ(t.sio.calls[0].second, "close 3");
+    EXPECT_EQ(t.r.log.Only({"sio "}), Lines{"sio close 3"});
 }
 
 TEST(S64xxLines, AReadKeepsTheTailOfEarlierRepliesAndAFailedReadKeepsEverything) {
