@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "astro/mathlib.h"
 #include "support/core_fakes.h"
 
@@ -19,15 +21,12 @@ struct CalibrationRig : test::CoreRig {
 };
 
 TEST(LeadingNumber, ReadsTheNumericStartOfATypedField) {
-    EXPECT_EQ(LeadingNumber(""), 0.0);
-    EXPECT_EQ(LeadingNumber("abc"), 0.0);
-    EXPECT_EQ(LeadingNumber("12abc"), 12.0);
-    EXPECT_EQ(LeadingNumber(" -3"), -3.0);
-    EXPECT_EQ(LeadingNumber("1 2"), 12.0);
-    EXPECT_EQ(LeadingNumber("2.5h"), 2.5);
-    EXPECT_EQ(LeadingNumber("2,5"), 2.0);  // typed fields use the point
-    EXPECT_EQ(LeadingNumber("1e3"), 1000.0);
-    EXPECT_EQ(LeadingNumber("-0"), 0.0);
+    const std::pair<const char*, double> cases[] = {{"", 0.0},    {"abc", 0.0}, {"12abc", 12.0}, {" -3", -3.0},
+                                                    {"1 2", 12.0}, {"2.5h", 2.5}, {"2,5", 2.0},  // the point only
+                                                    {"1e3", 1000.0}, {"-0", 0.0}};
+    for (const auto& [text, value] : cases) {
+        EXPECT_EQ(LeadingNumber(text), value) << text;
+    }
     EXPECT_GT(LeadingNumber("9e999"), 1e299);
 }
 
@@ -35,24 +34,24 @@ TEST(CalibrateAlpha, HourAngleWithinTwelveHours) {
     CalibrationRig r;
     r.settings.Int(IntKey::alpha_12) = 1;
     r.settings.Int(IntKey::calibr_alpha_ra) = 0;
-    EXPECT_TRUE(CalibrateAlpha(r.core, "-3", "30", "0").ok);
-    EXPECT_EQ(r.StoredAlpha(), (Lines{"20", "30", "0"}));
-    EXPECT_EQ(r.settings.Str(StringKey::calibr_alpha_text_h), "-3");
-    EXPECT_TRUE(CalibrateAlpha(r.core, "-0", "30", "0").ok);
-    EXPECT_EQ(r.StoredAlpha(), (Lines{"23", "30", "0"}));
-    EXPECT_TRUE(CalibrateAlpha(r.core, " -0", "30", "0").ok);  // one leading blank is ignored
-    EXPECT_EQ(r.StoredAlpha(), (Lines{"23", "30", "0"}));
-    EXPECT_TRUE(CalibrateAlpha(r.core, "5", "", "7").ok);      // an empty field reads 0
-    EXPECT_EQ(r.StoredAlpha(), (Lines{"5", "0", "7"}));
+    // One leading blank is ignored; an empty field reads 0.
+    for (const auto& [typed, stored] : {std::pair{Lines{"-3", "30", "0"}, Lines{"20", "30", "0"}},
+                                        {Lines{"-0", "30", "0"}, Lines{"23", "30", "0"}},
+                                        {Lines{" -0", "30", "0"}, Lines{"23", "30", "0"}},
+                                        {Lines{"5", "", "7"}, Lines{"5", "0", "7"}}}) {
+        EXPECT_TRUE(CalibrateAlpha(r.core, typed[0], typed[1], typed[2]).ok) << typed[0];
+        EXPECT_EQ(r.StoredAlpha(), stored) << typed[0];
+        EXPECT_EQ(r.settings.Str(StringKey::calibr_alpha_text_h), typed[0]);
+    }
     EXPECT_EQ(r.Drivers(), (Lines{"P 1001 (0,0)", "P 1001 (0,0)", "P 1001 (0,0)", "P 1001 (0,0)"}));
 
     r.log.Clear();
-    EXPECT_EQ(CalibrateAlpha(r.core, "12", "0", "1").error, "Valeur des Heures Alpha incorrecte");
-    EXPECT_EQ(CalibrateAlpha(r.core, "-13", "0", "0").error, "Valeur des Heures Alpha incorrecte");
-    EXPECT_EQ(CalibrateAlpha(r.core, "1", "60", "0").error, "Valeur des Minutes Alpha incorrecte");
-    EXPECT_EQ(CalibrateAlpha(r.core, "1", "0", "59.5").error, "Valeur des Secondes Alpha incorrecte");
-    EXPECT_EQ(CalibrateAlpha(r.core, "99999", "0", "0").error, "Valeur des Heures Alpha incorrecte");
-    EXPECT_EQ(CalibrateAlpha(r.core, "1", "70000", "0").error, "Valeur des Minutes Alpha incorrecte");
+    const std::array<const char*, 4> refused[] = {{"12", "0", "1", "Heures"},  {"-13", "0", "0", "Heures"},
+                                                  {"1", "60", "0", "Minutes"}, {"1", "0", "59.5", "Secondes"},
+                                                  {"99999", "0", "0", "Heures"}, {"1", "70000", "0", "Minutes"}};
+    for (const auto& [h, m, sec, field] : refused) {
+        EXPECT_EQ(CalibrateAlpha(r.core, h, m, sec).error, std::string("Valeur des ") + field + " Alpha incorrecte") << h;
+    }
     EXPECT_TRUE(r.log.lines.empty());  // nothing sent
     EXPECT_EQ(r.StoredAlpha(), (Lines{"5", "0", "7"}));
 

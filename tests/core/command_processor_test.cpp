@@ -123,10 +123,10 @@ TEST(Command, InformationLinesFollowGuiMessagesButErrorsAlwaysShow) {
 }
 
 TEST(Fmt2, PadsToTwoDigits) {
-    EXPECT_EQ(Fmt2(5), "05");
-    EXPECT_EQ(Fmt2(0), "00");
-    EXPECT_EQ(Fmt2(-5), "-05");
-    EXPECT_EQ(Fmt2(123), "123");
+    const std::pair<int, const char*> whole[] = {{5, "05"}, {0, "00"}, {-5, "-05"}, {123, "123"}};
+    for (const auto& [x, text] : whole) {
+        EXPECT_EQ(Fmt2(x), text) << x;
+    }
     EXPECT_EQ(Fmt2(59.6), "60");
     EXPECT_EQ(Fmt2(2.5), "03");
     EXPECT_EQ(ModeText(SPEED_MOVING), "Déplacement ");

@@ -52,7 +52,7 @@ TEST(EventProcessor, OppositeDirectionStopsBeforeTheNewOneStarts) {
     EXPECT_EQ(r.events.Requested(EVT_DELTA_MINUS_LOCK), 0);
 }
 
-TEST(EventProcessor, TrackingWaitsForTheAlphaMoveAndResumesAfterIt) {
+TEST(EventProcessor, TrackingAndTheMoves) {
     EventRig r;
     r.settings.Int(IntKey::ctrl_stop_move_when_tracking) = 0;
     r.events.SetEvent(EVT_ALPHA_PLUS, 1);
@@ -68,10 +68,9 @@ TEST(EventProcessor, TrackingWaitsForTheAlphaMoveAndResumesAfterIt) {
     r.log.Clear();
     r.events.SetEvent(EVT_DELTA_PLUS, 0);
     EXPECT_EQ(r.Commands(), (Lines{"cmd 2 2"}));
-}
 
-TEST(EventProcessor, TrackingStopsMovesWhenTheOptionSaysSo) {
-    EventRig r;
+    // With the option, tracking stops the moves.
+    r.events.SetEvent(EVT_TRACKING, 0);
     r.settings.Int(IntKey::ctrl_stop_move_when_tracking) = 1;
     r.events.ToggleEvent(EVT_DELTA_MINUS_LOCK);
     r.log.Clear();
@@ -103,19 +102,17 @@ TEST(EventProcessor, TelescopeStopFollowsCtrlStopOnlyForTracking) {
     EXPECT_EQ(r.Trace(), (Lines{"cmd 4 2", "img 5 off", "img 6 off"}));
 }
 
-TEST(EventProcessor, DomeStopWithNothingRunningIssuesExactlyOneCommand) {
+TEST(EventProcessor, DomeStopAndDomeTracking) {
     EventRig r;
-    r.events.SetEvent(EVT_DOME_STOP, 1);
+    r.events.SetEvent(EVT_DOME_STOP, 1);  // nothing running: exactly one command
     EXPECT_EQ(r.Commands(), (Lines{"cmd 106 2"}));
 
     r.events.ToggleEvent(EVT_DOME_DIR1_LOCK);
     r.log.Clear();
     r.events.SetEvent(EVT_DOME_STOP, 1);
     EXPECT_EQ(r.Commands(), (Lines{"cmd 102 2", "cmd 106 2"}));
-}
 
-TEST(EventProcessor, DomeTrackingCancelsDomeMovesButNotTheReverse) {
-    EventRig r;
+    // Dome tracking cancels dome moves, but not the reverse.
     r.events.ToggleEvent(EVT_DOME_DIR2_LOCK);
     r.log.Clear();
     r.events.SetEvent(EVT_DOME_TRACKING, 1);
@@ -149,7 +146,7 @@ TEST(EventProcessor, FocusLocksAndFocusStop) {
     EXPECT_TRUE(r.events.IsEventSet(EVT_FOCUS_DIR1));
 }
 
-TEST(EventProcessor, LockClickStartsAndStopsItsDirection) {
+TEST(EventProcessor, LockClicksAndClearingTheTable) {
     EventRig r;
     r.events.ToggleEvent(EVT_ALPHA_MINUS_LOCK);
     EXPECT_EQ(r.Trace(), (Lines{"img 4 on", "img 3 on", "cmd 5 1"}));
@@ -162,10 +159,8 @@ TEST(EventProcessor, LockClickStartsAndStopsItsDirection) {
     r.events.SetEvent(EVT_DELTA_PLUS, 0);
     EXPECT_EQ(r.Trace(), (Lines{"cmd 2 2", "img 9 off", "img 10 off"}));
     EXPECT_EQ(r.events.Requested(EVT_DELTA_PLUS_LOCK), 0);
-}
 
-TEST(EventProcessor, ClearingTheTableIssuesNothing) {
-    EventRig r;
+    // Clearing the table issues nothing.
     r.events.SetEvent(EVT_ALPHA_PLUS, 1);
     r.log.Clear();
     r.events.ClearEventTable();
@@ -177,8 +172,7 @@ TEST(EventProcessor, ClearingTheTableIssuesNothing) {
     EXPECT_TRUE(r.log.lines.empty());
 }
 
-// Random presses, releases, lock clicks and stops, with the invariants checked after every
-// step, and at the end every motion that was started stopped by its last command.
+// Random presses, releases, lock clicks and stops keep the invariants; in the end every motion is stopped.
 TEST(EventProcessor, RandomSequencesKeepTheTableTheImagesAndTheHardwareConsistent) {
     const int directions[] = {EVT_ALPHA_MINUS, EVT_ALPHA_PLUS, EVT_DELTA_MINUS, EVT_DELTA_PLUS,
                               EVT_DOME_DIR1,   EVT_DOME_DIR2,  EVT_FOCUS_DIR1,  EVT_FOCUS_DIR2};

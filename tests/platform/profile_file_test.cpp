@@ -6,7 +6,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <chrono>
+#include <optional>
 #include <random>
 #include <thread>
 
@@ -26,8 +28,8 @@ TEST(ProfilePath, NameWithoutDirectoryLivesInTheConfigFolder) {
     EXPECT_EQ(ResolveProfilePath("sub/x.ini"), std::filesystem::path("sub/x.ini"));
 }
 
-// What GetPrivateProfileString gives: names without case, the first duplicate, the buffer
-// cut in characters (never inside one), the default when anything is missing.
+// As the Windows reader: names without case, the first duplicate, the buffer cut in whole
+// characters, the default when anything is missing.
 TEST(ProfileRead, FindsValuesAsTheWindowsReaderDoes) {
     TempConfig cfg;
     cfg.Write("t.ini",
@@ -142,18 +144,6 @@ TEST(ProfileEncoding, AFileIsWrittenBackInItsOwnEncoding) {
     }
 }
 
-TEST(ProfileEncoding, AByteOrderMarkIsSkippedOnReadingAndKeptOnWriting) {
-    TempConfig cfg;
-    cfg.Write("t.ini", "\xEF\xBB\xBF[Axo]\r\ntimer_value=75\r\n");
-    EXPECT_EQ(GetPrivateProfileString("Axo", "timer_value", "50", 8, "t.ini"), "75");
-    ASSERT_TRUE(WritePrivateProfileKeys("axo", {{"timer_value", " 80"}, {"ungear", " 1"}}, "t.ini"));
-    EXPECT_EQ(cfg.Read("t.ini"), "\xEF\xBB\xBF[Axo]\r\ntimer_value= 80\r\nungear= 1\r\n");
-    // A file holding the mark only.
-    cfg.Write("t.ini", "\xEF\xBB\xBF");
-    ASSERT_TRUE(WritePrivateProfileString("Axo", "a", "1", "t.ini"));
-    EXPECT_EQ(cfg.Read("t.ini"), "\xEF\xBB\xBF[Axo]\na=1\n");
-}
-
 std::string Utf16Of(const std::u16string& text, bool bigEndian) {
     std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
     for (char16_t u : text) {
@@ -164,8 +154,7 @@ std::string Utf16Of(const std::u16string& text, bool bigEndian) {
     return out;
 }
 
-// A UTF-16 file with its mark (Windows editors save "Unicode" text so) is read, and written
-// back in UTF-16 with the same mark, never with lines of another encoding added to it.
+// A UTF-16 file with its mark (Windows "Unicode" text) is written back in UTF-16 alone.
 TEST(ProfileEncoding, AUtf16FileIsReadAndWrittenBackInUtf16) {
     TempConfig cfg;
     for (const bool be : {false, true}) {
@@ -210,40 +199,46 @@ TEST(ProfileDocument, InspectFindsWhatIsNotProfileText) {
     }
 }
 
-TEST(ProfileWrite, ChangesOnlyItsLineAndKeepsEverythingElse) {
-    TempConfig cfg;
-    cfg.Write("t.ini", "; Axo settings\n[Other]\nkeep=1\n\n[Axo]\nTimer_Value=50\n# a note\nungear=1\n\n[Last]\nx=y\n");
-    ASSERT_TRUE(WritePrivateProfileString("axo", "timer_value", "75", "t.ini"));
-    ASSERT_TRUE(WritePrivateProfileString("Axo", "new_key", "v", "t.ini"));
-    ASSERT_TRUE(WritePrivateProfileString("Fresh", "a", "b", "t.ini"));
-    EXPECT_EQ(cfg.Read("t.ini"), "; Axo settings\n[Other]\nkeep=1\n\n[Axo]\ntimer_value=75\n# a note\nungear=1\nnew_key=v\n"
-                                 "\n[Last]\nx=y\n\n[Fresh]\na=b\n");
-    // Only the final file is left in the folder: the temporary file was renamed over it.
-    EXPECT_EQ(cfg.FileCount(), 1u);
-}
-
-TEST(ProfileWrite, KeepsWindowsLineEndsAndCreatesMissingFiles) {
-    TempConfig cfg;
-    cfg.Write("crlf.ini", "[Axo]\r\na=1\r\n");
-    ASSERT_TRUE(WritePrivateProfileString("Axo", "b", "2", "crlf.ini"));
-    EXPECT_EQ(cfg.Read("crlf.ini"), "[Axo]\r\na=1\r\nb=2\r\n");
-
-    ASSERT_TRUE(WritePrivateProfileString("Axo", "ungear", " 0", "new.ini"));
-    EXPECT_EQ(cfg.Read("new.ini"), "[Axo]\nungear= 0\n");
-    EXPECT_EQ(GetPrivateProfileString("Axo", "ungear", "x", 8, "new.ini"), "0");
-
-    // A value cannot smuggle a line of its own into the file.
-    ASSERT_TRUE(WritePrivateProfileString("Axo", "label", "Est\r\n[Evil]", "new.ini"));
-    EXPECT_EQ(cfg.Read("new.ini"), "[Axo]\nungear= 0\nlabel=Est\n");
-}
-
-TEST(ProfileWrite, EachLineKeepsItsOwnLineEnd) {
-    TempConfig cfg;
-    cfg.Write("t.ini", "[A]\r\na=1\nb=2\r\n[B]\rc=3");  // a lone CR ends a line too
-    EXPECT_EQ(GetPrivateProfileString("B", "c", "", 8, "t.ini"), "3");
-    ASSERT_TRUE(WritePrivateProfileKeys("A", {{"b", "20"}, {"z", "9\r[C]"}}, "t.ini"));
-    ASSERT_TRUE(WritePrivateProfileString("B", "d", "4", "t.ini"));
-    EXPECT_EQ(cfg.Read("t.ini"), "[A]\r\na=1\nb=20\r\nz=9\r\n[B]\rc=3\r\nd=4\r\n");
+// What writes do to a file's bytes: only their lines change, each line keeps its own end (a lone
+// CR ends one too), a value cannot smuggle in a line of its own, a byte order mark stays.
+TEST(ProfileWrite, ChangesOnlyItsLinesAndKeepsEverythingElse) {
+    using Keys = std::vector<std::pair<std::string, std::string>>;
+    struct Case {
+        const char* what;
+        std::optional<std::string> before;  // nullopt: no file yet
+        std::vector<std::pair<const char*, Keys>> writes;  // one key: WritePrivateProfileString
+        std::string after;
+        std::array<const char*, 3> read;  // section, key, value read back
+    };
+    const Case cases[] = {
+        {"other lines kept",
+         "; Axo settings\n[Other]\nkeep=1\n\n[Axo]\nTimer_Value=50\n# a note\nungear=1\n\n[Last]\nx=y\n",
+         {{"axo", {{"timer_value", "75"}}}, {"Axo", {{"new_key", "v"}}}, {"Fresh", {{"a", "b"}}}},
+         "; Axo settings\n[Other]\nkeep=1\n\n[Axo]\ntimer_value=75\n# a note\nungear=1\nnew_key=v\n\n[Last]\nx=y\n\n[Fresh]\na=b\n",
+         {"Axo", "timer_value", "75"}},
+        {"Windows line ends", "[Axo]\r\na=1\r\n", {{"Axo", {{"b", "2"}}}}, "[Axo]\r\na=1\r\nb=2\r\n", {"Axo", "b", "2"}},
+        {"new file", std::nullopt, {{"Axo", {{"ungear", " 0"}}}, {"Axo", {{"label", "Est\r\n[Evil]"}}}},
+         "[Axo]\nungear= 0\nlabel=Est\n", {"Axo", "ungear", "0"}},
+        {"mixed line ends", "[A]\r\na=1\nb=2\r\n[B]\rc=3", {{"A", {{"b", "20"}, {"z", "9\r[C]"}}}, {"B", {{"d", "4"}}}},
+         "[A]\r\na=1\nb=20\r\nz=9\r\n[B]\rc=3\r\nd=4\r\n", {"B", "c", "3"}},
+        {"byte order mark", "\xEF\xBB\xBF[Axo]\r\ntimer_value=75\r\n", {{"axo", {{"timer_value", " 80"}, {"ungear", " 1"}}}},
+         "\xEF\xBB\xBF[Axo]\r\ntimer_value= 80\r\nungear= 1\r\n", {"Axo", "timer_value", "80"}},
+        {"byte order mark only", "\xEF\xBB\xBF", {{"Axo", {{"a", "1"}}}}, "\xEF\xBB\xBF[Axo]\na=1\n", {"Axo", "a", "1"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempConfig cfg;
+        if (c.before) {
+            cfg.Write("t.ini", *c.before);
+        }
+        for (const auto& [section, keys] : c.writes) {
+            ASSERT_TRUE(keys.size() == 1 ? WritePrivateProfileString(section, keys[0].first, keys[0].second, "t.ini")
+                                         : WritePrivateProfileKeys(section, keys, "t.ini"));
+        }
+        EXPECT_EQ(cfg.Read("t.ini"), c.after);
+        EXPECT_EQ(GetPrivateProfileString(c.read[0], c.read[1], "?", 8, "t.ini"), c.read[2]);
+        EXPECT_EQ(cfg.FileCount(), 1u);  // the temporary file was renamed over the file
+    }
 }
 
 TEST(ProfileWrite, AFailedWriteKeepsThePreviousFileWhole) {
