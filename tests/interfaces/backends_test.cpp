@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <sstream>
 
 #include "interfaces/fake_port_io.h"
@@ -7,39 +9,65 @@
 #include "interfaces/parallel/hardware_config.h"
 #include "interfaces/parallel/ppdev_port_io.h"
 #include "interfaces/parallel/tracing_port_io.h"
+#include "platform/termios_serial.h"
 #include "support/temp_config.h"
 
 namespace axo {
 namespace {
 
-TEST(HardwareFile, DefaultsKeysAndBadValues) {
+TEST(HardwareFile, DefaultsKeysAndBadValuesOfEverySection) {
     test::TempConfig config;
-    HardwareFileResult absent = ReadHardwareFile();
+    const HardwareFileResult absent = ReadHardwareFile();
     EXPECT_EQ(absent.parallel.backend, ParallelBackend::Ppdev);
     EXPECT_EQ(absent.parallel.commandDevice, "/dev/parport0");
     EXPECT_EQ(absent.parallel.dataDevice, "/dev/parport1");
+    EXPECT_EQ(absent.serial.backend, SerialBackend::Termios);
+    EXPECT_EQ(absent.serial.ports, (std::array<std::string, 4>{"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyS2", "/dev/ttyS3"}));
+    EXPECT_EQ(absent.eik120.backend, EikBackend::Direct);
+    EXPECT_EQ(absent.eik120.uioDevice, "");
     EXPECT_TRUE(absent.problems.empty());
 
-    config.Write("hardware.ini",
-                 "[serial]\nport1=/dev/ttyUSB0\n[Parallel]\nBackend = Direct\ncommand_base=0x3BC\ndata_base=632\n"
-                 "data_device=/dev/parport3\n");
-    HardwareFileResult direct = ReadHardwareFile();
-    EXPECT_EQ(direct.parallel.backend, ParallelBackend::Direct);
-    EXPECT_EQ(direct.parallel.commandBase, 0x3BC);
-    EXPECT_EQ(direct.parallel.dataBase, 632);
-    EXPECT_EQ(direct.parallel.dataDevice, "/dev/parport3");
-    EXPECT_EQ(direct.parallel.commandDevice, "/dev/parport0");
-    EXPECT_TRUE(direct.problems.empty());
+    // Section and key names in any case, spaces around the '=', numbers in hex or decimal.
+    config.Write("hardware.ini", "[Serial]\nPort2 = /dev/ttyUSB0\nport4=/dev/ttyMI3\nport3=\nbackend=Simulated\n"
+                                 "[Parallel]\nBackend = Direct\ncommand_base=0x3BC\ndata_base=632\n"
+                                 "data_device=/dev/parport3\n[EIK120]\nbackend=Simulated\nuio_device=/dev/uio3\n");
+    const HardwareFileResult set = ReadHardwareFile();
+    EXPECT_EQ(set.parallel.backend, ParallelBackend::Direct);
+    EXPECT_EQ(set.parallel.commandBase, 0x3BC);
+    EXPECT_EQ(set.parallel.dataBase, 632);
+    EXPECT_EQ(set.parallel.dataDevice, "/dev/parport3");
+    EXPECT_EQ(set.parallel.commandDevice, "/dev/parport0");
+    EXPECT_EQ(set.serial.backend, SerialBackend::Simulated);
+    EXPECT_EQ(set.serial.ports, (std::array<std::string, 4>{"/dev/ttyS0", "/dev/ttyUSB0", "/dev/ttyS2", "/dev/ttyMI3"}));
+    EXPECT_EQ(set.eik120.backend, EikBackend::Simulated);
+    EXPECT_EQ(set.eik120.uioDevice, "/dev/uio3");
+    EXPECT_TRUE(set.problems.empty());
+    TermiosSerial serial(std::vector<std::string>(set.serial.ports.begin(), set.serial.ports.end()));
+    EXPECT_EQ(serial.DevicePath(2), "/dev/ttyUSB0");
+    EXPECT_EQ(serial.DevicePath(5), "");
 
-    config.Write("hardware.ini", "[parallel]\nbackend=laser\ncommand_base=0xZZ\ndata_base=0\n");
-    HardwareFileResult bad = ReadHardwareFile();
+    // A bad value keeps its default and is named in its own problem line.
+    config.Write("hardware.ini", "[parallel]\nbackend=laser\ncommand_base=0xZZ\ndata_base=0\n[serial]\nbackend=usb\n"
+                                 "[eik120]\nbackend=isa\n");
+    const HardwareFileResult bad = ReadHardwareFile();
     EXPECT_EQ(bad.parallel.backend, ParallelBackend::Ppdev);
     EXPECT_EQ(bad.parallel.commandBase, 0x378);
     EXPECT_EQ(bad.parallel.dataBase, 0x278);
-    EXPECT_EQ(bad.problems.size(), 3U);
+    EXPECT_EQ(bad.serial.backend, SerialBackend::Termios);
+    EXPECT_EQ(bad.eik120.backend, EikBackend::Direct);
+    ASSERT_EQ(bad.problems.size(), 5U);
+    for (const std::string word : {"laser", "0xZZ", "usb", "EIK120"}) {
+        EXPECT_EQ(std::count_if(bad.problems.begin(), bad.problems.end(),
+                                [&](const std::string& p) { return p.find(word) != std::string::npos; }),
+                  1)
+            << word;
+    }
 
-    config.Write("hardware.ini", "[parallel]\nbackend=simulated\n");
-    EXPECT_EQ(ReadHardwareFile().parallel.backend, ParallelBackend::Simulated);
+    for (const auto& [text, backend] : std::vector<std::pair<std::string, ParallelBackend>>{
+             {"simulated", ParallelBackend::Simulated}, {"none", ParallelBackend::None}}) {
+        config.Write("hardware.ini", "[parallel]\nbackend=" + text + "\n");
+        EXPECT_EQ(ReadHardwareFile().parallel.backend, backend) << text;
+    }
 }
 
 TEST(TracingPortIo, OneLinePerWriteAndPerMessageWithTheMilliseconds) {

@@ -1,5 +1,5 @@
-// The card's real backends: the hardware file's [eik120] section, direct port I/O before and
-// outside its grant, and the UIO interrupt thread against a socket pair playing the device.
+// The card's real backends: direct port I/O before and outside its grant, and the UIO interrupt
+// thread against a socket pair playing the device.
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>
@@ -12,28 +12,9 @@
 
 #include "interfaces/eik120/eik_direct_port_io.h"
 #include "interfaces/eik120/eik_uio_interrupts.h"
-#include "interfaces/parallel/hardware_config.h"
-#include "support/temp_config.h"
 
 namespace axo {
 namespace {
-
-TEST(EikHardwareFile, SectionEik120) {
-    test::TempConfig config;
-    EXPECT_EQ(ReadHardwareFile().eik120.backend, EikBackend::Direct);
-    EXPECT_EQ(ReadHardwareFile().eik120.uioDevice, "");
-    config.Write("hardware.ini", "[parallel]\nbackend=none\n[EIK120]\nbackend=Simulated\nuio_device=/dev/uio3\n");
-    HardwareFileResult r = ReadHardwareFile();
-    EXPECT_EQ(r.eik120.backend, EikBackend::Simulated);
-    EXPECT_EQ(r.eik120.uioDevice, "/dev/uio3");
-    EXPECT_EQ(r.parallel.backend, ParallelBackend::None);
-    EXPECT_TRUE(r.problems.empty());
-    config.Write("hardware.ini", "[eik120]\nbackend=isa\n");
-    r = ReadHardwareFile();
-    EXPECT_EQ(r.eik120.backend, EikBackend::Direct);
-    ASSERT_EQ(r.problems.size(), 1U);
-    EXPECT_NE(r.problems[0].find("EIK120"), std::string::npos);
-}
 
 TEST(EikDirectPortIo, WithoutItsGrantItReadsOnesAndSaysWhy) {
     EikDirectPortIo io(0x358);

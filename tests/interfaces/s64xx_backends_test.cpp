@@ -1,42 +1,12 @@
-// The [serial] section of the hardware file and the serial trace.
-
 #include <gtest/gtest.h>
 
 #include <sstream>
 
 #include "interfaces/fake_serial.h"
-#include "interfaces/parallel/hardware_config.h"
-#include "platform/termios_serial.h"
 #include "platform/tracing_serial.h"
-#include "support/temp_config.h"
 
 namespace axo {
 namespace {
-
-TEST(SerialHardwareFile, PortDevicesAndBackend) {
-    test::TempConfig config;
-    const HardwareFileResult absent = ReadHardwareFile();
-    EXPECT_EQ(absent.serial.backend, SerialBackend::Termios);
-    EXPECT_EQ(absent.serial.ports, (std::array<std::string, 4>{"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyS2", "/dev/ttyS3"}));
-
-    config.Write("hardware.ini", "[Serial]\nPort2 = /dev/ttyUSB0\nport4=/dev/ttyMI3\nport3=\nbackend=Simulated\n"
-                                 "[parallel]\nbackend=none\n");
-    const HardwareFileResult set = ReadHardwareFile();
-    EXPECT_EQ(set.serial.backend, SerialBackend::Simulated);
-    EXPECT_EQ(set.serial.ports, (std::array<std::string, 4>{"/dev/ttyS0", "/dev/ttyUSB0", "/dev/ttyS2", "/dev/ttyMI3"}));
-    EXPECT_EQ(set.parallel.backend, ParallelBackend::None);
-    EXPECT_TRUE(set.problems.empty());
-
-    config.Write("hardware.ini", "[serial]\nbackend=usb\n");
-    const HardwareFileResult bad = ReadHardwareFile();
-    EXPECT_EQ(bad.serial.backend, SerialBackend::Termios);
-    ASSERT_EQ(bad.problems.size(), 1u);
-    EXPECT_NE(bad.problems[0].find("usb"), std::string::npos);
-
-    TermiosSerial serial(std::vector<std::string>(set.serial.ports.begin(), set.serial.ports.end()));
-    EXPECT_EQ(serial.DevicePath(2), "/dev/ttyUSB0");
-    EXPECT_EQ(serial.DevicePath(5), "");
-}
 
 TEST(SerialTrace, EveryCallWithItsTimeItsPortAndItsBytesMadeVisible) {
     test::Log log;
