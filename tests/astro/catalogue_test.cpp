@@ -111,11 +111,8 @@ TEST(Catalogue, DamagedLinesAreRefusedWithTheirLine) {
     }
 }
 
-// Reference places from an independent almanac program (S. L. Moshier's astronomical almanac
-// 5.6, Debian's astronomical-almanac, its planets and Moon fitted to JPL's DE404, run for
-// 2025-03-15 21:30 UTC with TT-UT 69.184 s, no refraction): apparent geocentric place, and
-// for the Moon the topocentric one at the site, which differs from the geocentric by its
-// parallax (54' horizontal, 52' at these altitudes).
+// Apparent places from an independent almanac (2025-03-15 21:30 UTC, TT-UT 69.184 s, no
+// refraction); the Moon's topocentric, 52' of parallax away from its geocentric place.
 TEST(Catalogue, PlacesOfDateMatchAnAlmanac) {
     const struct {
         const char* id;
@@ -123,15 +120,12 @@ TEST(Catalogue, PlacesOfDateMatchAnAlmanac) {
         SiteRecord site;
         double ra, dec, toleranceArcsec;
     } cases[] = {
-        // Stars: BSC positions (rounded to 5") and Hipparcos proper motions against FK5; the
-        // tolerance still sees a missing aberration (18" for Vega) or proper motion (1' for Arcturus).
+        // The tolerances still see a missing aberration (18" for Vega) or proper motion (1' for Arcturus).
         {"vega", kMarch2025, kParis, Hms(18, 37, 47.091), Dms(1, 38, 48, 3.00), 8},
         {"arcturus", kMarch2025, kParis, Hms(14, 16, 49.964), Dms(1, 19, 2, 50.41), 8},
         {"polaris", kMarch2025, kParis, Hms(3, 2, 52.656), Dms(1, 89, 22, 28.18), 8},
         {"rigil-kentaurus", kMarch2025, kParis, Hms(14, 41, 20.822), Dms(-1, 60, 56, 15.30), 12},
-        // Planets: ERFA's Plan94 theory is itself off by up to 17" (Mars) and 81" (Saturn) in
-        // heliocentric longitude; it is within 1" for Venus and 2" for Jupiter here, where a
-        // missing aberration (20") or light time (10" for Jupiter) shows.
+        // Planets: the theory is itself off by 17" (Mars) and 81" (Saturn), 1-2" for Venus and Jupiter.
         {"venus", kMarch2025, kParis, Hms(0, 11, 48.613), Dms(1, 10, 33, 15.38), 5},
         {"mars", kMarch2025, kParis, Hms(7, 25, 11.100), Dms(1, 25, 7, 45.23), 20},
         {"jupiter", kMarch2025, kParis, Hms(4, 49, 43.711), Dms(1, 22, 6, 9.35), 5},
@@ -148,9 +142,7 @@ TEST(Catalogue, PlacesOfDateMatchAnAlmanac) {
     }
 }
 
-// Precession and nutation alone, against the same almanac's "astrometric of date" plus its
-// nutation for fixed J2000 points (no proper motion): the equinox moves 77 s of time in 25
-// years, which is the known 3.07 s a year.
+// Precession and nutation alone, against the same almanac, for fixed J2000 points.
 TEST(Catalogue, J2000IsPrecessedAndNutatedToTheDate) {
     const struct {
         double ra, dec, jdUtc, raOfDate, decOfDate;
