@@ -1,6 +1,4 @@
-// The documents an observer reads must keep up with the program: every option that `axo --help`
-// prints is in the manual page, and every section and key that hardware.ini accepts is described
-// where the hardware file is documented.
+// Every option of `axo --help` is in the manual page, every key hardware.ini accepts is described.
 
 #include <gtest/gtest.h>
 
@@ -17,8 +15,7 @@
 
 namespace {
 
-// The one list of the documents checked. A document marked optional is checked once it exists
-// (the hardware file's own page, when it is split out of the README).
+// The documents checked; an optional one once it exists.
 struct Document {
     const char* path;  // from the source tree's root
     bool optional;
@@ -34,15 +31,19 @@ std::string Readable(std::string text) {
     return std::regex_replace(text, std::regex(R"(\\~)"), " ");
 }
 
-bool Load(const Document& doc, std::string& text) {
-    std::ifstream in(std::string(AXO_SOURCE_DIR) + "/" + doc.path);
-    if (!in) {
-        return false;
+// Calls `check` with the readable text of each document there is; a missing one must be optional.
+template <typename Check>
+void ForEachDocument(const std::vector<Document>& docs, Check check) {
+    for (const Document& doc : docs) {
+        std::ifstream in(std::string(AXO_SOURCE_DIR) + "/" + doc.path);
+        if (!in) {
+            EXPECT_TRUE(doc.optional) << doc.path << " cannot be read";
+            continue;
+        }
+        std::ostringstream all;
+        all << in.rdbuf();
+        check(doc.path, Readable(all.str()));
     }
-    std::ostringstream all;
-    all << in.rdbuf();
-    text = Readable(all.str());
-    return true;
 }
 
 bool WordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-'; }
@@ -62,8 +63,7 @@ bool HasWord(const std::string& text, const std::string& word, std::size_t from 
     return false;
 }
 
-// A key is described in the text of its section: from a mention of "[section]" to the next
-// "[name]" of any kind, so that [serial]'s backend does not pass for [eik120]'s.
+// A key is described between a mention of "[section]" and the next "[name]" of any kind.
 bool Describes(const std::string& text, const std::string& section, const std::string& key) {
     static const std::regex anySection(R"(\[[A-Za-z0-9_]+\])");
     const std::string heading = "[" + section + "]";
@@ -98,32 +98,22 @@ TEST(DocDrift, EveryOptionOfHelpIsInTheManualPage) {
     }
     ASSERT_GE(options.size(), 5u) << "axo --help printed:\n" << help;
 
-    for (const Document& doc : kOptionDocuments) {
-        std::string text;
-        if (!Load(doc, text)) {
-            EXPECT_TRUE(doc.optional) << doc.path << " cannot be read";
-            continue;
-        }
+    ForEachDocument(kOptionDocuments, [&](const char* path, const std::string& text) {
         for (const std::string& opt : options) {
-            EXPECT_TRUE(HasWord(text, opt)) << doc.path << " does not document " << opt;
+            EXPECT_TRUE(HasWord(text, opt)) << path << " does not document " << opt;
         }
-    }
+    });
 }
 
 TEST(DocDrift, EverySectionAndKeyOfTheHardwareFileIsDocumented) {
     const std::vector<axo::HardwareKey>& keys = axo::HardwareFileKeys();
     ASSERT_FALSE(keys.empty());
-    for (const Document& doc : kHardwareKeyDocuments) {
-        std::string text;
-        if (!Load(doc, text)) {
-            EXPECT_TRUE(doc.optional) << doc.path << " cannot be read";
-            continue;
-        }
+    ForEachDocument(kHardwareKeyDocuments, [&](const char* path, const std::string& text) {
         for (const axo::HardwareKey& k : keys) {
             EXPECT_TRUE(Describes(text, k.section, k.key))
-                << doc.path << " does not describe key " << k.key << " of section [" << k.section << "]";
+                << path << " does not describe key " << k.key << " of section [" << k.section << "]";
         }
-    }
+    });
 }
 
 }  // namespace

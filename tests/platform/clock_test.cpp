@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
@@ -35,8 +36,7 @@ private:
 };
 
 TEST(WaitMs, WaitsTheRequestedTimeAcrossTheCounterWrap) {
-    // Start 5 ms before the 32-bit counter wraps; a signed or naive comparison would either
-    // return at once or never return.
+    // Start 5 ms before the 32-bit counter wraps.
     VirtualClock clock({}, 0xFFFFFFFFu - 4);
     WaitMs(clock, 20);
     EXPECT_EQ(clock.ElapsedMs(), 20u);
@@ -50,14 +50,13 @@ TEST(WaitMs, WaitsTheRequestedTimeAcrossTheCounterWrap) {
     SteppingClock nearTop(0xFFFFFFF0u, 7);
     WaitMs(nearTop, 30);
     EXPECT_EQ(nearTop.reads, 6);
-}
 
-TEST(WaitMs, NonPositiveDurationReturnsAfterOneReading) {
-    SteppingClock clock(100, 1);
-    WaitMs(clock, 0);
-    WaitMs(clock, -5);
-    EXPECT_EQ(clock.reads, 2);
-    EXPECT_TRUE(clock.pauses.empty());
+    // A duration of zero or less returns after one reading.
+    SteppingClock clock1(100, 1);
+    WaitMs(clock1, 0);
+    WaitMs(clock1, -5);
+    EXPECT_EQ(clock1.reads, 2);
+    EXPECT_TRUE(clock1.pauses.empty());
 }
 
 TEST(WaitMs, RealClockWaitsAtLeastTheRequestedTime) {
@@ -65,8 +64,7 @@ TEST(WaitMs, RealClockWaitsAtLeastTheRequestedTime) {
     const uint32_t start = clock.GetTickCount();
     WaitMs(clock, 15);
     EXPECT_GE(clock.GetTickCount() - start, 15u);
-    // Waits chained back to back absorb each other's lateness, but each one still lets the tick
-    // counter advance by its full count.
+    // Chained waits absorb each other's lateness, yet each lets the counter advance in full.
     for (int i = 0; i < 50; ++i) {
         const uint32_t t0 = clock.GetTickCount();
         WaitMs(clock, 1 + i % 3);
@@ -110,30 +108,21 @@ TEST(VirtualClock, TimeOfDayWrapsAtMidnightAndTheDateFollows) {
     clock.Advance(200);
     EXPECT_NEAR(clock.SecondsSinceMidnight(), 0.1F, 0.001F);
     const PcDateTime t = clock.Now();
-    EXPECT_EQ(t.year, 2024);
-    EXPECT_EQ(t.month, 1);
-    EXPECT_EQ(t.day, 1);
-    EXPECT_EQ(t.hour, 0);
-    EXPECT_EQ(t.millisecond, 100);
+    EXPECT_EQ((std::array{t.year, t.month, t.day, t.hour, t.millisecond}), (std::array<int16_t, 5>{2024, 1, 1, 0, 100}));
 
     // A leap day, and a whole day later the same time.
     clock.SetDateTime(PcDateTime{2024, 2, 28, 12, 0, 0, 0});
     clock.Advance(86400000);
-    EXPECT_EQ(clock.Now().month, 2);
-    EXPECT_EQ(clock.Now().day, 29);
+    EXPECT_EQ((std::array{clock.Now().month, clock.Now().day}), (std::array<int16_t, 2>{2, 29}));
     clock.Advance(86400000);
-    EXPECT_EQ(clock.Now().month, 3);
-    EXPECT_EQ(clock.Now().day, 1);
-    EXPECT_EQ(clock.Now().hour, 12);
-}
+    EXPECT_EQ((std::array{clock.Now().month, clock.Now().day, clock.Now().hour}), (std::array<int16_t, 3>{3, 1, 12}));
 
-TEST(VirtualClock, SettingTheDateDoesNotMoveTheTickCounter) {
-    VirtualClock clock({}, 1000);
-    clock.Advance(500);
-    clock.SetDateTime(PcDateTime{2030, 6, 15, 3, 4, 5, 0});
-    EXPECT_EQ(clock.GetTickCount(), 1500u);
-    EXPECT_EQ(clock.Now().hour, 3);
-    EXPECT_EQ(clock.Now().second, 5);
+    // Setting the date does not move the tick counter.
+    VirtualClock ticks({}, 1000);
+    ticks.Advance(500);
+    ticks.SetDateTime(PcDateTime{2030, 6, 15, 3, 4, 5, 0});
+    EXPECT_EQ(ticks.GetTickCount(), 1500u);
+    EXPECT_EQ((std::array{ticks.Now().hour, ticks.Now().second}), (std::array<int16_t, 2>{3, 5}));
 }
 
 TEST(CivilDays, RoundTripsOverCenturies) {
