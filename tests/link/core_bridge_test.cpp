@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "astro/mathlib.h"
@@ -15,17 +16,21 @@ using Lines = std::vector<std::string>;
 struct LinkRig : test::CoreRig {
     LinkRig() { Init(); }
     bool AnyMessageHas(const std::string& text) const {
-        for (const std::string& m : view.messages) {
-            if (m.find(text) != std::string::npos) {
-                return true;
-            }
-        }
-        return false;
+        return std::any_of(view.messages.begin(), view.messages.end(),
+                           [&](const std::string& m) { return m.find(text) != std::string::npos; });
     }
     bool LastMessageHas(const std::string& text) const {
         return !view.messages.empty() && view.messages.back().find(text) != std::string::npos;
     }
 };
+
+Request Req(RequestKind kind, const char* command, Direction direction = Direction::All) {
+    Request r;
+    r.kind = kind;
+    r.command = command;
+    r.direction = direction;
+    return r;
+}
 
 std::string Two(int v) {
     return (v < 10 ? "0" : "") + std::to_string(v);
@@ -114,60 +119,42 @@ TEST(LinkSnapshot, HorizontalPositionAndLocalTime) {
     EXPECT_EQ(TakeSnapshot(r.core, 5.5).hour, 18);  // west of Greenwich, half hours
 }
 
-TEST(LinkExecute, MovesGoThroughThePadAndItsGuards) {
+TEST(LinkExecute, MovesAndSpeedsGoThroughThePadAndItsGuards) {
     LinkRig r;
-    Request move;
-    move.kind = RequestKind::MoveStart;
-    move.direction = Direction::West;
-    move.command = ":Mw#";
-    Execute(r.core, move);
+    Execute(r.core, Req(RequestKind::MoveStart, ":Mw#", Direction::West));
     EXPECT_EQ(r.core.events().Requested(EVT_ALPHA_PLUS), 1);
     EXPECT_TRUE(r.AnyMessageHas("Lien LX200 : :Mw#"));
-    move.direction = Direction::North;
-    Execute(r.core, move);
+    Execute(r.core, Req(RequestKind::MoveStart, ":Mn#", Direction::North));
     EXPECT_EQ(r.core.events().Requested(EVT_DELTA_PLUS), 1);
-    Request stop = move;
-    stop.kind = RequestKind::MoveStop;
-    Execute(r.core, stop);
+    Execute(r.core, Req(RequestKind::MoveStop, ":Qn#", Direction::North));
     EXPECT_EQ(r.core.events().Requested(EVT_DELTA_PLUS), 0);
     EXPECT_EQ(r.core.events().Requested(EVT_ALPHA_PLUS), 1);
 
     // Abort: everything stops, tracking included.
     r.core.PressTracking();
-    Request abort;
-    abort.kind = RequestKind::Abort;
-    abort.command = ":Q#";
-    Execute(r.core, abort);
+    Execute(r.core, Req(RequestKind::Abort, ":Q#"));
     for (int slot : {EVT_TRACKING, EVT_ALPHA_PLUS, EVT_ALPHA_MINUS, EVT_DELTA_PLUS, EVT_DELTA_MINUS}) {
         EXPECT_EQ(r.core.events().Requested(slot), 0) << slot;
     }
     EXPECT_TRUE(r.LastMessageHas("Lien LX200 : arrêt de tous les mouvements (:Q#)"));
 
-    // The operator's guard holds for the planetarium too: no move while tracking if the
-    // settings say so.
+    // The operator's guard holds for the planetarium too: no move while tracking if so set.
     r.settings.Int(IntKey::disable_move_when_tracking) = 1;
     r.core.PressTracking();
     r.log.Clear();
-    move.direction = Direction::East;
-    Execute(r.core, move);
+    Execute(r.core, Req(RequestKind::MoveStart, ":Me#", Direction::East));
     EXPECT_EQ(r.core.events().Requested(EVT_ALPHA_MINUS), 0);
     EXPECT_EQ(r.log.Only({"beep"}).size(), 1u);
-}
 
-TEST(LinkExecute, SpeedModeSetsBothAxes) {
-    LinkRig r;
-    Request speed;
-    speed.kind = RequestKind::SpeedMode;
-    speed.speed = Speed::Slew;
-    Execute(r.core, speed);
-    EXPECT_EQ(r.settings.Int(IntKey::control_mode_alpha), SPEED_MOVING);
-    EXPECT_EQ(r.settings.Int(IntKey::control_mode_delta), SPEED_MOVING);
-    speed.speed = Speed::Guide;
-    Execute(r.core, speed);
-    EXPECT_EQ(r.settings.Int(IntKey::control_mode_alpha), SPEED_CENTERING);
-    speed.speed = Speed::Find;
-    Execute(r.core, speed);
-    EXPECT_EQ(r.settings.Int(IntKey::control_mode_delta), SPEED_POINTING);
+    // A speed sets both axes.
+    for (const auto& [speed, mode] : {std::pair{Speed::Slew, SPEED_MOVING}, std::pair{Speed::Guide, SPEED_CENTERING},
+                                      std::pair{Speed::Find, SPEED_POINTING}}) {
+        Request req = Req(RequestKind::SpeedMode, ":R#");
+        req.speed = speed;
+        Execute(r.core, req);
+        EXPECT_EQ(r.settings.Int(IntKey::control_mode_alpha), mode) << mode;
+        EXPECT_EQ(r.settings.Int(IntKey::control_mode_delta), mode) << mode;
+    }
 }
 
 TEST(LinkExecute, SyncIsACalibrationOnTheTarget) {
@@ -182,13 +169,12 @@ TEST(LinkExecute, SyncIsACalibrationOnTheTarget) {
     r.log.Clear();
     Execute(r.core, requests[0]);
     EXPECT_EQ(r.Drivers(), (Lines{"P 1001 (0,0)", "P 1002 (0,0)"}));
-    EXPECT_EQ(r.settings.Int(IntKey::calibr_alpha_ra), 1);
-    EXPECT_EQ(r.settings.Int(IntKey::calibr_alpha_h), 1);  // hour angle 12 h - 10 h 30 m
-    EXPECT_EQ(r.settings.Int(IntKey::calibr_alpha_m), 30);
-    EXPECT_EQ(r.settings.Int(IntKey::calibr_alpha_s), 0);
-    EXPECT_EQ(r.settings.Int(IntKey::calibr_delta_d), 0);
-    EXPECT_EQ(r.settings.Int(IntKey::calibr_delta_m), 30);
-    EXPECT_EQ(r.settings.Int(IntKey::calibr_delta_neg_zero), 1);
+    // Hour angle 12 h - 10 h 30 m.
+    EXPECT_EQ((std::vector<int>{r.settings.Int(IntKey::calibr_alpha_ra), r.settings.Int(IntKey::calibr_alpha_h),
+                                r.settings.Int(IntKey::calibr_alpha_m), r.settings.Int(IntKey::calibr_alpha_s),
+                                r.settings.Int(IntKey::calibr_delta_d), r.settings.Int(IntKey::calibr_delta_m),
+                                r.settings.Int(IntKey::calibr_delta_neg_zero)}),
+              (std::vector<int>{1, 1, 30, 0, 0, 30, 1}));
     EXPECT_EQ(r.settings.Str(StringKey::calibr_alpha_text_h), "10");
     EXPECT_EQ(r.settings.Str(StringKey::calibr_delta_text_d), "-0");
 
@@ -210,9 +196,7 @@ TEST(LinkExecute, GoToParkAndAbortDriveTheOneMountState) {
     Snapshot s = TakeSnapshot(r.core, 0.0);
     EXPECT_EQ(s.gotoRefusal, "");
     EXPECT_EQ(s.limits.minAltitudeDeg, r.core.pointing().Limits().minAltitudeDeg);
-    Request go;
-    go.kind = RequestKind::GoTo;
-    go.command = ":MS#";
+    Request go = Req(RequestKind::GoTo, ":MS#");
     go.raRad = D2R(std::fmod(r.core.pointing().HourAngleNow(0.0) - 1.0 + 24.0, 24.0) * 15.0);  // an hour west
     go.decRad = D2R(40.0);
     go.serial = 41;
@@ -223,18 +207,13 @@ TEST(LinkExecute, GoToParkAndAbortDriveTheOneMountState) {
     EXPECT_EQ(s.mount, MountState::Slewing);
     EXPECT_EQ(s.gotoSerial, 41u);
 
-    Request abort;
-    abort.kind = RequestKind::Abort;
-    abort.command = ":Q#";
+    const Request abort = Req(RequestKind::Abort, ":Q#");
     Execute(r.core, abort);
     EXPECT_FALSE(r.core.pointing().Active());
     EXPECT_TRUE(r.AnyMessageHas("arrêté : arrêt demandé par le lien LX200"));
     EXPECT_EQ(TakeSnapshot(r.core, 0.0).mount, MountState::Idle);
 
-    Request park;
-    park.kind = RequestKind::Park;
-    park.command = ":hP#";
-    Execute(r.core, park);
+    Execute(r.core, Req(RequestKind::Park, ":hP#"));
     EXPECT_EQ(TakeSnapshot(r.core, 0.0).mount, MountState::Parking);
     Execute(r.core, abort);
 
