@@ -33,28 +33,14 @@ struct RecordingProgress final : LoadProgress {
 
 // An interrupt line the test fires by hand.
 struct ManualInterruptLine final : EikInterruptLine {
-    void SetIrq(int l, std::function<void()> h) override {
-        line = l;
-        handler = std::move(h);
-        set = true;
-    }
+    void SetIrq(int l, std::function<void()> h) override { line = l, handler = std::move(h), set = true; }
     bool IsIrqSet() const override { return set; }
     void Unmask() override { unmasked = true; }
     void Mask() override { unmasked = false; }
-    void Destroy() override {
-        handler = nullptr;
-        set = false;
-        ++destroyed;
-    }
-    void Fire() {
-        if (handler && unmasked) {
-            handler();
-        }
-    }
-    bool set = false;
-    bool unmasked = false;
-    int line = 0;
-    int destroyed = 0;
+    void Destroy() override { handler = nullptr, set = false, ++destroyed; }
+    void Fire() { (handler && unmasked) ? handler() : void(); }
+    bool set = false, unmasked = false;
+    int line = 0, destroyed = 0;
     std::function<void()> handler;
 };
 
@@ -93,12 +79,9 @@ Writes Join(std::initializer_list<Writes> parts) {
 }
 
 TEST(EikCount, FourBytesMakeASignedCount) {
-    const struct {
-        uint8_t b[4];
-        int32_t count;
-    } cases[] = {{{128, 0, 0, 1}, -2147483647},  {{0, 0, 0, 1}, 1},       {{255, 255, 255, 255}, -1},
-                 {{0, 1, 0, 0}, 65536},          {{0, 0, 253, 232}, 65000}, {{127, 255, 255, 255}, 2147483647},
-                 {{128, 0, 0, 0}, INT32_MIN}};
+    const struct { uint8_t b[4]; int32_t count; } cases[] = {
+        {{128, 0, 0, 1}, -2147483647}, {{0, 0, 0, 1}, 1},     {{255, 255, 255, 255}, -1}, {{0, 1, 0, 0}, 65536},
+        {{0, 0, 253, 232}, 65000},     {{128, 0, 0, 0}, INT32_MIN}, {{127, 255, 255, 255}, 2147483647}};
     for (const auto& c : cases) {
         EXPECT_EQ(EikCountFromBytes(c.b[0], c.b[1], c.b[2], c.b[3]), c.count);
     }
@@ -136,12 +119,11 @@ TEST(EikStart, InitialisesTheCardConfiguresBothChannelsAndProbesTheCoders) {
 }
 
 TEST(EikStart, ChannelFailuresFollowTheTwoChannelRules) {
-    const auto init = [](int axis) {
-        return "box Erreur | Init carte Eik120 impossible (time-out axe " + std::to_string(axis) + ")";
+    const auto axis = [](const std::string& what, int n) {
+        return "box Erreur | " + what + " Eik120 impossible (time-out axe " + std::to_string(n) + ")";
     };
-    const auto ssi = [](int axis) {
-        return "box Erreur | Format SSI sur Eik120 impossible (time-out axe " + std::to_string(axis) + ")";
-    };
+    const auto init = [&](int n) { return axis("Init carte", n); };
+    const auto ssi = [&](int n) { return axis("Format SSI sur", n); };
     const std::string clock = "box Erreur | Mise à jour fréquence horloge Eik120 impossible (time-out)";
     const struct {
         std::set<uint8_t> stuck;
@@ -334,11 +316,8 @@ TEST(EikRead, ACoderThatTimesOutIsReportedOnceThenReadAgainAfterGrowingPauses) {
     e.card.neverReady = {130};
     e.r.log.Clear();
     // Each step: virtual time before the poll, whether the card is asked, how long the poll takes.
-    const struct {
-        uint64_t before;
-        bool asked;
-        uint64_t takes;
-    } polls[] = {{0, true, 10000},  {4999, false, 0}, {1, true, 10000},  // the first pause: 5 s
+    const struct { uint64_t before; bool asked; uint64_t takes; } polls[] = {
+                 {0, true, 10000},  {4999, false, 0}, {1, true, 10000},  // the first pause: 5 s
                  {9999, false, 0},  {1, true, 10000},                     // then 10 s
                  {19999, false, 0}, {1, true, 10000}};                    // then 20 s
     for (const auto& p : polls) {
@@ -385,11 +364,7 @@ Position ReadOut(int channel, int32_t count, double positionRef) {
 }
 
 TEST(EikReadOut, CountsBecomeHourAngleWithCarriesAndDeclinationClampedAtThePole) {
-    const struct {
-        double count;
-        double positionRef;
-        std::array<int16_t, 3> hms;
-    } alphas[] = {
+    const struct { double count, positionRef; std::array<int16_t, 3> hms; } alphas[] = {
         {65000, 0, {0, 0, 0}},
         {65000 + 131072 / 24.0, 0, {1, 0, 0}},  // one hour of counts
         {65000, 86399.6, {0, 0, 0}},            // 23:59:59.6 rounds up and wraps at 24 h
@@ -402,12 +377,7 @@ TEST(EikReadOut, CountsBecomeHourAngleWithCarriesAndDeclinationClampedAtThePole)
         EXPECT_EQ((std::array<int16_t, 3>{p.HourAngleH, p.HourAngleM, p.HourAngleS}), c.hms)
             << c.count << " " << c.positionRef;
     }
-    const struct {
-        int32_t count;
-        double positionRef;
-        std::array<int16_t, 4> negativeDms;
-        bool outOfRange;
-    } deltas[] = {
+    const struct { int32_t count; double positionRef; std::array<int16_t, 4> negDms; bool outOfRange; } deltas[] = {
         {65000 + 131072, 0, {0, 90, 0, 0}, true},  // a whole turn, 360 degrees
         {65000, -1440, {1, 0, 24, 0}, false},      // -0.4 degree
         {65000, 3599.6, {0, 1, 0, 0}, false},      // 0°59'59.6" carries
@@ -418,7 +388,7 @@ TEST(EikReadOut, CountsBecomeHourAngleWithCarriesAndDeclinationClampedAtThePole)
     for (const auto& c : deltas) {
         const Position p = ReadOut(2, c.count, c.positionRef);
         EXPECT_EQ((std::array<int16_t, 4>{p.DeclinationNegative, p.DeclinationD, p.DeclinationM, p.DeclinationS}),
-                  c.negativeDms)
+                  c.negDms)
             << c.count << " " << c.positionRef;
         EXPECT_EQ(p.DeclinationOutOfRange, c.outOfRange) << c.count;
     }
@@ -442,10 +412,8 @@ TEST(EikCalibration, TiesTheCurrentCountsToTheCalibrationSettings) {
     EXPECT_EQ(e.r.core.position().HourAngleH, 2);
     EXPECT_EQ(e.r.core.position().HourAngleS, 4);
 
-    const struct {
-        int16_t d, m, sec, negZero;
-        double ref;
-    } deltas[] = {{-12, 30, 0, 0, -45000}, {12, 30, 0, 0, 45000}, {0, 30, 0, 1, -1800}, {0, 30, 0, 0, 1800}};
+    const struct { int16_t d, m, sec, negZero; double ref; } deltas[] = {
+        {-12, 30, 0, 0, -45000}, {12, 30, 0, 0, 45000}, {0, 30, 0, 1, -1800}, {0, 30, 0, 0, 1800}};
     for (const auto& c : deltas) {
         s.Int(IntKey::calibr_delta_d) = c.d;
         s.Int(IntKey::calibr_delta_m) = c.m;
@@ -477,7 +445,7 @@ TEST(EikSettings, WorkingCopiesComeFromTheFileAndGoBackBeforeEachWrite) {
     EXPECT_NE(file.find("Eik120_base_addr= 760"), std::string::npos) << file;
 }
 
-TEST(EikDirectPortIo, WithoutItsGrantItReadsOnesAndSaysWhy) {
+TEST(EikDirectPortIo, WithoutItsGrantItReadsOnesAndSaysWhyAndItsGrantCoversOneBase) {
     EikDirectPortIo io(0x358);
     EXPECT_FALSE(io.Granted());
     EXPECT_FALSE(io.UnavailableReason().empty());
@@ -485,11 +453,9 @@ TEST(EikDirectPortIo, WithoutItsGrantItReadsOnesAndSaysWhy) {
     io.Out(0x358, 0x80);  // goes nowhere, never a fault
     EXPECT_EQ(io.ReachProblem(0x360), "");  // the missing grant is the reason given
     EXPECT_EQ(EikHexAddress(856), "0x358");
-}
 
-TEST(EikDirectPortIo, AnotherBaseThanTheGrantedOneWaitsForTheNextLaunch) {
-    // Granting touches no port: it only asks the kernel for the range.
-    EikDirectPortIo io(0x358);
+    // Granting touches no port: it only asks the kernel for the range. Another base than the
+    // granted one waits for the next launch.
     if (!io.GrantAccess()) {
         // Without the privilege (or without port I/O on this machine) the reason says which.
         EXPECT_NE(io.UnavailableReason().find("Accès direct aux ports 0x358 refusé : "), std::string::npos)
@@ -508,9 +474,7 @@ TEST(EikDirectPortIo, AnotherBaseThanTheGrantedOneWaitsForTheNextLaunch) {
 // line writes back (1 enable, 0 disable) is read from the same end.
 struct FakeUio {
     FakeUio() { EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends), 0); }
-    ~FakeUio() {
-        ::close(ends[1]);
-    }
+    ~FakeUio() { ::close(ends[1]); }
     void Interrupt(uint32_t n) { ASSERT_EQ(::write(ends[1], &n, sizeof n), 4); }
     int32_t Control() {
         int32_t v = -1;
@@ -520,7 +484,7 @@ struct FakeUio {
     int ends[2] = {-1, -1};
 };
 
-TEST(UioInterruptLine, EachInterruptCallsTheHandlerAndReenablesTheLine) {
+TEST(UioInterruptLine, EachInterruptCallsTheHandlerAndReenablesTheLineAMissingDeviceNone) {
     FakeUio dev;
     UioInterruptLine line("/dev/uio-test", [&dev] { return dev.ends[0]; });
     std::atomic<int> calls{0};
@@ -541,15 +505,14 @@ TEST(UioInterruptLine, EachInterruptCallsTheHandlerAndReenablesTheLine) {
     EXPECT_EQ(calls.load(), 3);
     line.Destroy();
     EXPECT_FALSE(line.IsIrqSet());
-}
 
-TEST(UioInterruptLine, AMissingDeviceLeavesNoLineAndSaysWhy) {
-    UioInterruptLine line("/nonexistent/uio9");
-    line.SetIrq(9, [] {});
-    EXPECT_FALSE(line.IsIrqSet());
-    EXPECT_NE(line.Problem().find("/nonexistent/uio9"), std::string::npos);
-    line.Unmask();  // harmless
-    line.Destroy();
+    // A missing device leaves no line and says why.
+    UioInterruptLine missing("/nonexistent/uio9");
+    missing.SetIrq(9, [] {});
+    EXPECT_FALSE(missing.IsIrqSet());
+    EXPECT_NE(missing.Problem().find("/nonexistent/uio9"), std::string::npos);
+    missing.Unmask();  // harmless
+    missing.Destroy();
 }
 
 }  // namespace

@@ -1,9 +1,8 @@
 #pragma once
 
-// A recording EIK120 card for byte-exact tests of the card protocol: it keeps every register
-// write and read (as offsets from the base), stays busy for a given number of status readings
-// after each command, and answers a read command with the count bytes the test gave its
-// channel.
+// A recording EIK120 card: it keeps every register access (offsets from the base), stays busy for
+// a given number of status readings after each command, and answers a read command with the
+// count bytes the test gave its channel.
 
 #include <array>
 #include <climits>
@@ -28,23 +27,10 @@ public:
     uint8_t In(uint16_t port) override {
         const int offset = port - base;
         accesses.push_back({'r', offset, -1});
-        switch (offset) {
-            case 0:
-                if (busyLeft > 0) {
-                    --busyLeft;
-                    return 0x80;
-                }
-                return 0x00;
-            case 1:
-                return readStatus;
-            case 2:
-            case 3:
-            case 4:
-            case 5:
-                return regs[static_cast<std::size_t>(offset - 2)];
-            default:
-                return 0xFF;
+        if (offset == 0) {
+            return busyLeft > 0 && busyLeft-- > 0 ? 0x80 : 0x00;
         }
+        return offset == 1 ? readStatus : offset >= 2 && offset <= 5 ? regs[static_cast<std::size_t>(offset - 2)] : 0xFF;
     }
 
     void Out(uint16_t port, uint8_t value) override {
@@ -55,10 +41,8 @@ public:
         }
         commands.push_back(value);
         busyLeft = neverReady.count(value) != 0 ? INT_MAX : busyReadings;
-        if (value == 130) {
-            regs = channel[0];
-        } else if (value == 162) {
-            regs = channel[1];
+        if (value == 130 || value == 162) {
+            regs = channel[value == 130 ? 0 : 1];
         }
     }
 
@@ -86,10 +70,7 @@ public:
         }
         return out;
     }
-    void Clear() {
-        accesses.clear();
-        commands.clear();
-    }
+    void Clear() { accesses.clear(), commands.clear(); }
 
     uint16_t base = 856;
     int busyReadings = 2;
