@@ -6,9 +6,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <thread>
 
 #include "app/hardware.h"
@@ -39,25 +39,24 @@ int InChild(Body body) {
 TEST(PrivilegedStart, RangesComeFromTheHardwareFile) {
     test::TempConfig cfg;
     cfg.Write("Axo.ini", "[Axo]\nEik120_base_addr=760\n");
+    auto ranges = [](const HardwareFileResult& file, bool simulate) {  // "first+count " each
+        std::string out;
+        for (const app::IoRange& r : app::IoRangesToGrant(file, simulate)) {
+            out += std::to_string(r.first) + "+" + std::to_string(r.count) + " ";
+        }
+        return out;
+    };
     HardwareFileResult file;
     // By default the parallel ports go through ppdev (no range) and the encoder card is read by
     // direct port I/O at the base address of the settings file: its six registers.
-    auto ranges = app::IoRangesToGrant(file, false);
-    ASSERT_EQ(ranges.size(), 1U);
-    EXPECT_EQ(ranges[0].first, 760);
-    EXPECT_EQ(ranges[0].count, 6);
+    EXPECT_EQ(ranges(file, false), "760+6 ");
     file.eik120.backend = EikBackend::None;
-    EXPECT_TRUE(app::IoRangesToGrant(file, false).empty());
+    EXPECT_EQ(ranges(file, false), "");
     file.parallel.backend = ParallelBackend::Direct;
     file.parallel.commandBase = 0x3BC;
-    ranges = app::IoRangesToGrant(file, false);
-    ASSERT_EQ(ranges.size(), 2U);
-    EXPECT_EQ(ranges[0].first, 0x3BC);
-    EXPECT_EQ(ranges[0].count, 3);
-    EXPECT_EQ(ranges[1].first, 0x278);
-    EXPECT_EQ(ranges[1].count, 3);
+    EXPECT_EQ(ranges(file, false), "956+3 632+3 ");  // 0x3BC, and the data port's 0x278
     file.eik120.backend = EikBackend::Direct;
-    EXPECT_TRUE(app::IoRangesToGrant(file, true).empty());  // the simulation touches no port
+    EXPECT_EQ(ranges(file, true), "");  // the simulation touches no port
 }
 
 TEST(PrivilegedStart, DropsEverythingAndChecksEveryThread) {
@@ -75,31 +74,29 @@ TEST(PrivilegedStart, DropsEverythingAndChecksEveryThread) {
                   if (!s.capabilitiesDropped || !s.dropProblem.empty() || !clean || !s.runningAsRoot) {
                       return 1;
                   }
-                  if (g == nullptr || (!g->granted && g->reason.find("0x378") == std::string::npos)) {
+                  if (g == nullptr || (!g->granted && g->reason.find("0x378") == std::string::npos) ||
+                      app::PrivilegeWarnings(s).size() != 2U) {
                       return 2;
-                  }
-                  if (app::PrivilegeWarnings(s).size() != 2U) {
-                      return 3;
                   }
                   const int child = std::system(
                       "grep -qE '^CapEff:[[:space:]]+0+$' /proc/self/status && "
                       "grep -qE '^CapPrm:[[:space:]]+0+$' /proc/self/status && "
                       "grep -qE '^CapBnd:[[:space:]]+0+$' /proc/self/status && "
                       "grep -qE '^NoNewPrivs:[[:space:]]+1$' /proc/self/status");
-                  return child == 0 ? 0 : 4;
+                  return child == 0 ? 0 : 3;
               }),
               0);
 
     // With a thread started before: it keeps its capabilities, and the check finds it.
     EXPECT_EQ(InChild([] {
-                  bool stop = false;
+                  std::atomic<bool> stop{false};
                   std::thread early([&stop] {
-                      while (!__atomic_load_n(&stop, __ATOMIC_ACQUIRE)) {
+                      while (!stop) {
                           std::this_thread::sleep_for(std::chrono::milliseconds(1));
                       }
                   });
                   const app::PrivilegedStart s = app::RunPrivilegedStart({});
-                  __atomic_store_n(&stop, true, __ATOMIC_RELEASE);
+                  stop = true;
                   early.join();
                   const std::vector<std::string> warnings = app::PrivilegeWarnings(s);
                   const bool reported =
@@ -122,10 +119,10 @@ TEST(PrivilegedStart, TheDirectBackendUsesWhatWasGranted) {
 
 TEST(TraceFile, RootNeverWritesIntoAnotherUsersFile) {
     test::TempConfig cfg;
-    const fs::path mine = cfg.Root() / "mine.trace";
-    const fs::path theirs = cfg.Root() / "theirs.trace";
-    const fs::path link = cfg.Root() / "link.trace";
-    std::ofstream(theirs.string()) << "someone's\n";
+    const fs::path mine = cfg.File("mine.trace");
+    const fs::path theirs = cfg.File("theirs.trace");
+    const fs::path link = cfg.File("link.trace");
+    cfg.Write("theirs.trace", "someone's\n");
     fs::create_symlink(mine, link);
     const bool canChown = chown(theirs.c_str(), 65534, 65534) == 0;
 
@@ -134,10 +131,7 @@ TEST(TraceFile, RootNeverWritesIntoAnotherUsersFile) {
     ASSERT_NE(buf, nullptr) << problem;
     std::ostream(buf.get()) << "12 out 0x378 0x22\n";
     buf.reset();
-    std::ifstream in(mine);
-    std::string line;
-    std::getline(in, line);
-    EXPECT_EQ(line, "12 out 0x378 0x22");
+    EXPECT_EQ(cfg.Read("mine.trace"), "12 out 0x378 0x22\n");
 
     EXPECT_EQ(app::OpenTraceFile(link.string(), true, problem), nullptr);
     EXPECT_NE(problem.find("lien symbolique refusé sous le compte root"), std::string::npos) << problem;
@@ -146,9 +140,7 @@ TEST(TraceFile, RootNeverWritesIntoAnotherUsersFile) {
         EXPECT_EQ(app::OpenTraceFile(theirs.string(), true, problem), nullptr);
         EXPECT_EQ(problem, "Fichier de trace refusé : " + theirs.string() +
                                " appartient à un autre utilisateur et Axo est lancé sous le compte root");
-        std::ifstream again(theirs);
-        std::getline(again, line);
-        EXPECT_EQ(line, "someone's");
+        EXPECT_EQ(cfg.Read("theirs.trace"), "someone's\n");
     }
 }
 
