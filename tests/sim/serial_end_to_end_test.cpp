@@ -1,7 +1,5 @@
-// The control core, the 6420 boxes' driver and the parallel boards' coders on one simulated
-// observatory: the boxes turn the mount that the boards' coders read. The observer's moves and
-// tracking through the whole program are in ui/serial_simulation_test.cpp; here, the wirings
-// and the faults of the boxes.
+// The 6420 boxes' driver moving the simulated mount that the parallel boards' coders read: the
+// wirings and the faults of the boxes (the observer's moves are in ui/serial_simulation_test.cpp).
 
 #include <gtest/gtest.h>
 
@@ -54,50 +52,44 @@ TEST(SerialEndToEnd, AWrongDriveSelectionLeavesTheDeltaStill) {
     s.Run(5000);
     s.r.core.ReleaseDirection(EVT_DELTA_PLUS);
     s.Run(500);
-    // The slave's slow drive took the slewing rate: a crawl of a few arc minutes instead of
-    // two degrees.
+    // The slave's slow drive took the slewing rate: a few arc minutes instead of two degrees.
     EXPECT_LT(std::fabs(s.DeclinationArcsec() - before), 300.0);
 }
 
-TEST(SerialEndToEnd, SilentAndVanishedBoxesAreReportedAndNothingHangs) {
-    Station s;
-    s.boxes.AlphaBox().SetFault(sim::BoxFault::Silent);
-    s.r.core.CloseSystem();
-    s.r.log.Clear();
-    s.r.core.InitSystem();
-    EXPECT_EQ(s.r.log.Only({"box "}), (Lines{"box Erreur | Le boitier 6420 Alpha ne répond pas."}));
+// A box that answers nothing, or two bytes only, is silent to the start's probe; a vanished line
+// fails every call at once; garbage answers end the stop's wait at its 2 s limit.
+TEST(SerialEndToEnd, FaultyBoxesAreReportedAndNothingHangs) {
+    for (const auto& [box, fault, said] :
+         {std::tuple{&sim::SimulatedBoxes::AlphaBox, sim::BoxFault::Silent, "Alpha"},
+          std::tuple{&sim::SimulatedBoxes::DeltaBox, sim::BoxFault::TwoBytes, "Delta"}}) {
+        SCOPED_TRACE(said);
+        Station s;
+        (s.boxes.*box)().SetFault(fault);
+        s.r.core.CloseSystem();
+        s.r.log.Clear();
+        s.r.core.InitSystem();
+        EXPECT_EQ(s.r.log.Only({"box "}), (Lines{std::string("box Erreur | Le boitier 6420 ") + said + " ne répond pas."}));
+    }
 
-    s.r.log.Clear();
+    Station s;
     s.boxes.VanishLine(2, true);
-    const uint64_t t0 = s.r.clock.ElapsedMs();
+    uint64_t t0 = s.r.clock.ElapsedMs();
     s.r.core.PressDirection(EVT_DELTA_PLUS);
     s.r.core.ReleaseDirection(EVT_DELTA_PLUS);
     const Lines boxes = s.r.log.Only({"box "});
     ASSERT_FALSE(boxes.empty());
-    for (const std::string& b : boxes) {
-        EXPECT_EQ(b, "box Erreur | Erreur de communication.\nPort non ouvert ou inexistant");
-    }
+    EXPECT_EQ(boxes, Lines(boxes.size(), "box Erreur | Erreur de communication.\nPort non ouvert ou inexistant"));
     EXPECT_LT(s.r.clock.ElapsedMs() - t0, 3000u);
-}
-
-TEST(SerialEndToEnd, ABoxAnsweringTwoBytesIsSilentAndGarbageEndsTheStopWaitAfterTwoSeconds) {
-    Station s;
-    s.boxes.DeltaBox().SetFault(sim::BoxFault::TwoBytes);
-    s.r.core.CloseSystem();
-    s.r.log.Clear();
-    s.r.core.InitSystem();
-    EXPECT_EQ(s.r.log.Only({"box "}), (Lines{"box Erreur | Le boitier 6420 Delta ne répond pas."}));
 
     s.boxes.AlphaBox().SetFault(sim::BoxFault::Garbage);
     s.r.core.PressDirection(EVT_ALPHA_PLUS);
-    const uint64_t t0 = s.r.clock.ElapsedMs();
+    t0 = s.r.clock.ElapsedMs();
     s.r.core.ReleaseDirection(EVT_ALPHA_PLUS);
     const uint64_t spent = s.r.clock.ElapsedMs() - t0;
     EXPECT_GT(spent, 2000u);
     EXPECT_LT(spent, 2300u);
-    // The box did stop; only its answers were useless.
     s.Run(1000);
-    EXPECT_EQ(s.boxes.AlphaBox().StepsPerSecond(), 0.0);
+    EXPECT_EQ(s.boxes.AlphaBox().StepsPerSecond(), 0.0);  // the box did stop; only its answers were useless
 }
 
 }  // namespace
