@@ -11,21 +11,19 @@ using Lines = std::vector<std::string>;
 using test::CoreRig;
 
 TEST(InitSystem, Rs485WithoutBothAxesOnTheBoxesEndsBeforeAnyHardwareAccess) {
-    CoreRig r;
-    r.settings.Int(IntKey::S64xx_RS485) = 1;
-    r.settings.Int(IntKey::interface_ra) = INTERFACE_64XX;
-    r.settings.Int(IntKey::interface_de) = INTERFACE_PARALLEL;
-    EXPECT_FALSE(r.core.InitSystem());
-    EXPECT_TRUE(r.program.ended);
-    EXPECT_EQ(r.log.lines,
-              (Lines{"box Erreur fatale | Le mode RS485 n'est possible qu'avec l'ALPHA\net le DELTA en mode 64xx", "end"}));
-
-    CoreRig ok;
-    ok.settings.Int(IntKey::S64xx_RS485) = 1;
-    ok.settings.Int(IntKey::interface_ra) = INTERFACE_64XX;
-    ok.settings.Int(IntKey::interface_de) = INTERFACE_64XX;
-    EXPECT_TRUE(ok.core.InitSystem());
-    EXPECT_FALSE(ok.program.ended);
+    for (const int16_t delta : {INTERFACE_PARALLEL, INTERFACE_64XX}) {
+        CoreRig r;
+        r.settings.Int(IntKey::S64xx_RS485) = 1;
+        r.settings.Int(IntKey::interface_ra) = INTERFACE_64XX;
+        r.settings.Int(IntKey::interface_de) = delta;
+        const bool refused = delta != INTERFACE_64XX;
+        EXPECT_EQ(r.core.InitSystem(), !refused);
+        EXPECT_EQ(r.program.ended, refused);
+        if (refused) {
+            EXPECT_EQ(r.log.lines, (Lines{"box Erreur fatale | Le mode RS485 n'est possible qu'avec l'ALPHA\net le DELTA en mode 64xx",
+                                          "end"}));
+        }
+    }
 }
 
 TEST(InitSystem, StartsTheInterfacesInUseInTheirFixedOrder) {
@@ -213,7 +211,7 @@ TEST(LoadAndInitialise, ReadsTheFileThenResetsPicturesAndTable) {
     EXPECT_EQ(r.log.Only({"S 4 ", "P 1101"}), (Lines{"S 4 (2,3)", "P 1101 (0,0)"}));
 }
 
-TEST(MessageList, KeepsSixtyFourLinesDroppingTheSecond) {
+TEST(DisplayProcedures, MessageListOfSixtyFourLinesPicturesAndGroups) {
     CoreRig r;
     for (int i = 0; i < 63; ++i) {
         r.core.display().AddErrorMessage("line " + std::to_string(i));
@@ -244,10 +242,9 @@ TEST(MessageList, KeepsSixtyFourLinesDroppingTheSecond) {
     r.core.ClearMessagesClicked();
     r.core.DeleteMessageClicked();
     EXPECT_EQ(r.view.MessageCount(), 0);
-}
 
-TEST(DisplayProcedures, PicturesAndGroups) {
-    CoreRig r;
+    // Pictures and groups.
+    r.log.Clear();
     r.core.display().SetButtonImage(3, 1);  // 1 is not True (-1): the off picture
     r.core.display().SetButtonImage(5, kTrue);
     r.core.display().SetButtonImage(0, kTrue);
@@ -310,7 +307,7 @@ TEST(MainActions, DomeInitConfirmedWhileDirectionOneIsLocked) {
     EXPECT_TRUE(r.core.events().IsEventSet(EVT_DOME_DIR2));
 }
 
-TEST(MainActions, SpeedModesUnGearingAndManualMode) {
+TEST(MainActions, SpeedModesUnGearingManualModeAndFilter) {
     CoreRig r;
     r.Init();
     r.core.PressTracking();
@@ -345,11 +342,9 @@ TEST(MainActions, SpeedModesUnGearingAndManualMode) {
     EXPECT_TRUE(r.view.Enabled("picAlphaPlus"));
     EXPECT_EQ(r.log.Only({"msg"}), (Lines{"msg Passage en mode commande"}));
     EXPECT_EQ(r.log.Only({"P 401"}), (Lines{"P 401 (1,0)"}));
-}
 
-TEST(MainActions, FilterValidateFollowsTheListText) {
-    CoreRig r;
-    r.Init();
+    // Filter: validating follows the list's text.
+    r.log.Clear();
     r.view.texts["cmbFilterValue"] = "";
     r.core.FilterListChanged();
     EXPECT_FALSE(r.view.Enabled("cmdFilterValidate"));
