@@ -18,53 +18,34 @@ using Writes = std::vector<FakePortIo::Write>;
 Writes Latch(uint8_t address, uint8_t byte) {
     return {{0x278, byte}, {0x378, address}, {0x378, 0x00}};
 }
-// The main window's closing, asked for when a failed start must end the program.
-struct Closer final : MainWindowCloser {
-    void UnloadMainWindow() override { ++calls; }
-    int calls = 0;
-};
-
 Writes Cat(Writes a, const Writes& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
 }
 
 TEST(ParallelDriverEntry, MotorLatchBytes) {
-    struct Case {
-        int16_t code;
-        int16_t action;
-        int16_t mode;
-        Writes writes;
-    };
-    const Case cases[] = {
-        {CMD_TRACKING, 1, 0, Latch(4, 0x7E)},
-        {CMD_TRACKING, 2, 0, Latch(4, 0xFE)},
-        {CMD_ALPHA_PLUS, 1, SPEED_CENTERING, Latch(4, 0x76)},
-        {CMD_ALPHA_PLUS, 1, SPEED_POINTING, Latch(4, 0x56)},
-        {CMD_ALPHA_PLUS, 1, SPEED_MOVING, Latch(4, 0x36)},
-        {CMD_ALPHA_MINUS, 1, SPEED_CENTERING, Latch(4, 0x6E)},
-        {CMD_ALPHA_MINUS, 1, SPEED_POINTING, Latch(4, 0x4E)},
-        {CMD_ALPHA_MINUS, 1, SPEED_MOVING, Latch(4, 0x2E)},
-        {CMD_ALPHA_PLUS, 2, SPEED_MOVING, Latch(4, 0xFE)},  // also leaves sidereal tracking
-        {CMD_DELTA_PLUS, 1, SPEED_CENTERING, Latch(5, 0xF6)},
-        {CMD_DELTA_PLUS, 1, SPEED_POINTING, Latch(5, 0xD6)},
-        {CMD_DELTA_PLUS, 1, SPEED_MOVING, Latch(5, 0xB6)},
-        {CMD_DELTA_MINUS, 1, SPEED_CENTERING, Latch(5, 0xEE)},
-        {CMD_DELTA_MINUS, 1, SPEED_POINTING, Latch(5, 0xCE)},
-        {CMD_DELTA_MINUS, 1, SPEED_MOVING, Latch(5, 0xAE)},
-        {CMD_DELTA_MINUS, 0, SPEED_MOVING, Latch(5, 0xFE)},
-        {CMD_DELTA_PLUS, 1, 6, {}},  // no such speed mode: nothing
+    // Alpha+ stopped (action 2) also leaves sidereal tracking; mode 6 is no speed mode; the
+    // interface's stop leaves the dome and the filter alone.
+    const struct { int16_t code, action, mode; Writes writes; } cases[] = {
+        {CMD_TRACKING, 1, 0, Latch(4, 0x7E)},                    {CMD_TRACKING, 2, 0, Latch(4, 0xFE)},
+        {CMD_ALPHA_PLUS, 1, SPEED_CENTERING, Latch(4, 0x76)},    {CMD_ALPHA_PLUS, 1, SPEED_POINTING, Latch(4, 0x56)},
+        {CMD_ALPHA_PLUS, 1, SPEED_MOVING, Latch(4, 0x36)},       {CMD_ALPHA_MINUS, 1, SPEED_CENTERING, Latch(4, 0x6E)},
+        {CMD_ALPHA_MINUS, 1, SPEED_POINTING, Latch(4, 0x4E)},    {CMD_ALPHA_MINUS, 1, SPEED_MOVING, Latch(4, 0x2E)},
+        {CMD_ALPHA_PLUS, 2, SPEED_MOVING, Latch(4, 0xFE)},       {CMD_DELTA_PLUS, 1, SPEED_CENTERING, Latch(5, 0xF6)},
+        {CMD_DELTA_PLUS, 1, SPEED_POINTING, Latch(5, 0xD6)},     {CMD_DELTA_PLUS, 1, SPEED_MOVING, Latch(5, 0xB6)},
+        {CMD_DELTA_MINUS, 1, SPEED_CENTERING, Latch(5, 0xEE)},   {CMD_DELTA_MINUS, 1, SPEED_POINTING, Latch(5, 0xCE)},
+        {CMD_DELTA_MINUS, 1, SPEED_MOVING, Latch(5, 0xAE)},      {CMD_DELTA_MINUS, 0, SPEED_MOVING, Latch(5, 0xFE)},
+        {CMD_DELTA_PLUS, 1, 6, {}},                              {CMD_FOCUS_DIR1, 1, 0, {}},
         {CMD_CONTROL_MODE, 1, 0, Cat(Latch(4, 0xFE), Latch(5, 0xFE))},
         {CMD_CONTROL_MODE, 2, 0, Cat(Latch(4, 0xFF), Latch(5, 0xFF))},
-        {CMD_STOP_INTERFACE, 0, 0, Cat(Latch(4, 0xFF), Latch(5, 0xFF))},  // dome and filter left alone
-        {CMD_FOCUS_DIR1, 1, 0, {}},
-        {CMD_FOCUS_DIR2, 2, 0, {}},
-        {CMD_TELESCOPE_AZIMUTH, 0, 0, {}},
+        {CMD_STOP_INTERFACE, 0, 0, Cat(Latch(4, 0xFF), Latch(5, 0xFF))},
+        {CMD_FOCUS_DIR2, 2, 0, {}},                              {CMD_TELESCOPE_AZIMUTH, 0, 0, {}},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.code << " " << c.action << " " << c.mode);
         ParallelRig t;
-        EXPECT_EQ(t.Code(c.code, c.action, c.mode), 1) << c.code;
-        EXPECT_EQ(t.io.writes, c.writes) << c.code << " " << c.action << " " << c.mode;
+        EXPECT_EQ(t.Code(c.code, c.action, c.mode), 1);
+        EXPECT_EQ(t.io.writes, c.writes);
         EXPECT_TRUE(t.Reports().empty());
     }
 }
@@ -90,15 +71,13 @@ TEST(ParallelDriverEntry, StartSequenceProgressAndBoardsThatDoNotAnswer) {
 
     // With exit_error_init the program is told to stop after the failed load, and the start
     // ends there: no calibration is sent to the axis boards.
-    Closer closer;
+    EXPECT_EQ(t.closer.calls, 0);
     ParallelRig e;
-    ParallelDriver driver(e.r.core, e.io, ParallelWindows{&e.progress, nullptr, &closer});
-    driver.Link().DetectPorts();
     e.r.settings.Int(IntKey::exit_error_init) = 1;
     e.r.settings.Int(IntKey::interface_ra) = 0;
     e.io.SetInput(0x20);
-    EXPECT_EQ(driver.Handle(CMD_START_INTERFACE, p), 0);
-    EXPECT_EQ(closer.calls, 1);
+    EXPECT_EQ(e.Code(CMD_START_INTERFACE), 0);
+    EXPECT_EQ(e.closer.calls, 1);
     EXPECT_EQ(e.r.log.Only({"box Erreur | Le programme"}),
               (Lines{"box Erreur | Le programme va être arrêté. Relancez le\naprès avoir résolu le problème"}));
     EXPECT_EQ(e.progress.texts.back(), "Calibration coupole");
@@ -112,9 +91,8 @@ TEST(ParallelDriverEntry, StartSequenceProgressAndBoardsThatDoNotAnswer) {
 TEST(ParallelDriverEntry, PortsThatCannotBeOpenedAreReportedOnceAndNeverPolled) {
     for (const int exitOnError : {0, 1}) {
         SCOPED_TRACE(exitOnError);
-        test::ParallelRig t;
-        Closer closer;
-        ParallelDriver driver(t.r.core, t.io, ParallelWindows{&t.progress, nullptr, &closer});
+        ParallelRig t;
+        ParallelDriver& driver = t.driver;
         t.r.core.state().StartupDone = false;
         t.r.settings.Int(IntKey::error_stop) = 1;  // every report a box, as with the built-in defaults
         t.r.settings.Int(IntKey::exit_error_init) = static_cast<int16_t>(exitOnError);
@@ -125,7 +103,7 @@ TEST(ParallelDriverEntry, PortsThatCannotBeOpenedAreReportedOnceAndNeverPolled) 
         const std::string opened = "box Erreur | Ports parallèles inaccessibles.\n" + t.io.unavailable;
         const std::string ended = "box Erreur | Le programme va être arrêté. Relancez le\naprès avoir résolu le problème";
         EXPECT_EQ(t.r.log.Only({"box "}), (exitOnError == 1 ? Lines{opened, ended} : Lines{opened}));
-        EXPECT_EQ(closer.calls, exitOnError);
+        EXPECT_EQ(t.closer.calls, exitOnError);
         EXPECT_EQ(t.progress.texts, (Lines{"Détection des adresses des ports", "Initialisation de l'interface // terminée"}));
         EXPECT_FALSE(t.r.core.drivers().ReadingsAvailable(InterfaceId::Parallel));
 
@@ -157,25 +135,15 @@ TEST(ParallelDriverEntry, PortsThatCannotBeOpenedAreReportedOnceAndNeverPolled) 
 }
 
 TEST(ParallelDriverEntry, FilterWheelPulses) {
-    // Position inputs: red p=0 q=0, green p=1, blue q=1; p reads inverted on status bit 7.
-    struct Case {
-        int16_t filter;
-        uint8_t status;  // bits 7 and 6 of the data status register
-        int pulse;       // -1: none
+    // Filters 6 red, 7 green, 8 blue. Position inputs (bits 7 and 6 of the data status register):
+    // red p=0 q=0, green p=1, blue q=1, p read inverted on bit 7. Pulse 0 forward, 2 back, -1 none.
+    const struct { int16_t filter; uint8_t status; int pulse; } cases[] = {
+        {6, 0x80, -1}, {7, 0x80, 0}, {8, 0x80, 2},  // from red
+        {7, 0x00, -1}, {6, 0x00, 2}, {8, 0x00, 0},  // from green
+        {8, 0xC0, -1}, {6, 0xC0, 0}, {7, 0xC0, 2},  // from blue
+        {6, 0x40, 0},                               // between positions
     };
-    const Case cases[] = {
-        {6, 0x80, -1},  // red on red
-        {7, 0x80, 0},   // red -> green: forward
-        {8, 0x80, 2},   // red -> blue: back
-        {7, 0x00, -1},  // green on green
-        {6, 0x00, 2},   // green -> red: back
-        {8, 0x00, 0},   // green -> blue: forward
-        {8, 0xC0, -1},  // blue on blue
-        {6, 0xC0, 0},   // blue -> red: forward
-        {7, 0xC0, 2},   // blue -> green: back
-        {6, 0x40, 0},   // between positions: forward
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         ParallelRig t;
         t.io.dataOtherBits = c.status;
         t.io.SetInput(0x20);
@@ -260,15 +228,11 @@ TEST(BoardMessages, EveryCodeGivesItsLinesAcknowledgesToItsBoardAndTheDomesEndIt
     const std::string dome = "msg *** Message du Micro-Controleur COUPOLE";
     const std::string alpha = "msg *** Message du Micro-Controleur ALPHA";
     const std::string delta = "msg *** Message du Micro-Controleur DELTA";
-    const Bytes none;
+    const Bytes none{};
     const Bytes ackDome{0x01, 0x00, 0x11, 0x10};  // the acknowledge, then the dome's stop dibit
     const Bytes ackAlpha{0x02, 0x00};
     const Bytes ackDelta{0x03, 0x00};
-    const struct {
-        uint8_t code;
-        Bytes writes;  // command port
-        Lines reports;
-    } cases[] = {
+    const struct { uint8_t code; Bytes writes; Lines reports; } cases[] = {
         {0, none, {system, "msg *** L'électronique n'est pas alimentée"}},
         {1, ackDome, {dome, "msg *** La Coupole est ARRETEE sur sa Position ZERO"}},
         {2, ackDome, {dome, "msg *** La Procédure Init COUPOLE a été ARRETEE"}},

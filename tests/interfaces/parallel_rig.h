@@ -31,8 +31,14 @@ public:
     int opened = 0;
 };
 
+// The main window's closing, asked for when a failed start must end the program.
+struct FakeCloser final : MainWindowCloser {
+    void UnloadMainWindow() override { ++calls; }
+    int calls = 0;
+};
+
 struct ParallelRig {
-    ParallelRig() : driver(r.core, io, ParallelWindows{&progress, &cancel, nullptr}) {
+    ParallelRig() : driver(r.core, io, ParallelWindows{&progress, &cancel, &closer}) {
         driver.Link().DetectPorts();
         r.core.state().StartupDone = true;
         r.settings.Int(IntKey::error_stop) = 0;
@@ -48,6 +54,7 @@ struct ParallelRig {
     FakePortIo io;
     FakeLoadProgress progress;
     FakeCancelWindow cancel;
+    FakeCloser closer;
     ParallelDriver driver;
 };
 
