@@ -121,11 +121,11 @@ public:
     // The main window is on the screen.
     bool Shown() const { return Eventually([this] { return Err().find("axo-shown") != npos; }, 20); }
     // Sends `signo`: the exit code, 128 + the signal that ended it, or -1 (and killed) when it is
-    // still running 5 s later.
+    // still running 5 s later (or never started).
     int End(int signo) {
         int status = 0;
-        kill(pid_, signo);
-        if (!Eventually([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, 5)) {
+        if (pid_ <= 0 || kill(pid_, signo) != 0 ||
+            !Eventually([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, 5)) {
             return -1;
         }
         pid_ = -1;
