@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
-#include <functional>
 #include <thread>
 
 #include "interfaces/eik120/eik_driver.h"
@@ -73,52 +72,33 @@ TEST(SimulatedEikCard, TheDriverReadsTheMountsTruePositionWithTheBuiltInCalibrat
 }
 
 TEST(SimulatedEikCard, FaultsGiveTheDriversMessages) {
-    using Fault = void (*)(sim::SimulatedEikCard&);
-    struct Case {
-        const char* name;
-        bool beforeStart;  // else while running, seen by the next reads
-        Fault fault;
-        int16_t started;
-        Lines boxes;
-        std::function<void(CardRig&)> check;
-    };
-    const Case cases[] = {
-        {"carte absente", true, [](sim::SimulatedEikCard& k) { k.RemoveCard(true); }, 0,
-         {"box Erreur | Init carte Eik120 impossible (time-out axe 0)"}, nullptr},
-        {"Delta débranché", true, [](sim::SimulatedEikCard& k) { k.UnplugCoder(2, true); }, 1, {kDeltaBox},
-         [](CardRig& c) {
-             EXPECT_TRUE(c.driver.AlphaCoderOK());
-             EXPECT_FALSE(c.driver.DeltaCoderOK());
-         }},
-        // Unplugged while running: that coder says so; the other goes on.
-        {"Alpha débranché en marche", false, [](sim::SimulatedEikCard& k) { k.UnplugCoder(1, true); }, 1, {kAlphaBox},
-         [](CardRig& c) {
-             EXPECT_EQ(c.Pos().HourAngleH, 2);
-             EXPECT_EQ(c.Pos().DeclinationD, 20);
-         }},
-        {"carte toujours occupée", false, [](sim::SimulatedEikCard& k) { k.StickBusy(true); }, 1, {kDeltaBox}, nullptr},
-    };
-    for (const Case& k : cases) {
-        SCOPED_TRACE(k.name);
-        CardRig c(2.0, 10.0);
-        if (k.beforeStart) {
-            k.fault(c.card);
-        }
-        ASSERT_EQ(c.Call(CMD_START_INTERFACE), k.started);
-        if (!k.beforeStart) {
-            ASSERT_TRUE(c.Boxes().empty());
-            k.fault(c.card);
-            if (k.boxes.front() == kAlphaBox) {
-                c.Call(CMD_READ_ALPHA);
-            }
-            c.mount.SetDeclinationDeg(20.0);
-            c.Call(CMD_READ_DELTA);
-        }
-        EXPECT_EQ(c.Boxes(), k.boxes);
-        if (k.check) {
-            k.check(c);
-        }
-    }
+    CardRig absent;
+    absent.card.RemoveCard(true);
+    EXPECT_EQ(absent.Call(CMD_START_INTERFACE), 0);
+    EXPECT_EQ(absent.Boxes(), (Lines{"box Erreur | Init carte Eik120 impossible (time-out axe 0)"}));
+
+    CardRig noDelta;
+    noDelta.card.UnplugCoder(2, true);
+    EXPECT_EQ(noDelta.Call(CMD_START_INTERFACE), 1);
+    EXPECT_EQ(noDelta.Boxes(), (Lines{kDeltaBox}));
+    EXPECT_TRUE(noDelta.driver.AlphaCoderOK());
+    EXPECT_FALSE(noDelta.driver.DeltaCoderOK());
+
+    // Unplugged while running: that coder says so; the other goes on.
+    CardRig noAlpha(2.0, 10.0);
+    ASSERT_EQ(noAlpha.Call(CMD_START_INTERFACE), 1);
+    noAlpha.card.UnplugCoder(1, true);
+    noAlpha.mount.SetDeclinationDeg(20.0);
+    noAlpha.ReadBoth();
+    EXPECT_EQ(noAlpha.Boxes(), (Lines{kAlphaBox}));
+    EXPECT_EQ(noAlpha.Pos().HourAngleH, 2);
+    EXPECT_EQ(noAlpha.Pos().DeclinationD, 20);
+
+    CardRig busy;
+    ASSERT_EQ(busy.Call(CMD_START_INTERFACE), 1);
+    busy.card.StickBusy(true);
+    busy.Call(CMD_READ_DELTA);
+    EXPECT_EQ(busy.Boxes(), (Lines{kDeltaBox}));
 }
 
 TEST(SimulatedEikCard, InterruptsComeAtTheProgrammedIntervalOnlyOnTheCardsLine) {
