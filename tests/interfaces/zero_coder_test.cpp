@@ -5,13 +5,13 @@
 namespace axo {
 namespace {
 
+using test::Bytes;
+using test::Lines;
 using test::ParallelRig;
-using Bytes = std::vector<uint8_t>;
-using Lines = std::vector<std::string>;
 
 // An axis board that takes the zero command (dibits 1, 0), searches, and raises its four data
-// lines after `searchReads` readings; a dibit 0 then acknowledges. Coordinate loads afterwards
-// are acknowledged like any write transfer.
+// lines after `searchReads` readings; a dibit 0 then acknowledges, and a second 1, 0 while it
+// searches aborts. A coordinate load (dibit 2) is acknowledged like any write transfer.
 struct ZeroBoard {
     test::FakePortIo& io;
     uint8_t address;
@@ -22,49 +22,34 @@ struct ZeroBoard {
     bool ack = false;
     int loaded = 0;
 
+    void Go(decltype(state) next, uint8_t input) {
+        state = next;
+        io.SetInput(input);
+    }
     void Attach() {
         io.SetInput(0x20);
         io.beforeRead = [this](uint16_t) {
             if (state == Searching && ++reads >= 2 * searchReads) {
-                state = Found;
-                io.SetInput(0x0F);
+                Go(Found, 0x0F);
             }
         };
         io.onStrobe = [this](uint8_t a, uint8_t dibit) {
             if (a != address) {
                 return;
             }
-            switch (state) {
-                case Idle:
-                    if (prefix && dibit == 0) {
-                        state = Searching;
-                        io.SetInput(0x10);
-                    } else if (dibit == 2) {
-                        state = Loading;
-                        ack = address == 3;
-                        loaded = 0;
-                        io.SetInput(ack ? 0x10 : 0x00);
-                    }
-                    prefix = dibit == 1;
-                    break;
-                case Searching:
-                    if (prefix && dibit == 0) {
-                        state = Idle;  // aborted
-                        io.SetInput(0x20);
-                    }
-                    prefix = dibit == 1;
-                    break;
-                case Found:
-                    state = Idle;
-                    io.SetInput(0x20);
-                    break;
-                case Loading:
-                    ack = !ack;
-                    io.SetInput(++loaded == 12 ? 0x20 : (ack ? 0x10 : 0x00));
-                    if (loaded == 12) {
-                        state = Idle;
-                    }
-                    break;
+            const bool zeroCommand = prefix && dibit == 0;
+            prefix = (state == Idle || state == Searching) && dibit == 1;
+            if (state == Idle && zeroCommand) {
+                Go(Searching, 0x10);
+            } else if (state == Idle && dibit == 2) {
+                ack = address == 3;
+                loaded = 0;
+                Go(Loading, ack ? 0x10 : 0x00);
+            } else if ((state == Searching && zeroCommand) || state == Found) {
+                Go(Idle, 0x20);
+            } else if (state == Loading) {
+                ack = !ack;
+                ++loaded == 12 ? Go(Idle, 0x20) : io.SetInput(ack ? 0x10 : 0x00);
             }
         };
     }
@@ -92,8 +77,7 @@ TEST(ZeroCoder, CancelInTheFirstBoxTouchesNoPort) {
         EXPECT_EQ(t.io.Dibits(2), Bytes{});
         EXPECT_EQ(t.io.data, 0xFE);
         EXPECT_EQ(t.r.core.events().Requested(EVT_TRACKING), 0);
-        const Lines expected = probe == 1 ? Lines{"timer off", "timer on"} : Lines{"timer off"};
-        EXPECT_EQ(t.r.log.Only({"timer"}), expected);
+        EXPECT_EQ(t.r.log.Only({"timer"}), (probe == 1 ? Lines{"timer off", "timer on"} : Lines{"timer off"}));
         EXPECT_EQ(t.r.log.Only({"box "}), (Lines{"box Zéro codeur Alpha | Mettez le Telescope un peu avant\n"
                                                  "0h 0m 0s (moins de 2 minutes)"}));
         EXPECT_EQ(t.cancel.opened, 0);
@@ -112,16 +96,14 @@ TEST(ZeroCoder, ABoardAlreadyOnItsZeroEndsTheWaitAtTheFirstReading) {
     EXPECT_EQ(t.cancel.label, "Zéro codeur Delta en cours...");
     EXPECT_FALSE(t.cancel.visible);
     // Zero command, acknowledge of the index, then the load of 0 0' 0" (positive flag set).
-    const Bytes expected = {1, 0, 0, 2, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    EXPECT_EQ(t.io.Dibits(3), expected);
+    EXPECT_EQ(t.io.Dibits(3), (Bytes{1, 0, 0, 2, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
     EXPECT_EQ(board.loaded, 12);
     // Both axes were put on centring; the Delta + lock moved the axis, and was released.
     EXPECT_EQ(t.r.settings.Int(IntKey::control_mode_delta), SPEED_CENTERING);
     EXPECT_TRUE(t.r.view.IsChecked("optControlCenteringDelta"));
     EXPECT_FALSE(t.r.view.IsChecked("optControlCenteringAlpha"));
     EXPECT_EQ(t.r.core.events().Requested(EVT_DELTA_PLUS_LOCK), 0);
-    const Lines latch = t.r.log.Only({"msg Centrage", "msg Arret Centrage"});
-    EXPECT_EQ(latch.size(), 2U);
+    EXPECT_EQ(t.r.log.Only({"msg Centrage", "msg Arret Centrage"}).size(), 2U);
     EXPECT_TRUE(t.r.log.Only({"msg !!!"}).empty());
     EXPECT_EQ(t.r.log.Only({"timer"}), (Lines{"timer off", "timer on"}));
     EXPECT_TRUE(t.r.view.Enabled("FileMenu"));
