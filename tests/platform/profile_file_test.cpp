@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <optional>
@@ -19,19 +20,15 @@ namespace {
 
 using test::TempConfig;
 
-TEST(ProfilePath, NameWithoutDirectoryLivesInTheConfigFolder) {
-    TempConfig cfg;
-    const auto path = ResolveProfilePath("Axo.ini");
-    EXPECT_EQ(path, cfg.Root() / "axo" / "Axo.ini");
-    EXPECT_TRUE(std::filesystem::is_directory(cfg.Dir()));  // created when missing
-    EXPECT_EQ(ResolveProfilePath("/tmp/other.ini"), std::filesystem::path("/tmp/other.ini"));
-    EXPECT_EQ(ResolveProfilePath("sub/x.ini"), std::filesystem::path("sub/x.ini"));
-}
-
 // As the Windows reader: names without case, the first duplicate, the buffer cut in whole
 // characters, the default when anything is missing.
 TEST(ProfileRead, FindsValuesAsTheWindowsReaderDoes) {
     TempConfig cfg;
+    // A name without a folder lives in the configuration folder, created when missing.
+    EXPECT_EQ(ResolveProfilePath("Axo.ini"), cfg.Root() / "axo" / "Axo.ini");
+    EXPECT_TRUE(std::filesystem::is_directory(cfg.Dir()));
+    EXPECT_EQ(ResolveProfilePath("/tmp/other.ini"), std::filesystem::path("/tmp/other.ini"));
+    EXPECT_EQ(ResolveProfilePath("sub/x.ini"), std::filesystem::path("sub/x.ini"));
     cfg.Write("t.ini",
               "; comment=not a key\n"
               "[Other]\nkey=other\n"
@@ -176,7 +173,7 @@ TEST(ProfileEncoding, AUtf16FileIsReadAndWrittenBackInUtf16) {
 }
 
 // What the reader skips, for the callers to report.
-TEST(ProfileDocument, InspectFindsWhatIsNotProfileText) {
+TEST(ProfileDocument, InspectFindsWhatIsNotProfileTextAndKeepsIt) {
     struct Case {
         std::string text;
         std::size_t nul;
@@ -197,6 +194,20 @@ TEST(ProfileDocument, InspectFindsWhatIsNotProfileText) {
         EXPECT_EQ(d.controlChars, c.control) << c.text;
         EXPECT_EQ(d.unreadableLines, c.unreadable) << c.text;
     }
+
+    // Binary and huge lines are kept as they are.
+    std::string text = "[Axo]\nbin=\x01\x02";
+    text.push_back('\0');
+    text += "\xFF\xFE\nhuge=" + std::string(10000, 'z') + "\nno_equals_line\n=empty key\n[\n]\n";
+    ProfileDocument doc;
+    doc.Parse(text);
+    ASSERT_TRUE(doc.Get("Axo", "bin").has_value());
+    EXPECT_EQ(doc.Get("Axo", "huge")->size(), 10000u);
+    EXPECT_EQ(doc.GetString("Axo", "huge", "", 16), std::string(15, 'z'));
+    EXPECT_FALSE(doc.Get("Axo", "no_equals_line").has_value());
+    doc.Set("Axo", "huge", "short");
+    EXPECT_EQ(doc.Get("Axo", "huge"), "short");
+    EXPECT_EQ(doc.LineCount(), 7u);  // nothing added or lost
 }
 
 // What writes do to a file's bytes: only their lines change, each line keeps its own end (a lone
@@ -241,7 +252,7 @@ TEST(ProfileWrite, ChangesOnlyItsLinesAndKeepsEverythingElse) {
     }
 }
 
-TEST(ProfileWrite, AFailedWriteKeepsThePreviousFileWhole) {
+TEST(ProfileWrite, AFailedWriteKeepsThePreviousFileWholeAndLinksAreFollowed) {
     TempConfig cfg;
     const std::string before = "[Axo]\nungear= 1\n";
     cfg.Write("t.ini", before);
@@ -262,10 +273,8 @@ TEST(ProfileWrite, AFailedWriteKeepsThePreviousFileWhole) {
     std::filesystem::create_directories(cfg.File("dir.ini"));
     EXPECT_FALSE(WritePrivateProfileString("Axo", "a", "1", "dir.ini", &error));
     EXPECT_TRUE(std::filesystem::is_directory(cfg.File("dir.ini")));
-}
 
-TEST(ProfileWrite, ReplacesTheTargetOfASymbolicLinkAndKeepsItsPermissions) {
-    TempConfig cfg;
+    // A symbolic link: its target is replaced, with its permissions.
     cfg.Write("real.ini", "[Axo]\na=1\n");
     std::filesystem::permissions(cfg.File("real.ini"), std::filesystem::perms(0600));
     std::filesystem::create_symlink("real.ini", cfg.File("link.ini"));
@@ -274,21 +283,6 @@ TEST(ProfileWrite, ReplacesTheTargetOfASymbolicLinkAndKeepsItsPermissions) {
     EXPECT_EQ(cfg.Read("real.ini"), "[Axo]\na=2\n");
     EXPECT_EQ(std::filesystem::status(cfg.File("real.ini")).permissions() & std::filesystem::perms::all,
               std::filesystem::perms(0600));
-}
-
-TEST(ProfileDocument, SurvivesBinaryAndHugeLines) {
-    std::string text = "[Axo]\nbin=\x01\x02";
-    text.push_back('\0');
-    text += "\xFF\xFE\nhuge=" + std::string(10000, 'z') + "\nno_equals_line\n=empty key\n[\n]\n";
-    ProfileDocument doc;
-    doc.Parse(text);
-    ASSERT_TRUE(doc.Get("Axo", "bin").has_value());
-    EXPECT_EQ(doc.Get("Axo", "huge")->size(), 10000u);
-    EXPECT_EQ(doc.GetString("Axo", "huge", "", 16), std::string(15, 'z'));
-    EXPECT_FALSE(doc.Get("Axo", "no_equals_line").has_value());
-    doc.Set("Axo", "huge", "short");
-    EXPECT_EQ(doc.Get("Axo", "huge"), "short");
-    EXPECT_EQ(doc.LineCount(), 7u);  // nothing added or lost
 }
 
 // Names a save's temporary file could have, and what the clean-up at start does with each.
@@ -337,11 +331,8 @@ TEST(StaleSaveFiles, OnlyOurOwnLeftoversAreRemoved) {
     ASSERT_EQ(read(ready[0], &ok, 1), 1);
     ASSERT_EQ(ok, '1');
 
-    std::size_t expected = 0;
-    for (const Case& c : files) {
-        expected += c.removed ? 1 : 0;
-    }
-    EXPECT_EQ(RemoveStaleSaveFiles("Axo.ini"), expected);
+    const auto removed = std::count_if(std::begin(files), std::end(files), [](const Case& c) { return c.removed; });
+    EXPECT_EQ(RemoveStaleSaveFiles("Axo.ini"), static_cast<std::size_t>(removed));
     for (const Case& c : files) {
         EXPECT_EQ(fs::exists(cfg.File(c.name)), !c.removed) << c.name;
     }
