@@ -195,20 +195,7 @@ TEST(AxisBoardReads, TwentyFailedPollsAreSilentTheTwentyFirstReportsAndResets) {
 
 TEST(AxisBoardReads, AnAcknowledgeMissingInsideTheReadIsReportedAtOnce) {
     ParallelRig t;
-    // The Delta board starts the read, shows the degrees' tens and then stays silent.
-    t.io.SetInput(0x20);
-    bool answered = false;
-    t.io.onStrobe = [&](uint8_t a, uint8_t) {
-        if (a == 3 && !answered) {
-            answered = true;
-            t.io.SetInput(0x04);
-        }
-    };
-    t.io.onCommand = [&](uint8_t value) {
-        if (value == 0x8D) {
-            t.io.SetInput(0x20);  // the reset brings it back to ready
-        }
-    };
+    t.AnswerOnceThenSilent(3, 0x04, 0x8D);  // the degrees' tens, then nothing
     t.r.core.position().DeclinationD = 77;
     t.driver.ReadDeltaCoordinates();
     EXPECT_EQ(t.r.core.position().DeclinationD, 77);

@@ -7,9 +7,9 @@
 namespace axo {
 namespace {
 
+using test::Bytes;
+using test::Lines;
 using test::ParallelRig;
-using Bytes = std::vector<uint8_t>;
-using Lines = std::vector<std::string>;
 
 // Plays the dome board's side of a count read: the high nibble with the acknowledge after the
 // strobe, the low nibble once 0x30 is on the port, ready again at 0x00.
@@ -33,18 +33,16 @@ void AnswerCountRead(test::FakePortIo& io, uint8_t count) {
     };
 }
 
-TEST(DomeBoard, TheCountGivesTheAzimuthAndIsKeptForTheSettingsFile) {
-    struct Case {
-        uint8_t count;
-        int16_t azimuth;
-    };
-    for (const Case& c : {Case{0, 180}, Case{10, 194}, Case{249, 178}, Case{125, 0}, Case{200, 108}}) {
+TEST(DomeBoard, TheCountGivesTheAzimuthIsKeptForTheSettingsFileAndNeedsItsAcknowledge) {
+    for (const auto& [count, azimuth] : std::vector<std::pair<uint8_t, int16_t>>{
+             {0, 180}, {10, 194}, {249, 178}, {125, 0}, {200, 108}}) {
+        SCOPED_TRACE(int{count});
         ParallelRig t;
-        AnswerCountRead(t.io, c.count);
+        AnswerCountRead(t.io, count);
         t.driver.ReadDomeAzimuth();
-        EXPECT_EQ(t.r.core.position().DomeAzimuth, c.azimuth) << int{c.count};
-        EXPECT_EQ(t.r.settings.Int(IntKey::NIC), c.count);
-        EXPECT_EQ(t.driver.DomeCount(), c.count);
+        EXPECT_EQ(t.r.core.position().DomeAzimuth, azimuth);
+        EXPECT_EQ(t.r.settings.Int(IntKey::NIC), count);
+        EXPECT_EQ(t.driver.DomeCount(), count);
         // The read exchange: dibit 0 strobed, 0x30 then 0x00 put on the port directly.
         EXPECT_EQ(t.io.CommandWrites(), (Bytes{0x01, 0x00, 0x30, 0x00}));
         EXPECT_TRUE(t.Reports().empty());
@@ -60,43 +58,22 @@ TEST(DomeBoard, TheCountGivesTheAzimuthAndIsKeptForTheSettingsFile) {
     t.r.settings.Int(IntKey::NIC) = 99;
     t.driver.TakeSettingsCopies(t.r.settings);
     EXPECT_EQ(t.driver.DomeCount(), 99);
-}
 
-TEST(DomeBoard, AReadWithoutTheAcknowledgeIsAReceptionFailure) {
-    ParallelRig t;
-    t.r.core.position().DomeAzimuth = 33;
-    t.io.SetInput(0x20);
-    bool answered = false;
-    t.io.onStrobe = [&](uint8_t a, uint8_t) {
-        if (a == 1 && !answered) {
-            answered = true;
-            t.io.SetInput(0x05);  // left ready, but no acknowledge: not a count
-        }
-    };
-    t.io.onCommand = [&](uint8_t v) {
-        if (v == 0x8F) {
-            t.io.SetInput(0x20);
-        }
-    };
-    t.driver.ReadDomeAzimuth();
-    EXPECT_EQ(t.r.core.position().DomeAzimuth, 33);
-    EXPECT_EQ(t.r.log.Only({"msg !!!", "msg Reset"}),
+    // Left ready but without the acknowledge: not a count, a reception failure.
+    ParallelRig f;
+    f.r.core.position().DomeAzimuth = 33;
+    f.AnswerOnceThenSilent(1, 0x05, 0x8F);
+    f.driver.ReadDomeAzimuth();
+    EXPECT_EQ(f.r.core.position().DomeAzimuth, 33);
+    EXPECT_EQ(f.r.log.Only({"msg !!!", "msg Reset"}),
               (Lines{"msg !!! Réception du nombre d'impulsion coupole impossible.",
                      "msg !!! La platine coupole ne répond pas et va être réinitialisée",
                      "msg Reset micro-contrôleur Coupole"}));
 }
 
-struct FollowCase {
-    int16_t dome;
-    int16_t telescope;
-    bool known;  // the coders gave the telescope's azimuth
-    bool movingBefore;
-    Bytes dibits;  // strobed to the dome board
-    bool movingAfter;
-};
-
 TEST(DomeBoard, TheFollowStepTurnsTheShortWayStopsInsideTheDeadBandAndHoldsWithoutCoders) {
-    const FollowCase cases[] = {
+    // known: the coders gave the telescope's azimuth; dibits: strobed to the dome board.
+    const struct { int16_t dome, telescope; bool known, movingBefore; Bytes dibits; bool movingAfter; } cases[] = {
         {355, 5, true, false, {1, 2, 2}, true},   // through north, towards increasing azimuth
         {12, 10, true, true, {1}, false},         // 2 degrees past: stop
         {10, 10, true, false, {1, 2, 2}, true},   // on target: run on to 1-5 degrees past
@@ -109,7 +86,8 @@ TEST(DomeBoard, TheFollowStepTurnsTheShortWayStopsInsideTheDeadBandAndHoldsWitho
         {100, 300, false, true, {1}, false},  // coders unreadable while turning: stop
         {100, 300, false, false, {}, false},  // coders unreadable, stopped: stay
     };
-    for (const FollowCase& c : cases) {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.dome << " " << c.telescope);
         ParallelRig t;
         t.io.SetInput(0x20);
         t.io.onStrobe = [&](uint8_t a, uint8_t dibit) {
@@ -124,68 +102,57 @@ TEST(DomeBoard, TheFollowStepTurnsTheShortWayStopsInsideTheDeadBandAndHoldsWitho
         t.r.core.position().TelescopeAzimuth = c.telescope;
         t.r.core.position().TelescopeAzimuthKnown = c.known;
         t.Code(CMD_DOME_TRACK_STEP);
-        EXPECT_EQ(t.io.Dibits(1), c.dibits) << c.dome << " " << c.telescope;
-        EXPECT_EQ(s.DomeFollowMoving, c.movingAfter) << c.dome << " " << c.telescope;
+        EXPECT_EQ(t.io.Dibits(1), c.dibits);
+        EXPECT_EQ(s.DomeFollowMoving, c.movingAfter);
         EXPECT_TRUE(s.DomeTrackingOn);  // the follow step never ends dome tracking
         EXPECT_TRUE(t.Reports().empty());
     }
 }
 
 TEST(DomeBoard, RestInitAndRotationFailures) {
-    {
-        // Rest at 90 with the dome at 95: already there.
-        ParallelRig t;
-        t.r.settings.Int(IntKey::dome_rest_pos) = 90;
-        t.r.core.position().DomeAzimuth = 95;
-        t.driver.DomeToRest();
-        EXPECT_TRUE(t.io.writes.empty());
-        EXPECT_FALSE(t.r.core.state().DomeRestRunning);
-        EXPECT_EQ(t.Reports().back(), "msg *** La Coupole est à sa position Repos");
-    }
-    {
-        // Far from rest with a board that never leaves ready: one box, the rest travel ends.
-        ParallelRig t;
-        t.r.settings.Int(IntKey::error_stop) = 0;
-        t.r.settings.Int(IntKey::dome_rest_pos) = 15;
-        t.r.core.position().DomeAzimuth = 200;
-        t.io.SetInput(0x20);
-        t.driver.DomeToRest();
-        EXPECT_EQ(t.io.Dibits(1), (Bytes{1, 2}));
-        EXPECT_FALSE(t.r.core.state().DomeRestRunning);
-        EXPECT_EQ(t.Reports(), (Lines{"beep", "box Erreur | Rotation de la coupole impossible.\n"
-                                              "La platine coupole ne répond pas."}));
-    }
-    {
-        // The direction taken but ready never comes back.
-        ParallelRig t;
-        t.io.SetInput(0x20);
-        t.io.onStrobe = [&](uint8_t, uint8_t dibit) {
-            if (dibit == 2) {
-                t.io.SetInput(0x10);
-            }
-        };
-        t.driver.DomeRotate(CMD_DOME_DIR1);
-        EXPECT_EQ(t.io.Dibits(1), (Bytes{1, 2, 1}));
-        EXPECT_EQ(t.Reports(), (Lines{"beep", "box Erreur | Problème avec la rotation de la coupole.\n"
-                                              "La platine coupole ne répond pas."}));
-    }
-    {
-        // Init: dibit 3 answered with exactly 0x10, then 3 again.
+    // Rest at 90 with the dome at 95: already there.
+    ParallelRig at;
+    at.r.settings.Int(IntKey::dome_rest_pos) = 90;
+    at.r.core.position().DomeAzimuth = 95;
+    at.driver.DomeToRest();
+    EXPECT_TRUE(at.io.writes.empty());
+    EXPECT_FALSE(at.r.core.state().DomeRestRunning);
+    EXPECT_EQ(at.Reports().back(), "msg *** La Coupole est à sa position Repos");
+
+    // Far from rest with a board that never leaves ready: one box, the rest travel ends.
+    ParallelRig far;
+    far.r.settings.Int(IntKey::dome_rest_pos) = 15;
+    far.r.core.position().DomeAzimuth = 200;
+    far.io.SetInput(0x20);
+    far.driver.DomeToRest();
+    EXPECT_EQ(far.io.Dibits(1), (Bytes{1, 2}));
+    EXPECT_FALSE(far.r.core.state().DomeRestRunning);
+    EXPECT_EQ(far.Reports(), (Lines{"beep", "box Erreur | Rotation de la coupole impossible.\n"
+                                            "La platine coupole ne répond pas."}));
+
+    // The direction taken but ready never comes back.
+    ParallelRig turn;
+    turn.io.SetInput(0x20);
+    turn.io.onStrobe = [&](uint8_t, uint8_t dibit) { dibit == 2 ? turn.io.SetInput(0x10) : void(); };
+    turn.driver.DomeRotate(CMD_DOME_DIR1);
+    EXPECT_EQ(turn.io.Dibits(1), (Bytes{1, 2, 1}));
+    EXPECT_EQ(turn.Reports(), (Lines{"beep", "box Erreur | Problème avec la rotation de la coupole.\n"
+                                             "La platine coupole ne répond pas."}));
+
+    // Init: dibit 3 answered with exactly 0x10, then 3 again; refused, a transmission failure
+    // (after start-up, error_stop 0: two lines).
+    for (const bool answers : {true, false}) {
         ParallelRig t;
         t.io.SetInput(0x20);
-        t.io.onStrobe = [&](uint8_t, uint8_t dibit) { t.io.SetInput(dibit == 3 ? 0x10 : 0x20); };
+        t.io.onStrobe = [&](uint8_t, uint8_t dibit) { t.io.SetInput(answers && dibit == 3 ? 0x10 : 0x20); };
         t.driver.DomeInit();
-        EXPECT_EQ(t.io.Dibits(1), (Bytes{1, 3, 3}));
-        EXPECT_TRUE(t.r.core.state().DomeInitRunning);
-    }
-    {
-        // Init refused: a transmission failure (after start-up, error_stop 0: two lines).
-        ParallelRig t;
-        t.io.SetInput(0x20);
-        t.driver.DomeInit();
-        EXPECT_FALSE(t.r.core.state().DomeInitRunning);
-        EXPECT_EQ(t.r.log.Only({"msg !!!"}), (Lines{"msg !!! Initialisation de la coupole impossible.",
-                                                   "msg !!! La platine Coupole ne répond pas."}));
+        EXPECT_EQ(t.r.core.state().DomeInitRunning, answers);
+        if (answers) {
+            EXPECT_EQ(t.io.Dibits(1), (Bytes{1, 3, 3}));
+        } else {
+            EXPECT_EQ(t.r.log.Only({"msg !!!"}), (Lines{"msg !!! Initialisation de la coupole impossible.",
+                                                       "msg !!! La platine Coupole ne répond pas."}));
+        }
     }
 }
 

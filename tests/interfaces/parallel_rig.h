@@ -47,6 +47,22 @@ struct ParallelRig {
         DriverParam p{action, mode};
         return driver.Handle(code, p);
     }
+    // The board at `address` answers its first strobe with `input` then falls silent until the
+    // reset command `reset` puts it back to ready.
+    void AnswerOnceThenSilent(uint8_t address, uint8_t input, uint8_t reset) {
+        io.SetInput(0x20);
+        io.onStrobe = [this, address, input, answered = false](uint8_t a, uint8_t) mutable {
+            if (a == address && !answered) {
+                answered = true;
+                io.SetInput(input);
+            }
+        };
+        io.onCommand = [this, reset](uint8_t value) {
+            if (value == reset) {
+                io.SetInput(0x20);
+            }
+        };
+    }
     // Only the message-list lines, boxes and beeps.
     std::vector<std::string> Reports() const { return r.log.Only({"msg ", "box ", "beep"}); }
 
