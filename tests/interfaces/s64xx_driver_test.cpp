@@ -5,17 +5,8 @@
 namespace axo {
 namespace {
 
-using Lines = std::vector<std::string>;
+using test::Lines;
 using test::S64xxRig;
-
-// The serial calls without their ticks.
-Lines CallsOf(const S64xxRig& t) {
-    Lines calls;
-    for (const auto& [tick, call] : t.sio.calls) {
-        calls.push_back(call);
-    }
-    return calls;
-}
 
 // Commands as written to one line, each closed by its carriage return.
 Lines OnLine(const std::string& port, const Lines& commands) {
@@ -52,9 +43,9 @@ TEST(S64xxDriver, StopPutsTheOutputsToZeroAndClosesTheLines) {
         t.r.settings.Int(IntKey::S64xx_RS485) = bus ? 1 : 0;
         t.Started();
         EXPECT_EQ(t.Code(CMD_STOP_INTERFACE), 1);
-        const Lines expected = bus ? Lines{"write 4 a", "write 4 Y 0<CR>", "write 4 b", "write 4 Y 0<CR>", "close 4"}
-                                   : Lines{"write 1 Y 0<CR>", "close 1", "write 2 Y 0<CR>", "close 2"};
-        EXPECT_EQ(CallsOf(t), expected) << bus;
+        EXPECT_EQ(t.Calls(), (bus ? Lines{"write 4 a", "write 4 Y 0<CR>", "write 4 b", "write 4 Y 0<CR>", "close 4"}
+                                  : Lines{"write 1 Y 0<CR>", "close 1", "write 2 Y 0<CR>", "close 2"}))
+            << bus;
     }
 }
 
@@ -97,18 +88,17 @@ TEST(S64xxDriver, MovesSendTheirTextsWithTheSignOfTheReverseSettingAndDeltaEngag
     }
 }
 
-TEST(S64xxDriver, AStopWaitsForTwoEqualPositionRepliesAtMostTwoSeconds) {
+TEST(S64xxDriver, AStopWaitsForTwoEqualPositionRepliesAtMostTwoSecondsOrUntilTheStopAll) {
     S64xxRig t;
     t.Started();
     t.sio.replies[1] = {"+100\r", "+180\r", "+200\r", "+200\r", "+200\r"};
     const uint64_t before = t.r.clock.ElapsedMs();
     t.Code(CMD_ALPHA_PLUS, kStop, SPEED_MOVING);
-    const Lines poll = {"flush 1 0", "write 1 C<CR>", "read 1"};
     Lines expected = {"write 1 S<CR>"};
     for (int i = 0; i < 4; ++i) {
-        expected.insert(expected.end(), poll.begin(), poll.end());
+        expected.insert(expected.end(), {"flush 1 0", "write 1 C<CR>", "read 1"});
     }
-    EXPECT_EQ(CallsOf(t), expected);
+    EXPECT_EQ(t.Calls(), expected);
     EXPECT_EQ(t.r.clock.ElapsedMs() - before, 50u + 4 * 150u);
 
     // A box whose answer never repeats: the wait gives up after 2 s, also across midnight.
@@ -116,19 +106,28 @@ TEST(S64xxDriver, AStopWaitsForTwoEqualPositionRepliesAtMostTwoSeconds) {
         S64xxRig u;
         u.r.clock.SetDateTime(start);
         u.Started();
-        for (int i = 0; i < 100; ++i) {
-            u.sio.replies[1].push_back("+" + std::to_string(i) + "\r");
-        }
+        u.StillMoving(1);
         const uint64_t t0 = u.r.clock.ElapsedMs();
         u.driver.WaitAxisStopped(1);
-        const uint64_t spent = u.r.clock.ElapsedMs() - t0;
-        EXPECT_GT(spent, 2000u) << start.hour;
-        EXPECT_LE(spent, 2200u) << start.hour;
+        EXPECT_GT(u.r.clock.ElapsedMs() - t0, 2000u) << start.hour;
+        EXPECT_LE(u.r.clock.ElapsedMs() - t0, 2200u) << start.hour;
     }
     // Any other axis returns at once.
     t.sio.calls.clear();
     t.driver.WaitAxisStopped(3);
     EXPECT_TRUE(t.sio.calls.empty());
+
+    // The stop-all ends the check without a verdict.
+    S64xxRig a;
+    a.Started();
+    a.StillMoving(1);
+    int asked = 0;
+    a.r.core.SetStopWatcher([&] { return ++asked == 2; });
+    DriverParam p{kStop, SPEED_MOVING};
+    const uint64_t t0 = a.r.clock.ElapsedMs();
+    EXPECT_EQ(a.r.core.drivers().S64xxDriver(CMD_ALPHA_PLUS, p), 0);
+    EXPECT_LT(a.r.clock.ElapsedMs() - t0, 500u);
+    EXPECT_TRUE(a.r.log.Only({"msg !!!", "box "}).empty());
 }
 
 TEST(S64xxDriver, TheBrakeDelayReleasesTheDeltaUnlessANewMoveStartsFirst) {
@@ -246,23 +245,15 @@ TEST(S64xxDriver, AWholeTrackingRateNeverAlternates) {
     EXPECT_EQ(t.sio.Writes().back(), "1 R 12a<CR>");
 }
 
-const LinkStatus& Link(S64xxRig& t) {
-    return t.r.core.drivers().Link(InterfaceId::S64xx);
-}
-
 TEST(S64xxFailures, EachAxisStartsOnItsOwnLineAndTheStatusNamesTheOneThatDidNot) {
-    struct Case {
-        int16_t alphaIndex, deltaIndex;  // port settings, 0-based
-        int failingOpen;                 // port whose open fails, 0 none
-        bool alphaUp, deltaUp;
-        std::string failing;
-    };
-    const Case cases[] = {
+    // Port settings 0-based; failingOpen: the port whose open fails, 0 none.
+    const struct { int16_t alphaIndex, deltaIndex; int failingOpen; bool alphaUp, deltaUp; std::string failing; } cases[] = {
         {0, 1, 1, false, true, "boîtier Alpha"},
         {0, 1, 2, true, false, "boîtier Delta"},
         {2, 2, 0, true, false, "boîtier Delta"},  // one port for both axes: Delta refused
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.failingOpen);
         S64xxRig t;
         t.r.settings.Int(IntKey::S64xx_com_port_alpha) = c.alphaIndex;
         t.r.settings.Int(IntKey::S64xx_com_port_delta) = c.deltaIndex;
@@ -270,11 +261,11 @@ TEST(S64xxFailures, EachAxisStartsOnItsOwnLineAndTheStatusNamesTheOneThatDidNot)
             t.sio.Fail("open", c.failingOpen, SIO_BADPORT);
         }
         EXPECT_EQ(t.Code(CMD_START_INTERFACE), 0);
-        EXPECT_EQ(t.r.log.Only({"box "}).size(), 1u) << c.failing;
+        EXPECT_EQ(t.r.log.Only({"box "}).size(), 1u);
         EXPECT_EQ(t.driver.Lines().AlphaPortOpen(), c.alphaUp);
         EXPECT_EQ(t.driver.Lines().DeltaPortOpen(), c.deltaUp);
-        EXPECT_EQ(Link(t).state, LinkState::Failing);
-        EXPECT_EQ(Link(t).detail, c.failing);
+        EXPECT_EQ(t.Link().state, LinkState::Failing);
+        EXPECT_EQ(t.Link().detail, c.failing);
         EXPECT_NE(t.progress.texts.back(), "Initialisation de l'interface 64xx terminée");
         // The axis that started takes commands on its own line; the other one none, with status 0,
         // while the codes that touch no line still answer 1.
@@ -303,22 +294,22 @@ TEST(S64xxFailures, EachAxisStartsOnItsOwnLineAndTheStatusNamesTheOneThatDidNot)
 TEST(S64xxFailures, AFailingLineIsToldOncePerActionAndTheStatusFollowsTheLatestExchange) {
     S64xxRig t;
     t.Started();
-    EXPECT_EQ(Link(t).state, LinkState::Answering);
+    EXPECT_EQ(t.Link().state, LinkState::Answering);
     // Every write on the Alpha line fails: a press makes three writes, one box.
     t.sio.Fail("write", 1, SIO_NODATA);
     t.Code(CMD_ALPHA_PLUS, kStart, SPEED_MOVING);
     EXPECT_EQ(t.r.log.Only({"box "}), (Lines{"box Erreur | Erreur de communication.\nPas de données à lire ou à écrire"}));
-    EXPECT_EQ(Link(t).state, LinkState::Failing);
-    EXPECT_EQ(Link(t).detail, "boîtier Alpha");
+    EXPECT_EQ(t.Link().state, LinkState::Failing);
+    EXPECT_EQ(t.Link().detail, "boîtier Alpha");
     // A Delta move that goes well leaves the Alpha box named.
     t.Code(CMD_DELTA_PLUS, kStart, SPEED_CENTERING);
-    EXPECT_EQ(Link(t).detail, "boîtier Alpha");
+    EXPECT_EQ(t.Link().detail, "boîtier Alpha");
     // The line works again: the next exchange brings the status back.
     t.sio.Heal();
     t.r.log.Clear();
     t.Code(CMD_ALPHA_PLUS, kStart, SPEED_MOVING);
     EXPECT_TRUE(t.r.log.Only({"box "}).empty());
-    EXPECT_EQ(Link(t).state, LinkState::Answering);
+    EXPECT_EQ(t.Link().state, LinkState::Answering);
 }
 
 TEST(S64xxFailures, ABoxThatFallsSilentAfterTheStopIsNotTakenAsStopped) {
@@ -346,24 +337,9 @@ TEST(S64xxFailures, ABoxThatFallsSilentAfterTheStopIsNotTakenAsStopped) {
         const Lines told = c.errorStop == 1 ? Lines{"box Erreur | " + what + "\n" + why}
                                             : Lines{"msg !!! " + what, "msg !!! " + why};
         EXPECT_EQ(t.r.log.Only({"msg !!!", "box "}), told);
-        EXPECT_EQ(Link(t).state, LinkState::Failing);
-        EXPECT_EQ(Link(t).detail, "boîtier " + c.axis);
+        EXPECT_EQ(t.Link().state, LinkState::Failing);
+        EXPECT_EQ(t.Link().detail, "boîtier " + c.axis);
     }
-}
-
-TEST(S64xxFailures, TheStopAllEndsAStopCheckWithoutAVerdict) {
-    S64xxRig t;
-    t.Started();
-    for (int i = 0; i < 100; ++i) {
-        t.sio.replies[1].push_back("+" + std::to_string(i) + "\r");  // still moving
-    }
-    int asked = 0;
-    t.r.core.SetStopWatcher([&] { return ++asked == 2; });
-    DriverParam p{kStop, SPEED_MOVING};
-    const uint64_t t0 = t.r.clock.ElapsedMs();
-    EXPECT_EQ(t.r.core.drivers().S64xxDriver(CMD_ALPHA_PLUS, p), 0);
-    EXPECT_LT(t.r.clock.ElapsedMs() - t0, 500u);
-    EXPECT_TRUE(t.r.log.Only({"msg !!!", "box "}).empty());
 }
 
 }  // namespace

@@ -26,6 +26,21 @@ struct S64xxRig {
         DriverParam p{action, mode};
         return driver.Handle(code, p);
     }
+    // The serial calls without their ticks.
+    Lines Calls() const {
+        Lines out;
+        for (const auto& [tick, call] : sio.calls) {
+            out.push_back(call);
+        }
+        return out;
+    }
+    // Replies that never repeat: a box still moving.
+    void StillMoving(int port) {
+        for (int i = 0; i < 100; ++i) {
+            sio.replies[port].push_back("+" + std::to_string(i) + "\r");
+        }
+    }
+    const LinkStatus& Link() { return r.core.drivers().Link(InterfaceId::S64xx); }
     // Starts the interface and forgets what it logged.
     void Started() {
         ASSERT_EQ(Code(CMD_START_INTERFACE), 1);
