@@ -1,8 +1,7 @@
 #pragma once
 
-// The control core and the simulated observatory on the virtual clock, with the main window's
-// timers played by hand: what an observer would see after holding buttons for simulated
-// seconds. A rig registers its drivers, sets what its installation needs, then calls Start().
+// The core and the simulated observatory on the virtual clock, the main window's timers played
+// by hand. A rig registers its drivers, sets what its installation needs, then calls Start().
 
 #include <cmath>
 #include <functional>
@@ -24,8 +23,7 @@ struct E2eRig {
         r.core.ClockTick();
     }
 
-    // The polling timer every 50 ms (then `afterPoll`, for timers of the rig's own), the clock
-    // tick every second, for `ms` simulated milliseconds.
+    // The polling timer every 50 ms (then `afterPoll`), the clock tick every second, for `ms`.
     void Run(uint64_t ms) {
         const uint64_t end = r.clock.ElapsedMs() + ms;
         uint64_t nextSecond = r.clock.ElapsedMs() + 1000;

@@ -1,8 +1,7 @@
 #pragma once
 
-// The go-to on the simulated observatory, on the virtual clock: the core with every driver of
-// a real installation, wired as the demonstration (6420 boxes move, the encoder card reads) or
-// with every function on the parallel boards. Shared by the go-to tests and its benchmark.
+// The go-to on the simulated observatory, on the virtual clock, wired as the demonstration (6420
+// boxes move, the encoder card reads) or all on the parallel boards. Shared with the benchmark.
 
 #include <algorithm>
 #include <cmath>
@@ -23,13 +22,11 @@ namespace axo::test {
 
 enum class Wiring { BoxesAndCard, ParallelBoards };
 
-// What the simulation's drives give, degrees per second (see sim/serial64xx/box.h and
-// sim/parallel/motor_latch.h), and how long a drive takes to change speed.
+// The simulated drives' speeds in degrees per second (sim/serial64xx/box.h,
+// sim/parallel/motor_latch.h) and their ramps to full speed and back to rest, in seconds.
 struct DriveFigures {
-    AxisSpeeds ha;
-    AxisSpeeds dec;
-    double rampUp = 0.0;    // to full speed
-    double rampDown = 0.0;  // from full speed to rest
+    AxisSpeeds ha, dec;
+    double rampUp = 0.0, rampDown = 0.0;
 };
 
 inline DriveFigures FiguresOf(Wiring w) {
@@ -59,17 +56,10 @@ struct GotoRig : E2eRig {
         serial.RegisterWith(r.core);
         eik.RegisterWith(r.core);
         Settings& s = r.settings;
-        if (w == Wiring::BoxesAndCard) {
-            s.Int(IntKey::interface_ra) = INTERFACE_64XX;
-            s.Int(IntKey::interface_de) = INTERFACE_64XX;
-            s.Int(IntKey::interface_coders) = INTERFACE_EIK120;
-        } else {
-            s.Int(IntKey::interface_ra) = INTERFACE_PARALLEL;
-            s.Int(IntKey::interface_de) = INTERFACE_PARALLEL;
-            s.Int(IntKey::interface_coders) = INTERFACE_PARALLEL;
-        }
-        // A site of middle northern latitude, where every limit can be met.
-        s.Int(IntKey::latitude_d) = 45;
+        const bool onBoxes = w == Wiring::BoxesAndCard;
+        s.Int(IntKey::interface_ra) = s.Int(IntKey::interface_de) = onBoxes ? INTERFACE_64XX : INTERFACE_PARALLEL;
+        s.Int(IntKey::interface_coders) = onBoxes ? INTERFACE_EIK120 : INTERFACE_PARALLEL;
+        s.Int(IntKey::latitude_d) = 45;  // middle northern latitude, where every limit can be met
         boxes.SetWiringSource([this] { return sim::WiringFromSettings(r.settings); });
         afterPoll = [this] { brake.Poll(); };
         Start();
@@ -89,8 +79,7 @@ struct GotoRig : E2eRig {
     }
     double TrueDecDeg() { return observatory.TheMount().DeclinationDeg(); }
 
-    // Puts the telescope where its coders will read this hour angle and declination (the
-    // parallel boards read the mount through their own calibration).
+    // Puts the telescope where its coders will read this hour angle and declination.
     void PlaceAt(double haHours, double decDeg) {
         const double haOffset = HaDeg() - TrueHaDeg();
         const double decOffset = DecDeg() - TrueDecDeg();
@@ -118,10 +107,9 @@ struct GotoRig : E2eRig {
         return r.clock.ElapsedMs() - start;
     }
 
-    // The shortest time the drives allow for a go-to over these distances: each axis at its
-    // slewing speed with its ramps, then the finish that a closed loop polling every 50 ms
-    // needs at least: one tick of slewing travel done at pointing speed, one tick of pointing
-    // travel at centring speed.
+    // The shortest go-to the drives allow: each axis slewing with its ramps, then the least a loop
+    // polling every 50 ms needs to finish: a tick of slewing travel at pointing speed, a tick of
+    // pointing travel at centring speed.
     double PhysicalLimitS(double haDistDeg, double decDistDeg) const {
         const DriveFigures f = FiguresOf(wiring);
         const double tick = 0.05;
@@ -151,8 +139,8 @@ inline double RaForHourAngle(GotoRig& g, double haHours) {
     return std::fmod((lst - haHours) * kPi / 12.0 + 4 * kPi, 2 * kPi);
 }
 
-// A start and a target, both inside the default limits at a middle northern latitude. The
-// parallel boards' Delta coder reads up to 59° 59' 59": their trips stay below.
+// A start and a target inside the default limits (the parallel boards' Delta coder reads up to
+// 59° 59' 59": their trips stay below).
 struct Trip {
     double startHa, startDec, targetHa, targetDec;
 };

@@ -12,10 +12,8 @@ namespace axo {
 namespace {
 
 using test::GotoRig;
-using test::Wiring;
-
-using test::RandomTrip;
 using test::Trip;
+using test::Wiring;
 
 bool AxisDriven(GotoRig& g, int axis) {
     if (g.wiring == Wiring::BoxesAndCard) {
@@ -33,7 +31,7 @@ TEST(Goto, ReachesRandomTargetsWithinTheToleranceInAboutThePhysicalTime) {
         GotoRig g(w);
         std::vector<double> ratios;
         for (int i = 0; i < 200; ++i) {
-            const Trip t = RandomTrip(g, rng);
+            const Trip t = test::RandomTrip(g, rng);
             g.PlaceAt(t.startHa, t.startDec);
             const double startHa = g.HaDeg();
             const double ra = test::RaForHourAngle(g, t.targetHa);

@@ -1,9 +1,7 @@
 // The 6420 boxes' driver moving the simulated mount that the parallel boards' coders read: the
-// wirings and the faults of the boxes (the observer's moves are in ui/serial_simulation_test.cpp).
+// faults of the boxes (the observer's moves are in ui/serial_simulation_test.cpp).
 
 #include <gtest/gtest.h>
-
-#include <cmath>
 
 #include "core/interval_timer.h"
 #include "interfaces/parallel/parallel_driver.h"
@@ -37,24 +35,6 @@ struct Station : test::E2eRig {
     ParallelDriver parallel;
     S64xxDriver serial;
 };
-
-TEST(SerialEndToEnd, AWrongDriveSelectionLeavesTheDeltaStill) {
-    // The installation's fast drive is the box's own; the settings say the slave's.
-    Station s;
-    s.boxes.SetWiringSource(nullptr);
-    sim::BoxWiring w;
-    w.fastOnSlave = false;
-    s.boxes.SetWiring(w);
-    s.r.settings.Int(IntKey::control_mode_delta) = SPEED_MOVING;
-    s.Run(500);
-    const double before = s.DeclinationArcsec();
-    s.r.core.PressDirection(EVT_DELTA_PLUS);
-    s.Run(5000);
-    s.r.core.ReleaseDirection(EVT_DELTA_PLUS);
-    s.Run(500);
-    // The slave's slow drive took the slewing rate: a few arc minutes instead of two degrees.
-    EXPECT_LT(std::fabs(s.DeclinationArcsec() - before), 300.0);
-}
 
 // A box that answers nothing, or two bytes only, is silent to the start's probe; a vanished line
 // fails every call at once; garbage answers end the stop's wait at its 2 s limit.
