@@ -143,7 +143,7 @@ TEST(Catalogue, PlacesOfDateMatchAnAlmanac) {
 }
 
 // Precession and nutation alone, against the same almanac, for fixed J2000 points.
-TEST(Catalogue, J2000IsPrecessedAndNutatedToTheDate) {
+TEST(Catalogue, JulianDatesAndJ2000PrecessedAndNutatedToTheDate) {
     const struct {
         double ra, dec, jdUtc, raOfDate, decOfDate;
     } cases[] = {
@@ -156,9 +156,7 @@ TEST(Catalogue, J2000IsPrecessedAndNutatedToTheDate) {
         EXPECT_LT(SeparationArcsec(p.raRad, p.decRad, c.raOfDate, c.decOfDate), 0.5) << c.jdUtc;
         EXPECT_GE(p.raRad, 0.0);
     }
-}
-
-TEST(Catalogue, JulianDateOfTheClock) {
+    // The Julian date of the clock.
     EXPECT_DOUBLE_EQ(JulianDateUtc({1, 1, 2000, 12, 0, 0.0}), 2451545.0);
     EXPECT_NEAR(JulianDateUtc({15, 3, 2025, 21, 30, 0.0}), kMarch2025, 1e-9);
     EXPECT_TRUE(std::isnan(JulianDateUtc({30, 2, 2025, 0, 0, 0.0})));

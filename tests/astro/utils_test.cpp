@@ -26,7 +26,7 @@ struct RecordingOperator final : Operator {
     std::vector<Box> boxes;
 };
 
-TEST(TextUtils, CutsAndStrips) {
+TEST(TextAndNumberUtils, CutStripLowByteHexDigitDigitsAndHalvesToEven) {
     const std::pair<std::string, std::string> cuts[] = {
         {CutAtNul(std::string("\0abc", 4)), ""}, {CutAtNul(std::string("ab\0cd", 5)), "ab"}, {CutAtNul("plain"), "plain"},
         {CutAtCr("OK\r\n"), "OK"},              {CutAtCr("no return"), "no return"},
@@ -35,9 +35,6 @@ TEST(TextUtils, CutsAndStrips) {
     for (const auto& [got, want] : cuts) {
         EXPECT_EQ(got, want);
     }
-}
-
-TEST(NumberUtils, LowByteHexDigitDigitsAndHalvesToEven) {
     EXPECT_EQ(LowByte(0x1234), 0x34);
     EXPECT_EQ(LowByte(-1), 255);
     EXPECT_EQ(LowByte(256), 0);

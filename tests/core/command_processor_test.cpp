@@ -101,7 +101,7 @@ TEST(Command, DomeCommands) {
                                 "msg Initialisation de la coupole", "msg Arret Mouvement Coupole Ouest"}));
 }
 
-TEST(Command, FocusAndFilterAlwaysGoToTheParallelBoards) {
+TEST(Command, FocusAndFilterAlwaysGoToTheParallelBoardsAndErrorsAlwaysShow) {
     CommandRig r;
     r.settings.Int(IntKey::interface_focus) = 0;
     r.settings.Int(IntKey::interface_filter) = 0;
@@ -112,10 +112,9 @@ TEST(Command, FocusAndFilterAlwaysGoToTheParallelBoards) {
     r.view.texts["cmbFilterValue"] = "Bleu";
     r.core.Command(CMD_FILTER, 0);
     EXPECT_EQ(r.Trace(), (Lines{"msg Focus Intra", "P 201 (1,0)", "P 1301 (0,0)", "msg Filtre bleu", "P 1301 (8,0)"}));
-}
 
-TEST(Command, InformationLinesFollowGuiMessagesButErrorsAlwaysShow) {
-    CommandRig r;
+    // Information lines follow gui_messages; errors always show.
+    r.log.Clear();
     r.settings.Int(IntKey::gui_messages) = 0;
     r.core.Command(CMD_TRACKING, kStart);
     r.core.display().AddErrorMessage("!!! Erreur");

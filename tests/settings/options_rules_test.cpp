@@ -43,17 +43,16 @@ TEST(OptionsRules, SiteValuesWithinTheirPhysicalRange) {
 }
 
 TEST(OptionsRules, RestAzimuthChecksInTurn) {
-    EXPECT_EQ(CheckRestAzimuth("360").value, 360);
-    EXPECT_EQ(CheckRestAzimuth("0").value, 0);
-    EXPECT_EQ(CheckRestAzimuth(" 15 ").value, 15);
-    EXPECT_EQ(CheckRestAzimuth("12.5").error,
-              "La valeur de l'azimut de la position repos de la\ncoupole doit être un entier entre 0 et 360");
-    EXPECT_EQ(CheckRestAzimuth("abc").error, "Valeur de l'azimut de la position\nde repos de la coupole incorrecte");
-    EXPECT_EQ(CheckRestAzimuth("").error, "Valeur de l'azimut de la position\nde repos de la coupole incorrecte");
-    EXPECT_EQ(CheckRestAzimuth("361").error,
-              "La valeur de l'azimut de la position repos de la\ncoupole doit être comprise entre 0 et 360");
-    EXPECT_EQ(CheckRestAzimuth("-1").error,
-              "La valeur de l'azimut de la position repos de la\ncoupole doit être comprise entre 0 et 360");
+    for (const auto& [text, value] : {std::pair{"360", 360}, {"0", 0}, {" 15 ", 15}}) {
+        EXPECT_EQ(CheckRestAzimuth(text).value, value) << text;
+    }
+    const std::string head = "La valeur de l'azimut de la position repos de la\ncoupole doit être ";
+    const std::string notWhole = head + "un entier entre 0 et 360", outside = head + "comprise entre 0 et 360";
+    const std::string wrong = "Valeur de l'azimut de la position\nde repos de la coupole incorrecte";
+    for (const auto& [text, error] :
+         {std::pair{"12.5", notWhole}, {"abc", wrong}, {"", wrong}, {"361", outside}, {"-1", outside}}) {
+        EXPECT_EQ(CheckRestAzimuth(text).error, error) << text;
+    }
     EXPECT_FALSE(CheckRestAzimuth("1e9").ok);
 }
 

@@ -445,7 +445,6 @@ TEST(SettingsFile, CountVariablesOutsideTheBoardsRangeAreReported) {
         std::string warning;  // "" when none
     };
     const Case cases[] = {
-        {"count_alpha=300", 0.995, 24, "count_alpha = 300 hors limites (plus de 0 et au plus 255) : valeur par défaut 0,995 utilisée"},
         {"count_alpha=-0,5", 0.995, 24, "count_alpha = -0,5 hors limites (plus de 0 et au plus 255) : valeur par défaut 0,995 utilisée"},
         {"count_alpha=0", 0.995, 24, "count_alpha = 0 hors limites (plus de 0 et au plus 255) : valeur par défaut 0,995 utilisée"},
         {"count_alpha=255,5", 0.995, 24, "count_alpha = 255,5 hors limites (plus de 0 et au plus 255) : valeur par défaut 0,995 utilisée"},
@@ -459,18 +458,17 @@ TEST(SettingsFile, CountVariablesOutsideTheBoardsRangeAreReported) {
     };
     TempConfig cfg;
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
         cfg.Write("Axo.ini", "[Axo]\n" + c.line + "\n");
         Settings s;
         const SettingsFileResult read = s.ReadSettings("Axo.ini");
         EXPECT_TRUE(read.ok);
-        EXPECT_EQ(s.Dbl(DoubleKey::count_alpha), c.alpha) << c.line;
-        EXPECT_EQ(s.Dbl(DoubleKey::count_delta), c.delta) << c.line;
-        std::vector<std::string> warnings = read.warnings;
-        ASSERT_FALSE(warnings.empty());
-        EXPECT_NE(warnings.back().find("absent(s)"), std::string::npos);  // a one-line file
-        warnings.pop_back();
-        EXPECT_EQ(warnings, c.warning.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.warning})
-            << c.line;
+        EXPECT_EQ(s.Dbl(DoubleKey::count_alpha), c.alpha);
+        EXPECT_EQ(s.Dbl(DoubleKey::count_delta), c.delta);
+        ASSERT_FALSE(read.warnings.empty());
+        EXPECT_NE(read.warnings.back().find("absent(s)"), std::string::npos);  // a one-line file
+        EXPECT_EQ(std::vector(read.warnings.begin(), read.warnings.end() - 1),
+                  c.warning.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.warning});
     }
 }
 
