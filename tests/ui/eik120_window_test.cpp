@@ -1,12 +1,3 @@
-#include <gtest/gtest.h>
-
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QTimer>
-
 #include "interfaces/eik120/eik_driver.h"
 #include "interfaces/eik_fake_card.h"
 #include "ui/eik120_window.h"
@@ -15,7 +6,7 @@
 namespace axo {
 namespace {
 
-using Lines = std::vector<std::string>;
+using test::Lines;
 
 struct EikWindowRig {
     EikWindowRig() : w(r.window->core(), nullptr, [this] { r.window->ApplyDebugLayout(); }, r.window.get()) {
@@ -28,96 +19,65 @@ struct EikWindowRig {
     bool started = false;
 };
 
-TEST(Eik120Window, BaseAddressesAreUpperCaseHexOfOneToThreeDigitsEndingIn0Or8) {
-    const struct {
-        const char* text;
-        int stored;  // -1: refused
-    } cases[] = {{"358", 856}, {"2F8", 760}, {"8", 8}, {"FF8", 4088}, {"35A", -1},
-                 {"2f8", -1},  {"0358", -1}, {"", -1},  {"G0", -1},     {"-8", -1}};
-    for (const auto& c : cases) {
-        EikWindowRig e;
-        ASSERT_TRUE(e.started);
-        e.r.settings.Int(IntKey::Eik120_base_addr) = 512;
-        e.w.Activate();
-        EXPECT_EQ(e.Field("txtEik120BaseAddress")->text(), "200");
-        e.Field("txtEik120BaseAddress")->setText(c.text);
-        e.Field("txtEik120TimeOutInit")->setText("7");
-        const bool closed = e.w.OkClicked();
-        if (c.stored < 0) {
-            EXPECT_FALSE(closed) << c.text;
-            EXPECT_TRUE(e.w.isVisible()) << c.text;
-            EXPECT_EQ(e.r.Only({"box", "E "}), (Lines{"box Erreur | Valeur de l'adresse de base incorrecte"})) << c.text;
-            EXPECT_EQ(e.r.settings.Int(IntKey::Eik120_base_addr), 512) << c.text;
-            EXPECT_EQ(e.r.settings.Int(IntKey::Eik120_timeout_init), 10) << c.text;
-        } else {
-            EXPECT_TRUE(closed) << c.text;
-            EXPECT_FALSE(e.w.isVisible()) << c.text;
-            EXPECT_EQ(e.r.Only({"box", "E "}), (Lines{"E 1102 (0,0)", "E 1101 (0,0)"})) << c.text;
-            EXPECT_EQ(e.r.settings.Int(IntKey::Eik120_base_addr), c.stored) << c.text;
-            EXPECT_EQ(e.r.settings.Int(IntKey::Eik120_timeout_init), 7) << c.text;
-        }
-    }
+// The numbers the window edits, in the order of kFields, and their defaults.
+const char* const kFields[] = {"txtEik120BaseAddress", "txtEik120TimerValue",      "txtEik120TimeOutInit",
+                               "txtEik120TimeOutRead", "txtEik120AlphaResolution", "txtEik120DeltaResolution"};
+std::vector<double> Stored(const Settings& s) {
+    return {double(s.Int(IntKey::Eik120_base_addr)),    double(s.Int(IntKey::Eik120_timer_irq)),
+            double(s.Int(IntKey::Eik120_timeout_init)), double(s.Int(IntKey::Eik120_timeout_read)),
+            s.Dbl(DoubleKey::Eik120_alpha_res),         s.Dbl(DoubleKey::Eik120_delta_res)};
 }
+const std::vector<double> kDefaults = {856, 50, 10, 1, 0.659179687, 9.887695313};
 
-TEST(Eik120Window, TheTimerIsRefusedBelowTenBeforeAnythingChanges) {
-    const struct {
-        const char* text;
-        bool accepted;
-    } cases[] = {{"5", false}, {"9", false}, {"10", true}, {"255", true}, {"256", false}, {"abc", false}};
-    for (const auto& c : cases) {
-        EikWindowRig e;
-        e.Field("txtEik120TimerValue")->setText(c.text);
-        e.Field("txtEik120AlphaResolution")->setText("1,5");
-        EXPECT_EQ(e.w.OkClicked(), c.accepted) << c.text;
-        if (c.accepted) {
-            EXPECT_EQ(e.r.settings.Int(IntKey::Eik120_timer_irq), std::stoi(c.text));
-            EXPECT_EQ(e.r.settings.Dbl(DoubleKey::Eik120_alpha_res), 1.5);
-        } else {
-            EXPECT_EQ(e.r.Only({"box", "E "}), (Lines{"box Erreur | Valeur de l'intervalle d'interrogation incorrecte"}))
-                << c.text;
-            EXPECT_EQ(e.r.settings.Int(IntKey::Eik120_timer_irq), 50);
-            EXPECT_NE(e.r.settings.Dbl(DoubleKey::Eik120_alpha_res), 1.5);
-        }
-    }
-}
-
+// A number out of its range (or a base address that is not upper-case hex of one to three digits
+// ending in 0 or 8) is refused before the card stops, and nothing else typed is stored.
 TEST(Eik120Window, NumbersOutOfTheirRangeAreRefusedBeforeTheStopAndKeepTheirValue) {
+    const std::string address = "Valeur de l'adresse de base incorrecte";
+    const std::string timer = "Valeur de l'intervalle d'interrogation incorrecte";
     const std::string init = "Le time out sur initialisation doit être compris entre 1 et 60 s";
     const std::string read = "Le time out sur lecture doit être compris entre 1 et 60 s";
     const std::string alpha = "La résolution Alpha doit être de plus de 0 et d'au plus 86400 \"/pas";
     const std::string delta = "La résolution Delta doit être de plus de 0 et d'au plus 1296000 \"/pas";
     const struct {
-        const char* field;
+        int field;  // in kFields
         const char* text;
         const std::string& box;  // empty: accepted
-        const char* shownAfter;
+        double stored;           // accepted
+        const char* shownAfter;  // refused; null: not looked at
     } cases[] = {
-        {"txtEik120TimeOutInit", "-5", init, "10"},        {"txtEik120TimeOutInit", "0", init, "10"},
-        {"txtEik120TimeOutInit", "61", init, "10"},        {"txtEik120TimeOutRead", "-1", read, "1"},
-        {"txtEik120AlphaResolution", "0", alpha, "0,659179687"},
-        {"txtEik120AlphaResolution", "-0,5", alpha, "0,659179687"},
-        {"txtEik120DeltaResolution", "2000000", delta, "9,887695313"},
-        {"txtEik120TimeOutInit", "60", {}, nullptr},       {"txtEik120TimeOutInit", "1", {}, nullptr},
-        {"txtEik120DeltaResolution", "1296000", {}, nullptr},
+        {0, "2F8", {}, 760, nullptr},     {0, "8", {}, 8, nullptr},           {0, "FF8", {}, 4088, nullptr},
+        {0, "35A", address, 0, nullptr},  {0, "2f8", address, 0, nullptr},    {0, "0358", address, 0, nullptr},
+        {0, "", address, 0, nullptr},     {0, "G0", address, 0, nullptr},     {0, "-8", address, 0, nullptr},
+        {1, "5", timer, 0, nullptr},      {1, "9", timer, 0, nullptr},        {1, "10", {}, 10, nullptr},
+        {1, "255", {}, 255, nullptr},     {1, "256", timer, 0, nullptr},      {1, "abc", timer, 0, nullptr},
+        {2, "-5", init, 0, "10"},         {2, "0", init, 0, "10"},            {2, "61", init, 0, "10"},
+        {2, "60", {}, 60, nullptr},       {2, "1", {}, 1, nullptr},           {3, "-1", read, 0, "1"},
+        {4, "0", alpha, 0, "0,659179687"}, {4, "-0,5", alpha, 0, "0,659179687"},
+        {5, "2000000", delta, 0, "9,887695313"}, {5, "1296000", {}, 1296000, nullptr},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(kFields[c.field]) + " " + c.text);
         EikWindowRig e;
-        e.Field(c.field)->setText(c.text);
+        ASSERT_TRUE(e.started);
+        // A valid change typed beside it, stored only with it.
+        const int other = c.field == 2 ? 4 : 2;
+        e.Field(kFields[other])->setText(other == 2 ? "7" : "1,5");
+        e.Field(kFields[c.field])->setText(c.text);
         const bool closed = e.w.OkClicked();
+        EXPECT_EQ(closed, c.box.empty());
+        EXPECT_EQ(e.w.isVisible(), !c.box.empty());
+        std::vector<double> expected = kDefaults;
         if (c.box.empty()) {
-            EXPECT_TRUE(closed) << c.field << " " << c.text;
-            EXPECT_EQ(e.r.Only({"box", "E "}), (Lines{"E 1102 (0,0)", "E 1101 (0,0)"})) << c.text;
-            continue;
+            expected[other] = other == 2 ? 7 : 1.5;
+            expected[c.field] = c.stored;
+            EXPECT_EQ(e.r.Only({"box", "E "}), (Lines{"E 1102 (0,0)", "E 1101 (0,0)"}));
+        } else {
+            EXPECT_EQ(e.r.Only({"box", "E "}), (Lines{"box Erreur | " + c.box}));
+            if (c.shownAfter != nullptr) {
+                EXPECT_EQ(e.Field(kFields[c.field])->text(), c.shownAfter);
+            }
         }
-        EXPECT_FALSE(closed) << c.field << " " << c.text;
-        EXPECT_TRUE(e.w.isVisible()) << c.field << " " << c.text;
-        EXPECT_EQ(e.r.Only({"box", "E "}), (Lines{"box Erreur | " + c.box})) << c.field << " " << c.text;
-        EXPECT_EQ(e.Field(c.field)->text(), c.shownAfter) << c.field << " " << c.text;
-        const Settings& s = e.r.settings;
-        EXPECT_EQ(s.Int(IntKey::Eik120_timeout_init), 10) << c.field << " " << c.text;
-        EXPECT_EQ(s.Int(IntKey::Eik120_timeout_read), 1) << c.field << " " << c.text;
-        EXPECT_EQ(s.Dbl(DoubleKey::Eik120_alpha_res), 0.659179687) << c.field << " " << c.text;
-        EXPECT_EQ(s.Dbl(DoubleKey::Eik120_delta_res), 9.887695313) << c.field << " " << c.text;
+        EXPECT_EQ(Stored(e.r.settings), expected);
     }
 }
 
@@ -195,29 +155,19 @@ TEST(Eik120Window, TheWorkingCopiesOfTheDriverAreEditedToo) {
     EXPECT_EQ(r.settings.Int(IntKey::Eik120_irq), 9);
 }
 
-// Sees every window shown, and closes the card's window as soon as it is up.
-class ShowWatcher final : public QObject {
-public:
-    bool eventFilter(QObject* o, QEvent* e) override {
-        if (e->type() == QEvent::Show && o->objectName() == "Eik120") {
-            auto* w = static_cast<QDialog*>(o);
-            seen = w->windowTitle();
-            QTimer::singleShot(0, w, [w] { w->reject(); });
-        }
-        return false;
-    }
-    QString seen;
-};
-
 TEST(Eik120Window, TheMenuItemAndTheToolbarButtonOpenIt) {
     test::UiRig r;
     ASSERT_TRUE(r.Start());
     for (const char* name : {"ConfigEIK120MenuItem", "Eik120"}) {
-        ShowWatcher watcher;
-        qApp->installEventFilter(&watcher);
+        QString seen;  // the modal window, closed as soon as it is up
+        QTimer::singleShot(0, [&seen] {
+            if (auto* w = qobject_cast<ui::Eik120Window*>(QApplication::activeModalWidget())) {
+                seen = w->windowTitle();
+                w->reject();
+            }
+        });
         r.Action(name)->trigger();
-        qApp->removeEventFilter(&watcher);
-        EXPECT_EQ(watcher.seen, "Interface codeurs EIK120") << name;
+        EXPECT_EQ(seen, "Interface codeurs EIK120") << name;
     }
     EXPECT_TRUE(r.Only({"box"}).empty());
 }

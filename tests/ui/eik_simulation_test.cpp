@@ -1,11 +1,5 @@
-// The whole program with its coders on the simulated EIK120 card: the real main window on the
-// offscreen platform, the axes on the simulated parallel boards, the card reading the same
-// simulated mount, all on the virtual clock.
-
-#include <gtest/gtest.h>
-
-#include <QLineEdit>
-#include <QPushButton>
+// The whole program with its coders on the simulated EIK120 card reading the mount that the
+// simulated parallel boards move, on the virtual clock.
 
 #include "ui/calibration_window.h"
 #include "ui_rig.h"
@@ -13,16 +7,15 @@
 namespace axo {
 namespace {
 
-constexpr const char* kCoderCard =
-    "[Axo]\ninterface_ra=1\ninterface_de=1\ninterface_dome=1\ninterface_coders=2\ninterface_focus=1\n"
-    "interface_filter=1\ndisplay_welcome=0\nerror_stop=0\n";
+const std::string kCoderCard = "[Axo]\ninterface_ra=1\ninterface_de=1\ninterface_dome=1\ninterface_coders=2\n"
+                               "interface_focus=1\ninterface_filter=1\ndisplay_welcome=0\nerror_stop=0\n";
 
 void HoldAlphaPlusWhileSlewing(test::ProgramRig& r, uint64_t ms) {
     QTest::mouseClick(r.W("optControlMovingAlpha"), Qt::LeftButton);
     r.Hold("picAlphaPlus", ms);
 }
 
-TEST(SimulatedCard, TheDisplayShowsTheMountAndHoldingAlphaPlusTurnsItsHourAngle) {
+TEST(SimulatedCard, TheDisplayShowsTheMountFollowsAlphaPlusAndACalibrationOnAStar) {
     test::ProgramRig r(kCoderCard);
     ASSERT_TRUE(r.Start());
     r.Run(500);
@@ -38,19 +31,12 @@ TEST(SimulatedCard, TheDisplayShowsTheMountAndHoldingAlphaPlusTurnsItsHourAngle)
     const int stopped = r.DisplayedHourAngle();
     r.Run(5000);
     EXPECT_EQ(r.DisplayedHourAngle(), stopped);
-}
 
-TEST(SimulatedCard, CalibratingOnAStarShowsTheStarsCoordinates) {
-    test::ProgramRig r(kCoderCard);
-    ASSERT_TRUE(r.Start());
-    r.Run(200);
+    // Calibrated on a star, it shows the star's coordinates.
     r.window->ShowCalibration();
     ui::CalibrationWindow* c = r.window->calibrationWindow();
-    const char* texts[][2] = {{"txtCalibrRAh", "5"},  {"txtCalibrRAm", "20"}, {"txtCalibrRAs", "0"},
-                              {"txtCalibrDEd", "-12"}, {"txtCalibrDEm", "30"}, {"txtCalibrDEs", "0"}};
-    for (const auto& t : texts) {
-        c->findChild<QLineEdit*>(t[0])->setText(t[1]);
-    }
+    test::Type(c, {{"txtCalibrRAh", "5"}, {"txtCalibrRAm", "20"}, {"txtCalibrRAs", "0"},
+                   {"txtCalibrDEd", "-12"}, {"txtCalibrDEm", "30"}, {"txtCalibrDEs", "0"}});
     QTest::mouseClick(c->findChild<QPushButton*>("cmdCalibrAlpha"), Qt::LeftButton);
     QTest::mouseClick(c->findChild<QPushButton*>("cmdCalibrDelta"), Qt::LeftButton);
     r.Run(500);
@@ -81,7 +67,7 @@ TEST(SimulatedCard, AnUnpluggedCoderIsReportedOnceAndTheOtherAxisGoesOn) {
 }
 
 TEST(SimulatedCard, InInterruptModeBothAxesFollowTheMount) {
-    test::ProgramRig r(std::string(kCoderCard) + "Eik120_use_irq=1\nEik120_timer_irq=20\n");
+    test::ProgramRig r(kCoderCard + "Eik120_use_irq=1\nEik120_timer_irq=20\n");
     ASSERT_TRUE(r.Start());
     ASSERT_TRUE(r.hardware->Eik()->InterruptsRunning());
     HoldAlphaPlusWhileSlewing(r, 3000);

@@ -2,18 +2,7 @@
 // installation): what it says of a target, what it refuses, a go-to it starts, and the state
 // the status bar and the night log show; the calibration window's list of stars.
 
-#include <gtest/gtest.h>
-
-#include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDir>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
 #include <cmath>
-#include <fstream>
-#include <sstream>
 
 #include "astro/mathlib.h"
 #include "platform/night_log.h"
@@ -49,12 +38,9 @@ struct GotoRig : test::ProgramRig {
         double ra = window->core().pointing().HourAngleNow(0.0) - hourAngleH;
         ra -= 24.0 * std::floor(ra / 24.0);
         const int seconds = static_cast<int>(ra * 3600.0);
-        const QString texts[] = {QString::number(seconds / 3600), QString::number(seconds / 60 % 60),
-                                 QString::number(seconds % 60), QString::number(decDeg), "0", "0"};
-        const char* names[] = {"txtGotoRaH", "txtGotoRaM", "txtGotoRaS", "txtGotoDecD", "txtGotoDecM", "txtGotoDecS"};
-        for (int i = 0; i < 6; ++i) {
-            G<QLineEdit>(names[i])->setText(texts[i]);
-        }
+        test::Type(w, {{"txtGotoRaH", QString::number(seconds / 3600)}, {"txtGotoRaM", QString::number(seconds / 60 % 60)},
+                       {"txtGotoRaS", QString::number(seconds % 60)}, {"txtGotoDecD", QString::number(decDeg)},
+                       {"txtGotoDecM", "0"}, {"txtGotoDecS", "0"}});
         G<QComboBox>("cmbGotoEquinox")->setCurrentIndex(1);  // de la date
         w->Refresh();
         return seconds / 3600.0;
@@ -133,8 +119,7 @@ TEST(GotoWindow, AGotoFromTheWindowArrivesWhileTheStatusBarAndTheNightLogFollowI
     EXPECT_NE(r.Text("lblGotoTimeLeft"), "—");
     EXPECT_TRUE(r.W<QLabel>("lblStatusOperation")->text().startsWith("Pointage : AD "))
         << r.W<QLabel>("lblStatusOperation")->text().toStdString();
-    QDir().mkpath(AXO_SCREENSHOT_DIR);
-    r.w->grab().save(QString(AXO_SCREENSHOT_DIR) + "/goto-window-running.png");
+    test::Shoot(r.w, "goto-window-running");
 
     r.RunUntilStill(300000);
     EXPECT_FALSE(pointing.Active()) << "the go-to did not end in 5 minutes";
@@ -169,15 +154,13 @@ TEST(GotoWindow, AGotoFromTheWindowArrivesWhileTheStatusBarAndTheNightLogFollowI
             QTest::mouseClick(r.G(s.how[0] == 'A' ? "cmdGotoStop" : "cmdGotoClose"), Qt::LeftButton);
         }
         EXPECT_FALSE(pointing.Active());
-        EXPECT_TRUE(r.window->MessageAt(r.window->MessageCount() - 1).find(s.says) != std::string::npos ||
-                    r.window->MessageAt(r.window->MessageCount() - 2).find(s.says) != std::string::npos);
+        const test::Lines said = test::Messages(*r.window);
+        EXPECT_TRUE(std::any_of(said.end() - 2, said.end(), [&s](const std::string& l) { return l.find(s.says) != std::string::npos; }));
     }
-    std::ifstream file(log.CurrentFile());
-    std::stringstream text;
-    text << file.rdbuf();
+    const std::string text = test::ReadAll(log.CurrentFile());
     for (const char* line : {"Télescope : en mouvement, pointage de AD ", "Télescope : suivi sidéral",
                              "Télescope : à l'arrêt"}) {
-        EXPECT_NE(text.str().find(line), std::string::npos) << line << "\n" << text.str();
+        EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
     }
 }
 

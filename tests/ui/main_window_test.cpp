@@ -1,29 +1,20 @@
-#include <gtest/gtest.h>
-
-#include <QCheckBox>
-#include <QComboBox>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QListWidget>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QScreen>
 
-#include "ui/tracking_window.h"
 #include "ui/stop_all.h"
+#include "ui/tracking_window.h"
 #include "ui_rig.h"
 
 namespace axo {
 namespace {
 
-using Lines = std::vector<std::string>;
+using test::Lines;
 using test::UiRig;
+struct MainWindow : test::Started {};
 
-TEST(MainWindow, PressAndReleaseOfAlphaPlusDrivesTheCoreAndThePicture) {
-    UiRig r;
-    ASSERT_TRUE(r.Start());
+TEST_F(MainWindow, PressAndReleaseOfAlphaPlusDrivesTheCoreAndThePicture) {
     ui::PictureButton* plus = r.Pad("picAlphaPlus");
-    ASSERT_NE(plus, nullptr);
     QTest::mousePress(plus, Qt::LeftButton);
     EXPECT_TRUE(r.window->core().events().IsEventSet(EVT_ALPHA_PLUS));
     EXPECT_TRUE(plus->isOn());
@@ -31,19 +22,16 @@ TEST(MainWindow, PressAndReleaseOfAlphaPlusDrivesTheCoreAndThePicture) {
     EXPECT_FALSE(r.window->core().events().IsEventSet(EVT_ALPHA_PLUS));
     EXPECT_FALSE(plus->isOn());
     EXPECT_EQ(r.Only({"cmd", "P "}), (Lines{"cmd 4 1", "P 4 (1,3)", "cmd 4 2", "P 4 (2,3)"}));
-    const int n = r.window->MessageCount();
-    ASSERT_GE(n, 2);
-    EXPECT_EQ(r.window->MessageAt(n - 2), "Centrage Alpha +");
-    EXPECT_EQ(r.window->MessageAt(n - 1), "Arret Centrage Alpha +");
+    const Lines said = test::Messages(*r.window);
+    ASSERT_GE(said.size(), 2u);
+    EXPECT_EQ(Lines(said.end() - 2, said.end()), (Lines{"Centrage Alpha +", "Arret Centrage Alpha +"}));
 }
 
-TEST(MainWindow, SpeedOptionsWithAndWithoutUnGearing) {
-    UiRig r;
-    ASSERT_TRUE(r.Start());
+TEST_F(MainWindow, SpeedOptionsWithAndWithoutUnGearing) {
     EXPECT_TRUE(r.W<QRadioButton>("optControlCenteringAlpha")->isChecked());
     QTest::mouseClick(r.W<QRadioButton>("optControlPointingAlpha"), Qt::LeftButton);
     EXPECT_EQ(r.Only({"cmd 6"}), (Lines{"cmd 6 4"}));
-    EXPECT_EQ(r.window->MessageAt(r.window->MessageCount() - 1), "Mouvement Alpha en mode Pointage");
+    EXPECT_EQ(r.LastMessage(), "Mouvement Alpha en mode Pointage");
     EXPECT_FALSE(r.W<QRadioButton>("optControlCenteringAlpha")->isChecked());
 
     r.log.Clear();
@@ -52,12 +40,10 @@ TEST(MainWindow, SpeedOptionsWithAndWithoutUnGearing) {
     EXPECT_TRUE(r.W<QCheckBox>("chkControlUnGear")->isChecked());
     EXPECT_FALSE(r.Pad("picAlphaPlus")->isEnabled());
     EXPECT_FALSE(r.W<QRadioButton>("optControlMovingDelta")->isEnabled());
-    // Un-geared, a mode chosen (here through the core, as the pad is disabled) says nothing.
+    // Un-geared, a mode chosen (through the core, the pad being disabled) is sent on re-gearing.
     r.log.Clear();
-    const int lines = r.window->MessageCount();
     r.window->core().SpeedModeClicked(CMD_DELTA_MODE, SPEED_MOVING);
     EXPECT_TRUE(r.Only({"cmd"}).empty());
-    EXPECT_EQ(r.window->MessageCount(), lines);
     EXPECT_TRUE(r.W<QRadioButton>("optControlMovingDelta")->isChecked());
 
     QTest::mouseClick(r.W<QCheckBox>("chkControlUnGear"), Qt::LeftButton);
@@ -65,98 +51,85 @@ TEST(MainWindow, SpeedOptionsWithAndWithoutUnGearing) {
     EXPECT_EQ(r.Only({"cmd"}), (Lines{"cmd 6 4", "cmd 7 5"}));
 }
 
-TEST(MainWindow, ManualModeOnAndOff) {
-    UiRig r;
-    ASSERT_TRUE(r.Start());
+TEST_F(MainWindow, ManualModeOnAndOff) {
     EXPECT_TRUE(r.window->SystemTimerRunning());
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-    const QRect delta = r.W<QWidget>("fraDisplayDelta")->geometry();
-    const QRect pad = r.W<QWidget>("fraControl")->geometry();
+    auto geometries = [this] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        return std::pair{r.W("fraDisplayDelta")->geometry(), r.W("fraControl")->geometry()};
+    };
+    const auto before = geometries();
     QAction* manual = r.Action("EditManualModeMenuItem");
     manual->trigger();
     EXPECT_TRUE(manual->isChecked());
     EXPECT_FALSE(r.window->SystemTimerRunning());
     EXPECT_FALSE(r.Pad("picAlphaPlus")->isEnabled());
-    EXPECT_TRUE(r.W<QLabel>("lblDisplayAlphaH")->isHidden());
-    // The units go with their digits, and nothing around them moves.
-    EXPECT_TRUE(r.W<QLabel>("lblDisplayAlphaHUnit")->isHidden());
-    EXPECT_TRUE(r.W<QLabel>("lblDisplayDeltaSUnit")->isHidden());
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-    EXPECT_EQ(r.W<QWidget>("fraDisplayDelta")->geometry(), delta);
-    EXPECT_EQ(r.W<QWidget>("fraControl")->geometry(), pad);
+    // The digits go with their units, and nothing around them moves.
+    for (const char* hidden : {"lblDisplayAlphaH", "lblDisplayAlphaHUnit", "lblDisplayDeltaSUnit"}) {
+        EXPECT_TRUE(r.W(hidden)->isHidden()) << hidden;
+    }
+    EXPECT_EQ(geometries(), before);
     EXPECT_FALSE(r.W<QCheckBox>("chkControlUnGear")->isEnabled());
     EXPECT_EQ(r.Only({"P 401"}), (Lines{"P 401 (2,0)"}));
     manual->trigger();
     EXPECT_FALSE(manual->isChecked());
     EXPECT_TRUE(r.window->SystemTimerRunning());
     EXPECT_TRUE(r.Pad("picAlphaPlus")->isEnabled());
-    EXPECT_FALSE(r.W<QLabel>("lblDisplayAlphaH")->isHidden());
+    EXPECT_FALSE(r.W("lblDisplayAlphaH")->isHidden());
 }
 
-TEST(MainWindow, PollingTimerAndPlacementOnTheScreen) {
-    // A polling interval of 0 in the file would freeze the positions: it is reported and the
-    // default interval polls.
+TEST(MainWindowPlacement, PollingTimerAndPlacementOnTheScreen) {
+    // A polling interval of 0 would freeze the positions: it is reported and the default polls.
     UiRig zero("[Axo]\ninterface_ra=1\ntimer_value=0\ndisplay_welcome=0\n");
     ASSERT_TRUE(zero.Start());
     EXPECT_TRUE(zero.window->SystemTimerRunning());
     EXPECT_EQ(zero.settings.Int(IntKey::timer_value), 50);
-    bool told = false;
-    for (int i = 0; i < zero.window->MessageCount(); ++i) {
-        told = told || zero.window->MessageAt(i).find("timer_value") != std::string::npos;
-    }
-    EXPECT_TRUE(told);
+    const Lines said = test::Messages(*zero.window);
+    EXPECT_TRUE(std::any_of(said.begin(), said.end(), [](const std::string& l) { return l.find("timer_value") != std::string::npos; }));
 
-    // A window saved far off on a larger screen comes back whole onto this one.
+    // A window saved far off on a larger screen comes back whole onto this one (as far as its
+    // minimum size, wider than the offscreen screen, allows).
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     UiRig far("[Axo]\ninterface_ra=1\ndisplay_welcome=0\nAxo_left=90000\nAxo_top=60000\n");
     ASSERT_TRUE(far.Start());
-    // (It cannot shrink below its minimum size: the offscreen screen is narrower than that.)
     const QRect got = far.window->frameGeometry();
     EXPECT_GE(got.left(), screen.left());
     EXPECT_GE(got.top(), screen.top());
     EXPECT_LE(got.top() + got.height(), screen.top() + screen.height());
     EXPECT_LE(got.left() + std::min(got.width(), screen.width()), screen.left() + screen.width());
 
-    struct Case {
-        QRect wanted;
-        QRect available;
-        QRect placed;
-    };
-    const Case cases[] = {
+    const struct {
+        QRect wanted, available, placed;
+    } cases[] = {
         {{100, 100, 400, 300}, {0, 0, 1024, 768}, {100, 100, 400, 300}},     // fits: unchanged
         {{3000, 2000, 400, 300}, {0, 0, 1024, 768}, {624, 468, 400, 300}},  // off the edge: moved in
         {{-50, -20, 400, 300}, {0, 0, 1024, 768}, {0, 0, 400, 300}},
         {{0, 0, 1280, 900}, {0, 0, 1024, 768}, {0, 0, 1024, 768}},          // larger: shrunk
         {{1900, 10, 300, 200}, {1920, 0, 1280, 1024}, {1920, 10, 300, 200}},  // second screen
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         EXPECT_EQ(ui::FitOnScreen(c.wanted, c.available), c.placed) << c.wanted.x() << "," << c.wanted.y();
     }
 
     // The calibration window never opens over the pad: beside the main window when the screen
     // has room, else below the pad or beside it; a place clear of the pad is kept.
     const QRect pad(20, 200, 440, 290);
-    const QRect main(0, 0, 888, 770);
     const struct {
-        QRect wanted;
-        QRect available;
+        QRect wanted, available;
         QPoint placed;
     } calib[] = {
-        {{80, 80, 300, 200}, {0, 0, 1280, 1024}, {888, 0}},  // the default place: beside the window
-        {{80, 80, 300, 200}, {0, 0, 1024, 768}, {20, 490}},   // no room beside it: below the pad
-        {{80, 80, 300, 300}, {0, 0, 1024, 768}, {460, 200}},  // nor below: beside the pad
-        {{500, 520, 300, 200}, {0, 0, 1024, 768}, {500, 520}},  // clear of the pad: kept
+        {{80, 80, 300, 200}, {0, 0, 1280, 1024}, {888, 0}},
+        {{80, 80, 300, 200}, {0, 0, 1024, 768}, {20, 490}},
+        {{80, 80, 300, 300}, {0, 0, 1024, 768}, {460, 200}},
+        {{500, 520, 300, 200}, {0, 0, 1024, 768}, {500, 520}},
     };
     for (const auto& c : calib) {
-        const QRect placed = ui::ClearOfThePad(c.wanted, pad, main, c.available);
+        const QRect placed = ui::ClearOfThePad(c.wanted, pad, QRect(0, 0, 888, 770), c.available);
         EXPECT_EQ(placed.topLeft(), c.placed) << c.wanted.height() << " on " << c.available.width();
         EXPECT_FALSE(placed.intersects(pad));
     }
 }
 
-TEST(MainWindow, MessageListKeepsSixtyFourLines) {
-    UiRig r;
-    ASSERT_TRUE(r.Start());
+TEST_F(MainWindow, MessageListKeepsSixtyFourLinesAndTheFilterNeedsAColour) {
     auto* list = r.W<QListWidget>("lstMessages");
     list->clear();
     for (int i = 0; i < 70; ++i) {
@@ -167,15 +140,11 @@ TEST(MainWindow, MessageListKeepsSixtyFourLines) {
     EXPECT_EQ(list->item(1)->text(), "ligne 7");
     EXPECT_EQ(list->currentRow(), 63);
     EXPECT_EQ(list->item(63)->text(), "ligne 69");
-    QTest::mouseClick(r.W<QPushButton>("cmdMessagesClear"), Qt::LeftButton);
+    QTest::mouseClick(r.W("cmdMessagesClear"), Qt::LeftButton);
     EXPECT_EQ(list->count(), 0);
-}
 
-TEST(MainWindow, FilterValidateNeedsAColour) {
-    UiRig r;
-    ASSERT_TRUE(r.Start());
     auto* combo = r.W<QComboBox>("cmbFilterValue");
-    auto* validate = r.W<QPushButton>("cmdFilterValidate");
+    auto* validate = r.W("cmdFilterValidate");
     EXPECT_EQ(combo->currentText(), "");
     EXPECT_FALSE(validate->isEnabled());
     combo->setCurrentIndex(2);
@@ -183,7 +152,7 @@ TEST(MainWindow, FilterValidateNeedsAColour) {
     EXPECT_TRUE(validate->isEnabled());
     QTest::mouseClick(validate, Qt::LeftButton);
     EXPECT_EQ(r.Only({"P 1301"}), (Lines{"P 1301 (8,0)"}));
-    EXPECT_EQ(r.window->MessageAt(r.window->MessageCount() - 1), "Filtre bleu");
+    EXPECT_EQ(r.LastMessage(), "Filtre bleu");
 }
 
 // The X server as the paddle asks it whether a key is still down.
@@ -195,24 +164,21 @@ struct FakeX11 final : ui::X11Probe {
     const bool& down_;
 };
 
-TEST(MainWindow, KeyboardPaddleActsLikeTheButtonsThroughTheSameGuard) {
-    UiRig r;
-    ASSERT_TRUE(r.Start());
+TEST_F(MainWindow, KeyboardPaddleActsLikeTheButtonsThroughTheSameGuard) {
     // The keyboard is the paddle's as soon as the window is up.
     ASSERT_NE(r.window->focusWidget(), nullptr);
     QTest::keyPress(r.window->focusWidget(), Qt::Key_Right);
     QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier, QString(), true);
     QApplication::sendEvent(r.window.get(), &repeat);
-    // An auto-repeat whose release and press come apart, each looking real: the key is still
-    // down, so it stays one press.
+    // An auto-repeat whose release and press come apart, each looking real, while the key is
+    // still down stays one press.
     bool keyDown = true;
     r.window->stopAllWatcher()->SetProbe(std::make_unique<FakeX11>(keyDown));
     QTest::keyRelease(r.window.get(), Qt::Key_Right);
     QTest::keyPress(r.window.get(), Qt::Key_Right);
     keyDown = false;
     QTest::keyRelease(r.window.get(), Qt::Key_Right);
-    QTest::keyPress(r.window.get(), Qt::Key_Up);
-    QTest::keyRelease(r.window.get(), Qt::Key_Up);
+    QTest::keyClick(r.window.get(), Qt::Key_Up);
     EXPECT_EQ(r.Only({"P "}), (Lines{"P 4 (1,3)", "P 4 (2,3)", "P 2 (1,3)", "P 2 (2,3)"}));
 
     // Space is the telescope stop: it ends tracking.
@@ -249,55 +215,46 @@ TEST(MainWindow, KeyboardPaddleActsLikeTheButtonsThroughTheSameGuard) {
     QTest::keyPress(r.window.get(), Qt::Key_Right);
     QWidget elsewhere;
     QTest::keyRelease(&elsewhere, Qt::Key_Right);
-    QTest::keyPress(r.W<QWidget>("lstMessages"), Qt::Key_Up);
+    QTest::keyPress(r.W("lstMessages"), Qt::Key_Up);
     EXPECT_EQ(r.Only({"P "}), (Lines{"P 4 (1,3)", "P 4 (2,3)"}));
 }
 
-TEST(MainWindow, FocusedControlsKeepTheirOwnKeys) {
-    UiRig r;
-    ASSERT_TRUE(r.Start());
+TEST_F(MainWindow, FocusedControlsKeepTheirOwnKeys) {
     QTest::mouseClick(r.Pad("picControlTracking"), Qt::LeftButton);
     r.log.Clear();
-    // Space on a focused push button or check box is that control's own press: it never ends
-    // tracking behind the observer's back.
+    // Space on a focused push button is that button's own press: it never ends tracking
+    // behind the observer's back.
     for (const char* name : {"cmdDomeInit", "cmdMessagesDelete", "cmdFilterValidate"}) {
-        QWidget* control = r.W<QWidget>(name);
-        QTest::keyPress(control, Qt::Key_Space);
-        QTest::keyRelease(control, Qt::Key_Space);
+        QTest::keyClick(r.W(name), Qt::Key_Space);
         EXPECT_TRUE(r.Only({"P 1 "}).empty()) << name;
         EXPECT_TRUE(r.Pad("picControlTracking")->isOn()) << name;
     }
     EXPECT_EQ(r.Only({"box Initialisation"}).size(), 1u);  // Init asked for its confirmation
     // Space on the declutch box ticks it (which ends the moves and tracking on its own).
-    QTest::keyClick(r.W<QWidget>("chkControlUnGear"), Qt::Key_Space);
+    QTest::keyClick(r.W("chkControlUnGear"), Qt::Key_Space);
     EXPECT_EQ(r.settings.Int(IntKey::ungear), 1);
     EXPECT_FALSE(r.Pad("picControlStop")->isOn());
-    QTest::keyClick(r.W<QWidget>("chkControlUnGear"), Qt::Key_Space);
+    QTest::keyClick(r.W("chkControlUnGear"), Qt::Key_Space);
     EXPECT_EQ(r.settings.Int(IntKey::ungear), 0);
 
     // The arrows on a focused speed option move between the options, never the telescope;
     // on a plain push button, which has no use for them, they stay the paddle's.
     r.log.Clear();
-    auto* pointing = r.W<QRadioButton>("optControlPointingAlpha");
-    QTest::keyPress(pointing, Qt::Key_Right);
-    QTest::keyRelease(pointing, Qt::Key_Right);
+    QTest::keyClick(r.W("optControlPointingAlpha"), Qt::Key_Right);
     EXPECT_TRUE(r.Only({"P 4 ", "P 5 "}).empty());
-    QTest::keyPress(r.W<QWidget>("cmdDomeRest"), Qt::Key_Right);
-    QTest::keyRelease(r.W<QWidget>("cmdDomeRest"), Qt::Key_Right);
+    QTest::keyClick(r.W("cmdDomeRest"), Qt::Key_Right);
     EXPECT_EQ(r.Only({"P 4 "}).size(), 2u);
 
     // A click does not hand the keyboard to a button, and Escape hands it back to the paddle.
     r.window->centralWidget()->setFocus();
-    QTest::mouseClick(r.W<QWidget>("cmdMessagesClear"), Qt::LeftButton);
-    EXPECT_FALSE(r.W<QWidget>("cmdMessagesClear")->hasFocus());
-    r.W<QWidget>("cmdMessagesClear")->setFocus();
-    QTest::keyClick(r.W<QWidget>("cmdMessagesClear"), Qt::Key_Escape);
-    EXPECT_FALSE(r.W<QWidget>("cmdMessagesClear")->hasFocus());
+    QTest::mouseClick(r.W("cmdMessagesClear"), Qt::LeftButton);
+    EXPECT_FALSE(r.W("cmdMessagesClear")->hasFocus());
+    r.W("cmdMessagesClear")->setFocus();
+    QTest::keyClick(r.W("cmdMessagesClear"), Qt::Key_Escape);
+    EXPECT_FALSE(r.W("cmdMessagesClear")->hasFocus());
 }
 
-TEST(MainWindow, FileOpenRunsInitSystemAgainAndSaveAsWritesTheChosenFile) {
-    UiRig r;
-    ASSERT_TRUE(r.Start());
+TEST_F(MainWindow, FileOpenRunsInitSystemAgainAndSaveAsWritesTheChosenFile) {
     QTest::mouseClick(r.Pad("picAlphaPlusLock"), Qt::LeftButton);
     r.cfg.Write("autre.ini", "[Axo]\ninterface_ra=1\ntimer_value=250\nlabel_alpha_plus=Ouest\n");
     r.log.Clear();
@@ -308,7 +265,7 @@ TEST(MainWindow, FileOpenRunsInitSystemAgainAndSaveAsWritesTheChosenFile) {
     EXPECT_FALSE(r.Pad("picAlphaPlusLock")->isOn());
     // The observer sees which file is in use.
     EXPECT_EQ(r.window->windowTitle(), "Axo — autre.ini");
-    EXPECT_EQ(r.window->MessageAt(r.window->MessageCount() - 1), "Configuration lue : " + r.cfg.File("autre.ini").string());
+    EXPECT_EQ(r.LastMessage(), "Configuration lue : " + r.cfg.File("autre.ini").string());
 
     const std::string saved = r.cfg.File("copie.ini").string();
     r.window->SaveSettingsAs(QString::fromStdString(saved));
@@ -316,13 +273,13 @@ TEST(MainWindow, FileOpenRunsInitSystemAgainAndSaveAsWritesTheChosenFile) {
     back.ReadSettings(saved);
     EXPECT_EQ(back.Int(IntKey::timer_value), 250);
     EXPECT_EQ(r.window->windowTitle(), "Axo — copie.ini");
-    EXPECT_EQ(r.window->MessageAt(r.window->MessageCount() - 1), "Configuration enregistrée : " + saved);
+    EXPECT_EQ(r.LastMessage(), "Configuration enregistrée : " + saved);
     EXPECT_EQ(r.Action("FileOpenMenuItem")->shortcut(), QKeySequence("Ctrl+O"));
     EXPECT_EQ(r.Action("FileSaveAsMenuItem")->shortcut(), QKeySequence("Ctrl+S"));
     EXPECT_EQ(r.Action("FileExitMenuItem")->shortcut(), QKeySequence("Ctrl+Q"));
 }
 
-TEST(MainWindow, CountVariablesTheBoardsCannotTakeAreReportedInTheMessageList) {
+TEST(MainWindowSettings, CountVariablesTheBoardsCannotTakeAreReportedInTheMessageList) {
     UiRig r("[Axo]\ninterface_ra=1\ninterface_de=1\ninterface_coders=1\ndisplay_welcome=0\ncount_alpha=300\n");
     ASSERT_TRUE(r.Start());
     auto* list = r.W<QListWidget>("lstMessages");
@@ -335,9 +292,7 @@ TEST(MainWindow, CountVariablesTheBoardsCannotTakeAreReportedInTheMessageList) {
     EXPECT_EQ(r.settings.Dbl(DoubleKey::count_delta), 24.0);
 }
 
-TEST(MainWindow, ClosingRunsTheShutDownAndWritesTheSettings) {
-    UiRig r;
-    ASSERT_TRUE(r.Start());
+TEST_F(MainWindow, ClosingRunsTheShutDownAndWritesTheSettings) {
     r.window->ShowTracking();
     QTest::mousePress(r.Pad("picDomeTracking"), Qt::LeftButton);
     r.settings.Int(IntKey::timer_value) = 333;
@@ -351,7 +306,7 @@ TEST(MainWindow, ClosingRunsTheShutDownAndWritesTheSettings) {
     EXPECT_EQ(back.Int(IntKey::track_display), 1);  // it was open: it reopens next time
 }
 
-TEST(MainWindow, Rs485MisconfigurationEndsBeforeAnythingStarts) {
+TEST(MainWindowSettings, Rs485MisconfigurationEndsBeforeAnythingStarts) {
     UiRig r("[Axo]\nS64xx_RS485=1\ninterface_ra=3\ninterface_de=1\ndisplay_welcome=0\n");
     const std::string before = r.cfg.Read("Axo.ini");
     EXPECT_FALSE(r.window->StartUp(false));
@@ -362,7 +317,7 @@ TEST(MainWindow, Rs485MisconfigurationEndsBeforeAnythingStarts) {
     EXPECT_EQ(r.cfg.Read("Axo.ini"), before);  // nothing saved
 }
 
-TEST(MainWindow, WindowsFollowTheSettingsAtStartUpAndTheMainWindowsState) {
+TEST(MainWindowSettings, WindowsFollowTheSettingsAtStartUpAndTheMainWindowsState) {
     UiRig r("[Axo]\ninterface_ra=1\ndisplay_welcome=0\ncalibr_display=1\ntrack_display=1\n"
             "Track_top=1500\nTrack_left=3000\ndisplay_hangle=0\ndisplay_tu=0\nlabel_dome_dir1=Levant\n");
     ASSERT_TRUE(r.Start());
@@ -389,13 +344,11 @@ TEST(MainWindow, WindowsFollowTheSettingsAtStartUpAndTheMainWindowsState) {
     EXPECT_EQ(r.settings.Int(IntKey::calibr_display), 1);
 }
 
-TEST(MainWindow, DebugLayoutGrowsTheMessagesAndShowsTheCoderBoxes) {
-    UiRig r;
-    ASSERT_TRUE(r.Start());
+TEST_F(MainWindow, DebugLayoutGrowsTheMessagesAndShowsTheCoderBoxes) {
     const int height = r.window->height();
-    auto* list = r.W<QWidget>("lstMessages");
+    auto* list = r.W("lstMessages");
     const int listHeight = list->minimumHeight();
-    auto* alphaDebug = r.W<QWidget>("txtEik120AlphaDebug");
+    auto* alphaDebug = r.W("txtEik120AlphaDebug");
     EXPECT_TRUE(alphaDebug->isHidden());
     r.settings.Int(IntKey::Eik120_debug) = 1;
     r.window->ApplyDebugLayout();

@@ -2,18 +2,12 @@
 // move stopped, the settings an OK changed, the answers to questions, and the window that
 // shows tonight's log as it grows.
 
-#include <gtest/gtest.h>
-
-#include <QCheckBox>
-#include <QDir>
-#include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QScrollBar>
 #include <algorithm>
-#include <fstream>
 
 #include "platform/night_log.h"
+#include "ui/calibration_window.h"
 #include "ui/night_log.h"
 #include "ui/night_vision.h"
 #include "ui/options_dialog.h"
@@ -23,7 +17,7 @@ namespace axo {
 namespace {
 
 // The texts of the log's lines, without their time stamps.
-std::vector<std::string> Lines(const std::filesystem::path& file) {
+std::vector<std::string> LogLines(const std::filesystem::path& file) {
     std::ifstream in(file);
     std::vector<std::string> lines;
     for (std::string line; std::getline(in, line);) {
@@ -47,6 +41,8 @@ void SetPosition(Core& core, int16_t h, int16_t m, int16_t s, bool south, int16_
     p.DeclinationS = 56;
 }
 
+// Commands by their meaning, among the message list's lines, with the clock's UTC time; the
+// polling timer's commands are not logged.
 TEST(NightLog, CommandsReadByTheirMeaningAndAStopSaysWhereTheTelescopeWasLeft) {
     test::UiRig r;
     NightLog log(r.cfg.Root() / "state");
@@ -57,38 +53,22 @@ TEST(NightLog, CommandsReadByTheirMeaningAndAStopSaysWhereTheTelescopeWasLeft) {
     QTest::mouseRelease(r.Pad("picAlphaPlus"), Qt::LeftButton);
     r.W<QCheckBox>("chkControlUnGear")->click();
     r.W<QCheckBox>("chkControlUnGear")->click();
-    const auto lines = Lines(log.CurrentFile());
+    r.window->core().SystemTick();
+    const auto lines = LogLines(log.CurrentFile());
     for (const char* expected : {"Alpha + : départ", "Alpha + : arrêt à AH 01h02m03s, Dec -12°34'56\"",
-                                 "Débrayage : marche", "Débrayage : arrêt", "Vitesse Alpha : centrage"}) {
+                                 "Arret Centrage Alpha +", "Débrayage : marche", "Débrayage : arrêt",
+                                 "Vitesse Alpha : centrage"}) {
         EXPECT_TRUE(Has(lines, expected)) << expected;
     }
     EXPECT_TRUE(std::none_of(lines.begin(), lines.end(), [](const std::string& l) { return l.rfind("Commande", 0) == 0; }));
+    const std::string text = test::ReadAll(log.CurrentFile());
+    EXPECT_NE(text.find("2026-12-06 22:15:30  Alpha + : départ\n2026-12-06 22:15:30  Centrage Alpha +\n"), std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("Lecture codeur"), std::string::npos);
+    EXPECT_EQ(text.find("Relève des cartes"), std::string::npos);
 }
 
-TEST(NightLog, ThePositionReadsAsTheWindowShowsIt) {
-    test::UiRig r;
-    ASSERT_TRUE(r.Start());
-    struct Where {
-        int alpha12;
-        int16_t h;
-        bool south;
-        const char* text;
-    };
-    const Where wheres[] = {
-        {0, 13, false, "AH 13h02m03s, Dec +05°34'56\""},
-        {1, 13, false, "AH -10h57m57s, Dec +05°34'56\""},  // west of the meridian, as the window shows it
-        {1, 1, true, "AH +01h02m03s, Dec -05°34'56\""},
-    };
-    for (const Where& w : wheres) {
-        r.settings.Int(IntKey::alpha_12) = static_cast<int16_t>(w.alpha12);
-        SetPosition(r.window->core(), w.h, 2, 3, w.south, 5);
-        EXPECT_EQ(ui::PositionLogText(r.window->core()), w.text);
-    }
-    r.window->core().drivers().SetAxisReadingAvailable(InterfaceId::Parallel, 2, false);
-    EXPECT_EQ(ui::PositionLogText(r.window->core()), "AH +01h02m03s, Dec --");
-}
-
-TEST(NightLog, AnOkWritesWhatItChangedAndACalibrationWhereTheTelescopeWas) {
+TEST(NightLog, AnOkWritesWhatItChangedACalibrationWhereTheTelescopeWasAsTheWindowShowsIt) {
     test::UiRig r;
     ASSERT_TRUE(r.Start());
     std::vector<std::string> lines;
@@ -116,13 +96,29 @@ TEST(NightLog, AnOkWritesWhatItChangedAndACalibrationWhereTheTelescopeWas) {
         } else {
             r.window->ShowCalibration();
             const QStringList hms = QString(ok.value).split(' ');
-            for (int i = 0; i < 3; ++i) {
-                r.W<QLineEdit>(std::array{"txtCalibrRAh", "txtCalibrRAm", "txtCalibrRAs"}[i])->setText(hms[i]);
-            }
+            test::Type(r.window->calibrationWindow(), {{"txtCalibrRAh", hms[0]}, {"txtCalibrRAm", hms[1]}, {"txtCalibrRAs", hms[2]}});
             r.W<QPushButton>("cmdCalibrAlpha")->click();
         }
         EXPECT_EQ(lines, ok.logged) << (ok.field != nullptr ? ok.field : "calibration");
     }
+
+    // The position reads as the window shows it.
+    const struct {
+        int16_t alpha12, h;
+        bool south;
+        const char* text;
+    } wheres[] = {
+        {0, 13, false, "AH 13h02m03s, Dec +05°34'56\""},
+        {1, 13, false, "AH -10h57m57s, Dec +05°34'56\""},  // west of the meridian
+        {1, 1, true, "AH +01h02m03s, Dec -05°34'56\""},
+    };
+    for (const auto& w : wheres) {
+        r.settings.Int(IntKey::alpha_12) = w.alpha12;
+        SetPosition(r.window->core(), w.h, 2, 3, w.south, 5);
+        EXPECT_EQ(ui::PositionLogText(r.window->core()), w.text);
+    }
+    r.window->core().drivers().SetAxisReadingAvailable(InterfaceId::Parallel, 2, false);
+    EXPECT_EQ(ui::PositionLogText(r.window->core()), "AH +01h02m03s, Dec --");
 }
 
 TEST(NightLog, AQuestionIsLoggedWithItsAnswer) {
@@ -154,13 +150,10 @@ TEST(NightLogWindow, ShowsTonightsLogAndFollowsItAsItGrows) {
     r.window->SetNightLog(&log);
     ASSERT_TRUE(r.Start());
     r.window->LogLine("Première ligne");
-    ASSERT_NE(r.Action("ViewNightLogMenuItem"), nullptr);
     r.Action("ViewNightLogMenuItem")->trigger();
-    auto* window = r.window->findChild<QWidget*>("NightLog");
-    ASSERT_NE(window, nullptr);
-    ASSERT_TRUE(window->isVisible());
+    auto* window = r.W("NightLog");
+    ASSERT_TRUE(window != nullptr && window->isVisible());
     auto* text = window->findChild<QPlainTextEdit*>("txtNightLog");
-    ASSERT_NE(text, nullptr);
     EXPECT_TRUE(text->isReadOnly());
     EXPECT_TRUE(text->toPlainText().contains("Première ligne"));
 
@@ -174,11 +167,10 @@ TEST(NightLogWindow, ShowsTonightsLogAndFollowsItAsItGrows) {
     QScrollBar* bar = text->verticalScrollBar();
     EXPECT_EQ(bar->value(), bar->maximum());
 
-    QDir().mkpath(AXO_SCREENSHOT_DIR);
-    window->grab().save(QString(AXO_SCREENSHOT_DIR) + "/night-log-window.png");
+    test::Shoot(window, "night-log-window");
     ui::SetNightVision(true);
     QTest::qWait(50);  // the new style's sizes take effect
-    window->grab().save(QString(AXO_SCREENSHOT_DIR) + "/night-log-window-night.png");
+    test::Shoot(window, "night-log-window-night");
     ui::SetNightVision(false);
 }
 

@@ -1,10 +1,6 @@
-#include <gtest/gtest.h>
-
-#include <QDir>
 #include <QFileDialog>
 #include <QListWidget>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QStatusBar>
 
 #include "ui/calibration_window.h"
@@ -54,9 +50,7 @@ TEST(NightVision, EveryWindowTurnsRedOnBlackAndTheChoiceIsKept) {
     QTest::mouseClick(r.Pad("picAlphaPlusLock"), Qt::LeftButton);  // a lit picture button
     EXPECT_FALSE(ui::SavedNightVision());
 
-    QAction* item = r.Action("ViewNightVisionMenuItem");
-    ASSERT_NE(item, nullptr);
-    item->trigger();
+    r.Action("ViewNightVisionMenuItem")->trigger();
     ASSERT_TRUE(ui::NightVisionOn());
     // A box opened afterwards follows too.
     QMessageBox box(QMessageBox::Warning, "Erreur", "Essai", QMessageBox::Ok, r.window.get());
@@ -84,16 +78,15 @@ TEST(NightVision, EveryWindowTurnsRedOnBlackAndTheChoiceIsKept) {
     QFileDialog files(r.window.get(), "Ouvrir", QDir::tempPath());
     files.setOption(QFileDialog::DontUseNativeDialog);
     files.show();
-    files.grab().save(QString(AXO_SCREENSHOT_DIR) + "/night-vision-file-dialog.png");
+    test::Shoot(&files, "night-vision-file-dialog");
     ExpectOnlyDimRed(&files, "file dialog");
     files.hide();
     question.hide();
     information.hide();
     EXPECT_TRUE(ui::SavedNightVision());
 
-    QDir().mkpath(AXO_SCREENSHOT_DIR);
     r.window->resize(1024, 740);
-    r.window->grab().save(QString(AXO_SCREENSHOT_DIR) + "/night-vision.png");
+    test::Shoot(r.window.get(), "night-vision");
 
     // The shortcut turns it off again, and that too is kept.
     box.hide();

@@ -1,15 +1,10 @@
-#include <gtest/gtest.h>
-
-#include <QLineEdit>
-#include <QPushButton>
-
 #include "ui/pelaro_window.h"
 #include "ui_rig.h"
 
 namespace axo {
 namespace {
 
-using Lines = std::vector<std::string>;
+using test::Lines;
 
 TEST(PelaroWindow, CountVariablesAreCheckedStoredAndSent) {
     test::UiRig r;
@@ -59,11 +54,10 @@ TEST(PelaroWindow, CoderControlsNeedTheCodersOnTheBoards) {
     ASSERT_TRUE(r.Start());
     ui::PelaroWindow w(r.window->core());
     w.show();
-    EXPECT_FALSE(w.findChild<QWidget*>("txtCalibrCountAlpha")->isEnabled());
-    EXPECT_FALSE(w.findChild<QWidget*>("cmdCalibrZeroDelta")->isEnabled());
+    for (const char* name : {"txtCalibrCountAlpha", "cmdCalibrZeroDelta", "cmdCalibrResetDelta", "cmdCalibrResetDome"}) {
+        EXPECT_FALSE(w.findChild<QWidget*>(name)->isEnabled()) << name;
+    }
     EXPECT_TRUE(w.findChild<QWidget*>("cmdCalibrResetAlpha")->isEnabled());
-    EXPECT_FALSE(w.findChild<QWidget*>("cmdCalibrResetDelta")->isEnabled());
-    EXPECT_FALSE(w.findChild<QWidget*>("cmdCalibrResetDome")->isEnabled());
 }
 
 }  // namespace

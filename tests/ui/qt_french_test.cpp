@@ -1,15 +1,10 @@
 // Qt's standard boxes and the program's file dialogs speak the observer's language once the
 // program's own set-up has run.
 
-#include <gtest/gtest.h>
-
 #include <QDialogButtonBox>
 #include <QFileDialog>
-#include <QLabel>
 #include <QLibraryInfo>
 #include <QMessageBox>
-#include <QPushButton>
-#include <QTimer>
 #include <QTranslator>
 
 #include "ui/qt_french.h"

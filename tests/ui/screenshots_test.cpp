@@ -1,9 +1,6 @@
 // Grabs every window to a PNG (build/screenshots) so that people can look at them, and checks
 // that the main window fits a 1280x800 screen.
 
-#include <gtest/gtest.h>
-
-#include <QDir>
 #include <QTabWidget>
 
 #include "ui/calibration_window.h"
@@ -20,11 +17,8 @@ namespace axo {
 namespace {
 
 void Save(QWidget* w, const QString& name) {
-    QDir().mkpath(AXO_SCREENSHOT_DIR);
     w->adjustSize();
-    const QPixmap shot = w->grab();
-    ASSERT_FALSE(shot.isNull()) << name.toStdString();
-    EXPECT_TRUE(shot.save(QString(AXO_SCREENSHOT_DIR) + "/" + name + ".png")) << name.toStdString();
+    EXPECT_TRUE(test::Shoot(w, name)) << name.toStdString();
 }
 
 TEST(Screenshots, EveryWindowFitsAndIsSaved) {

@@ -1,12 +1,3 @@
-#include <gtest/gtest.h>
-
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTimer>
-#include <fstream>
-#include <functional>
-#include <sstream>
-
 #include "ui/calibration_window.h"
 #include "ui/eik120_window.h"
 #include "ui/options_dialog.h"
@@ -17,13 +8,8 @@
 namespace axo {
 namespace {
 
+using test::Type;
 using test::UiRig;
-
-void SetField(QWidget* window, const char* name, const char* text) {
-    auto* field = window->findChild<QLineEdit*>(name);
-    ASSERT_NE(field, nullptr) << name;
-    field->setText(text);
-}
 
 // Every dialog whose OK changes settings writes the settings file at once, with the windows'
 // places, as the exit would; nothing is written before that OK.
@@ -37,27 +23,25 @@ TEST(SettingsSaved, EachDialogsOkWritesTheSettingsFileAtOnce) {
     const Case cases[] = {
         {"options", "", [](UiRig& r) {
              auto d = r.window->MakeOptionsDialog();
-             SetField(d.get(), "txtOptionsTimerValue", "250");
+             Type(d.get(), {{"txtOptionsTimerValue", "250"}});
              d->Ok();
          }, "timer_value= 250"},
         {"calibration", "", [](UiRig& r) {
              r.window->ShowCalibration();
              ui::CalibrationWindow* w = r.window->calibrationWindow();
-             SetField(w, "txtCalibrRAh", "7");
-             SetField(w, "txtCalibrRAm", "41");
-             SetField(w, "txtCalibrRAs", "0");
+             Type(w, {{"txtCalibrRAh", "7"}, {"txtCalibrRAm", "41"}, {"txtCalibrRAs", "0"}});
              QTest::mouseClick(w->findChild<QPushButton*>("cmdCalibrAlpha"), Qt::LeftButton);
          }, "calibr_alpha_m= 41"},
         {"Pelaro", "", [](UiRig& r) {
              r.window->ShowPelaro();
              auto* w = r.window->findChild<ui::PelaroWindow*>();
-             SetField(w, "txtCalibrCountAlpha", "200");
+             Type(w, {{"txtCalibrCountAlpha", "200"}});
              w->TransmitAlpha();
          }, "count_alpha=200"},
         {"6420", "interface_ra=3\ninterface_de=3\n", [](UiRig& r) {
              r.window->ShowSerial64xx();
              ui::Serial64xxWindow* w = r.window->serial64xxWindow();
-             SetField(w, "txt64xxArTrk", "3,5");
+             Type(w, {{"txt64xxArTrk", "3,5"}});
              w->OkAction();
          }, "S64xx_alpha_r_trk=3,5"},
         {"EIK120", "interface_coders=2\n", [](UiRig& r) {
@@ -65,7 +49,7 @@ TEST(SettingsSaved, EachDialogsOkWritesTheSettingsFileAtOnce) {
              QTimer::singleShot(0, [] {
                  auto* w = qobject_cast<ui::Eik120Window*>(QApplication::activeModalWidget());
                  ASSERT_NE(w, nullptr);
-                 SetField(w, "txtEik120TimerValue", "77");
+                 Type(w, {{"txtEik120TimerValue", "77"}});
                  EXPECT_TRUE(w->OkClicked());
              });
              r.window->ShowEik120();
@@ -87,37 +71,6 @@ TEST(SettingsSaved, EachDialogsOkWritesTheSettingsFileAtOnce) {
         // Atomically: no temporary file left beside it.
         EXPECT_EQ(r.cfg.FileCount(), 1u);
     }
-}
-
-}  // namespace
-}  // namespace axo
-
-#include "platform/night_log.h"
-
-namespace axo {
-namespace {
-
-// The message list's lines and the commands given reach the night log with the clock's UTC
-// time; the polling timer's commands do not, and the list keeps its own 64-line rule.
-TEST(NightLogWindow, MessagesAndCommandsAreLoggedNotThePolls) {
-    UiRig r;
-    NightLog log(r.cfg.Root() / "state");
-    r.window->SetNightLog(&log);
-    ASSERT_TRUE(r.Start());
-    QTest::mousePress(r.Pad("picAlphaPlus"), Qt::LeftButton);
-    QTest::mouseRelease(r.Pad("picAlphaPlus"), Qt::LeftButton);
-    r.window->core().SystemTick();
-    ASSERT_NE(r.Action("ViewNightLogMenuItem"), nullptr);
-    std::ifstream in(log.CurrentFile());
-    std::stringstream all;
-    all << in.rdbuf();
-    const std::string text = all.str();
-    EXPECT_NE(text.find("2026-12-06 22:15:30  Alpha + : départ\n2026-12-06 22:15:30  Centrage Alpha +\n"),
-              std::string::npos)
-        << text;
-    EXPECT_NE(text.find("2026-12-06 22:15:30  Arret Centrage Alpha +\n"), std::string::npos);
-    EXPECT_EQ(text.find("Lecture codeur"), std::string::npos);
-    EXPECT_EQ(text.find("Relève des cartes"), std::string::npos);
 }
 
 // A settings file whose [Axo] section cannot be found is not written into behind the observer's

@@ -1,13 +1,6 @@
 // The whole program on the simulated observatory: the real main window on the offscreen
 // platform, the parallel interface and the simulated boards, on the virtual clock.
 
-#include <gtest/gtest.h>
-
-#include <QAction>
-#include <QDir>
-#include <QComboBox>
-#include <QLabel>
-
 #include "platform/night_log.h"
 #include "sim/parallel/simulated_bus.h"
 #include "ui/status_bar.h"
@@ -16,12 +9,8 @@
 namespace axo {
 namespace {
 
-constexpr const char* kAllOnTheBoards =
-    "[Axo]\ninterface_ra=1\ninterface_de=1\ninterface_dome=1\ninterface_coders=1\ninterface_focus=1\n"
-    "interface_filter=1\ndisplay_welcome=0\nerror_stop=0\n";
-
-// The moves and tracking on these boards are followed without the window by the end-to-end
-// tests of the simulated boards, and through the window on the 6420 boxes and the card.
+// The moves and tracking on these boards are the end-to-end tests' (without the window).
+const std::string kAllOnTheBoards = test::kAllParallel + "error_stop=0\n";
 
 TEST(SimulatedObservatory, StoppingTheTravelToRestFreesTheDomeButtons) {
     test::ProgramRig r(kAllOnTheBoards);
@@ -30,9 +19,7 @@ TEST(SimulatedObservatory, StoppingTheTravelToRestFreesTheDomeButtons) {
     QTest::mouseClick(r.W("cmdDomeRest"), Qt::LeftButton);
     r.Run(2000);
     ASSERT_TRUE(r.window->core().state().DomeRestRunning);
-    ui::PictureButton* stop = r.Pad("picDomeStop");
-    QTest::mousePress(stop, Qt::LeftButton);
-    QTest::mouseRelease(stop, Qt::LeftButton);
+    QTest::mouseClick(r.Pad("picDomeStop"), Qt::LeftButton);
     EXPECT_TRUE(r.Listed("Arret mise au repos de la Coupole"));
     EXPECT_FALSE(r.window->core().state().DomeRestRunning);
     const int16_t azimuth = r.window->core().position().DomeAzimuth;
@@ -50,7 +37,6 @@ TEST(SimulatedObservatory, StatusBarAndMessagesShowTheLinksTheDomeInitAndTheFilt
     test::ProgramRig r(kAllOnTheBoards);
     ASSERT_TRUE(r.Start());
     ui::StatusBar* status = r.window->statusBarModel();
-    ASSERT_NE(status, nullptr);
     auto text = [&r](const char* name) { return r.W<QLabel>(name)->text(); };
     r.Run(1000);
     status->Refresh();
@@ -67,10 +53,8 @@ TEST(SimulatedObservatory, StatusBarAndMessagesShowTheLinksTheDomeInitAndTheFilt
     status->Refresh();
     EXPECT_TRUE(text("lblStatusOperation").startsWith("Initialisation de la coupole en cours : coupole à "))
         << text("lblStatusOperation").toStdString();
-    // For the README: the main window during the Init, on a 1024x768 screen.
-    QDir().mkpath(AXO_SCREENSHOT_DIR);
-    r.window->resize(1024, 740);
-    r.window->grab().save(QString(AXO_SCREENSHOT_DIR) + "/status-dome-init.png");
+    r.window->resize(1024, 740);  // the README's picture, on a 1024x768 screen
+    test::Shoot(r.window.get(), "status-dome-init");
     r.Run(150000);
     status->Refresh();
     EXPECT_TRUE(text("lblStatusOperation").startsWith("Initialisation de la coupole finie à "))
@@ -124,15 +108,13 @@ TEST(SimulatedObservatory, TitleAndStatusBarSayTheObservatoryIsSimulated) {
     }
 }
 
-// One hour of a simulated night with an observer at work: the log of it stays small. The
-// size is printed for the README's figure.
+// An hour of a night at work keeps the log small (the size printed is the README's figure).
 TEST(SimulatedObservatory, AnHourOfActivityKeepsTheNightLogSmall) {
     test::ProgramRig r(kAllOnTheBoards);
     ASSERT_TRUE(r.Start());
     NightLog log(r.cfg.Root() / "state");
     r.window->SetNightLog(&log);
-    QTest::mousePress(r.Pad("picControlTracking"), Qt::LeftButton);
-    QTest::mouseRelease(r.Pad("picControlTracking"), Qt::LeftButton);
+    QTest::mouseClick(r.Pad("picControlTracking"), Qt::LeftButton);
     QTest::mouseClick(r.Pad("picDomeTracking"), Qt::LeftButton);
     // Every two minutes a small correction on each axis and a focus touch.
     for (int minute = 0; minute < 60; minute += 2) {
@@ -141,7 +123,7 @@ TEST(SimulatedObservatory, AnHourOfActivityKeepsTheNightLogSmall) {
         }
         r.Run(120000 - 6000);
     }
-    r.window->findChild<QAction*>("StopAll")->trigger();
+    r.W<QAction>("StopAll")->trigger();
     const auto size = std::filesystem::file_size(log.CurrentFile());
     std::printf("night log after one simulated hour: %ju bytes\n", static_cast<uintmax_t>(size));
     EXPECT_GT(size, 1000u);

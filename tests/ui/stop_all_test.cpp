@@ -1,12 +1,6 @@
-#include <gtest/gtest.h>
-
 #include <QFileDialog>
-#include <QKeyEvent>
 #include <QMessageBox>
-#include <QTimer>
-#include <QPushButton>
 #include <QToolBar>
-#include <QToolButton>
 
 #include "ui/stop_all.h"
 #include "ui/tracking_window.h"
@@ -15,7 +9,7 @@
 namespace axo {
 namespace {
 
-using Lines = std::vector<std::string>;
+using test::Lines;
 using test::UiRig;
 
 // The telescope on the 6420 boxes, the dome and the focuser on the parallel boards: the stop
@@ -33,8 +27,7 @@ void Click(UiRig& r, const char* pad) {
 void StartEverything(UiRig& r) {
     Click(r, "picAlphaPlusLock");
     Click(r, "picDeltaMinusLock");
-    QTest::mousePress(r.Pad("picControlTracking"), Qt::LeftButton);
-    QTest::mouseRelease(r.Pad("picControlTracking"), Qt::LeftButton);
+    Click(r, "picControlTracking");
     Click(r, "picDomeTracking");
     QTest::mousePress(r.Pad("picFocusDir2"), Qt::LeftButton);
     auto& ev = r.window->core().events();
@@ -62,13 +55,8 @@ void ExpectAllStopped(UiRig& r) {
     EXPECT_EQ(r.Only({"cmd", "P ", "S "}),
               (Lines{"cmd 1 2", "S 1 (2,0)", "cmd 4 2", "S 4 (2,3)", "cmd 3 2", "S 3 (2,3)", "cmd 101 2", "P 101 (2,0)",
                      "cmd 106 2", "cmd 202 2", "P 202 (2,0)"}));
-    const int n = r.window->MessageCount();
-    ASSERT_GE(n, 1);
-    bool said = false;
-    for (int i = 0; i < n; ++i) {
-        said = said || r.window->MessageAt(i) == "Arrêt général";
-    }
-    EXPECT_TRUE(said);
+    const Lines said = test::Messages(*r.window);
+    EXPECT_EQ(std::count(said.begin(), said.end(), "Arrêt général"), 1);
 }
 
 TEST(StopAll, ButtonAndKeyStopTelescopeDomeAndFocusOnEveryInterfaceInUse) {
@@ -82,9 +70,7 @@ TEST(StopAll, ButtonAndKeyStopTelescopeDomeAndFocusOnEveryInterfaceInUse) {
         if (byKey) {
             QTest::keyClick(r.window.get(), Qt::Key_F12);
         } else {
-            QAction* stop = r.Action("StopAll");
-            ASSERT_NE(stop, nullptr);
-            auto* button = qobject_cast<QToolButton*>(r.W<QToolBar>("Toolbar1")->widgetForAction(stop));
+            QWidget* button = r.W<QToolBar>("Toolbar1")->widgetForAction(r.Action("StopAll"));
             ASSERT_NE(button, nullptr);
             QTest::mouseClick(button, Qt::LeftButton);
         }
@@ -95,10 +81,8 @@ TEST(StopAll, ButtonAndKeyStopTelescopeDomeAndFocusOnEveryInterfaceInUse) {
 TEST(StopAll, EndsADomeInitInProgressAndStaysEnabledWhenThePadIsDisabled) {
     UiRig r;
     ASSERT_TRUE(r.Start());
-    QTest::mouseClick(r.W<QPushButton>("cmdDomeInit"), Qt::LeftButton);
-    // The recording driver does not run the dome board: the Init is under way as its
-    // interface would say.
-    r.window->core().state().DomeInitRunning = true;
+    QTest::mouseClick(r.W("cmdDomeInit"), Qt::LeftButton);
+    r.window->core().state().DomeInitRunning = true;  // as the dome's interface would say
     // The long operation refuses the dome buttons, and manual mode disables the whole pad.
     r.log.Clear();
     Click(r, "picDomeDir1Lock");
@@ -107,15 +91,12 @@ TEST(StopAll, EndsADomeInitInProgressAndStaysEnabledWhenThePadIsDisabled) {
     r.log.Clear();
     r.window->core().display().DisableCommandGroups(true);
     r.window->core().display().DisableFileEditMenus(true);
-    QAction* stop = r.Action("StopAll");
-    ASSERT_NE(stop, nullptr);
-    EXPECT_TRUE(stop->isEnabled());
-    stop->trigger();
+    EXPECT_TRUE(r.Action("StopAll")->isEnabled());
+    r.Action("StopAll")->trigger();
     EXPECT_EQ(r.Only({"cmd", "P "}), (Lines{"cmd 106 2", "P 101 (2,0)", "cmd 201 2", "P 201 (2,0)"}));
-    const int n = r.window->MessageCount();
-    ASSERT_GE(n, 3);
-    EXPECT_EQ(r.window->MessageAt(n - 3), "Arrêt général");
-    EXPECT_EQ(r.window->MessageAt(n - 2), "Arret Initialisation Coupole");
+    const Lines said = test::Messages(*r.window);
+    ASSERT_GE(said.size(), 3u);
+    EXPECT_EQ(Lines(said.end() - 3, said.end() - 1), (Lines{"Arrêt général", "Arret Initialisation Coupole"}));
     EXPECT_FALSE(r.Pad("picFocusDir1")->isOn());
 }
 
@@ -163,10 +144,7 @@ TEST(StopAll, TheKeyWorksInEveryModalWindow) {
         EXPECT_TRUE(stoppedWhileOpen);
         EXPECT_TRUE(stillOpen);
         EXPECT_EQ(r.Only({"P 4 "}), (Lines{"P 4 (2,3)"}));
-        Lines said;
-        for (int i = 0; i < r.window->MessageCount(); ++i) {
-            said.push_back(r.window->MessageAt(i));
-        }
+        const Lines said = test::Messages(*r.window);
         EXPECT_EQ(std::count(said.begin(), said.end(), "Arrêt général"), 1);
     }
 }
@@ -189,12 +167,6 @@ TEST(StopAll, TheKeyIsUsedByNoOtherControl) {
     QTest::keyClick(r.window->trackingWindow(), Qt::Key_F12);
     EXPECT_FALSE(r.window->core().events().IsEventSet(EVT_ALPHA_MINUS));
 }
-
-}  // namespace
-}  // namespace axo
-
-namespace axo {
-namespace {
 
 TEST(Tooltips, EveryPadDomeFocusAndFilterControlSaysWhatItDoes) {
     test::UiRig r;

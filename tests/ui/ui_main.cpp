@@ -8,10 +8,8 @@
 
 namespace {
 
-// A test whose program ends (QCoreApplication::exit or quit, called while no exec() runs)
-// leaves the thread's quit flag up, and every local event loop of the tests after it (a box,
-// a wait for ticks) would then return at once. Running exec() briefly before each test lowers
-// it, so that the whole binary can run in one process as well as one test per process.
+// A test whose program ends (exit or quit called while no exec() runs) leaves the quit flag up,
+// and every later local event loop would return at once: a brief exec() before each test lowers it.
 class EachTestWithWorkingEventLoops final : public ::testing::EmptyTestEventListener {
     void OnTestStart(const ::testing::TestInfo&) override {
         QTimer::singleShot(0, [] { QCoreApplication::exit(0); });

@@ -3,12 +3,23 @@
 // A main window on the offscreen platform, wired to recording drivers and a fake operator
 // (message boxes are answered at once and logged), in a private configuration folder.
 
+#include <gtest/gtest.h>
+
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
+#include <QTimer>
+#include <fstream>
 #include <functional>
+#include <sstream>
 
 #include "app/hardware.h"
 #include "core/interval_timer.h"
@@ -21,9 +32,44 @@
 
 namespace axo::test {
 
-// The main window's two timers on simulated time, for `ms`: the polling tick every 50 ms (at
-// once after a tick that ran long) and the clock tick every second. `before` and `after` run
-// around each polling tick (a simulated card's interrupts, the brake timer).
+using Lines = std::vector<std::string>;
+
+// Every function on the parallel boards.
+inline const std::string kAllParallel =
+    "[Axo]\ninterface_ra=1\ninterface_de=1\ninterface_dome=1\ninterface_coders=1\ninterface_focus=1\n"
+    "interface_filter=1\ndisplay_welcome=0\n";
+
+inline std::string ReadAll(const std::filesystem::path& file) {
+    std::ifstream in(file);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The lines of the main window's message list.
+inline Lines Messages(const ui::AxoWindow& w) {
+    Lines said;
+    for (int i = 0; i < w.MessageCount(); ++i) {
+        said.push_back(w.MessageAt(i));
+    }
+    return said;
+}
+
+// Types each text into the line edit of that name under `parent`.
+inline void Type(QWidget* parent, std::initializer_list<std::pair<const char*, QString>> texts) {
+    for (const auto& [name, text] : texts) {
+        parent->findChild<QLineEdit*>(name)->setText(text);
+    }
+}
+
+// A picture of the documentation, in build/screenshots.
+inline bool Shoot(QWidget* w, const QString& name) {
+    QDir().mkpath(AXO_SCREENSHOT_DIR);
+    return w->grab().save(QString(AXO_SCREENSHOT_DIR) + "/" + name + ".png");
+}
+
+// The main window's timers on simulated time for `ms`: the polling tick every 50 ms (at once after
+// a long one), the clock tick every second; `before` and `after` run around each polling tick.
 inline void RunTimers(Core& core, VirtualClock& clock, uint64_t ms, const std::function<void()>& before = {},
                       const std::function<void()>& after = {}) {
     const uint64_t end = clock.ElapsedMs() + ms;
@@ -49,10 +95,7 @@ inline void RunTimers(Core& core, VirtualClock& clock, uint64_t ms, const std::f
 }
 
 struct UiRig {
-    explicit UiRig(const std::string& ini = "[Axo]\ninterface_ra=1\ninterface_de=1\ninterface_dome=1\n"
-                                            "interface_coders=1\ninterface_focus=1\ninterface_filter=1\n"
-                                            "display_welcome=0\n")
-        : op(log) {
+    explicit UiRig(const std::string& ini = kAllParallel) : op(log) {
         if (!ini.empty()) {
             cfg.Write("Axo.ini", ini);
         }
@@ -62,10 +105,7 @@ struct UiRig {
             log.Add("cmd " + std::to_string(code) + " " + std::to_string(arg));
         });
     }
-    ~UiRig() {
-        // Leave without the shut-down dialogs of a real exit.
-        window.reset();
-    }
+    ~UiRig() { window.reset(); }  // without the shut-down dialogs of a real exit
     bool Start() {
         const bool ok = window->StartUp(false);
         log.Clear();
@@ -77,7 +117,8 @@ struct UiRig {
     }
     ui::PictureButton* Pad(const char* name) { return W<ui::PictureButton>(name); }
     QAction* Action(const char* name) { return window->findChild<QAction*>(name); }
-    std::vector<std::string> Only(std::initializer_list<std::string_view> p) const { return log.Only(p); }
+    Lines Only(std::initializer_list<std::string_view> p) const { return log.Only(p); }
+    std::string LastMessage() const { return window->MessageAt(window->MessageCount() - 1); }
 
     TempConfig cfg;
     Log log;
@@ -85,6 +126,12 @@ struct UiRig {
     VirtualClock clock{PcDateTime{2026, 12, 6, 22, 15, 30, 0}};
     FakeOperator op;
     std::unique_ptr<ui::AxoWindow> window;
+};
+
+// A fixture of one started UiRig `r`: a suite named after a window derives from it.
+struct Started : ::testing::Test {
+    void SetUp() override { ASSERT_TRUE(r.Start()); }
+    UiRig r;
 };
 
 // The whole program: the real main window and the hardware as main() builds it (the simulated
@@ -103,8 +150,7 @@ struct ProgramRig {
         window.reset();
         hardware.reset();
     }
-    // After the window and before the start-up, as in main(); the simulated card's interrupts
-    // come from Run(), on the virtual clock.
+    // After the window and before the start-up, as in main(); the card's interrupts come from Run().
     app::Hardware& MakeHardware() {
         app::HardwareOptions options;
         options.simulate = simulate_;
@@ -122,8 +168,6 @@ struct ProgramRig {
         }
         return window->StartUp(false);
     }
-    // The two timers for `ms`, with the card's interrupts before each poll and the brake timer
-    // after it.
     void Run(uint64_t ms) {
         RunTimers(
             window->core(), clock, ms,
@@ -157,14 +201,10 @@ struct ProgramRig {
         QTest::mouseRelease(Pad(pad), Qt::LeftButton);
     }
     bool Listed(const std::string& line) {
-        for (int i = 0; i < window->MessageCount(); ++i) {
-            if (window->MessageAt(i) == line) {
-                return true;
-            }
-        }
-        return false;
+        const Lines said = Messages(*window);
+        return std::find(said.begin(), said.end(), line) != said.end();
     }
-    std::vector<std::string> Boxes() const { return log.Only({"box "}); }
+    Lines Boxes() const { return log.Only({"box "}); }
 
     TempConfig cfg;
     Log log;
