@@ -248,9 +248,10 @@ TEST(LinkServer, SlowReaderGetsEveryAnswer) {
     Started s(c);
     const int fd = s.Connect();
     constexpr int kQuestions = 40000;  // about a megabyte of answers
-    std::string burst;
+    std::string burst, want;
     for (int i = 0; i < kQuestions; ++i) {
         burst += ":GVF#";
+        want += kVersion;
     }
     std::thread writer([&] {
         for (std::size_t done = 0; done < burst.size();) {
@@ -262,12 +263,9 @@ TEST(LinkServer, SlowReaderGetsEveryAnswer) {
         }
     });
     std::this_thread::sleep_for(300ms);  // the answers pile up on the server before any is read
-    const std::string got = Read(fd, kVersion.size() * kQuestions, 10s);
+    const std::string got = Read(fd, want.size(), 10s);
     writer.join();
-    ASSERT_EQ(got.size(), kVersion.size() * kQuestions);
-    for (std::size_t i = 0; i < got.size(); i += kVersion.size()) {
-        ASSERT_EQ(got.compare(i, kVersion.size(), kVersion), 0) << "at byte " << i;
-    }
+    EXPECT_TRUE(got == want) << got.size() << " bytes of " << want.size();
     EXPECT_EQ(s.server.clientCount(), 1u);
     ::close(fd);
 }
@@ -287,26 +285,13 @@ void Ask(int fd, const std::string& commands) {
     ASSERT_EQ(Read(fd, kVersion.size()), kVersion);
 }
 
-// Hands the server's events to the core as the interface thread does, until one of `kind`.
+// Hands the server's events to the core as the interface thread does, up to one of `kind`.
 void Pump(Server& s, test::CoreRig& r, Event::Kind kind) {
-    const auto end = std::chrono::steady_clock::now() + 2s;
-    while (std::chrono::steady_clock::now() < end) {
-        bool seen = false;
-        for (const Event& e : s.TakeEvents()) {
-            Handle(r.core, e);
-            seen = seen || e.kind == kind;
-        }
-        if (seen) {
-            return;
-        }
-        std::this_thread::sleep_for(5ms);
+    std::vector<Event> events;
+    EXPECT_GE(Collect(s, events, kind), 1) << static_cast<int>(kind);
+    for (const Event& e : events) {
+        Handle(r.core, e);
     }
-    ADD_FAILURE() << "no event " << static_cast<int>(kind);
-}
-
-bool HasMessage(const test::CoreRig& r, const std::string& text) {
-    return std::any_of(r.view.messages.begin(), r.view.messages.end(),
-                       [&](const std::string& m) { return m.find(text) != std::string::npos; });
 }
 
 // A planetarium that goes away, or falls silent past the time-out, stops the moves it started
@@ -366,7 +351,10 @@ TEST(LinkDeparture, StopsTheClientsOwnMovesOnly) {
         }
         EXPECT_EQ(r.log.Only({"P 2 (2,"}).size(), c.stops ? 1u : 0u);  // Delta + stop sent to the driver
         EXPECT_EQ(r.core.events().IsEventSet(EVT_DELTA_PLUS), deltaBefore && !c.stops);
-        EXPECT_EQ(HasMessage(r, "parti, arrêt de ses mouvements (Delta +)"), c.stops);
+        const std::string said = "parti, arrêt de ses mouvements (Delta +)";
+        EXPECT_EQ(std::any_of(r.view.messages.begin(), r.view.messages.end(),
+                              [&](const std::string& m) { return m.find(said) != std::string::npos; }),
+                  c.stops);
         EXPECT_TRUE(r.core.events().IsEventSet(EVT_ALPHA_PLUS));
         EXPECT_TRUE(r.core.events().IsEventSet(EVT_TRACKING));
         EXPECT_TRUE(r.log.Only({"P 4 (2,", "P 1 (2,"}).empty());  // Alpha + and tracking never stopped
