@@ -96,52 +96,33 @@ TEST(AxisBoardWrites, AMissingAcknowledgeIsReportedByStartupStateAndErrorStop) {
     EXPECT_TRUE(t.Reports().empty());
 }
 
-// Plays an axis board answering a position read: six nibbles, tens with the acknowledge clear
-// and units with it set, then ready again.
-struct ReadingBoard {
-    test::FakePortIo& io;
-    uint8_t address;
-    std::vector<uint8_t> nibbles;
-    int step = -1;
-    void Attach() {
-        io.SetInput(0x20);
-        io.onStrobe = [this](uint8_t a, uint8_t) {
-            if (a != address) {
-                return;
-            }
-            ++step;
-            if (step >= 6) {
-                io.SetInput(0x20);
-                step = -1;
-                return;
-            }
-            io.SetInput(static_cast<uint8_t>((step % 2 == 1 ? 0x10 : 0x00) | nibbles[static_cast<std::size_t>(step)]));
-        };
-    }
-};
+// An axis board answering position reads: six nibbles, tens with the acknowledge clear and units
+// with it set, then ready again.
+void AnswerRead(test::FakePortIo& io, uint8_t address, Bytes nibbles) {
+    io.SetInput(0x20);
+    io.onStrobe = [&io, address, nibbles, step = std::size_t{0}](uint8_t a, uint8_t) mutable {
+        if (a == address) {
+            io.SetInput(step == 6 ? 0x20 : static_cast<uint8_t>((step % 2 == 1 ? 0x10 : 0x00) | nibbles[step]));
+            step = (step + 1) % 7;
+        }
+    };
+}
 
 TEST(AxisBoardReads, PositionsAndTheDeclinationSignNibble) {
     ParallelRig t;
-    ReadingBoard alpha{t.io, 2, {2, 3, 5, 9, 0, 7}};
-    alpha.Attach();
+    AnswerRead(t.io, 2, {2, 3, 5, 9, 0, 7});
     t.driver.ReadAlphaCoordinates();
     const Position& p = t.r.core.position();
-    EXPECT_EQ(p.HourAngleH, 23);
-    EXPECT_EQ(p.HourAngleM, 59);
-    EXPECT_EQ(p.HourAngleS, 7);
+    EXPECT_EQ((std::array<int16_t, 3>{p.HourAngleH, p.HourAngleM, p.HourAngleS}), (std::array<int16_t, 3>{23, 59, 7}));
     EXPECT_EQ(t.io.Dibits(2), (Bytes{0, 0, 0, 0, 0, 0, 0}));
 
     // Minutes' tens 0x0B: positive, 3; seconds' tens: only bits 0-2 count. Negative 0 0' 0"
     // is the equator, stored positive.
-    const struct {
-        std::vector<uint8_t> nibbles;
-        std::array<int16_t, 4> negativeDms;
-    } deltas[] = {{{4, 5, 0x0B, 2, 0x0D, 1}, {0, 45, 32, 51}},
-                  {{1, 2, 0x03, 0, 0x00, 9}, {1, 12, 30, 9}},
-                  {{0, 0, 0, 0, 0, 0}, {0, 0, 0, 0}}};
+    const struct { Bytes nibbles; std::array<int16_t, 4> negativeDms; } deltas[] = {
+        {{4, 5, 0x0B, 2, 0x0D, 1}, {0, 45, 32, 51}}, {{1, 2, 0x03, 0, 0x00, 9}, {1, 12, 30, 9}},
+        {{0, 0, 0, 0, 0, 0}, {0, 0, 0, 0}}};
     for (const auto& c : deltas) {
-        ReadingBoard delta{t.io, 3, c.nibbles};
-        delta.Attach();
+        AnswerRead(t.io, 3, c.nibbles);
         t.driver.ReadDeltaCoordinates();
         EXPECT_EQ((std::array<int16_t, 4>{p.DeclinationNegative, p.DeclinationD, p.DeclinationM, p.DeclinationS}),
                   c.negativeDms);
@@ -149,17 +130,20 @@ TEST(AxisBoardReads, PositionsAndTheDeclinationSignNibble) {
     EXPECT_TRUE(t.Reports().empty());
 }
 
-TEST(AxisBoardReads, TwentyFailedPollsAreSilentTheTwentyFirstReportsAndResets) {
+TEST(AxisBoardReads, TwentyFailedPollsAreSilentTheTwentyFirstReportsAndResetsAMissingAcknowledgeAtOnce) {
     ParallelRig t;
+    const auto poll = [&t](int times) {
+        for (int i = 0; i < times; ++i) {
+            t.driver.ReadAlphaCoordinates();
+        }
+    };
     t.io.SetInput(0x20);  // ready, but it never leaves ready when asked for its position
-    for (int i = 0; i < 20; ++i) {
-        t.driver.ReadAlphaCoordinates();
-    }
+    poll(20);
     EXPECT_TRUE(t.Reports().empty());
     EXPECT_EQ(t.io.Dibits(2).size(), 20U);
 
     t.io.ClearRecord();
-    t.driver.ReadAlphaCoordinates();
+    poll(1);
     EXPECT_EQ(t.Reports(), (Lines{"beep", "msg !!! Réception des coordonnées Alpha impossible",
                                   "msg !!! La platine Alpha ne répond pas et va être réinitialisée",
                                   "msg Reset micro-contrôleur Alpha"}));
@@ -168,38 +152,30 @@ TEST(AxisBoardReads, TwentyFailedPollsAreSilentTheTwentyFirstReportsAndResets) {
 
     // A second round of 21 reports once more; after that only silence.
     t.r.log.Clear();
-    for (int i = 0; i < 21; ++i) {
-        t.driver.ReadAlphaCoordinates();
-    }
+    poll(21);
     EXPECT_EQ(t.r.log.Only({"beep"}).size(), 1U);
     t.r.log.Clear();
-    for (int i = 0; i < 63; ++i) {
-        t.driver.ReadAlphaCoordinates();
-    }
+    poll(63);
     EXPECT_TRUE(t.Reports().empty());
 
     // A good read re-arms the reports; error_stop 1 makes the next one a box.
-    ReadingBoard alpha{t.io, 2, {0, 1, 0, 2, 0, 3}};
-    alpha.Attach();
-    t.driver.ReadAlphaCoordinates();
+    AnswerRead(t.io, 2, {0, 1, 0, 2, 0, 3});
+    poll(1);
     EXPECT_EQ(t.r.core.position().HourAngleS, 3);
     t.io.onStrobe = nullptr;
     t.io.SetInput(0x20);
     t.r.settings.Int(IntKey::error_stop) = 1;
-    for (int i = 0; i < 21; ++i) {
-        t.driver.ReadAlphaCoordinates();
-    }
+    poll(21);
     EXPECT_EQ(t.r.log.Only({"box "}), (Lines{"box Erreur | Réception des coordonnées Alpha impossible\n"
                                              "La platine Alpha ne répond pas et va être réinitialisée"}));
-}
 
-TEST(AxisBoardReads, AnAcknowledgeMissingInsideTheReadIsReportedAtOnce) {
-    ParallelRig t;
-    t.AnswerOnceThenSilent(3, 0x04, 0x8D);  // the degrees' tens, then nothing
-    t.r.core.position().DeclinationD = 77;
-    t.driver.ReadDeltaCoordinates();
-    EXPECT_EQ(t.r.core.position().DeclinationD, 77);
-    EXPECT_EQ(t.r.log.Only({"msg !!!"}), (Lines{"msg !!! Réception des coordonnées Delta impossible.",
+    // An acknowledge missing inside the read is reported at once.
+    ParallelRig d;
+    d.AnswerOnceThenSilent(3, 0x04, 0x8D);  // the degrees' tens, then nothing
+    d.r.core.position().DeclinationD = 77;
+    d.driver.ReadDeltaCoordinates();
+    EXPECT_EQ(d.r.core.position().DeclinationD, 77);
+    EXPECT_EQ(d.r.log.Only({"msg !!!"}), (Lines{"msg !!! Réception des coordonnées Delta impossible.",
                                                "msg !!! La platine Delta ne répond pas et va être réinitialisée"}));
 }
 
