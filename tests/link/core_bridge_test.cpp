@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 #include "astro/mathlib.h"
 #include "support/core_fakes.h"
@@ -32,6 +33,15 @@ Request Req(RequestKind kind, const char* command, Direction direction = Directi
     return r;
 }
 
+// The requests a session of this mode makes of `bytes`.
+std::vector<Request> Feed(bool control, const char* bytes) {
+    Session session(control);
+    std::string out;
+    std::vector<Request> requests;
+    session.Feed(bytes, Snapshot{}, out, requests);
+    return requests;
+}
+
 std::string Two(int v) {
     return (v < 10 ? "0" : "") + std::to_string(v);
 }
@@ -54,9 +64,8 @@ TEST(LinkSnapshot, RightAscensionAsTheMainWindowShowsIt) {
     };
     for (const Case& c : cases) {
         r.core.state().SiderealTimeRad = c.lstSeconds / 86400.0 * 2.0 * 3.14159265358979;
-        r.core.position().HourAngleH = c.h;
-        r.core.position().HourAngleM = c.m;
-        r.core.position().HourAngleS = c.s;
+        Position& p = r.core.position();
+        std::tie(p.HourAngleH, p.HourAngleM, p.HourAngleS) = std::tuple(c.h, c.m, c.s);
         r.core.Command(CMD_READ_ALPHA, 0);
         const Snapshot s = TakeSnapshot(r.core, 0.0);
         ASSERT_TRUE(s.positionKnown);
@@ -71,10 +80,7 @@ TEST(LinkSnapshot, RightAscensionAsTheMainWindowShowsIt) {
 TEST(LinkSnapshot, DeclinationSiteAndUnknownPosition) {
     LinkRig r;
     Position& p = r.core.position();
-    p.DeclinationNegative = 1;
-    p.DeclinationD = 0;
-    p.DeclinationM = 30;
-    p.DeclinationS = 0;
+    std::tie(p.DeclinationNegative, p.DeclinationD, p.DeclinationM, p.DeclinationS) = std::tuple(1, 0, 30, 0);
     r.core.state().Site.latitude = D2R(42.5);
     r.core.state().Site.longitude = D2R(-2.25);  // east of Greenwich: negative, as LX200 wants
     Snapshot s = TakeSnapshot(r.core, 1.0);
@@ -97,11 +103,7 @@ TEST(LinkSnapshot, HorizontalPositionAndLocalTime) {
     r.core.state().Site.latitude = D2R(43.75);
     r.core.state().SiderealTimeRad = Hms2R(3, 0, 0.0);
     Position& p = r.core.position();
-    p.HourAngleH = 2;
-    p.HourAngleM = 10;
-    p.HourAngleS = 5;
-    p.DeclinationD = 20;
-    p.DeclinationM = 7;
+    std::tie(p.HourAngleH, p.HourAngleM, p.HourAngleS, p.DeclinationD, p.DeclinationM) = std::tuple(2, 10, 5, 20, 7);
     r.core.Command(CMD_READ_ALPHA, 0);
     r.core.Command(CMD_READ_DELTA, 0);
     DateTimeRecord& utc = r.core.state().DateTime;
@@ -161,10 +163,7 @@ TEST(LinkExecute, SyncIsACalibrationOnTheTarget) {
     LinkRig r;
     r.settings.Int(IntKey::calibr_alpha_ra) = 0;
     r.core.state().SiderealTimeRad = Hms2R(12, 0, 0.0);
-    Session session(true);
-    std::string out;
-    std::vector<Request> requests;
-    session.Feed(":Sr10:30:00#:Sd-00*30:00#:CM#", Snapshot{}, out, requests);
+    const std::vector<Request> requests = Feed(true, ":Sr10:30:00#:Sd-00*30:00#:CM#");
     ASSERT_EQ(requests.size(), 1u);
     r.log.Clear();
     Execute(r.core, requests[0]);
@@ -230,21 +229,15 @@ TEST(LinkExecute, GoToParkAndAbortDriveTheOneMountState) {
 
 TEST(LinkHandle, ConnectionsAndDropsReachTheMessageList) {
     LinkRig r;
-    Event e;
-    e.kind = Event::Kind::Connected;
-    e.peer = "127.0.0.1:5000";
-    Handle(r.core, e);
-    EXPECT_TRUE(r.LastMessageHas("Lien LX200 : client 127.0.0.1:5000 connecté"));
+    Event e;  // the connections' lines are in server_test.cpp's ReconnectLinesAreRateLimited
     e.kind = Event::Kind::Dropped;
+    e.peer = "127.0.0.1:5000";
     e.reason = "commande trop longue";
     Handle(r.core, e);
-    EXPECT_TRUE(r.LastMessageHas("client 127.0.0.1:5000 coupé (commande trop longue)"));
+    EXPECT_TRUE(r.LastMessageHas("Lien LX200 : client 127.0.0.1:5000 coupé (commande trop longue)"));
 
     // A refused command is told, and nothing is carried out.
-    Session readOnly(false);
-    std::string out;
-    std::vector<Request> requests;
-    readOnly.Feed(":CM#", Snapshot{}, out, requests);
+    const std::vector<Request> requests = Feed(false, ":CM#");
     ASSERT_EQ(requests.size(), 1u);
     r.log.Clear();
     e.kind = Event::Kind::Request;
