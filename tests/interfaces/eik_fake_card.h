@@ -56,10 +56,7 @@ public:
                                                      static_cast<uint8_t>(u >> 8), static_cast<uint8_t>(u)};
     }
     // Channel 1 counts `count` and the card has latched it, as before its interrupt.
-    void LatchChannel1(int32_t count) {
-        SetCount(1, count);
-        regs = channel[0];
-    }
+    void LatchChannel1(int32_t count) { SetCount(1, count), regs = channel[0]; }
     // Writes only, as (offset, value).
     std::vector<std::pair<int, int>> Writes() const {
         std::vector<std::pair<int, int>> out;

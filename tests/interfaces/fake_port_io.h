@@ -59,15 +59,9 @@ public:
         }
     }
 
-    void GetAddressLPT(uint16_t& a, uint16_t& b) override {
-        a = kCommand;
-        b = kData;
-    }
+    void GetAddressLPT(uint16_t& a, uint16_t& b) override { a = kCommand, b = kData; }
     void ResetLPT() override { ++resets; }
-    bool EnsureOpen() override {
-        ++openCalls;
-        return unavailable.empty();
-    }
+    bool EnsureOpen() override { return ++openCalls, unavailable.empty(); }
     std::string UnavailableReason() const override { return unavailable; }
     void Note(const std::string& text) override { notes.push_back(text); }
 
@@ -93,10 +87,7 @@ public:
         }
         return out;
     }
-    void ClearRecord() {
-        writes.clear();
-        strobes.clear();
-    }
+    void ClearRecord() { writes.clear(), strobes.clear(); }
 
     std::vector<Write> writes;
     std::vector<std::pair<uint8_t, uint8_t>> strobes;  // (address, dibit)

@@ -16,12 +16,7 @@ public:
 
 class FakeCancelWindow final : public CancelWindow {
 public:
-    void Open(const std::string& message) override {
-        label = message;
-        requested = false;
-        visible = true;
-        ++opened;
-    }
+    void Open(const std::string& message) override { label = message, requested = false, visible = true, ++opened; }
     bool CancelRequested() const override { return requested; }
     bool IsVisible() const override { return visible; }
     void Hide() override { visible = false; }

@@ -186,37 +186,30 @@ TEST(S64xxDriver, AFractionalTrackingRateAlternatesOnASteadySchedule) {
     // Polls every 50 ms, as the system timer gives them, for 25 s.
     const uint32_t end = t0 + 25000;
     while (t.r.clock.GetTickCount() < end) {
-        t.r.clock.Advance(50);
-        t.r.core.Command(CMD_POLL_64XX, 0);
+        t.Tick();
     }
-    std::vector<std::pair<uint32_t, std::string>> expected = {
-        {t0 + 2500, "write 1 R 1542<CR>"}, {t0 + 5000, "write 1 R 1541<CR>"},
-        {t0 + 12500, "write 1 R 1542<CR>"}, {t0 + 15000, "write 1 R 1541<CR>"},
-        {t0 + 22500, "write 1 R 1542<CR>"}, {t0 + 25000, "write 1 R 1541<CR>"}};
-    EXPECT_EQ(t.sio.calls, expected);
+    EXPECT_EQ(t.sio.calls, (std::vector<std::pair<uint32_t, std::string>>{
+                               {t0 + 2500, "write 1 R 1542<CR>"}, {t0 + 5000, "write 1 R 1541<CR>"},
+                               {t0 + 12500, "write 1 R 1542<CR>"}, {t0 + 15000, "write 1 R 1541<CR>"},
+                               {t0 + 22500, "write 1 R 1542<CR>"}, {t0 + 25000, "write 1 R 1541<CR>"}}));
     // The switches send without the 50 ms pause.
     EXPECT_EQ(t.r.clock.GetTickCount(), end);
     EXPECT_EQ(t.driver.DitherNextSwitch(), t0 + 32500);
 
     // A late poll switches late, but the next switch keeps its time.
     t.sio.calls.clear();
-    t.r.clock.Advance(8000);  // due at t0 + 32500, polled at t0 + 33000
-    t.r.core.Command(CMD_POLL_64XX, 0);
+    t.Tick(8000);  // due at t0 + 32500, polled at t0 + 33000
     EXPECT_EQ(t.sio.Writes(), (Lines{"1 R 1542<CR>"}));
     EXPECT_EQ(t.driver.DitherNextSwitch(), t0 + 35000);
-    t.r.clock.Advance(1950);
-    t.r.core.Command(CMD_POLL_64XX, 0);
+    t.Tick(1950);
     EXPECT_EQ(t.sio.Writes(), (Lines{"1 R 1542<CR>"}));
-    t.r.clock.Advance(50);
-    t.r.core.Command(CMD_POLL_64XX, 0);
+    t.Tick();
     EXPECT_EQ(t.sio.Writes(), (Lines{"1 R 1542<CR>", "1 R 1541<CR>"}));
 
     // Held Alpha buttons and a stopped tracking pause the alternation.
-    t.sio.calls.clear();
     t.r.core.events().SetEvent(EVT_ALPHA_PLUS, 1);
     t.sio.calls.clear();
-    t.r.clock.Advance(20000);
-    t.r.core.Command(CMD_POLL_64XX, 0);
+    t.Tick(20000);
     EXPECT_TRUE(t.sio.calls.empty());
 }
 
@@ -231,8 +224,7 @@ TEST(S64xxDriver, AWholeTrackingRateNeverAlternates) {
         EXPECT_EQ(t.sio.Writes().back(), "1 R 1541<CR>");
         t.sio.calls.clear();
         for (int i = 0; i < 1200; ++i) {
-            t.r.clock.Advance(50);
-            t.r.core.Command(CMD_POLL_64XX, 0);
+            t.Tick();
         }
         EXPECT_TRUE(t.sio.calls.empty()) << rate;
     }

@@ -41,6 +41,11 @@ struct S64xxRig {
         }
     }
     const LinkStatus& Link() { return r.core.drivers().Link(InterfaceId::S64xx); }
+    // The system timer's poll, `ms` later.
+    void Tick(uint64_t ms = 50) {
+        r.clock.Advance(ms);
+        r.core.Command(CMD_POLL_64XX, 0);
+    }
     // Starts the interface and forgets what it logged.
     void Started() {
         ASSERT_EQ(Code(CMD_START_INTERFACE), 1);
