@@ -56,7 +56,7 @@ TEST(Conversions, UseTheRoundedConstantsAndArcSinHasLimits) {
     EXPECT_DOUBLE_EQ(ArcSin(1.0 + 1e-15), kHalfPi);  // rounding past 1 must not give NaN
 }
 
-TEST(EquatorialToHorizontal, KnownPositions) {
+TEST(EquatorialToHorizontal, KnownPositionsAndWhereTheDenominatorVanishes) {
     double a = 0.0, alt = 0.0;
     // On the meridian at the equator: due south, altitude 90 - 42.937 degrees.
     EquatorialToHorizontal(0.0, 0.0, a, alt);
@@ -73,11 +73,7 @@ TEST(EquatorialToHorizontal, KnownPositions) {
     EquatorialToHorizontal(1.0, -1.6, a, alt);
     EXPECT_EQ(a, 0.0);
 
-}
-
-TEST(EquatorialToHorizontal, FiniteWhereTheDenominatorVanishes) {
-    // d = cos H sin phi - tan dec cos phi vanishes on a circle through the zenith.
-    double a = 0.0, alt = 0.0;
+    // Finite where d = cos H sin phi - tan dec cos phi vanishes, on a circle through the zenith.
     const double zenith = std::atan(kSinSiteLatitude / kCosSiteLatitude);
     EquatorialToHorizontal(0.0, zenith, a, alt);
     EXPECT_TRUE(std::isfinite(a));

@@ -30,7 +30,7 @@ TEST(LeadingNumber, ReadsTheNumericStartOfATypedField) {
     EXPECT_GT(LeadingNumber("9e999"), 1e299);
 }
 
-TEST(CalibrateAlpha, HourAngleWithinTwelveHours) {
+TEST(CalibrateAlpha, HourAngleWithinTwelveHoursOrRightAscension) {
     CalibrationRig r;
     r.settings.Int(IntKey::alpha_12) = 1;
     r.settings.Int(IntKey::calibr_alpha_ra) = 0;
@@ -58,10 +58,9 @@ TEST(CalibrateAlpha, HourAngleWithinTwelveHours) {
     r.settings.Int(IntKey::alpha_12) = 0;
     EXPECT_EQ(CalibrateAlpha(r.core, "-1", "0", "0").error, "Valeur des Heures Alpha incorrecte");
     EXPECT_TRUE(CalibrateAlpha(r.core, "23", "59", "59").ok);
-}
 
-TEST(CalibrateAlpha, RightAscensionBecomesTheHourAngleOfTheMoment) {
-    CalibrationRig r;
+    // A right ascension becomes the hour angle of the moment.
+    r.log.Clear();
     r.settings.Int(IntKey::calibr_alpha_ra) = 1;
     r.settings.Int(IntKey::interface_coders) = INTERFACE_EIK120;
     r.core.state().SiderealTimeRad = Hms2R(2, 0, 0.0);

@@ -24,6 +24,13 @@ struct EventRig {
           }) {}
     std::vector<std::string> Commands() const { return log.Only({"cmd "}); }
     std::vector<std::string> Trace() const { return log.Only({"cmd ", "img "}); }
+    // What `act` alone logged.
+    template <typename Act>
+    const EventRig& After(Act act) {
+        log.Clear();
+        act();
+        return *this;
+    }
 
     Log log;
     Settings settings;
@@ -38,17 +45,15 @@ using Lines = std::vector<std::string>;
 TEST(EventProcessor, OppositeDirectionStopsBeforeTheNewOneStarts) {
     EventRig r;
     r.events.SetEvent(EVT_ALPHA_MINUS, 1);
-    r.log.Clear();
-    r.events.SetEvent(EVT_ALPHA_PLUS, 1);
-    EXPECT_EQ(r.Trace(), (Lines{"cmd 5 2", "img 3 off", "img 5 on", "cmd 4 1"}));
+    EXPECT_EQ(r.After([&] { r.events.SetEvent(EVT_ALPHA_PLUS, 1); }).Trace(),
+              (Lines{"cmd 5 2", "img 3 off", "img 5 on", "cmd 4 1"}));
     EXPECT_EQ(r.events.Requested(EVT_ALPHA_MINUS), 0);
 
     // The same with the opposite locked: the lock goes off with its direction.
     r.events.SetEvent(EVT_ALPHA_PLUS, 0);
     r.events.ToggleEvent(EVT_DELTA_MINUS_LOCK);
-    r.log.Clear();
-    r.events.SetEvent(EVT_DELTA_PLUS, 1);
-    EXPECT_EQ(r.Trace(), (Lines{"cmd 3 2", "img 7 off", "img 8 off", "img 9 on", "cmd 2 1"}));
+    EXPECT_EQ(r.After([&] { r.events.SetEvent(EVT_DELTA_PLUS, 1); }).Trace(),
+              (Lines{"cmd 3 2", "img 7 off", "img 8 off", "img 9 on", "cmd 2 1"}));
     EXPECT_EQ(r.events.Requested(EVT_DELTA_MINUS_LOCK), 0);
 }
 
@@ -59,23 +64,19 @@ TEST(EventProcessor, TrackingAndTheMoves) {
     r.log.Clear();
     r.events.SetEvent(EVT_TRACKING, 1);
     EXPECT_EQ(r.Trace(), (Lines{"img 1 on"}));  // no tracking command while Alpha + runs
-    r.log.Clear();
-    r.events.SetEvent(EVT_ALPHA_PLUS, 0);
-    EXPECT_EQ(r.Trace(), (Lines{"cmd 4 2", "img 5 off", "cmd 1 1"}));
+    EXPECT_EQ(r.After([&] { r.events.SetEvent(EVT_ALPHA_PLUS, 0); }).Trace(),
+              (Lines{"cmd 4 2", "img 5 off", "cmd 1 1"}));
 
     // A Delta move does not hold tracking back, and its end does not restart it.
     r.events.SetEvent(EVT_DELTA_PLUS, 1);
-    r.log.Clear();
-    r.events.SetEvent(EVT_DELTA_PLUS, 0);
-    EXPECT_EQ(r.Commands(), (Lines{"cmd 2 2"}));
+    EXPECT_EQ(r.After([&] { r.events.SetEvent(EVT_DELTA_PLUS, 0); }).Commands(), (Lines{"cmd 2 2"}));
 
     // With the option, tracking stops the moves.
     r.events.SetEvent(EVT_TRACKING, 0);
     r.settings.Int(IntKey::ctrl_stop_move_when_tracking) = 1;
     r.events.ToggleEvent(EVT_DELTA_MINUS_LOCK);
-    r.log.Clear();
-    r.events.SetEvent(EVT_TRACKING, 1);
-    EXPECT_EQ(r.Trace(), (Lines{"img 1 on", "cmd 3 2", "img 7 off", "img 8 off", "cmd 1 1"}));
+    EXPECT_EQ(r.After([&] { r.events.SetEvent(EVT_TRACKING, 1); }).Trace(),
+              (Lines{"img 1 on", "cmd 3 2", "img 7 off", "img 8 off", "cmd 1 1"}));
     EXPECT_FALSE(r.events.IsEventSet(EVT_DELTA_MINUS_LOCK));
 }
 
@@ -90,16 +91,12 @@ TEST(EventProcessor, TelescopeStopFollowsCtrlStopOnlyForTracking) {
     r.settings.Int(IntKey::ctrl_stop_move_when_tracking) = 0;
     r.events.SetEvent(EVT_TRACKING, 1);
     r.events.ToggleEvent(EVT_ALPHA_PLUS_LOCK);
-    r.log.Clear();
-    r.events.SetEvent(EVT_STOP, 1);
-    EXPECT_EQ(r.Commands(), (Lines{"cmd 1 2"}));
+    EXPECT_EQ(r.After([&] { r.events.SetEvent(EVT_STOP, 1); }).Commands(), (Lines{"cmd 1 2"}));
     EXPECT_TRUE(r.events.IsEventSet(EVT_ALPHA_PLUS));
 
     // 0: the stop ends the moves and their locks too.
     r.settings.Int(IntKey::ctrl_stop_only_for_tracking) = 0;
-    r.log.Clear();
-    r.events.SetEvent(EVT_STOP, 1);
-    EXPECT_EQ(r.Trace(), (Lines{"cmd 4 2", "img 5 off", "img 6 off"}));
+    EXPECT_EQ(r.After([&] { r.events.SetEvent(EVT_STOP, 1); }).Trace(), (Lines{"cmd 4 2", "img 5 off", "img 6 off"}));
 }
 
 TEST(EventProcessor, DomeStopAndDomeTracking) {
@@ -108,18 +105,13 @@ TEST(EventProcessor, DomeStopAndDomeTracking) {
     EXPECT_EQ(r.Commands(), (Lines{"cmd 106 2"}));
 
     r.events.ToggleEvent(EVT_DOME_DIR1_LOCK);
-    r.log.Clear();
-    r.events.SetEvent(EVT_DOME_STOP, 1);
-    EXPECT_EQ(r.Commands(), (Lines{"cmd 102 2", "cmd 106 2"}));
+    EXPECT_EQ(r.After([&] { r.events.SetEvent(EVT_DOME_STOP, 1); }).Commands(), (Lines{"cmd 102 2", "cmd 106 2"}));
 
     // Dome tracking cancels dome moves, but not the reverse.
     r.events.ToggleEvent(EVT_DOME_DIR2_LOCK);
-    r.log.Clear();
-    r.events.SetEvent(EVT_DOME_TRACKING, 1);
-    EXPECT_EQ(r.Trace(), (Lines{"img 11 on", "cmd 103 2", "img 15 off", "img 16 off", "cmd 101 1"}));
-    r.log.Clear();
-    r.events.SetEvent(EVT_DOME_DIR1, 1);
-    EXPECT_EQ(r.Commands(), (Lines{"cmd 102 1"}));
+    EXPECT_EQ(r.After([&] { r.events.SetEvent(EVT_DOME_TRACKING, 1); }).Trace(),
+              (Lines{"img 11 on", "cmd 103 2", "img 15 off", "img 16 off", "cmd 101 1"}));
+    EXPECT_EQ(r.After([&] { r.events.SetEvent(EVT_DOME_DIR1, 1); }).Commands(), (Lines{"cmd 102 1"}));
     EXPECT_TRUE(r.events.IsEventSet(EVT_DOME_TRACKING));
 }
 
@@ -129,14 +121,12 @@ TEST(EventProcessor, FocusLocksAndFocusStop) {
     r.events.ToggleEvent(EVT_FOCUS_DIR2_LOCK);
     EXPECT_EQ(r.Trace(), (Lines{"img 20 on", "cmd 202 1", "img 21 on"}));
     // Other locks draw their picture first.
-    r.log.Clear();
-    r.events.ToggleEvent(EVT_FOCUS_DIR1_LOCK);
-    EXPECT_EQ(r.Trace(), (Lines{"img 19 on", "cmd 202 2", "img 20 off", "img 21 off", "img 18 on", "cmd 201 1"}));
+    EXPECT_EQ(r.After([&] { r.events.ToggleEvent(EVT_FOCUS_DIR1_LOCK); }).Trace(),
+              (Lines{"img 19 on", "cmd 202 2", "img 20 off", "img 21 off", "img 18 on", "cmd 201 1"}));
     r.events.ToggleEvent(EVT_FOCUS_DIR1_LOCK);
     r.events.ToggleEvent(EVT_FOCUS_DIR2_LOCK);
-    r.log.Clear();
-    r.events.SetEvent(EVT_FOCUS_STOP, 1);
-    EXPECT_EQ(r.Trace(), (Lines{"cmd 202 2", "img 20 off", "img 21 off"}));
+    EXPECT_EQ(r.After([&] { r.events.SetEvent(EVT_FOCUS_STOP, 1); }).Trace(),
+              (Lines{"cmd 202 2", "img 20 off", "img 21 off"}));
 
     // Stopping everything leaves the focuser alone.
     r.events.SetEvent(EVT_FOCUS_DIR1, 1);
@@ -150,14 +140,12 @@ TEST(EventProcessor, LockClicksAndClearingTheTable) {
     EventRig r;
     r.events.ToggleEvent(EVT_ALPHA_MINUS_LOCK);
     EXPECT_EQ(r.Trace(), (Lines{"img 4 on", "img 3 on", "cmd 5 1"}));
-    r.log.Clear();
-    r.events.ToggleEvent(EVT_ALPHA_MINUS_LOCK);
-    EXPECT_EQ(r.Trace(), (Lines{"img 4 off", "cmd 5 2", "img 3 off"}));
+    EXPECT_EQ(r.After([&] { r.events.ToggleEvent(EVT_ALPHA_MINUS_LOCK); }).Trace(),
+              (Lines{"img 4 off", "cmd 5 2", "img 3 off"}));
     // Releasing a locked direction's button stops it and clears the lock.
     r.events.ToggleEvent(EVT_DELTA_PLUS_LOCK);
-    r.log.Clear();
-    r.events.SetEvent(EVT_DELTA_PLUS, 0);
-    EXPECT_EQ(r.Trace(), (Lines{"cmd 2 2", "img 9 off", "img 10 off"}));
+    EXPECT_EQ(r.After([&] { r.events.SetEvent(EVT_DELTA_PLUS, 0); }).Trace(),
+              (Lines{"cmd 2 2", "img 9 off", "img 10 off"}));
     EXPECT_EQ(r.events.Requested(EVT_DELTA_PLUS_LOCK), 0);
 
     // Clearing the table issues nothing.

@@ -78,8 +78,18 @@ TEST(Readout, HourAngleWithinTwelveHoursAndDeclinationSigns) {
     }
 }
 
-TEST(Readout, RightAscensionCarriesRoundedSecondsUpToTheDay) {
+TEST(Readout, LabelsWrittenOnChangeAndRightAscensionCarriedUpToTheDay) {
     ReadoutRig r;
+    r.HourAngle(3, 4, 5);
+    for (int i = 0; i < 3; ++i) {
+        r.core.Command(CMD_READ_ALPHA, 0);
+    }
+    EXPECT_EQ(r.view.textWrites["lblDisplayAlphaH"], 1);
+    r.HourAngle(3, 4, 6);
+    r.core.Command(CMD_READ_ALPHA, 0);
+    EXPECT_EQ(r.view.textWrites["lblDisplayAlphaH"], 1);
+    EXPECT_EQ(r.view.textWrites["lblDisplayAlphaS"], 2);
+
     r.settings.Int(IntKey::display_hangle) = 0;
     r.view.visible["shpAlphaMinus"] = true;
     r.HourAngle(1, 0, 0);
@@ -93,19 +103,6 @@ TEST(Readout, RightAscensionCarriesRoundedSecondsUpToTheDay) {
     r.core.Command(CMD_READ_ALPHA, 0);
     EXPECT_EQ(r.Alpha(), (Lines{"05", "30", "14"}));
     EXPECT_EQ(r.view.Text("lblTrkRa"), "");  // tracking window closed: not written
-}
-
-TEST(Readout, MainWindowLabelsAreWrittenOnlyWhenTheyChange) {
-    ReadoutRig r;
-    r.HourAngle(3, 4, 5);
-    r.core.Command(CMD_READ_ALPHA, 0);
-    r.core.Command(CMD_READ_ALPHA, 0);
-    r.core.Command(CMD_READ_ALPHA, 0);
-    EXPECT_EQ(r.view.textWrites["lblDisplayAlphaH"], 1);
-    r.HourAngle(3, 4, 6);
-    r.core.Command(CMD_READ_ALPHA, 0);
-    EXPECT_EQ(r.view.textWrites["lblDisplayAlphaH"], 1);
-    EXPECT_EQ(r.view.textWrites["lblDisplayAlphaS"], 2);
 }
 
 TEST(Readout, TrackingWindowAzimuthAltitudeAndAirMass) {

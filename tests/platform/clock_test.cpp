@@ -59,7 +59,7 @@ TEST(WaitMs, WaitsTheRequestedTimeAcrossTheCounterWrap) {
     EXPECT_TRUE(clock1.pauses.empty());
 }
 
-TEST(WaitMs, RealClockWaitsAtLeastTheRequestedTime) {
+TEST(RealClock, WaitsAtLeastTheRequestedTimeAndGivesUniversalTime) {
     RealClock clock;
     const uint32_t start = clock.GetTickCount();
     WaitMs(clock, 15);
@@ -70,12 +70,10 @@ TEST(WaitMs, RealClockWaitsAtLeastTheRequestedTime) {
         WaitMs(clock, 1 + i % 3);
         ASSERT_GE(clock.GetTickCount() - t0, static_cast<uint32_t>(1 + i % 3)) << i;
     }
-}
 
-TEST(RealClock, DateAndTimeAreUniversalWhateverTheTimeZone) {
+    // Date and time are universal whatever the time zone.
     const char* saved = std::getenv("TZ");
     const std::string savedTz = saved != nullptr ? saved : "";
-    RealClock clock;
     for (const char* zone : {"CET-1CEST,M3.5.0,M10.5.0/3", "PST8PDT,M3.2.0,M11.1.0", "IST-5:30", "UTC0"}) {
         setenv("TZ", zone, 1);
         tzset();

@@ -96,7 +96,7 @@ TEST(NightLog, EachCommandIsWrittenByItsMeaning) {
     EXPECT_EQ(CommandLogText(999, 3), "Commande 999 (3)");
 }
 
-TEST(NightLog, FolderFollowsXdgStateHome) {
+TEST(NightLog, FolderFollowsXdgStateHomeAndMayBeUnwritable) {
     const char* old = std::getenv("XDG_STATE_HOME");
     const std::string saved = old != nullptr ? old : "";
     setenv("XDG_STATE_HOME", "/var/tmp/st", 1);
@@ -109,9 +109,8 @@ TEST(NightLog, FolderFollowsXdgStateHome) {
     } else {
         unsetenv("XDG_STATE_HOME");
     }
-}
 
-TEST(NightLog, AnUnwritableFolderIsReportedNotFatal) {
+    // A folder that cannot be made is reported, not fatal.
     test::TempConfig tmp;
     const auto file = tmp.Root() / "plain";
     std::ofstream(file) << "a file where the folder should be";

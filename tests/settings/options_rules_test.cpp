@@ -5,7 +5,7 @@
 namespace axo {
 namespace {
 
-TEST(OptionsRules, PollingIntervalRange) {
+TEST(OptionsRules, PollingIntervalAndSiteValuesWithinTheirRanges) {
     EXPECT_TRUE(CheckPollingInterval("10000").ok);
     EXPECT_EQ(CheckPollingInterval("0").value, 0);
     EXPECT_EQ(CheckPollingInterval("75ms").value, 75);
@@ -15,9 +15,7 @@ TEST(OptionsRules, PollingIntervalRange) {
         EXPECT_FALSE(c.ok) << bad;
         EXPECT_EQ(c.error, "La valeur de l'intervalle d'interrogation\ndoit être comprise entre 0 et 10000");
     }
-}
-
-TEST(OptionsRules, SiteValuesWithinTheirPhysicalRange) {
+    // Site values within their physical range.
     const struct {
         const char *d, *m, *s;
         int max;

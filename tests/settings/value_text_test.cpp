@@ -8,7 +8,7 @@
 namespace axo {
 namespace {
 
-TEST(ValueText, ReadsNumbersWithEitherSeparator) {
+TEST(ValueText, ReadsNumbersWithEitherSeparatorAndIntegersInRange) {
     EXPECT_EQ(TextToDouble("0,995"), 0.995);
     EXPECT_EQ(TextToDouble("0.995"), 0.995);
     EXPECT_EQ(TextToDouble(" 24 "), 24.0);
@@ -19,9 +19,7 @@ TEST(ValueText, ReadsNumbersWithEitherSeparator) {
                             ",", "12abc", "1 2"}) {
         EXPECT_FALSE(TextToDouble(bad).has_value()) << bad;
     }
-}
-
-TEST(ValueText, IntegersRoundHalvesToEvenAndRefuseOverflow) {
+    // Integers round halves to even and refuse overflow.
     EXPECT_EQ(TextToInteger(" 3"), 3);
     EXPECT_EQ(TextToInteger("-3"), -3);
     EXPECT_EQ(TextToInteger("2,5"), 2);
