@@ -1,6 +1,4 @@
-// The real program with a settings file shared with the Windows program: a run keeps the
-// file's encoding and its other sections byte for byte, and removes what a save killed in an
-// earlier run left behind (and nothing else).
+// The real program keeps a shared Windows-1252 file byte for byte and removes only its own leftovers.
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -16,7 +14,7 @@
 
 namespace {
 
-// True once the process has a handler for `signo`, so that the signal ends it cleanly.
+// True once the process handles `signo`, so that the signal ends it cleanly.
 bool Catches(pid_t pid, int signo) {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
     std::string line;
@@ -37,23 +35,16 @@ void RunOnce() {
         execl(AXO_BINARY, AXO_BINARY, "--no-welcome", static_cast<char*>(nullptr));
         _exit(127);
     }
-    bool ready = false;
-    for (int i = 0; i < 1000 && !ready; ++i) {
-        ready = Catches(pid, SIGTERM);
-        if (!ready) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
+    for (int i = 0; i < 1000 && !Catches(pid, SIGTERM); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    ASSERT_TRUE(ready);
+    ASSERT_TRUE(Catches(pid, SIGTERM));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     kill(pid, SIGTERM);
     int status = 0;
     pid_t ended = 0;
-    for (int i = 0; i < 2000 && ended == 0; ++i) {  // 20 s: a box left open would hang it
-        ended = waitpid(pid, &status, WNOHANG);
-        if (ended == 0) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
+    for (int i = 0; i < 2000 && (ended = waitpid(pid, &status, WNOHANG)) == 0; ++i) {  // 20 s: an open box hangs it
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     if (ended == 0) {
         kill(pid, SIGKILL);

@@ -55,6 +55,7 @@ TEST(SettingsTable, HasEveryKeyWithItsDefault) {
     EXPECT_EQ(s.Lng(LongKey::alpha_track_period), 10);
 }
 
+// The window positions' defaults come from the screen.
 TEST(SettingsTable, WindowPositionDefaultsComeFromTheScreen) {
     Settings s;
     ScreenMetrics screen;
@@ -307,8 +308,6 @@ TEST(SettingsFile, DamagedFilesAreReportedAndLoseNothing) {
         {"intervalle nul", WithLine(full, "timer_value", "timer_value=0"),
          {"timer_value = 0 hors limites (1 à 10000) : valeur par défaut 50 utilisée"}, "timer_value", " 50",
          "\ntimer_value=0\n"},
-        {"intervalle négatif", WithLine(full, "timer_value", "timer_value=-20"), {"timer_value = -20 hors limites"},
-         "timer_value", " 50", "\ntimer_value=-20\n"},
         {"interface inconnue", WithLine(full, "interface_ra", "interface_ra=7"),
          {"interface_ra = 7 inconnue : aucune interface"}, "interface_ra", " 7", "\ninterface_ra= 7\n"},
         {"latitude", WithLine(full, "latitude_d", "latitude_d=200"),
