@@ -11,23 +11,18 @@ TEST(Lx200Format, EveryFieldInBothPrecisions) {
         {FormatRa(23, 59, 59, true), "23:59:59#"},  {FormatRa(23, 59, 59, false), "23:59.9#"},  // tenths truncated
         {FormatRa(5, 7, 5, true), "05:07:05#"},     {FormatRa(5, 7, 5, false), "05:07.0#"},
         {FormatRa(12, 30, 6, false), "12:30.1#"},   {FormatRa(1, 2, 54, false), "01:02.9#"},
-        {FormatDec(false, 90, 0, 0, true), "+90*00:00#"},
-        {FormatDec(true, 90, 0, 0, true), "-90*00:00#"},
-        {FormatDec(true, 0, 30, 0, true), "-00*30:00#"},  // south within a degree
-        {FormatDec(true, 0, 30, 0, false), "-00*30#"},
-        {FormatDec(false, 0, 0, 0, false), "+00*00#"},
-        {FormatDec(false, 5, 3, 59, false), "+05*03#"},
+        {FormatDec(false, 90, 0, 0, true), "+90*00:00#"},  {FormatDec(true, 90, 0, 0, true), "-90*00:00#"},
+        {FormatDec(true, 0, 30, 0, true), "-00*30:00#"},   {FormatDec(true, 0, 30, 0, false), "-00*30#"},  // -0°
+        {FormatDec(false, 0, 0, 0, false), "+00*00#"},     {FormatDec(false, 5, 3, 59, false), "+05*03#"},
         {FormatDec(false, 5, 3, 2, true), "+05*03:02#"},
         {FormatSiteAngle(42 * 3600 + 56 * 60 + 20, 2), "+42*56#"},
         {FormatSiteAngle(42 * 3600 + 59 * 60 + 30, 2), "+43*00#"},  // 59.5' carries into degrees
-        {FormatSiteAngle(-(33 * 3600 + 52 * 60), 2), "-33*52#"},
-        {FormatSiteAngle(-9 * 60 - 5, 3), "-000*09#"},
+        {FormatSiteAngle(-(33 * 3600 + 52 * 60), 2), "-33*52#"},  {FormatSiteAngle(-9 * 60 - 5, 3), "-000*09#"},
         {FormatSiteAngle(122 * 3600 + 25 * 60, 3), "+122*25#"},
         {FormatAltitude(-(5 * 3600 + 7 * 60 + 9), true), "-05*07:09#"},
         {FormatAltitude(89 * 3600 + 59 * 60 + 59, false), "+89*59#"},
-        {FormatAzimuth(7 * 3600 + 5, true), "007*00:05#"},
+        {FormatAzimuth(7 * 3600 + 5, true), "007*00:05#"},  {FormatAzimuth(360 * 3600, true), "000*00:00#"},
         {FormatAzimuth(359 * 3600 + 59 * 60 + 59, false), "359*59#"},
-        {FormatAzimuth(360 * 3600, true), "000*00:00#"},
     };
     for (const auto& [got, want] : table) {
         EXPECT_EQ(got, want);
@@ -246,8 +241,10 @@ TEST(Lx200Session, SyncNeedsBothTargetsAndCarriesTheFieldTexts) {
     ASSERT_EQ(t.requests.size(), 1u);
     const Request& r = t.requests[0];
     EXPECT_EQ(r.kind, RequestKind::Sync);
-    EXPECT_EQ((std::vector<std::string>{r.raText[0], r.raText[1], r.raText[2], r.decText[0], r.decText[1], r.decText[2]}),
-              (std::vector<std::string>{"10", "30", "0", "-0", "30", "0"}));
+    EXPECT_EQ((std::vector<std::string>{r.raText[0], r.raText[1], r.raText[2]}),
+              (std::vector<std::string>{"10", "30", "0"}));
+    EXPECT_EQ((std::vector<std::string>{r.decText[0], r.decText[1], r.decText[2]}),
+              (std::vector<std::string>{"-0", "30", "0"}));
     EXPECT_EQ(t.Send(":Sd+45*10#:CM#"), std::string("1") + kSyncAnswer);
     EXPECT_EQ(t.requests.back().decText[0], "45");
     EXPECT_EQ(t.requests.back().decText[2], "0");

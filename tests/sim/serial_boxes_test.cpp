@@ -1,1 +1,2 @@
-// The simulated 6420 boxes are exercised through the program in serial_end_to_end_test.cpp, pty_serial_test.cpp and ui/serial_simulation_test.cpp.
+// The simulated 6420 boxes are exercised through the program: serial_end_to_end_test.cpp,
+// pty_serial_test.cpp, ui/serial_simulation_test.cpp.

@@ -48,7 +48,8 @@ TEST(SerialEndToEnd, FaultyBoxesAreReportedAndNothingHangs) {
         s.r.core.CloseSystem();
         s.r.log.Clear();
         s.r.core.InitSystem();
-        EXPECT_EQ(s.r.log.Only({"box "}), (Lines{std::string("box Erreur | Le boitier 6420 ") + said + " ne répond pas."}));
+        const std::string silent = std::string("box Erreur | Le boitier 6420 ") + said + " ne répond pas.";
+        EXPECT_EQ(s.r.log.Only({"box "}), Lines{silent});
     }
 
     Station s;
