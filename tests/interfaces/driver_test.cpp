@@ -223,15 +223,13 @@ TEST(CountEntry, BoundsAndMessagesOfBothAxes) {
     }
 }
 
-TEST(BoardMessages, EveryCodeGivesItsLinesAcknowledgesToItsBoardAndTheDomesEndItsProcedures) {
+TEST(BoardMessages, EveryCodeGivesItsLinesAcknowledgesToItsBoardAndTheDomesEndItsProceduresUnpoweredIsZero) {
     const std::string system = "msg *** Message du SYSTEME";
     const std::string dome = "msg *** Message du Micro-Controleur COUPOLE";
     const std::string alpha = "msg *** Message du Micro-Controleur ALPHA";
     const std::string delta = "msg *** Message du Micro-Controleur DELTA";
-    const Bytes none{};
+    const Bytes none{}, ackAlpha{0x02, 0x00}, ackDelta{0x03, 0x00};
     const Bytes ackDome{0x01, 0x00, 0x11, 0x10};  // the acknowledge, then the dome's stop dibit
-    const Bytes ackAlpha{0x02, 0x00};
-    const Bytes ackDelta{0x03, 0x00};
     const struct { uint8_t code; Bytes writes; Lines reports; } cases[] = {
         {0, none, {system, "msg *** L'électronique n'est pas alimentée"}},
         {1, ackDome, {dome, "msg *** La Coupole est ARRETEE sur sa Position ZERO"}},
@@ -241,14 +239,11 @@ TEST(BoardMessages, EveryCodeGivesItsLinesAcknowledgesToItsBoardAndTheDomesEndIt
         {5, ackAlpha, {alpha, "msg *** La Position Alpha du Télescope est Réinitialisée"}},
         {6, ackAlpha, {alpha, "msg *** La Procédure ZERO-CODEUR a été ARRETEE"}},
         {7, ackAlpha, {alpha, "msg *** Procédure ZERO-CODEUR ARRETEE", "msg *** Prépositionnement trop éloigné du zéro"}},
-        {8, none, {"msg *** Message N° 8"}},
-        {9, none, {}},
+        {8, none, {"msg *** Message N° 8"}}, {9, none, {}},
         {10, ackDelta, {delta, "msg *** La Position Delta du Télescope est Réinitialisée"}},
         {11, ackDelta, {delta, "msg *** La Procédure ZERO-CODEUR a été ARRETEE"}},
         {12, ackDelta, {delta, "msg *** Procédure ZERO-CODEUR ARRETEE", "msg *** Prépositionnement trop éloigné du zéro"}},
-        {13, none, {}},
-        {14, none, {}},
-        {15, none, {}},
+        {13, none, {}}, {14, none, {}}, {15, none, {}},
         {16, none, {system, "msg *** La Coupole est à sa position Repos"}},
     };
     for (const auto& c : cases) {
@@ -269,17 +264,15 @@ TEST(BoardMessages, EveryCodeGivesItsLinesAcknowledgesToItsBoardAndTheDomesEndIt
     ParallelRig t;
     t.driver.BoardMessage(7);
     EXPECT_EQ(t.io.notes, (Lines{"message 7 Procédure ZERO-CODEUR ARRETEE"}));
-}
 
-TEST(BoardMessages, UnpoweredBoardsReadAsMessageZeroAtEveryCheck) {
-    ParallelRig t;
+    // Unpowered boards read as message 0 at every check; a ready bus has no news.
+    t.r.log.Clear();
     t.io.commandStatus = 0x80;  // every line low
     t.io.dataStatus = 0x00;
     t.Code(CMD_POLL_BOARDS);
     t.Code(CMD_POLL_BOARDS);
     EXPECT_EQ(t.Reports(), (Lines{"msg *** Message du SYSTEME", "msg *** L'électronique n'est pas alimentée",
                                   "msg *** Message du SYSTEME", "msg *** L'électronique n'est pas alimentée"}));
-    // A ready bus has no news.
     t.r.log.Clear();
     t.io.SetInput(0x20);
     t.Code(CMD_POLL_BOARDS);
