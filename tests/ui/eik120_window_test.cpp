@@ -83,30 +83,20 @@ TEST(Eik120Window, NumbersOutOfTheirRangeAreRefusedBeforeTheStopAndKeepTheirValu
 
 TEST(Eik120Window, ABadFieldIsRefusedAfterTheStopAndTheOthersAreStoredAndStarted) {
     EikWindowRig e;
-    const double deltaRes = e.r.settings.Dbl(DoubleKey::Eik120_delta_res);
     e.w.findChild<QCheckBox*>("chkEik120UseIrq")->setChecked(true);
     e.w.findChild<QComboBox*>("cmbEik120Irq")->setCurrentText("12");
-    e.Field("txtEik120TimerValue")->setText("20");
-    e.Field("txtEik120BaseAddress")->setText("2F8");
     e.w.findChild<QRadioButton*>("optEik120Axis1")->setChecked(true);
-    e.Field("txtEik120AlphaResolution")->setText("0.5");
-    e.Field("txtEik120DeltaResolution")->setText("vingt");
-    e.Field("txtEik120TimeOutInit")->setText("3");
-    e.Field("txtEik120TimeOutRead")->setText("x");
     e.w.findChild<QCheckBox*>("chkEik120Debug")->setChecked(true);
+    test::Type(&e.w, {{"txtEik120TimerValue", "20"}, {"txtEik120BaseAddress", "2F8"}, {"txtEik120AlphaResolution", "0.5"},
+                      {"txtEik120DeltaResolution", "vingt"}, {"txtEik120TimeOutInit", "3"}, {"txtEik120TimeOutRead", "x"}});
     EXPECT_TRUE(e.w.OkClicked());
     EXPECT_EQ(e.r.Only({"box", "E "}), (Lines{"E 1102 (0,0)", "box Erreur | Valeur de la résolution Delta incorrecte",
                                               "box Erreur | Valeur du time out sur lecture incorrect", "E 1101 (0,0)"}));
     const Settings& s = e.r.settings;
+    EXPECT_EQ(Stored(s), (std::vector<double>{760, 20, 3, 1, 0.5, kDefaults[5]}));
     EXPECT_EQ(s.Int(IntKey::Eik120_use_irq), 1);
     EXPECT_EQ(s.Int(IntKey::Eik120_irq), 12);
-    EXPECT_EQ(s.Int(IntKey::Eik120_timer_irq), 20);
-    EXPECT_EQ(s.Int(IntKey::Eik120_base_addr), 760);
     EXPECT_EQ(s.Int(IntKey::Eik120_alpha_axis1), 0);
-    EXPECT_EQ(s.Dbl(DoubleKey::Eik120_alpha_res), 0.5);
-    EXPECT_EQ(s.Dbl(DoubleKey::Eik120_delta_res), deltaRes);
-    EXPECT_EQ(s.Int(IntKey::Eik120_timeout_init), 3);
-    EXPECT_EQ(s.Int(IntKey::Eik120_timeout_read), 1);
     EXPECT_EQ(s.Int(IntKey::Eik120_debug), 1);
     // The settings were applied to the main window before the card started again.
     EXPECT_TRUE(e.r.W("txtEik120AlphaDebug")->isVisibleTo(e.r.window.get()));
@@ -114,14 +104,14 @@ TEST(Eik120Window, ABadFieldIsRefusedAfterTheStopAndTheOthersAreStoredAndStarted
 
 TEST(Eik120Window, InterruptControlsFollowTheCheckBoxAtEveryActivationAndCancelStoresNothing) {
     EikWindowRig e;
-    const char* controls[] = {"cmbEik120Irq", "txtEik120TimerValue", "lblEik120Irq", "lblEik120TimerValue"};
-    for (const char* c : controls) {
-        EXPECT_FALSE(e.w.findChild<QWidget*>(c)->isEnabled()) << c;
-    }
+    auto expectControls = [&e](bool enabled) {
+        for (const char* c : {"cmbEik120Irq", "txtEik120TimerValue", "lblEik120Irq", "lblEik120TimerValue"}) {
+            EXPECT_EQ(e.w.findChild<QWidget*>(c)->isEnabled(), enabled) << c;
+        }
+    };
+    expectControls(false);
     QTest::mouseClick(e.w.findChild<QCheckBox*>("chkEik120UseIrq"), Qt::LeftButton);
-    for (const char* c : controls) {
-        EXPECT_TRUE(e.w.findChild<QWidget*>(c)->isEnabled()) << c;
-    }
+    expectControls(true);
     e.Field("txtEik120BaseAddress")->setText("2F8");
     QTest::mouseClick(e.w.findChild<QPushButton*>("cmdEik120Cancel"), Qt::LeftButton);
     EXPECT_FALSE(e.w.isVisible());
@@ -129,9 +119,7 @@ TEST(Eik120Window, InterruptControlsFollowTheCheckBoxAtEveryActivationAndCancelS
     EXPECT_EQ(e.r.settings.Int(IntKey::Eik120_base_addr), 856);
     EXPECT_TRUE(e.r.Only({"box", "E "}).empty());
     e.w.show();
-    for (const char* c : controls) {
-        EXPECT_FALSE(e.w.findChild<QWidget*>(c)->isEnabled()) << c;
-    }
+    expectControls(false);
     EXPECT_EQ(e.Field("txtEik120BaseAddress")->text(), "358");
     EXPECT_EQ(e.w.findChild<QComboBox*>("cmbEik120Irq")->currentText(), "9");
     EXPECT_TRUE(e.w.findChild<QRadioButton*>("optEik120Axis0")->isChecked());

@@ -114,10 +114,7 @@ TEST(StopAll, TheKeyWorksInEveryModalWindow) {
              d.setOption(QFileDialog::DontUseNativeDialog);
              d.exec();
          }},
-        {"box",
-         [](ui::AxoWindow& w) {
-             QMessageBox::question(&w, "Initialisation de la coupole", "Confirmez l'initialisation");
-         }},
+        {"box", [](ui::AxoWindow& w) { QMessageBox::question(&w, "Initialisation de la coupole", "Confirmez"); }},
     };
     for (const auto& [name, open] : modals) {
         SCOPED_TRACE(name);
