@@ -149,20 +149,6 @@ TEST(Readout, TelescopeAzimuthIsComputedOncePerPosition) {
     EXPECT_EQ(r.core.position().TelescopeAzimuth, 270);
 }
 
-TEST(Readout, CodersAndDomeAreReadThroughTheirInterfaces) {
-    ReadoutRig r;
-    r.settings.Int(IntKey::interface_coders) = INTERFACE_EIK120;
-    r.core.Command(CMD_READ_ALPHA, 0);
-    r.settings.Int(IntKey::interface_coders) = INTERFACE_TALVENE;
-    r.core.Command(CMD_READ_DELTA, 0);
-    r.settings.Int(IntKey::interface_coders) = INTERFACE_PARALLEL;
-    r.core.Command(CMD_READ_ALPHA, 0);
-    r.core.position().DomeAzimuth = 194;
-    r.core.Command(CMD_READ_DOME, 0);
-    EXPECT_EQ(r.Drivers(), (Lines{"E 301 (0,0)", "T 302 (0,0)", "P 301 (0,0)", "P 303 (0,0)"}));
-    EXPECT_EQ(r.view.Text("lblAzimutDome"), "194°");
-}
-
 TEST(Readout, DisplaysWithoutAWorkingSourceShowDashesNotNumbers) {
     struct Case {
         const char* what;
@@ -222,7 +208,7 @@ TEST(Readout, DisplaysWithoutAWorkingSourceShowDashesNotNumbers) {
     EXPECT_TRUE(r.core.position().TelescopeAzimuthKnown);
 }
 
-TEST(Readout, TheDomeAzimuthNeedsTheDomeBoard) {
+TEST(Readout, CodersAndDomeAreReadThroughTheirInterfacesAndTheAzimuthNeedsTheDomeBoard) {
     struct Case {
         int16_t dome;
         bool portsOpen;
@@ -243,6 +229,17 @@ TEST(Readout, TheDomeAzimuthNeedsTheDomeBoard) {
         r.core.Command(CMD_READ_DOME, 0);
         EXPECT_EQ(r.view.Text("lblAzimutDome"), c.shown);
     }
+
+    // Coders and dome are read through their interfaces.
+    ReadoutRig r;
+    r.settings.Int(IntKey::interface_coders) = INTERFACE_EIK120;
+    r.core.Command(CMD_READ_ALPHA, 0);
+    r.settings.Int(IntKey::interface_coders) = INTERFACE_TALVENE;
+    r.core.Command(CMD_READ_DELTA, 0);
+    r.settings.Int(IntKey::interface_coders) = INTERFACE_PARALLEL;
+    r.core.Command(CMD_READ_ALPHA, 0);
+    r.core.Command(CMD_READ_DOME, 0);
+    EXPECT_EQ(r.Drivers(), (Lines{"E 301 (0,0)", "T 302 (0,0)", "P 301 (0,0)", "P 303 (0,0)"}));
 }
 
 }  // namespace

@@ -26,7 +26,7 @@ TEST(InitSystem, Rs485WithoutBothAxesOnTheBoxesEndsBeforeAnyHardwareAccess) {
     }
 }
 
-TEST(InitSystem, StartsTheInterfacesInUseInTheirFixedOrder) {
+TEST(InitSystem, StartsTheInterfacesInUseInTheirFixedOrderAndTheTickPollsThem) {
     CoreRig r;
     r.settings.Int(IntKey::interface_ra) = INTERFACE_64XX;
     r.settings.Int(IntKey::interface_coders) = INTERFACE_TALVENE;
@@ -63,6 +63,19 @@ TEST(InitSystem, StartsTheInterfacesInUseInTheirFixedOrder) {
     none.log.Clear();
     none.core.SystemTick();
     EXPECT_EQ(none.Drivers(), (Lines{"P 402 (0,0)"}));
+
+    // The polling tick, in its fixed order with the dome steps that run.
+    CoreRig tick;
+    tick.settings.Int(IntKey::interface_ra) = INTERFACE_64XX;
+    tick.Init();
+    tick.core.SystemTick();
+    EXPECT_EQ(tick.Drivers(), (Lines{"P 402 (0,0)", "P 301 (0,0)", "P 302 (0,0)", "S 8 (0,0)", "P 303 (0,0)"}));
+    tick.log.Clear();
+    tick.core.state().DomeRestRunning = true;
+    tick.core.state().DomeTrackingOn = true;
+    tick.core.SystemTick();
+    EXPECT_EQ(tick.Drivers(), (Lines{"P 402 (0,0)", "P 301 (0,0)", "P 302 (0,0)", "S 8 (0,0)", "P 303 (0,0)",
+                                     "P 305 (0,0)", "P 306 (0,0)"}));
 }
 
 TEST(InitSystem, CommandModeSpeedOptionsCaptionsAndTimer) {
@@ -127,20 +140,6 @@ TEST(InitSystem, ManualModeAndUnGearedStart) {
     EXPECT_TRUE(ungeared.view.IsChecked("optControlCenteringAlpha"));
 }
 
-TEST(SystemTick, PollsInItsFixedOrderWithTheDomeStepsThatRun) {
-    CoreRig r;
-    r.settings.Int(IntKey::interface_ra) = INTERFACE_64XX;
-    r.Init();
-    r.core.SystemTick();
-    EXPECT_EQ(r.Drivers(), (Lines{"P 402 (0,0)", "P 301 (0,0)", "P 302 (0,0)", "S 8 (0,0)", "P 303 (0,0)"}));
-    r.log.Clear();
-    r.core.state().DomeRestRunning = true;
-    r.core.state().DomeTrackingOn = true;
-    r.core.SystemTick();
-    EXPECT_EQ(r.Drivers(), (Lines{"P 402 (0,0)", "P 301 (0,0)", "P 302 (0,0)", "S 8 (0,0)", "P 303 (0,0)",
-                                  "P 305 (0,0)", "P 306 (0,0)"}));
-}
-
 TEST(ClockTick, TimeTextSiderealTimeAndTrackingLabels) {
     CoreRig r;
     r.Init();
@@ -168,27 +167,24 @@ TEST(ClockTick, TimeTextSiderealTimeAndTrackingLabels) {
     EXPECT_EQ(r.view.Text("lblTrkTS"), "00:00:00");
 }
 
-TEST(Shutdown, StopsEverythingThenTheInterfacesThenSaves) {
+TEST(Shutdown, StopsEverythingThenTheInterfacesThenSavesAndLoadingInitialisesAgain) {
     test::TempConfig cfg;
-    CoreRig r;
-    r.settings.Int(IntKey::interface_ra) = INTERFACE_64XX;
-    r.settings.Int(IntKey::interface_coders) = INTERFACE_EIK120;
-    r.Init();
-    r.core.ClickLock(EVT_ALPHA_PLUS_LOCK);
-    r.core.PressDomeTracking();
-    r.core.PressDirection(EVT_FOCUS_DIR1);
-    r.settings.Int(IntKey::timer_value) = 123;
-    r.log.Clear();
-    const SettingsFileResult saved = r.core.Shutdown(nullptr);
-    EXPECT_TRUE(saved.ok);
-    EXPECT_EQ(r.Drivers(), (Lines{"S 4 (2,3)", "P 101 (2,0)", "P 1102 (0,0)", "S 1102 (0,0)", "E 1102 (0,0)"}));
+    CoreRig down;
+    down.settings.Int(IntKey::interface_ra) = INTERFACE_64XX;
+    down.settings.Int(IntKey::interface_coders) = INTERFACE_EIK120;
+    down.Init();
+    down.core.ClickLock(EVT_ALPHA_PLUS_LOCK);
+    down.core.PressDomeTracking();
+    down.core.PressDirection(EVT_FOCUS_DIR1);
+    down.settings.Int(IntKey::timer_value) = 123;
+    down.log.Clear();
+    EXPECT_TRUE(down.core.Shutdown(nullptr).ok);
+    EXPECT_EQ(down.Drivers(), (Lines{"S 4 (2,3)", "P 101 (2,0)", "P 1102 (0,0)", "S 1102 (0,0)", "E 1102 (0,0)"}));
     Settings back;
     back.ReadSettings(kSettingsFileName);
     EXPECT_EQ(back.Int(IntKey::timer_value), 123);
-}
 
-TEST(LoadAndInitialise, ReadsTheFileThenResetsPicturesAndTable) {
-    test::TempConfig cfg;
+    // Loading reads the file, then resets the pictures and the table.
     cfg.Write("Axo.ini", "[Axo]\ntimer_value=80\nmanual_mode=1\n");
     CoreRig r;
     r.core.events().SetEvent(EVT_FOCUS_DIR1, 1);
