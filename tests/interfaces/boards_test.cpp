@@ -69,15 +69,13 @@ TEST(AxisBoardWrites, CountVariablesAndCoordinatesWithTheDeclinationFlags) {
 
 TEST(AxisBoardWrites, AMissingAcknowledgeIsReportedByStartupStateAndErrorStop) {
     // After start-up with error_stop 0: two "!!! " lines; it stops at the frozen dibit.
-    {
-        ParallelRig t;
-        WritingBoard board{t.io, 2, false, 12, 5};
-        board.Attach();
-        t.driver.SendAlphaCoordinates(1, 2, 3);
-        EXPECT_EQ(t.io.Dibits(2).size(), 6U);  // the command and dibits 1..5
-        EXPECT_EQ(t.Reports(), (Lines{"beep", "msg !!! Transmission des coordonnées Alpha impossible.",
-                                      "msg !!! La platine Alpha ne répond pas."}));
-    }
+    ParallelRig a;
+    WritingBoard frozen{a.io, 2, false, 12, 5};
+    frozen.Attach();
+    a.driver.SendAlphaCoordinates(1, 2, 3);
+    EXPECT_EQ(a.io.Dibits(2).size(), 6U);  // the command and dibits 1..5
+    EXPECT_EQ(a.Reports(), (Lines{"beep", "msg !!! Transmission des coordonnées Alpha impossible.",
+                                  "msg !!! La platine Alpha ne répond pas."}));
     // error_stop 1, or before the end of start-up: one box.
     for (const bool startupDone : {true, false}) {
         ParallelRig t;
@@ -341,20 +339,18 @@ TEST(ZeroCoder, ABoardThatDoesNotLeaveReadyEndsItSilently) {
 // strobe, the low nibble once 0x30 is on the port, ready again at 0x00.
 void AnswerCountRead(test::FakePortIo& io, uint8_t count) {
     auto phase = std::make_shared<int>(0);
+    const auto go = [&io, phase](int next, uint8_t input) { *phase = next, io.SetInput(input); };
     io.SetInput(0x20);
-    io.onStrobe = [&io, count, phase](uint8_t a, uint8_t dibit) {
+    io.onStrobe = [go, count](uint8_t a, uint8_t dibit) {
         if (a == 1 && dibit == 0) {
-            *phase = 1;
-            io.SetInput(static_cast<uint8_t>(0x10 | (count >> 4)));
+            go(1, static_cast<uint8_t>(0x10 | (count >> 4)));
         }
     };
-    io.onCommand = [&io, count, phase](uint8_t value) {
+    io.onCommand = [go, count, phase](uint8_t value) {
         if (*phase == 1 && value == 0x30) {
-            *phase = 2;
-            io.SetInput(count & 0x0F);
+            go(2, count & 0x0F);
         } else if (*phase == 2 && value == 0x00) {
-            *phase = 0;
-            io.SetInput(0x20);
+            go(0, 0x20);
         }
     };
 }
@@ -503,11 +499,7 @@ TEST(DomeBoard, ThePositionLoadSendsTheCountAndItsExactAnswers) {
     // A wrong answer: report, 200 ms, reset of the dome board, status 1.
     ParallelRig f;
     f.io.SetInput(0x20);
-    f.io.onStrobe = [&](uint8_t, uint8_t dibit) {
-        if (dibit == 3) {
-            f.io.SetInput(0x11);
-        }
-    };
+    f.io.onStrobe = [&](uint8_t, uint8_t dibit) { dibit == 3 ? f.io.SetInput(0x11) : void(); };
     EXPECT_EQ(f.driver.SendDomePosition(), 1);
     EXPECT_EQ(f.r.log.Only({"msg !!!", "msg Reset"}),
               (Lines{"msg !!! Transmission du nombre d'impulsion coupole impossible.",

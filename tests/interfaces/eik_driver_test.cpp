@@ -125,12 +125,8 @@ TEST(EikStart, ChannelFailuresFollowTheTwoChannelRules) {
     const auto init = [&](int n) { return axis("Init carte", n); };
     const auto ssi = [&](int n) { return axis("Format SSI sur", n); };
     const std::string clock = "box Erreur | Mise à jour fréquence horloge Eik120 impossible (time-out)";
-    const struct {
-        std::set<uint8_t> stuck;
-        int16_t status;
-        bool probed;  // the coders were read
-        Lines boxes;
-    } cases[] = {
+    // stuck: the commands after which the card stays busy; probed: the coders were read.
+    const struct { std::set<uint8_t> stuck; int16_t status; bool probed; Lines boxes; } cases[] = {
         {{128}, 0, false, {init(0)}},         {{138}, 1, true, {init(1)}},
         {{170}, 0, true, {init(2)}},          {{138, 170}, 0, false, {init(1), init(2)}},
         {{139}, 1, true, {ssi(1)}},           {{171}, 0, true, {ssi(2)}},
@@ -184,10 +180,7 @@ TEST(EikStart, ABackendThatCannotReachTheCardStopsTheStartWithItsReason) {
 
     EikRig o;
     uint16_t asked = 0;
-    o.driver.SetReachCheck([&asked](uint16_t base) {
-        asked = base;
-        return std::string(base == 856 ? "" : "redémarrer");
-    });
+    o.driver.SetReachCheck([&asked](uint16_t base) { return asked = base, std::string(base == 856 ? "" : "redémarrer"); });
     o.driver.Copies().BaseAddress = 864;
     o.card.base = 864;
     EXPECT_EQ(o.Call(CMD_START_INTERFACE), 0);

@@ -240,7 +240,8 @@ TEST(S64xxDriver, AWholeTrackingRateNeverAlternates) {
 
 TEST(S64xxFailures, EachAxisStartsOnItsOwnLineAndTheStatusNamesTheOneThatDidNot) {
     // Port settings 0-based; failingOpen: the port whose open fails, 0 none.
-    const struct { int16_t alphaIndex, deltaIndex; int failingOpen; bool alphaUp, deltaUp; std::string failing; } cases[] = {
+    const struct { int16_t alphaIndex, deltaIndex; int failingOpen; bool alphaUp, deltaUp; std::string failing; }
+        cases[] = {
         {0, 1, 1, false, true, "boîtier Alpha"},
         {0, 1, 2, true, false, "boîtier Delta"},
         {2, 2, 0, true, false, "boîtier Delta"},  // one port for both axes: Delta refused
