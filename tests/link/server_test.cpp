@@ -85,11 +85,29 @@ Snapshot Known(int raH = 0) {
     return s;
 }
 
+// The link thread's clock, moved by hand: time-outs and windows pass without waiting for them.
+struct ManualClock {
+    std::atomic<int64_t> ms{0};
+    std::function<LinkClock::time_point()> Fn() {
+        return [this] { return LinkClock::time_point(std::chrono::milliseconds(ms.load())); };
+    }
+};
+
+// A server on a free port, configured by `set`, publishing `snap`; on the hand-moved clock if asked.
 struct Started {
-    explicit Started(ServerConfig c, const Snapshot& snap = Known()) : server([&] {
-        c.port = 0;
-        return c;
-    }()) {
+    explicit Started(const std::function<void(ServerConfig&)>& set = nullptr, const Snapshot& snap = Known(),
+                     bool byHand = false)
+        : server([&] {
+              ServerConfig c;
+              c.port = 0;
+              if (set) {
+                  set(c);
+              }
+              if (byHand) {
+                  c.now = clock.Fn();
+              }
+              return c;
+          }()) {
         std::string error;
         EXPECT_TRUE(server.Start(error)) << error;
         server.Publish(snap);
@@ -99,17 +117,16 @@ struct Started {
         EXPECT_GE(fd, 0);
         return fd;
     }
+    ManualClock clock;
     Server server;
 };
 
 TEST(LinkServer, AnswersFromThePublishedSnapshotAndQueuesControl) {
-    ServerConfig c;
-    c.control = true;
     Snapshot snap = Known(23);
     snap.raM = 59;
     snap.raS = 59;
     snap.decD = 90;
-    Started s(c, snap);
+    Started s([](ServerConfig& c) { c.control = true; }, snap);
     const int fd = s.Connect();
     Send(fd, ":GR#:GD#:Q#");
     EXPECT_EQ(Read(fd, 19), "23:59:59#+90*00:00#");
@@ -124,9 +141,7 @@ TEST(LinkServer, AnswersFromThePublishedSnapshotAndQueuesControl) {
 }
 
 TEST(LinkServer, BoundsClientsAndLines) {
-    ServerConfig c;
-    c.maxClients = 2;
-    Started s(c);
+    Started s([](ServerConfig& c) { c.maxClients = 2; });
     const int a = s.Connect();
     const int b = s.Connect();
     std::vector<Event> events;
@@ -150,9 +165,7 @@ TEST(LinkServer, BoundsClientsAndLines) {
 
 // Refusals leave nothing the client would read as its next answer; their lines are bounded.
 TEST(LinkServer, ReadOnlyLinkRefusesAndSaysSoWithinItsBudget) {
-    ServerConfig c;
-    c.logLinesPerWindow = 3;
-    Started s(c, Known(7));
+    Started s([](ServerConfig& c) { c.logLinesPerWindow = 3; }, Known(7));
     const int fd = s.Connect();
     Send(fd, ":Q#:Mn#:Sr01:00:00#:Sd+01*00#:CM#:MS#:GR#");
     EXPECT_EQ(Read(fd, 64), "00107:00:00#");
@@ -167,9 +180,7 @@ TEST(LinkServer, ReadOnlyLinkRefusesAndSaysSoWithinItsBudget) {
 }
 
 TEST(LinkServer, ClientThatNeverReadsIsDropped) {
-    ServerConfig c;
-    c.maxPendingOutput = 1024;
-    Started s(c);
+    Started s([](ServerConfig& c) { c.maxPendingOutput = 1024; });
     const int fd = s.Connect();
     const int small = 4096;
     ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
@@ -197,7 +208,7 @@ TEST(LinkServer, ClientThatNeverReadsIsDropped) {
 // Clients leaving in an order that moves others around in the server's list: each one left
 // still gets its own answers, and the count follows.
 TEST(LinkServer, ClientsLeavingInAnyOrderLeaveTheOthersServed) {
-    Started s(ServerConfig{}, Known(1));
+    Started s(nullptr, Known(1));
     std::vector<int> fds;
     for (int i = 0; i < 10; ++i) {
         fds.push_back(s.Connect());
@@ -243,9 +254,7 @@ const std::string kVersion = "Axo LX200 position link 1.0#";
 // Answers overflowing the socket's buffers but not the server's bound: the rest follows as soon
 // as there is room, not with a next question that never comes.
 TEST(LinkServer, SlowReaderGetsEveryAnswer) {
-    ServerConfig c;
-    c.maxPendingOutput = 4 << 20;
-    Started s(c);
+    Started s([](ServerConfig& c) { c.maxPendingOutput = 4 << 20; });
     const int fd = s.Connect();
     constexpr int kQuestions = 40000;  // about a megabyte of answers
     std::string burst, want;
@@ -269,14 +278,6 @@ TEST(LinkServer, SlowReaderGetsEveryAnswer) {
     EXPECT_EQ(s.server.clientCount(), 1u);
     ::close(fd);
 }
-
-// The link thread's clock, moved by hand: time-outs and windows pass without waiting for them.
-struct ManualClock {
-    std::atomic<int64_t> ms{0};
-    std::function<LinkClock::time_point()> Fn() {
-        return [this] { return LinkClock::time_point(std::chrono::milliseconds(ms.load())); };
-    }
-};
 
 // Sends `commands` and a :GVF# behind them: once its answer is read, the server has queued
 // whatever they asked for.
@@ -322,12 +323,7 @@ TEST(LinkDeparture, StopsTheClientsOwnMovesOnly) {
         SCOPED_TRACE(c.name);
         test::CoreRig r;
         r.Init();
-        ManualClock clock;
-        ServerConfig config;
-        config.control = true;
-        config.idleTimeout = 1s;
-        config.now = clock.Fn();
-        Started s(config);
+        Started s([](ServerConfig& config) { config.control = true; config.idleTimeout = 1s; }, Known(), true);
         r.core.PressTracking();  // the operator's own, with Alpha + below
         const int fd = s.Connect();
         Ask(fd, c.sent);
@@ -339,7 +335,7 @@ TEST(LinkDeparture, StopsTheClientsOwnMovesOnly) {
         const bool deltaBefore = r.core.events().IsEventSet(EVT_DELTA_PLUS);
         r.log.Clear();
         if (c.silent) {
-            clock.ms = 1000;
+            s.clock.ms = 1000;
             const int other = s.Connect();  // wakes the link
             EXPECT_TRUE(ClosedByPeer(fd));
             Pump(s.server, r, Event::Kind::Dropped);
@@ -363,19 +359,16 @@ TEST(LinkDeparture, StopsTheClientsOwnMovesOnly) {
 
 // Past the time-out silent clients are cut off and a new client gets in; a talker keeps its place.
 TEST(LinkServer, SilentClientsMakeRoom) {
-    ManualClock clock;
-    ServerConfig c;
-    c.maxClients = 2;
-    c.idleTimeout = 1s;
-    c.now = clock.Fn();
-    Started s(c, Snapshot{});  // :GR# unanswered: only the talking counts
+    // An unknown position leaves :GR# unanswered: only the talking counts.
+    Started s([](ServerConfig& c) { c.maxClients = 2; c.idleTimeout = 1s; }, Snapshot{}, true);
+    std::atomic<int64_t>& clock = s.clock.ms;
     const int silent = s.Connect();
     const int talker = s.Connect();
     std::vector<Event> events;
     Collect(s.server, events, Event::Kind::Connected, 2);
-    clock.ms = 600;
+    clock = 600;
     Ask(talker, ":GR#");
-    clock.ms = 1000;
+    clock = 1000;
     const int newcomer = s.Connect();
     EXPECT_TRUE(ClosedByPeer(silent));
     Ask(newcomer, "");
@@ -386,7 +379,7 @@ TEST(LinkServer, SilentClientsMakeRoom) {
     }
     EXPECT_EQ(Count(events, Event::Kind::Rejected), 0);
     // The talker's silence counts from its last question.
-    clock.ms = 1700;
+    clock = 1700;
     Ask(newcomer, "");
     EXPECT_TRUE(ClosedByPeer(talker));
     Collect(s.server, events, Event::Kind::Dropped, 2);
@@ -398,12 +391,7 @@ TEST(LinkServer, SilentClientsMakeRoom) {
 
 // A program reconnecting in a loop: a few lines per window, then one line with the count.
 TEST(LinkServer, ReconnectLinesAreRateLimited) {
-    ManualClock clock;
-    ServerConfig c;
-    c.logLinesPerWindow = 4;
-    c.logWindow = 10s;
-    c.now = clock.Fn();
-    Started s(c);
+    Started s([](ServerConfig& c) { c.logLinesPerWindow = 4; c.logWindow = 10s; }, Known(), true);
     std::vector<Event> events;
     for (int i = 0; i < 10; ++i) {
         const int fd = s.Connect();
@@ -412,7 +400,7 @@ TEST(LinkServer, ReconnectLinesAreRateLimited) {
         Collect(s.server, events, Event::Kind::Disconnected, i + 1);
     }
     ASSERT_EQ(Count(events, Event::Kind::Disconnected), 10);
-    clock.ms = 10'000;  // the window is over; the next client opens a new one
+    s.clock.ms = 10'000;  // the window is over; the next client opens a new one
     const int fd = s.Connect();
     Ask(fd, "");
     Collect(s.server, events, Event::Kind::Unlogged);
