@@ -70,14 +70,6 @@ struct EikRig {
 
 const std::string kStarted = "progress Initialisation de l'interface EIK terminée";
 
-Writes Join(std::initializer_list<Writes> parts) {
-    Writes out;
-    for (const Writes& p : parts) {
-        out.insert(out.end(), p.begin(), p.end());
-    }
-    return out;
-}
-
 TEST(EikCount, FourBytesMakeASignedCount) {
     const struct { uint8_t b[4]; int32_t count; } cases[] = {
         {{128, 0, 0, 1}, -2147483647}, {{0, 0, 0, 1}, 1},     {{255, 255, 255, 255}, -1}, {{0, 1, 0, 0}, 65536},
@@ -92,9 +84,11 @@ TEST(EikStart, InitialisesTheCardConfiguresBothChannelsAndProbesTheCoders) {
     e.card.SetCount(1, 70000);
     e.card.SetCount(2, -5);
     EXPECT_EQ(e.Call(CMD_START_INTERFACE), 1);
-    const Writes configure{{1, 45}, {0, 140}, {1, 17}, {2, 0}, {3, 17}, {4, 0}, {5, 2}};
-    EXPECT_EQ(e.card.Writes(), Join({{{0, 128}, {0, 138}, {0, 170}}, configure, {{0, 139}}, configure, {{0, 171}},
-                                     {{0, 130}, {0, 162}}}));
+    // Initialise the card and each channel, configure each channel (clock, SSI format), read both.
+    EXPECT_EQ(e.card.Writes(), (Writes{{0, 128}, {0, 138}, {0, 170},                                        //
+                                       {1, 45}, {0, 140}, {1, 17}, {2, 0}, {3, 17}, {4, 0}, {5, 2}, {0, 139},  //
+                                       {1, 45}, {0, 140}, {1, 17}, {2, 0}, {3, 17}, {4, 0}, {5, 2}, {0, 171},  //
+                                       {0, 130}, {0, 162}}));
     EXPECT_TRUE(e.Boxes().empty());
     EXPECT_EQ(e.r.log.Only({"progress", "msg"}),
               (Lines{"msg Initialisation interface EIK", "progress Initialisation interface EIK", kStarted}));

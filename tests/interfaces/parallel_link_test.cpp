@@ -24,27 +24,23 @@ TEST(ParallelLink, InputValueIsASumOfBothStatusRegisters) {
     EXPECT_EQ(t.link.DataStatusPort(), 0x279);
     std::vector<uint16_t> order;
     t.io.beforeRead = [&](uint16_t port) { order.push_back(port); };
-
-    // BUSY level high and SELECT high carry into ready (0x20, not 0x30); bits 0-2 are unwired.
-    t.io.commandStatus = 0x07 | (0x5 << 3);  // nibble 5, BUSY level high
-    t.io.dataStatus = 0x10;
-    EXPECT_EQ(t.link.ReadInput(), 0x25);
-    EXPECT_EQ(order, (std::vector<uint16_t>{0x379, 0x279}));
-
-    // BUSY level low, SELECT high: the acknowledge comes from the data port alone.
-    t.io.commandStatus = 0x80 | (0x9 << 3);
-    t.io.dataStatus = 0x10;
-    EXPECT_EQ(t.link.ReadInput(), 0x19);
-    // BUSY level high, SELECT low: from the command port alone.
-    t.io.commandStatus = 0x00 | (0x9 << 3);
-    t.io.dataStatus = 0xEF;
-    EXPECT_EQ(t.link.ReadInput(), 0x19);
-    EXPECT_FALSE(t.link.IsReady());
-    // Everything low: a message code 0.
-    t.io.commandStatus = 0x80;
-    t.io.dataStatus = 0x00;
-    EXPECT_EQ(t.link.ReadInput(), 0x00);
-    EXPECT_EQ(t.link.InputValue(), 0x00);
+    // Bits 3-6 of the command status are the nibble, bit 7 BUSY read inverted; bits 0-2 are unwired.
+    const struct { uint8_t command, data, input; const char* why; } cases[] = {
+        {0x07 | (0x5 << 3), 0x10, 0x25, "BUSY high and SELECT high carry into ready, not 0x30"},
+        {0x80 | (0x9 << 3), 0x10, 0x19, "BUSY low, SELECT high: the acknowledge from the data port alone"},
+        {0x00 | (0x9 << 3), 0xEF, 0x19, "BUSY high, SELECT low: from the command port alone"},
+        {0x80, 0x00, 0x00, "everything low: a message code 0"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        t.io.commandStatus = c.command;
+        t.io.dataStatus = c.data;
+        order.clear();
+        EXPECT_EQ(t.link.ReadInput(), c.input);
+        EXPECT_EQ(order, (std::vector<uint16_t>{0x379, 0x279}));
+        EXPECT_EQ(t.link.InputValue(), c.input);
+        EXPECT_EQ(t.link.IsReady(), (c.input & 0x20) != 0);
+    }
 }
 
 TEST(ParallelLink, TheThreeWriteFormsAndTheirWaits) {
