@@ -42,21 +42,6 @@ struct EventRig {
 
 using Lines = std::vector<std::string>;
 
-TEST(EventProcessor, OppositeDirectionStopsBeforeTheNewOneStarts) {
-    EventRig r;
-    r.events.SetEvent(EVT_ALPHA_MINUS, 1);
-    EXPECT_EQ(r.After([&] { r.events.SetEvent(EVT_ALPHA_PLUS, 1); }).Trace(),
-              (Lines{"cmd 5 2", "img 3 off", "img 5 on", "cmd 4 1"}));
-    EXPECT_EQ(r.events.Requested(EVT_ALPHA_MINUS), 0);
-
-    // The same with the opposite locked: the lock goes off with its direction.
-    r.events.SetEvent(EVT_ALPHA_PLUS, 0);
-    r.events.ToggleEvent(EVT_DELTA_MINUS_LOCK);
-    EXPECT_EQ(r.After([&] { r.events.SetEvent(EVT_DELTA_PLUS, 1); }).Trace(),
-              (Lines{"cmd 3 2", "img 7 off", "img 8 off", "img 9 on", "cmd 2 1"}));
-    EXPECT_EQ(r.events.Requested(EVT_DELTA_MINUS_LOCK), 0);
-}
-
 TEST(EventProcessor, TrackingAndTheMoves) {
     EventRig r;
     r.settings.Int(IntKey::ctrl_stop_move_when_tracking) = 0;
@@ -136,7 +121,7 @@ TEST(EventProcessor, FocusLocksAndFocusStop) {
     EXPECT_TRUE(r.events.IsEventSet(EVT_FOCUS_DIR1));
 }
 
-TEST(EventProcessor, LockClicksAndClearingTheTable) {
+TEST(EventProcessor, LockClicksOppositeDirectionsAndClearingTheTable) {
     EventRig r;
     r.events.ToggleEvent(EVT_ALPHA_MINUS_LOCK);
     EXPECT_EQ(r.Trace(), (Lines{"img 4 on", "img 3 on", "cmd 5 1"}));
@@ -147,6 +132,19 @@ TEST(EventProcessor, LockClicksAndClearingTheTable) {
     EXPECT_EQ(r.After([&] { r.events.SetEvent(EVT_DELTA_PLUS, 0); }).Trace(),
               (Lines{"cmd 2 2", "img 9 off", "img 10 off"}));
     EXPECT_EQ(r.events.Requested(EVT_DELTA_PLUS_LOCK), 0);
+
+    // The opposite direction stops before the new one starts.
+    r.events.SetEvent(EVT_ALPHA_MINUS, 1);
+    EXPECT_EQ(r.After([&] { r.events.SetEvent(EVT_ALPHA_PLUS, 1); }).Trace(),
+              (Lines{"cmd 5 2", "img 3 off", "img 5 on", "cmd 4 1"}));
+    EXPECT_EQ(r.events.Requested(EVT_ALPHA_MINUS), 0);
+
+    // The same with the opposite locked: the lock goes off with its direction.
+    r.events.SetEvent(EVT_ALPHA_PLUS, 0);
+    r.events.ToggleEvent(EVT_DELTA_MINUS_LOCK);
+    EXPECT_EQ(r.After([&] { r.events.SetEvent(EVT_DELTA_PLUS, 1); }).Trace(),
+              (Lines{"cmd 3 2", "img 7 off", "img 8 off", "img 9 on", "cmd 2 1"}));
+    EXPECT_EQ(r.events.Requested(EVT_DELTA_MINUS_LOCK), 0);
 
     // Clearing the table issues nothing.
     r.events.SetEvent(EVT_ALPHA_PLUS, 1);

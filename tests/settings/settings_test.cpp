@@ -285,6 +285,11 @@ TEST(SettingsFile, DamagedFilesAreReportedAndLoseNothing) {
         std::string value;  // the value in use
         std::string kept;   // what the file still holds after the write ("" : not written)
     };
+    // One line the read refuses, which the write keeps as it is.
+    const auto bad = [&full](const std::string& line, const std::string& says, const std::string& value) {
+        const std::string key = line.substr(0, line.find('='));
+        return Case{line, WithLine(full, key, line), {says}, key, value, "\n" + line + "\n"};
+    };
     std::string manyBad = full;
     for (const char* line : {"ungear=2", "reverse_alpha=2", "reverse_delta=x", "gui_messages=-1", "error_stop=9",
                              "timer_value=0", "probe_enable=5", "altitude=99999"}) {
@@ -299,25 +304,16 @@ TEST(SettingsFile, DamagedFilesAreReportedAndLoseNothing) {
         {"zéros", std::string(4096, '\0'), {"section [Axo] introuvable", "4096 caractères nuls", "1 ligne(s) incompréhensible(s)"}, "ungear", " 0", ""},
         {"sans en-tête", full.substr(full.find('\n') + 1), {"section [Axo] introuvable (128 réglages hors de la"},
          "interface_ra", " 3", ""},
-        {"texte", WithLine(full, "timer_value", "timer_value=soixante-quinze"),
-         {"timer_value = soixant incorrecte : valeur par défaut 50 utilisée"}, "timer_value", " 50",
-         "\ntimer_value=soixante-quinze\n"},
+        bad("timer_value=soixante-quinze", "timer_value = soixant incorrecte : valeur par défaut 50 utilisée", " 50"),
         {"10 Mo", WithLine(full, "label_alpha_plus", "label_alpha_plus=" + std::string(10u << 20, 'Q')),
          {"label_alpha_plus : valeur anormalement longue (10485760 octets)"}, "label_alpha_plus", "QQQQQQQ",
          "\nlabel_alpha_plus=QQQQQQQQQQ"},
-        {"intervalle nul", WithLine(full, "timer_value", "timer_value=0"),
-         {"timer_value = 0 hors limites (1 à 10000) : valeur par défaut 50 utilisée"}, "timer_value", " 50",
-         "\ntimer_value=0\n"},
+        bad("timer_value=0", "timer_value = 0 hors limites (1 à 10000) : valeur par défaut 50 utilisée", " 50"),
         {"interface inconnue", WithLine(full, "interface_ra", "interface_ra=7"),
          {"interface_ra = 7 inconnue : aucune interface"}, "interface_ra", " 7", "\ninterface_ra= 7\n"},
-        {"latitude", WithLine(full, "latitude_d", "latitude_d=200"),
-         {"latitude_d = 200 hors limites (-90 à 90) : valeur par défaut 42 utilisée"}, "latitude_d", " 42",
-         "\nlatitude_d=200\n"},
-        {"mode manuel", WithLine(full, "manual_mode", "manual_mode=3"), {"manual_mode = 3 hors limites (0 à 1)"},
-         "manual_mode", " 0", "\nmanual_mode=3\n"},
-        {"adresse", WithLine(full, "Eik120_base_addr", "Eik120_base_addr=99999"),
-         {"Eik120_base_addr = 99999 incorrecte : valeur par défaut 856 utilisée"}, "Eik120_base_addr", " 856",
-         "\nEik120_base_addr=99999\n"},
+        bad("latitude_d=200", "latitude_d = 200 hors limites (-90 à 90) : valeur par défaut 42 utilisée", " 42"),
+        bad("manual_mode=3", "manual_mode = 3 hors limites (0 à 1)", " 0"),
+        bad("Eik120_base_addr=99999", "Eik120_base_addr = 99999 incorrecte : valeur par défaut 856 utilisée", " 856"),
         {"beaucoup", manyBad, {"ungear = 2", "reverse_alpha = 2", "reverse_delta = x", "gui_messages = -1",
                                "error_stop = 9", "… et 3 autres problèmes dans Axo.ini"},
          "altitude", " 2877", "\naltitude=99999\n"},

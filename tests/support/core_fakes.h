@@ -45,10 +45,7 @@ public:
         log_.Add("img " + std::to_string(slot) + (on ? " on" : " off"));
     }
     void SetEnabled(std::string_view c, bool e) override { enabled[std::string(c)] = e; }
-    void SetVisible(std::string_view c, bool v) override {
-        visible[std::string(c)] = v;
-        ++visibilityWrites[std::string(c)];
-    }
+    void SetVisible(std::string_view c, bool v) override { visible[std::string(c)] = v; }
     bool IsVisible(std::string_view c) const override {
         const auto it = visible.find(std::string(c));
         return it == visible.end() ? true : it->second;
@@ -104,7 +101,6 @@ public:
     std::map<std::string, bool> checked;
     std::map<std::string, std::string> texts;
     std::map<std::string, int> textWrites;
-    std::map<std::string, int> visibilityWrites;
     std::vector<std::string> messages;
     int selected = -1;
     bool trackingVisible = false;
