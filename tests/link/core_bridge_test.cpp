@@ -16,6 +16,10 @@ using Lines = std::vector<std::string>;
 
 struct LinkRig : test::CoreRig {
     LinkRig() { Init(); }
+    void ReadBoth() {
+        core.Command(CMD_READ_ALPHA, 0);
+        core.Command(CMD_READ_DELTA, 0);
+    }
     bool AnyMessageHas(const std::string& text) const {
         return std::any_of(view.messages.begin(), view.messages.end(),
                            [&](const std::string& m) { return m.find(text) != std::string::npos; });
@@ -77,35 +81,17 @@ TEST(LinkSnapshot, RightAscensionAsTheMainWindowShowsIt) {
     }
 }
 
-TEST(LinkSnapshot, DeclinationSiteAndUnknownPosition) {
-    LinkRig r;
-    Position& p = r.core.position();
-    std::tie(p.DeclinationNegative, p.DeclinationD, p.DeclinationM, p.DeclinationS) = std::tuple(1, 0, 30, 0);
-    r.core.state().Site.latitude = D2R(42.5);
-    r.core.state().Site.longitude = D2R(-2.25);  // east of Greenwich: negative, as LX200 wants
-    Snapshot s = TakeSnapshot(r.core, 1.0);
-    EXPECT_EQ(FormatDec(s.decNegative, s.decD, s.decM, s.decS, true), "-00*30:00#");
-    EXPECT_EQ(FormatSiteAngle(s.latitudeArcsec, 2), "+42*30#");
-    EXPECT_EQ(FormatSiteAngle(s.longitudeArcsec, 3), "-002*15#");
-    EXPECT_TRUE(s.positionKnown);
-    p.DeclinationOutOfRange = true;  // the window shows "--"
-    EXPECT_FALSE(TakeSnapshot(r.core, 0.0).positionKnown);
-    p.DeclinationOutOfRange = false;
-    r.core.drivers().SetReadingsAvailable(InterfaceId::Parallel, false);
-    EXPECT_FALSE(TakeSnapshot(r.core, 0.0).positionKnown);
-}
-
 // Altitude and azimuth as the tracking window shows them; the date and time local, so that
-// :GL# with :GG# gives back the clock's UTC (across a new year too).
-TEST(LinkSnapshot, HorizontalPositionAndLocalTime) {
+// :GL# with :GG# gives back the clock's UTC (across a new year too); the site; no position when
+// the window shows "--".
+TEST(LinkSnapshot, DeclinationHorizontalPositionSiteLocalTimeAndUnknownPosition) {
     LinkRig r;
     r.view.trackingVisible = true;
     r.core.state().Site.latitude = D2R(43.75);
     r.core.state().SiderealTimeRad = Hms2R(3, 0, 0.0);
     Position& p = r.core.position();
     std::tie(p.HourAngleH, p.HourAngleM, p.HourAngleS, p.DeclinationD, p.DeclinationM) = std::tuple(2, 10, 5, 20, 7);
-    r.core.Command(CMD_READ_ALPHA, 0);
-    r.core.Command(CMD_READ_DELTA, 0);
+    r.ReadBoth();
     DateTimeRecord& utc = r.core.state().DateTime;
     utc = DateTimeRecord{31, 12, 2026, 23, 30, 15.7};
     const Snapshot s = TakeSnapshot(r.core, -1.0);
@@ -119,6 +105,20 @@ TEST(LinkSnapshot, HorizontalPositionAndLocalTime) {
               (std::vector<int>{2027, 1, 1, 0, 30, 15}));
     EXPECT_EQ(s.utcOffsetHours, -1.0);
     EXPECT_EQ(TakeSnapshot(r.core, 5.5).hour, 18);  // west of Greenwich, half hours
+
+    std::tie(p.DeclinationNegative, p.DeclinationD, p.DeclinationM, p.DeclinationS) = std::tuple(1, 0, 30, 0);
+    r.core.state().Site.latitude = D2R(42.5);
+    r.core.state().Site.longitude = D2R(-2.25);  // east of Greenwich: negative, as LX200 wants
+    Snapshot t = TakeSnapshot(r.core, 1.0);
+    EXPECT_EQ(FormatDec(t.decNegative, t.decD, t.decM, t.decS, true), "-00*30:00#");
+    EXPECT_EQ(FormatSiteAngle(t.latitudeArcsec, 2), "+42*30#");
+    EXPECT_EQ(FormatSiteAngle(t.longitudeArcsec, 3), "-002*15#");
+    EXPECT_TRUE(t.positionKnown);
+    p.DeclinationOutOfRange = true;
+    EXPECT_FALSE(TakeSnapshot(r.core, 0.0).positionKnown);
+    p.DeclinationOutOfRange = false;
+    r.core.drivers().SetReadingsAvailable(InterfaceId::Parallel, false);
+    EXPECT_FALSE(TakeSnapshot(r.core, 0.0).positionKnown);
 }
 
 TEST(LinkExecute, MovesAndSpeedsGoThroughThePadAndItsGuards) {
@@ -190,8 +190,7 @@ TEST(LinkExecute, GoToParkAndAbortDriveTheOneMountState) {
     LinkRig r;
     r.core.position().HourAngleH = 0;
     r.core.position().DeclinationD = 40;
-    r.core.Command(CMD_READ_ALPHA, 0);
-    r.core.Command(CMD_READ_DELTA, 0);
+    r.ReadBoth();
     Snapshot s = TakeSnapshot(r.core, 0.0);
     EXPECT_EQ(s.gotoRefusal, "");
     EXPECT_EQ(s.limits.minAltitudeDeg, r.core.pointing().Limits().minAltitudeDeg);
