@@ -72,20 +72,13 @@ struct GotoRig : E2eRig {
         return h > 180.0 ? h - 360.0 : h;
     }
     double DecDeg() { return DeclinationArcsec() / 3600.0; }
-    // Where the mount truly is, whatever the coders say.
-    double TrueHaDeg() {
-        const double h = observatory.TheMount().HourAngleHours() * 15.0;
-        return h > 180.0 ? h - 360.0 : h;
-    }
-    double TrueDecDeg() { return observatory.TheMount().DeclinationDeg(); }
-
     // Puts the telescope where its coders will read this hour angle and declination.
     void PlaceAt(double haHours, double decDeg) {
-        const double haOffset = HaDeg() - TrueHaDeg();
-        const double decOffset = DecDeg() - TrueDecDeg();
-        const double ha = std::fmod(haHours * 15.0 - haOffset + 720.0, 360.0) / 15.0;
-        observatory.TheMount().SetHourAngleHours(ha);
-        observatory.TheMount().SetDeclinationDeg(decDeg - decOffset);
+        sim::Mount& m = observatory.TheMount();
+        const double haOffset = HaDeg() - m.HourAngleHours() * 15.0;  // what the coders read less the truth
+        const double decOffset = DecDeg() - m.DeclinationDeg();
+        m.SetHourAngleHours(std::fmod(haHours * 15.0 - haOffset + 720.0, 360.0) / 15.0);
+        m.SetDeclinationDeg(decDeg - decOffset);
         Run(200);
     }
     bool OutsideNow() { return !P().OutsideLimits(HaDeg() / 15.0, DecDeg()).empty(); }
