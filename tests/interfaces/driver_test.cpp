@@ -54,9 +54,8 @@ TEST(ParallelDriverEntry, StartSequenceProgressAndBoardsThatDoNotAnswer) {
     ParallelRig t;
     t.r.core.state().StartupDone = false;
     t.io.SetInput(0x20);  // no board ever answers
-    DriverParam p{0, 0};
     // The dome's position load fails, which is the only thing the status reports.
-    EXPECT_EQ(t.driver.Handle(CMD_START_INTERFACE, p), 0);
+    EXPECT_EQ(t.Code(CMD_START_INTERFACE), 0);
     EXPECT_EQ(t.io.openCalls, 1);
     EXPECT_EQ(t.progress.texts,
               (Lines{"Détection des adresses des ports", "Reset des ports parallèles", "Reset Micro-Contrôleur Alpha",
@@ -92,14 +91,12 @@ TEST(ParallelDriverEntry, PortsThatCannotBeOpenedAreReportedOnceAndNeverPolled) 
     for (const int exitOnError : {0, 1}) {
         SCOPED_TRACE(exitOnError);
         ParallelRig t;
-        ParallelDriver& driver = t.driver;
         t.r.core.state().StartupDone = false;
         t.r.settings.Int(IntKey::error_stop) = 1;  // every report a box, as with the built-in defaults
         t.r.settings.Int(IntKey::exit_error_init) = static_cast<int16_t>(exitOnError);
         t.io.unavailable = "Impossible d'ouvrir /dev/parport0 : le port n'existe pas (module ppdev chargé ?)";
         t.io.SetInput(0x20);
-        DriverParam p{0, 0};
-        EXPECT_EQ(driver.Handle(CMD_START_INTERFACE, p), 0);
+        EXPECT_EQ(t.Code(CMD_START_INTERFACE), 0);
         const std::string opened = "box Erreur | Ports parallèles inaccessibles.\n" + t.io.unavailable;
         const std::string ended = "box Erreur | Le programme va être arrêté. Relancez le\naprès avoir résolu le problème";
         EXPECT_EQ(t.r.log.Only({"box "}), (exitOnError == 1 ? Lines{opened, ended} : Lines{opened}));
@@ -113,7 +110,7 @@ TEST(ParallelDriverEntry, PortsThatCannotBeOpenedAreReportedOnceAndNeverPolled) 
         for (int tick = 0; tick < 50; ++tick) {
             for (int16_t code : {CMD_POLL_BOARDS, CMD_READ_ALPHA, CMD_READ_DELTA, CMD_READ_DOME, CMD_DOME_REST_STEP,
                                  CMD_DOME_TRACK_STEP}) {
-                driver.Handle(code, p);
+                t.Code(code);
             }
         }
         EXPECT_TRUE(t.io.writes.empty());
@@ -125,11 +122,11 @@ TEST(ParallelDriverEntry, PortsThatCannotBeOpenedAreReportedOnceAndNeverPolled) 
         t.io.unavailable.clear();
         t.r.settings.Int(IntKey::interface_dome) = 0;
         t.io.SetInput(0x20);
-        driver.Handle(CMD_START_INTERFACE, p);
+        t.Code(CMD_START_INTERFACE);
         EXPECT_TRUE(t.r.core.drivers().ReadingsAvailable(InterfaceId::Parallel));
         EXPECT_EQ(t.io.resets, 1);
         t.io.ClearRecord();
-        driver.Handle(CMD_READ_ALPHA, p);
+        t.Code(CMD_READ_ALPHA);
         EXPECT_FALSE(t.io.writes.empty());
     }
 }

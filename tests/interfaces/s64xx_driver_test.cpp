@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "astro/utils.h"
 #include "interfaces/s64xx_rig.h"
 
@@ -307,25 +309,17 @@ TEST(S64xxFailures, AFailingLineIsToldOncePerActionAndTheStatusFollowsTheLatestE
 }
 
 TEST(S64xxFailures, ABoxThatFallsSilentAfterTheStopIsNotTakenAsStopped) {
-    struct Case {
-        int16_t code;
-        std::string port, axis;
-        int16_t errorStop;  // 1: the report is a box
-    };
+    struct Case { int16_t code; std::string port, axis; int16_t errorStop; };  // errorStop 1: the report is a box
     for (const Case& c : {Case{CMD_ALPHA_PLUS, "1", "Alpha", 0}, Case{CMD_DELTA_MINUS, "2", "Delta", 1}}) {
+        SCOPED_TRACE(c.axis);
         S64xxRig t;
         t.r.settings.Int(IntKey::error_stop) = c.errorStop;
         t.Started();
         // One answer, then nothing: the old answer is still in the reply buffer.
         t.sio.replies[std::stoi(c.port)] = {"+500\r"};
         EXPECT_EQ(t.Code(c.code, kStop, SPEED_MOVING), 0);
-        Lines stops;
-        for (const std::string& w : t.sio.Writes()) {
-            if (w == c.port + " S<CR>") {
-                stops.push_back(w);
-            }
-        }
-        EXPECT_EQ(stops.size(), 2u) << c.axis;  // sent once more
+        const Lines writes = t.sio.Writes();
+        EXPECT_EQ(std::count(writes.begin(), writes.end(), c.port + " S<CR>"), 2);  // sent once more
         const std::string what = "Arrêt " + c.axis + " non confirmé, ordre d'arrêt renvoyé";
         const std::string why = "le boîtier " + c.axis + " ne confirme pas l'arrêt";
         const Lines told = c.errorStop == 1 ? Lines{"box Erreur | " + what + "\n" + why}
