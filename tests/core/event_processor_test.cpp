@@ -203,7 +203,8 @@ TEST(EventProcessor, RandomSequencesKeepTheTableTheImagesAndTheHardwareConsisten
             for (std::size_t i = 0; i < std::size(directions); ++i) {
                 ASSERT_FALSE(r.events.IsEventSet(directions[i]) && r.events.IsEventSet(opposite[i]));
                 // A lock is never on while its direction is off.
-                ASSERT_FALSE(r.events.IsEventSet(directions[i] + 1) && !r.events.IsEventSet(directions[i])) << directions[i];
+                ASSERT_FALSE(r.events.IsEventSet(directions[i] + 1) && !r.events.IsEventSet(directions[i]))
+                    << directions[i];
             }
         }
         // Every held button released, then the three stop buttons pressed; where the telescope stop

@@ -20,8 +20,8 @@ TEST(InitSystem, Rs485WithoutBothAxesOnTheBoxesEndsBeforeAnyHardwareAccess) {
         EXPECT_EQ(r.core.InitSystem(), !refused);
         EXPECT_EQ(r.program.ended, refused);
         if (refused) {
-            EXPECT_EQ(r.log.lines, (Lines{"box Erreur fatale | Le mode RS485 n'est possible qu'avec l'ALPHA\net le DELTA en mode 64xx",
-                                          "end"}));
+            EXPECT_EQ(r.log.lines,
+                      (Lines{"box Erreur fatale | Le mode RS485 n'est possible qu'avec l'ALPHA\net le DELTA en mode 64xx", "end"}));
         }
     }
 }

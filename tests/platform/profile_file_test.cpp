@@ -100,47 +100,6 @@ TEST(ProfileEncoding, SingleByteFilesAreWindows1252AndEveryByteComesBack) {
     EXPECT_EQ(DecodeProfileBytes("\xEF\xBB\xBF[\xC3\xA9]\xE9"), "[é]é");  // a mark says UTF-8
 }
 
-// What a write does to the file's bytes, by the encoding it was read in.
-TEST(ProfileEncoding, AFileIsWrittenBackInItsOwnEncoding) {
-    struct Case {
-        const char* what;
-        std::string before;
-        std::string value;
-        std::string after;
-        bool lossy;
-    };
-    const std::string other = "[Observateur]\r\nnom=Arr\xEAt \x9C \x80\x81\r\n\r\n";
-    const Case cases[] = {
-        {"Windows-1252 file", other + "[Axo]\r\nlabel=x\r\n", "Côté", other + "[Axo]\r\nlabel=C\xF4t\xE9\r\n", false},
-        {"Windows-1252 file, character it lacks", other + "[Axo]\r\nlabel=x\r\n", "Δ=1",
-         other + "[Axo]\r\nlabel=?=1\r\n", true},
-        {"UTF-8 file", "[O]\nnom=Arr\xC3\xAAt\n[Axo]\nlabel=x\n", "Δœ",
-         "[O]\nnom=Arr\xC3\xAAt\n[Axo]\nlabel=\xCE\x94\xC5\x93\n", false},
-        {"UTF-8 file with a mark", "\xEF\xBB\xBF[Axo]\nlabel=x\n", "é", "\xEF\xBB\xBF[Axo]\nlabel=\xC3\xA9\n", false},
-        {"mark and stray byte", "\xEF\xBB\xBF[O]\nn=\xE9\n[Axo]\n", "é", "\xEF\xBB\xBF[O]\nn=\xE9\n[Axo]\nlabel=\xC3\xA9\n",
-         false},
-        {"new file", "", "Arrêt", "[Axo]\nlabel=Arr\xEAt\n", false},
-        {"new file, character Windows-1252 lacks", "", "Δ", "[Axo]\nlabel=\xCE\x94\n", false},
-        {"ASCII file", "[Axo]\r\nlabel=x\r\n", "œ", "[Axo]\r\nlabel=\x9C\r\n", false},
-        {"invalid UTF-8 given", "[Axo]\nlabel=x\n", "\xE9t\xE9", "[Axo]\nlabel=\xE9t\xE9\n", false},
-    };
-    TempConfig cfg;
-    for (const Case& c : cases) {
-        if (c.before.empty()) {
-            std::filesystem::remove(cfg.File("t.ini"));
-        } else {
-            cfg.Write("t.ini", c.before);
-        }
-        std::vector<std::string> lossy;
-        ASSERT_TRUE(WritePrivateProfileKeys("Axo", {{"label", c.value}}, "t.ini", nullptr, &lossy)) << c.what;
-        EXPECT_EQ(cfg.Read("t.ini"), c.after) << c.what;
-        EXPECT_EQ(lossy, c.lossy ? std::vector<std::string>{"label"} : std::vector<std::string>{}) << c.what;
-        if (!c.lossy) {
-            EXPECT_EQ(GetPrivateProfileString("Axo", "label", "", 64, "t.ini"), ToValidUtf8(c.value)) << c.what;
-        }
-    }
-}
-
 std::string Utf16Of(const std::u16string& text, bool bigEndian) {
     std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
     for (char16_t u : text) {
@@ -211,17 +170,36 @@ TEST(ProfileDocument, InspectFindsWhatIsNotProfileTextAndKeepsIt) {
 }
 
 // What writes do to a file's bytes: only their lines change, each line keeps its own end (a lone
-// CR ends one too), a value cannot smuggle in a line of its own, a byte order mark stays.
+// CR ends one too), a value cannot smuggle in a line of its own, a byte order mark stays, and the
+// file keeps the encoding it was read in.
 TEST(ProfileWrite, ChangesOnlyItsLinesAndKeepsEverythingElse) {
     using Keys = std::vector<std::pair<std::string, std::string>>;
     struct Case {
         const char* what;
         std::optional<std::string> before;  // nullopt: no file yet
-        std::vector<std::pair<const char*, Keys>> writes;  // one key: WritePrivateProfileString
+        std::vector<std::pair<const char*, Keys>> writes;  // section, keys
         std::string after;
         std::array<const char*, 3> read;  // section, key, value read back
+        bool lossy = false;               // the one key written lacks from the file's code page
     };
+    const std::string other = "[Observateur]\r\nnom=Arr\xEAt \x9C \x80\x81\r\n\r\n";
+    using Writes = std::vector<std::pair<const char*, Keys>>;
+    const auto label = [](const char* value) { return Writes{{"Axo", {{"label", value}}}}; };
     const Case cases[] = {
+        {"Windows-1252 file", other + "[Axo]\r\nlabel=x\r\n", label("Côté"), other + "[Axo]\r\nlabel=C\xF4t\xE9\r\n",
+         {"Axo", "label", "Côté"}},
+        {"Windows-1252 file, character it lacks", other + "[Axo]\r\nlabel=x\r\n", label("Δ=1"),
+         other + "[Axo]\r\nlabel=?=1\r\n", {"Axo", "label", "?=1"}, true},
+        {"UTF-8 file", "[O]\nnom=Arr\xC3\xAAt\n[Axo]\nlabel=x\n", label("Δœ"),
+         "[O]\nnom=Arr\xC3\xAAt\n[Axo]\nlabel=\xCE\x94\xC5\x93\n", {"Axo", "label", "Δœ"}},
+        {"UTF-8 file with a mark", "\xEF\xBB\xBF[Axo]\nlabel=x\n", label("é"), "\xEF\xBB\xBF[Axo]\nlabel=\xC3\xA9\n",
+         {"Axo", "label", "é"}},
+        {"mark and stray byte", "\xEF\xBB\xBF[O]\nn=\xE9\n[Axo]\n", label("é"),
+         "\xEF\xBB\xBF[O]\nn=\xE9\n[Axo]\nlabel=\xC3\xA9\n", {"Axo", "label", "é"}},
+        {"new file", std::nullopt, label("Arrêt"), "[Axo]\nlabel=Arr\xEAt\n", {"Axo", "label", "Arrêt"}},
+        {"new file, character Windows-1252 lacks", std::nullopt, label("Δ"), "[Axo]\nlabel=\xCE\x94\n", {"Axo", "label", "Δ"}},
+        {"ASCII file", "[Axo]\r\nlabel=x\r\n", label("œ"), "[Axo]\r\nlabel=\x9C\r\n", {"Axo", "label", "œ"}},
+        {"invalid UTF-8 given", "[Axo]\nlabel=x\n", label("\xE9t\xE9"), "[Axo]\nlabel=\xE9t\xE9\n", {"Axo", "label", "été"}},
         {"other lines kept",
          "; Axo settings\n[Other]\nkeep=1\n\n[Axo]\nTimer_Value=50\n# a note\nungear=1\n\n[Last]\nx=y\n",
          {{"axo", {{"timer_value", "75"}}}, {"Axo", {{"new_key", "v"}}}, {"Fresh", {{"a", "b"}}}},
@@ -242,11 +220,12 @@ TEST(ProfileWrite, ChangesOnlyItsLinesAndKeepsEverythingElse) {
         if (c.before) {
             cfg.Write("t.ini", *c.before);
         }
+        std::vector<std::string> lossy;
         for (const auto& [section, keys] : c.writes) {
-            ASSERT_TRUE(keys.size() == 1 ? WritePrivateProfileString(section, keys[0].first, keys[0].second, "t.ini")
-                                         : WritePrivateProfileKeys(section, keys, "t.ini"));
+            ASSERT_TRUE(WritePrivateProfileKeys(section, keys, "t.ini", nullptr, &lossy));
         }
         EXPECT_EQ(cfg.Read("t.ini"), c.after);
+        EXPECT_EQ(lossy, c.lossy ? std::vector<std::string>{"label"} : std::vector<std::string>{});
         EXPECT_EQ(GetPrivateProfileString(c.read[0], c.read[1], "?", 8, "t.ini"), c.read[2]);
         EXPECT_EQ(cfg.FileCount(), 1u);  // the temporary file was renamed over the file
     }
