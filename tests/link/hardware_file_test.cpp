@@ -6,37 +6,28 @@
 namespace axo {
 namespace {
 
+// The [Link] section: every key as read, and what a bad value falls back to.
+void ExpectLink(const HardwareFileResult& r, bool enabled, const std::string& address, int port, bool control,
+                unsigned idleTimeoutS, std::size_t problems) {
+    EXPECT_EQ(r.link.enabled, enabled);
+    EXPECT_EQ(r.link.address, address);
+    EXPECT_EQ(r.link.port, port);
+    EXPECT_EQ(r.link.control, control);
+    EXPECT_EQ(r.link.idleTimeoutS, idleTimeoutS);
+    EXPECT_EQ(r.problems.size(), problems);
+}
+
 TEST(LinkHardwareFile, SectionLink) {
     test::TempConfig config;
-    HardwareFileResult r = ReadHardwareFile();
-    EXPECT_FALSE(r.link.enabled);  // off unless asked for
-    EXPECT_EQ(r.link.address, "127.0.0.1");
-    EXPECT_EQ(r.link.port, 4030);
-    EXPECT_FALSE(r.link.control);
-
-    EXPECT_EQ(r.link.idleTimeoutS, 300u);
-
+    ExpectLink(ReadHardwareFile(), false, "127.0.0.1", 4030, false, 300, 0);  // off unless asked for
     config.Write("hardware.ini", "[Link]\nEnabled=1\naddress=0.0.0.0\nport=10001\ncontrol=1\nidle_timeout=0\n");
-    r = ReadHardwareFile();
-    EXPECT_EQ(r.link.idleTimeoutS, 0u);  // never cut off
-    EXPECT_TRUE(r.link.enabled);
-    EXPECT_EQ(r.link.address, "0.0.0.0");
-    EXPECT_EQ(r.link.port, 10001);
-    EXPECT_TRUE(r.link.control);
-    EXPECT_TRUE(r.problems.empty());
-
+    ExpectLink(ReadHardwareFile(), true, "0.0.0.0", 10001, true, 0, 0);  // a zero time-out: never cut off
     config.Write("hardware.ini", "[link]\nenabled=yes\nport=70000\ncontrol=2\nidle_timeout=90000\n");
-    r = ReadHardwareFile();
-    EXPECT_FALSE(r.link.enabled);
-    EXPECT_EQ(r.link.port, 4030);
-    EXPECT_FALSE(r.link.control);
-    EXPECT_EQ(r.link.idleTimeoutS, 300u);
-    EXPECT_EQ(r.problems.size(), 4u);
+    ExpectLink(ReadHardwareFile(), false, "127.0.0.1", 4030, false, 300, 4);
     for (const char* bad : {"0", "", "4030x", "-1", "123456"}) {
+        SCOPED_TRACE(bad);
         config.Write("hardware.ini", std::string("[link]\nport=") + bad + "\n");
-        r = ReadHardwareFile();
-        EXPECT_EQ(r.link.port, 4030) << bad;
-        EXPECT_EQ(r.problems.size(), 1u) << bad;
+        ExpectLink(ReadHardwareFile(), false, "127.0.0.1", 4030, false, 300, 1);
     }
 }
 
