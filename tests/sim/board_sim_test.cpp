@@ -1,1 +1,0 @@
-// The simulated boards are exercised through the program in end_to_end_test.cpp.
