@@ -11,7 +11,7 @@ namespace {
 
 constexpr double kDeg = 3.14159265358979323846 / 180.0;
 
-TEST(HoursToHms, TruncatesWithoutEverShowingSixty) {
+TEST(Conversions, HoursToHmsTruncatesTheRoundedConstantsAndArcSinLimits) {
     const struct {
         double hours;
         int16_t h, m, s;
@@ -39,9 +39,8 @@ TEST(HoursToHms, TruncatesWithoutEverShowingSixty) {
             }
         }
     }
-}
 
-TEST(Conversions, UseTheRoundedConstantsAndArcSinHasLimits) {
+    // Conversions use the rounded constants; the arc sine has limits.
     EXPECT_DOUBLE_EQ(HoursToRadians(12.0), 3.14159265359);
     EXPECT_DOUBLE_EQ(HoursToRadians(6.0), 3.14159265359 / 2.0);
     EXPECT_DOUBLE_EQ(HmsToHours(1, 30, 36), 1.51);

@@ -30,7 +30,7 @@ TEST(LeadingNumber, ReadsTheNumericStartOfATypedField) {
     EXPECT_GT(LeadingNumber("9e999"), 1e299);
 }
 
-TEST(CalibrateAlpha, HourAngleWithinTwelveHoursOrRightAscension) {
+TEST(Calibrate, AlphaAsHourAngleOrRightAscensionAndDeltaWithItsSignsAndThePole) {
     CalibrationRig r;
     r.settings.Int(IntKey::alpha_12) = 1;
     r.settings.Int(IntKey::calibr_alpha_ra) = 0;
@@ -67,10 +67,9 @@ TEST(CalibrateAlpha, HourAngleWithinTwelveHoursOrRightAscension) {
     EXPECT_TRUE(CalibrateAlpha(r.core, "5", "30", "15").ok);
     EXPECT_EQ(r.StoredAlpha(), (Lines{"20", "29", "45"}));  // 2 h - 5 h 30 m 15 s + 24 h
     EXPECT_EQ(r.Drivers(), (Lines{"E 1001 (0,0)"}));
-}
 
-TEST(CalibrateDelta, SignsRoundingAndThePole) {
-    CalibrationRig r;
+    // Delta: signs, rounding and the pole.
+    r.log.Clear();
     EXPECT_TRUE(CalibrateDelta(r.core, "-0", "30", "0").ok);
     EXPECT_EQ(r.settings.Int(IntKey::calibr_delta_d), 0);
     EXPECT_EQ(r.settings.Int(IntKey::calibr_delta_neg_zero), 1);

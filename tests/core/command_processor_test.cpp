@@ -74,7 +74,7 @@ TEST(Command, TrackingModeSwitchAndPolls) {
     EXPECT_EQ(r.Trace(), (Lines{"P 402 (0,0)", "S 8 (0,0)"}));
 }
 
-TEST(Command, DomeCommands) {
+TEST(Command, DomeFocusAndFilterCommandsAndErrorsThatAlwaysShow) {
     CommandRig r;
     r.settings.Int(IntKey::reverse_dome) = 1;
     r.core.Command(CMD_DOME_DIR1, kStart);
@@ -99,10 +99,9 @@ TEST(Command, DomeCommands) {
     r.core.Command(CMD_DOME_DIR2, kStop);
     EXPECT_EQ(r.Trace(), (Lines{"msg Suivi Coupole", "msg Mise au repos de la coupole",
                                 "msg Initialisation de la coupole", "msg Arret Mouvement Coupole Ouest"}));
-}
 
-TEST(Command, FocusAndFilterAlwaysGoToTheParallelBoardsAndErrorsAlwaysShow) {
-    CommandRig r;
+    // Focus and filter always go to the parallel boards.
+    r.log.Clear();
     r.settings.Int(IntKey::interface_focus) = 0;
     r.settings.Int(IntKey::interface_filter) = 0;
     r.settings.Int(IntKey::reverse_focus) = 1;

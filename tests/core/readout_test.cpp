@@ -105,7 +105,7 @@ TEST(Readout, LabelsWrittenOnChangeAndRightAscensionCarriedUpToTheDay) {
     EXPECT_EQ(r.view.Text("lblTrkRa"), "");  // tracking window closed: not written
 }
 
-TEST(Readout, TrackingWindowAzimuthAltitudeAndAirMass) {
+TEST(Readout, TrackingWindowAzimuthAltitudeAirMassAndTelescopeAzimuth) {
     ReadoutRig r;
     r.view.trackingVisible = true;
     // On the meridian one second of arc south of the zenith (latitude 42 56 13): air mass 1.
@@ -130,10 +130,8 @@ TEST(Readout, TrackingWindowAzimuthAltitudeAndAirMass) {
     r.core.Command(CMD_READ_DELTA, 0);
     EXPECT_EQ(r.view.Text("lblTrkHe").front(), '-');
     EXPECT_EQ(r.view.Text("lblTrkAm"), "");
-}
 
-TEST(Readout, TelescopeAzimuthIsComputedOncePerPosition) {
-    ReadoutRig r;
+    // The telescope azimuth is computed once per position.
     r.HourAngle(0, 0, 0);
     r.Declination(0, 0, 0, 0);
     r.core.Command(CMD_TELESCOPE_AZIMUTH, 0);

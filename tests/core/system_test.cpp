@@ -78,7 +78,7 @@ TEST(InitSystem, StartsTheInterfacesInUseInTheirFixedOrderAndTheTickPollsThem) {
                                      "P 305 (0,0)", "P 306 (0,0)"}));
 }
 
-TEST(InitSystem, CommandModeSpeedOptionsCaptionsAndTimer) {
+TEST(InitSystem, CommandManualAndUnGearedStartsSpeedOptionsCaptionsAndTimer) {
     CoreRig r;
     r.settings.Int(IntKey::control_mode_delta) = SPEED_MOVING;
     r.settings.Int(IntKey::timer_value) = 75;
@@ -112,9 +112,8 @@ TEST(InitSystem, CommandModeSpeedOptionsCaptionsAndTimer) {
     for (const char* opt : {"optControlCenteringAlpha", "optControlPointingAlpha", "optControlMovingAlpha"}) {
         EXPECT_FALSE(odd.view.IsChecked(opt)) << opt;
     }
-}
 
-TEST(InitSystem, ManualModeAndUnGearedStart) {
+    // Manual mode and un-geared starts.
     CoreRig manual;
     manual.settings.Int(IntKey::manual_mode) = 1;
     manual.settings.Int(IntKey::probe_enable) = 1;

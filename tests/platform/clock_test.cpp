@@ -100,7 +100,7 @@ TEST(RealClock, WaitsAtLeastTheRequestedTimeAndGivesUniversalTime) {
     tzset();
 }
 
-TEST(VirtualClock, TimeOfDayWrapsAtMidnightAndTheDateFollows) {
+TEST(Calendar, VirtualTimeWrapsAtMidnightTheDateFollowsAndCivilDaysRoundTrip) {
     VirtualClock clock(PcDateTime{2023, 12, 31, 23, 59, 59, 900});
     EXPECT_NEAR(clock.SecondsSinceMidnight(), 86399.9F, 0.01F);
     clock.Advance(200);
@@ -121,9 +121,8 @@ TEST(VirtualClock, TimeOfDayWrapsAtMidnightAndTheDateFollows) {
     ticks.SetDateTime(PcDateTime{2030, 6, 15, 3, 4, 5, 0});
     EXPECT_EQ(ticks.GetTickCount(), 1500u);
     EXPECT_EQ((std::array{ticks.Now().hour, ticks.Now().second}), (std::array<int16_t, 2>{3, 5}));
-}
 
-TEST(CivilDays, RoundTripsOverCenturies) {
+    // Civil days round-trip over centuries.
     EXPECT_EQ(DaysFromCivil(1970, 1, 1), 0);
     EXPECT_EQ(DaysFromCivil(2000, 3, 1), 11017);
     for (int64_t z = -800000; z <= 800000; z += 997) {

@@ -8,7 +8,7 @@
 namespace axo {
 namespace {
 
-TEST(ValueText, ReadsNumbersWithEitherSeparatorAndIntegersInRange) {
+TEST(ValueText, ReadsAndWritesTheFormsExistingFilesHold) {
     EXPECT_EQ(TextToDouble("0,995"), 0.995);
     EXPECT_EQ(TextToDouble("0.995"), 0.995);
     EXPECT_EQ(TextToDouble(" 24 "), 24.0);
@@ -33,9 +33,8 @@ TEST(ValueText, ReadsNumbersWithEitherSeparatorAndIntegersInRange) {
     EXPECT_EQ(TextToLong("2147483647"), 2147483647);
     EXPECT_FALSE(TextToLong("2147483648").has_value());
     EXPECT_EQ(TextToLong("-2147483648"), INT32_MIN);
-}
 
-TEST(ValueText, WritesTheFormsExistingFilesHold) {
+    // Written in the forms existing files hold.
     const std::pair<std::string, std::string> forms[] = {
         {IntegerToText(0), " 0"},           {IntegerToText(3), " 3"},          {IntegerToText(-3), "-3"},
         {IntegerToText(-32768), "-32768"},  {LongToText(5512), "5512"},        {LongToText(-7), "-7"},
