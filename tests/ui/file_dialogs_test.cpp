@@ -9,9 +9,7 @@ namespace {
 
 using test::UiRig;
 
-// Runs `act` on the file dialog of `window` once it is up, while it lives. Whatever stays
-// open two seconds on (a dialog that never came, a box about a missing file) is closed, so
-// that a failing test cannot hang.
+// Runs `act` on the file dialog of `window` once it is up; whatever is still open 2 s on is closed, never hung.
 class FileDialogDriver {
 public:
     FileDialogDriver(QWidget* window, std::function<void(QFileDialog*)> act) {

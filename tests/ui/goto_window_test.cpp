@@ -1,6 +1,4 @@
-// The go-to window on the simulated observatory (6420 boxes and the EIK120 card, the default
-// installation): what it says of a target, what it refuses, a go-to it starts, and the state
-// the status bar and the night log show; the calibration window's list of stars.
+// The go-to window on the simulated default installation (6420 boxes, EIK120 card), and the calibration's stars.
 
 #include <cmath>
 
@@ -32,8 +30,7 @@ struct GotoRig : test::ProgramRig {
         return w->findChild<T*>(name);
     }
     QString Text(const char* label) { return G<QLabel>(label)->text(); }
-    // A target typed as coordinates of date, placed by its hour angle now; its right ascension
-    // in hours.
+    // Types a target of date placed by its hour angle now; gives its right ascension in hours.
     double TypeTarget(double hourAngleH, int decDeg) {
         double ra = window->core().pointing().HourAngleNow(0.0) - hourAngleH;
         ra -= 24.0 * std::floor(ra / 24.0);

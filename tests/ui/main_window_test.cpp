@@ -77,17 +77,21 @@ TEST_F(MainWindow, ManualModeOnAndOff) {
     EXPECT_FALSE(r.W("lblDisplayAlphaH")->isHidden());
 }
 
-TEST(MainWindowPlacement, PollingTimerAndPlacementOnTheScreen) {
-    // A polling interval of 0 would freeze the positions: it is reported and the default polls.
-    UiRig zero("[Axo]\ninterface_ra=1\ntimer_value=0\ndisplay_welcome=0\n");
+// A setting out of its range (a polling interval of 0 would freeze the positions) is said in the list.
+bool Shown(ui::AxoWindow& w, const char* start) {
+    return !w.findChild<QListWidget*>("lstMessages")->findItems(start, Qt::MatchStartsWith).isEmpty();
+}
+
+TEST(MainWindowPlacement, BadSettingsPollingTimerAndPlacementOnTheScreen) {
+    UiRig zero("[Axo]\ninterface_ra=1\ninterface_de=1\ninterface_coders=1\ntimer_value=0\ncount_alpha=300\ndisplay_welcome=0\n");
     ASSERT_TRUE(zero.Start());
     EXPECT_TRUE(zero.window->SystemTimerRunning());
     EXPECT_EQ(zero.settings.Int(IntKey::timer_value), 50);
-    const Lines said = test::Messages(*zero.window);
-    EXPECT_TRUE(std::any_of(said.begin(), said.end(), [](const std::string& l) { return l.find("timer_value") != std::string::npos; }));
+    EXPECT_TRUE(Shown(*zero.window, "!!! timer_value = 0 hors limites"));
+    EXPECT_TRUE(Shown(*zero.window, "!!! count_alpha = 300 hors limites (plus de 0 et au plus 255) : valeur par défaut 0,995"));
+    EXPECT_EQ(zero.settings.Dbl(DoubleKey::count_alpha), 0.995);
 
-    // A window saved far off on a larger screen comes back whole onto this one (as far as its
-    // minimum size, wider than the offscreen screen, allows).
+    // A window saved far off a larger screen comes back onto this one, as its minimum size allows.
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     UiRig far("[Axo]\ninterface_ra=1\ndisplay_welcome=0\nAxo_left=90000\nAxo_top=60000\n");
     ASSERT_TRUE(far.Start());
@@ -110,8 +114,7 @@ TEST(MainWindowPlacement, PollingTimerAndPlacementOnTheScreen) {
         EXPECT_EQ(ui::FitOnScreen(c.wanted, c.available), c.placed) << c.wanted.x() << "," << c.wanted.y();
     }
 
-    // The calibration window never opens over the pad: beside the main window when the screen
-    // has room, else below the pad or beside it; a place clear of the pad is kept.
+    // The calibration window never covers the pad: beside the main window, else below or beside the pad.
     const QRect pad(20, 200, 440, 290);
     const struct {
         QRect wanted, available;
@@ -170,8 +173,7 @@ TEST_F(MainWindow, KeyboardPaddleActsLikeTheButtonsThroughTheSameGuard) {
     QTest::keyPress(r.window->focusWidget(), Qt::Key_Right);
     QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier, QString(), true);
     QApplication::sendEvent(r.window.get(), &repeat);
-    // An auto-repeat whose release and press come apart, each looking real, while the key is
-    // still down stays one press.
+    // An auto-repeat torn into a real-looking release and press while the key is down stays one press.
     bool keyDown = true;
     r.window->stopAllWatcher()->SetProbe(std::make_unique<FakeX11>(keyDown));
     QTest::keyRelease(r.window.get(), Qt::Key_Right);
@@ -190,8 +192,7 @@ TEST_F(MainWindow, KeyboardPaddleActsLikeTheButtonsThroughTheSameGuard) {
     EXPECT_FALSE(r.Pad("picControlStop")->isOn());
     EXPECT_EQ(r.Only({"P "}), (Lines{"P 1 (2,0)"}));
 
-    // Keys and mouse go through the same guard, which beeps and changes nothing; nothing at
-    // all happens while the pad is disabled.
+    // Keys and mouse share the guard, which beeps and changes nothing; a disabled pad does nothing at all.
     r.settings.Int(IntKey::disable_move_when_tracking) = 1;
     QTest::mouseClick(r.Pad("picControlTracking"), Qt::LeftButton);
     r.log.Clear();
@@ -208,8 +209,7 @@ TEST_F(MainWindow, KeyboardPaddleActsLikeTheButtonsThroughTheSameGuard) {
     EXPECT_TRUE(r.log.lines.empty());
     r.window->core().ManualModeClicked();
 
-    // A key released elsewhere (a box opened meanwhile) still ends the move, and the list of
-    // messages keeps its arrow keys.
+    // A key released elsewhere (a box opened) still ends the move; the message list keeps its arrows.
     r.settings.Int(IntKey::disable_move_when_tracking) = 0;
     r.log.Clear();
     QTest::keyPress(r.window.get(), Qt::Key_Right);
@@ -222,8 +222,7 @@ TEST_F(MainWindow, KeyboardPaddleActsLikeTheButtonsThroughTheSameGuard) {
 TEST_F(MainWindow, FocusedControlsKeepTheirOwnKeys) {
     QTest::mouseClick(r.Pad("picControlTracking"), Qt::LeftButton);
     r.log.Clear();
-    // Space on a focused push button is that button's own press: it never ends tracking
-    // behind the observer's back.
+    // Space on a focused push button is that button's own: it never ends tracking behind the observer's back.
     for (const char* name : {"cmdDomeInit", "cmdMessagesDelete", "cmdFilterValidate"}) {
         QTest::keyClick(r.W(name), Qt::Key_Space);
         EXPECT_TRUE(r.Only({"P 1 "}).empty()) << name;
@@ -237,8 +236,7 @@ TEST_F(MainWindow, FocusedControlsKeepTheirOwnKeys) {
     QTest::keyClick(r.W("chkControlUnGear"), Qt::Key_Space);
     EXPECT_EQ(r.settings.Int(IntKey::ungear), 0);
 
-    // The arrows on a focused speed option move between the options, never the telescope;
-    // on a plain push button, which has no use for them, they stay the paddle's.
+    // Arrows on a focused speed option move between options; on a push button they stay the paddle's.
     r.log.Clear();
     QTest::keyClick(r.W("optControlPointingAlpha"), Qt::Key_Right);
     EXPECT_TRUE(r.Only({"P 4 ", "P 5 "}).empty());
@@ -256,13 +254,15 @@ TEST_F(MainWindow, FocusedControlsKeepTheirOwnKeys) {
 
 TEST_F(MainWindow, FileOpenRunsInitSystemAgainAndSaveAsWritesTheChosenFile) {
     QTest::mouseClick(r.Pad("picAlphaPlusLock"), Qt::LeftButton);
-    r.cfg.Write("autre.ini", "[Axo]\ninterface_ra=1\ntimer_value=250\nlabel_alpha_plus=Ouest\n");
+    r.cfg.Write("autre.ini", "[Axo]\ninterface_ra=1\ntimer_value=250\nlabel_alpha_plus=Ouest\ncount_delta=-1\n");
     r.log.Clear();
     r.window->OpenSettings(QString::fromStdString(r.cfg.File("autre.ini").string()));
     EXPECT_EQ(r.Only({"P 4 ", "P 1101"}), (Lines{"P 4 (2,3)", "P 1101 (0,0)"}));
     EXPECT_EQ(r.settings.Int(IntKey::timer_value), 250);
     EXPECT_EQ(r.W<QLabel>("lblControlAlphaP")->text(), "Ouest");
     EXPECT_FALSE(r.Pad("picAlphaPlusLock")->isOn());
+    EXPECT_TRUE(Shown(*r.window, "!!! count_delta = -1 hors limites (plus de 0 et au plus 31) : valeur par défaut 24"));
+    EXPECT_EQ(r.settings.Dbl(DoubleKey::count_delta), 24.0);
     // The observer sees which file is in use.
     EXPECT_EQ(r.window->windowTitle(), "Axo — autre.ini");
     EXPECT_EQ(r.LastMessage(), "Configuration lue : " + r.cfg.File("autre.ini").string());
@@ -277,19 +277,6 @@ TEST_F(MainWindow, FileOpenRunsInitSystemAgainAndSaveAsWritesTheChosenFile) {
     EXPECT_EQ(r.Action("FileOpenMenuItem")->shortcut(), QKeySequence("Ctrl+O"));
     EXPECT_EQ(r.Action("FileSaveAsMenuItem")->shortcut(), QKeySequence("Ctrl+S"));
     EXPECT_EQ(r.Action("FileExitMenuItem")->shortcut(), QKeySequence("Ctrl+Q"));
-}
-
-TEST(MainWindowSettings, CountVariablesTheBoardsCannotTakeAreReportedInTheMessageList) {
-    UiRig r("[Axo]\ninterface_ra=1\ninterface_de=1\ninterface_coders=1\ndisplay_welcome=0\ncount_alpha=300\n");
-    ASSERT_TRUE(r.Start());
-    auto* list = r.W<QListWidget>("lstMessages");
-    auto shown = [list](const char* start) { return !list->findItems(start, Qt::MatchStartsWith).isEmpty(); };
-    EXPECT_TRUE(shown("!!! count_alpha = 300 hors limites (plus de 0 et au plus 255) : valeur par défaut 0,995"));
-    EXPECT_EQ(r.settings.Dbl(DoubleKey::count_alpha), 0.995);
-    r.cfg.Write("autre.ini", "[Axo]\ncount_delta=-1\n");
-    r.window->OpenSettings(QString::fromStdString(r.cfg.File("autre.ini").string()));
-    EXPECT_TRUE(shown("!!! count_delta = -1 hors limites (plus de 0 et au plus 31) : valeur par défaut 24"));
-    EXPECT_EQ(r.settings.Dbl(DoubleKey::count_delta), 24.0);
 }
 
 TEST_F(MainWindow, ClosingRunsTheShutDownAndWritesTheSettings) {

@@ -1,6 +1,4 @@
-// The night log as the observer reads it the next morning: commands by their meaning, where a
-// move stopped, the settings an OK changed, the answers to questions, and the window that
-// shows tonight's log as it grows.
+// The night log as the observer reads it the next morning, and the window that follows it.
 
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -30,25 +28,13 @@ bool Has(const std::vector<std::string>& lines, const std::string& line) {
     return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
-void SetPosition(Core& core, int16_t h, int16_t m, int16_t s, bool south, int16_t d) {
-    Position& p = core.position();
-    p.HourAngleH = h;
-    p.HourAngleM = m;
-    p.HourAngleS = s;
-    p.DeclinationNegative = south ? 1 : 0;
-    p.DeclinationD = d;
-    p.DeclinationM = 34;
-    p.DeclinationS = 56;
-}
-
-// Commands by their meaning, among the message list's lines, with the clock's UTC time; the
-// polling timer's commands are not logged.
+// Commands by their meaning with the clock's UTC time, among the message lines; polling is not logged.
 TEST(NightLog, CommandsReadByTheirMeaningAndAStopSaysWhereTheTelescopeWasLeft) {
     test::UiRig r;
     NightLog log(r.cfg.Root() / "state");
     r.window->SetNightLog(&log);
     ASSERT_TRUE(r.Start());
-    SetPosition(r.window->core(), 1, 2, 3, true, 12);
+    test::SetPosition(r.window->core(), 1, 2, 3, true, 12);
     QTest::mousePress(r.Pad("picAlphaPlus"), Qt::LeftButton);
     QTest::mouseRelease(r.Pad("picAlphaPlus"), Qt::LeftButton);
     r.W<QCheckBox>("chkControlUnGear")->click();
@@ -75,7 +61,7 @@ TEST(NightLog, AnOkWritesWhatItChangedACalibrationWhereTheTelescopeWasAsTheWindo
     ui::SettingsChangeLog changes(
         r.settings, [&lines](const std::string& l) { lines.push_back(l); },
         [&r] { return ui::PositionLogText(r.window->core()); });
-    SetPosition(r.window->core(), 1, 0, 0, false, 12);
+    test::SetPosition(r.window->core(), 1, 0, 0, false, 12);
 
     struct Ok {
         const char* field;  // of the Options dialog, null for the calibration of Alpha
@@ -114,7 +100,7 @@ TEST(NightLog, AnOkWritesWhatItChangedACalibrationWhereTheTelescopeWasAsTheWindo
     };
     for (const auto& w : wheres) {
         r.settings.Int(IntKey::alpha_12) = w.alpha12;
-        SetPosition(r.window->core(), w.h, 2, 3, w.south, 5);
+        test::SetPosition(r.window->core(), w.h, 2, 3, w.south, 5);
         EXPECT_EQ(ui::PositionLogText(r.window->core()), w.text);
     }
     r.window->core().drivers().SetAxisReadingAvailable(InterfaceId::Parallel, 2, false);

@@ -1,5 +1,4 @@
-// The whole program without its hardware, as a new user first meets it: the real main window
-// and the real hardware choice (no --simulate), the parallel ports named by hardware.ini.
+// The whole program without its hardware (no --simulate), as a new user first meets it.
 
 #include <sys/inotify.h>
 #include <unistd.h>
@@ -46,9 +45,7 @@ private:
     int opens_ = 0;
 };
 
-// Not simulated: the hardware file's choice. `ini` empty: no Axo.ini, the built-in defaults.
-// `devicesExist`: whether the two ppdev paths of hardware.ini exist (as ordinary files, which
-// open but cannot be claimed).
+// `ini` empty: the built-in defaults; `devicesExist`: the ppdev paths are plain files (open, never claimed).
 struct NoHardwareRig : test::ProgramRig {
     NoHardwareRig(const std::string& ini, bool devicesExist, bool simulate = false) : ProgramRig(ini, simulate) {
         if (devicesExist) {
@@ -73,9 +70,7 @@ struct NoHardwareRig : test::ProgramRig {
 };
 
 TEST(WithoutHardware, OneBoxPerInterfaceAndNoMadeUpPosition) {
-    // The built-in defaults (focus and filter on the parallel boards, the coders on the encoder
-    // card, the axes on the 64xx boxes, reports as boxes), every function on the boards, and
-    // the same on simulated boards, which answer.
+    // The built-in defaults, every function on the boards, and the same on simulated boards (which answer).
     const struct {
         const char* what;
         std::string ini;
@@ -92,8 +87,7 @@ TEST(WithoutHardware, OneBoxPerInterfaceAndNoMadeUpPosition) {
         }
         ASSERT_TRUE(r.Start());
         r.Run(c.portBoxes == 0 ? 3000 : 30000);
-        // Each 6420 box says once that its line cannot be opened (each axis starts on its own),
-        // and so does the encoder card, which this machine cannot reach either.
+        // Each 6420 box (each axis starts on its own) and the encoder card say so once.
         EXPECT_EQ(r.log.Only({"box Erreur | Erreur de communication"}).size(), c.serialBoxes);
         EXPECT_EQ(r.log.Only({"box Erreur | Erreur lors de l'ouverture du driver de la carte EIK120"}).size(), c.cardBoxes);
         const Lines boxes = r.log.Only({"box Erreur | Ports"});
@@ -127,8 +121,6 @@ TEST(WithoutHardware, PortsAreOpenedOnlyWhenTheParallelInterfaceStarts) {
         bool opened;
     };
     const Case cases[] = {
-        {"RS485 misconfigured: the program ends before any interface",
-         "[Axo]\nS64xx_RS485=1\ninterface_ra=3\ninterface_de=1\ndisplay_welcome=0\n", false, false},
         {"no function on the parallel boards",
          "[Axo]\ninterface_ra=3\ninterface_de=3\ninterface_dome=3\ninterface_coders=2\ninterface_focus=0\n"
          "interface_filter=0\ndisplay_welcome=0\n",
@@ -167,8 +159,7 @@ TEST(WithoutHardware, HardwareFileMistakesAreReportedWithOrWithoutSimulation) {
     }
 }
 
-// A new user without the hardware learns of the simulated observatory from the first error box,
-// and only from that one.
+// The first error box, and only that one, tells a new user of the simulated observatory.
 TEST(WithoutHardware, TheFirstErrorBoxNamesTheSimulatedObservatory) {
     ui::QtOperator op;
     op.SetFirstErrorHint("Essayez axo --simulate.");

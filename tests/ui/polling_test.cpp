@@ -1,5 +1,4 @@
-// The polling tick's schedule against the operator's input, in real time (the schedule is the
-// toolkit's): these run the event loop for a fraction of a second each.
+// The polling schedule against the operator's input, in real time: the schedule is the toolkit's.
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -30,8 +29,7 @@ std::size_t IndexOf(const Lines& lines, const std::string& line, std::size_t fro
 TEST(Polling, AKeyPressedDuringAnOverdueTickIsHandledBeforeTheNextTick) {
     test::UiRig r(test::kAllParallel + "timer_value=20\n");
     ASSERT_TRUE(r.Start());
-    // Ticks longer than the interval, as on the parallel boards, so each one ends overdue; the
-    // third posts a press of the Right arrow from its middle, the fifth its release.
+    // Every tick ends overdue, as on the parallel boards; the third posts a Right press, the fifth its release.
     int ticks = 0;
     r.window->core().SetCommandObserver([&](int16_t code, int16_t arg) {
         r.log.Add("cmd " + std::to_string(code) + " " + std::to_string(arg));
@@ -58,8 +56,7 @@ TEST(Polling, AKeyPressedDuringAnOverdueTickIsHandledBeforeTheNextTick) {
         tick.push_back(i);
     }
     ASSERT_GE(tick.size(), 7u);
-    // The press comes between the third and the fourth tick, the release between the fifth and
-    // the sixth, each after the whole of its tick (which ends on the telescope azimuth).
+    // Each is sent after the whole of its tick (ending on the telescope azimuth), before the next tick.
     for (const auto& [cmd, after] : {std::pair{"cmd 4 1", 3}, std::pair{"cmd 4 2", 5}}) {
         SCOPED_TRACE(cmd);
         const std::size_t at = IndexOf(cmds, cmd, tick[after]);
@@ -122,9 +119,7 @@ TEST(Polling, StoppedByItsOwnTickOrRestartedDuringItAndNeverWithinItself) {
     EXPECT_EQ(ticks, 1);
     EXPECT_FALSE(stopping.Running());
 
-    // A tick that opens a window of its own (a message box with its event loop) is not
-    // entered again from that loop, even when polling is switched on again from it; the
-    // polling goes on once it ends.
+    // A tick running a box's event loop is not re-entered from it, even re-enabled there; polling goes on after.
     int entered = 0;
     int nested = 0;
     int depth = 0;

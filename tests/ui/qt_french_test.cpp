@@ -1,5 +1,4 @@
-// Qt's standard boxes and the program's file dialogs speak the observer's language once the
-// program's own set-up has run.
+// Qt's standard boxes and the file dialogs speak French once the program's set-up has run.
 
 #include <QDialogButtonBox>
 #include <QFileDialog>

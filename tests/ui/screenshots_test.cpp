@@ -1,5 +1,4 @@
-// Grabs every window to a PNG (build/screenshots) so that people can look at them, and checks
-// that the main window fits a 1280x800 screen.
+// Every window to a PNG in build/screenshots, for people to look at; each must fit the screen.
 
 #include <QTabWidget>
 
@@ -9,6 +8,7 @@
 #include "ui/night_vision.h"
 #include "ui/options_dialog.h"
 #include "ui/pelaro_window.h"
+#include "ui/serial64xx_window.h"
 #include "ui/small_windows.h"
 #include "ui/tracking_window.h"
 #include "ui_rig.h"
@@ -24,15 +24,8 @@ void Save(QWidget* w, const QString& name) {
 TEST(Screenshots, EveryWindowFitsAndIsSaved) {
     test::UiRig r("[Axo]\ninterface_ra=1\ninterface_de=1\ninterface_dome=1\ninterface_coders=1\ndisplay_welcome=0\n");
     ASSERT_TRUE(r.Start());
-    Position& p = r.window->core().position();
-    p.HourAngleH = 2;
-    p.HourAngleM = 14;
-    p.HourAngleS = 37;
-    p.DeclinationNegative = 1;
-    p.DeclinationD = 12;
-    p.DeclinationM = 5;
-    p.DeclinationS = 48;
-    p.DomeAzimuth = 194;
+    test::SetPosition(r.window->core(), 2, 14, 37, true, 12, 5, 48);
+    r.window->core().position().DomeAzimuth = 194;
     r.window->ShowTracking();
     r.window->core().ClockTick();
     r.window->core().SystemTick();
@@ -49,11 +42,19 @@ TEST(Screenshots, EveryWindowFitsAndIsSaved) {
     r.window->ShowCalibration();
     Save(r.window->calibrationWindow(), "calibration-window");
 
+    // Each tab of the two tabbed windows fits a small screen.
     ui::OptionsDialog options(r.window->core(), *r.window, r.window.get());
-    auto* tabs = options.findChild<QTabWidget*>("SSTabOptions");
-    for (int i = 0; i < tabs->count(); ++i) {
-        tabs->setCurrentIndex(i);
-        Save(&options, "options-" + QString::number(i + 1));
+    r.window->ShowSerial64xx();
+    const std::tuple<QWidget*, const char*, QString> tabbed[] = {{&options, "SSTabOptions", "options-"},
+                                                                 {r.window->serial64xxWindow(), "SSTab64xx", "serial64xx-"}};
+    for (const auto& [w, tabName, name] : tabbed) {
+        auto* tabs = w->findChild<QTabWidget*>(tabName);
+        for (int i = 0; i < tabs->count(); ++i) {
+            tabs->setCurrentIndex(i);
+            Save(w, name + QString::number(i + 1));
+            EXPECT_LE(w->width(), 1000) << name.toStdString() << i;
+            EXPECT_LE(w->height(), 700) << name.toStdString() << i;
+        }
     }
     ui::PelaroWindow pelaro(r.window->core());
     pelaro.show();

@@ -117,8 +117,7 @@ TEST(Serial64xxWindow, RefusedFieldsKeepTheirSettingsAndTheRestIsStored) {
     EXPECT_EQ(s.Int(IntKey::S64xx_delta_brake_timer), 2);
     EXPECT_EQ(s.Lng(LongKey::alpha_track_period), 10);
     EXPECT_EQ(s.Str(StringKey::S64xx_alpha_f_move), "M 70 50");
-    // The tracking text changed (even to a refused one) and tracking runs: it is re-issued,
-    // and nothing was restarted.
+    // The tracking text changed (even refused) while tracking: re-issued, nothing restarted.
     EXPECT_EQ(t.r.Only({"cmd ", "S "}), (Lines{"cmd 1 1", "S 1 (1,0)"}));
 
     // Too long a brake delay for its 16 bits is refused too.
@@ -210,18 +209,6 @@ TEST(Serial64xxWindow, CancelAfterEditsChangesNothing) {
     t.r.window->ShowSerial64xx();
     EXPECT_EQ(t.Text("txt64xxArTrk")->text(), "1541");
     EXPECT_FALSE(t.Check("chk64xxAlphaReverse")->isChecked());
-}
-
-TEST(Serial64xxWindow, EveryTabIsGrabbedAndFitsTheScreen) {
-    WindowRig t;
-    auto* tabs = t.w->findChild<QTabWidget*>("SSTab64xx");
-    for (int i = 0; i < tabs->count(); ++i) {
-        tabs->setCurrentIndex(i);
-        t.w->adjustSize();
-        EXPECT_LE(t.w->width(), 1000);
-        EXPECT_LE(t.w->height(), 700);
-        EXPECT_TRUE(test::Shoot(t.w, "serial64xx-" + QString::number(i + 1)));
-    }
 }
 
 TEST(QtIntervalTimer, FiresAfterItsIntervalWhileEnabledAndAZeroIntervalAtOnce) {

@@ -1,5 +1,4 @@
-// The whole program with its axes on the simulated 6420 boxes and its coders on the simulated
-// parallel boards: the real main window on the offscreen platform, on the virtual clock.
+// The whole program, its axes on the simulated 6420 boxes and its coders on the simulated boards.
 
 #include "sim/observatory/observatory.h"
 #include "sim/serial64xx/simulated_boxes.h"
@@ -24,8 +23,7 @@ TEST(SimulatedBoxes, HoldingAlphaPlusThenDeltaPlusTurnsTheDisplayAndReleasesTheO
         QTest::mouseClick(r.W("optControlMovingAlpha"), Qt::LeftButton);
         r.Hold("picAlphaPlus", 10000);
         r.Run(1000);
-        // "\3" at 1200 steps a second is 3.33 degrees a second: 33 degrees, 2 h 13 min of hour
-        // angle, less the ramps and the pauses of the commands.
+        // "\3" (3.33°/s) for 10 s is 2 h 13 min of hour angle, less the ramps and the commands' pauses.
         EXPECT_NEAR(r.DisplayedHourAngle() - ha, 7980, 300);
         const int stopped = r.DisplayedHourAngle();
         r.Run(5000);

@@ -11,8 +11,7 @@ namespace {
 using test::Type;
 using test::UiRig;
 
-// Every dialog whose OK changes settings writes the settings file at once, with the windows'
-// places, as the exit would; nothing is written before that OK.
+// Each dialog's OK writes the whole settings file at once, as the exit would, and not before.
 TEST(SettingsSaved, EachDialogsOkWritesTheSettingsFileAtOnce) {
     struct Case {
         const char* what;
@@ -45,14 +44,15 @@ TEST(SettingsSaved, EachDialogsOkWritesTheSettingsFileAtOnce) {
              w->OkAction();
          }, "S64xx_alpha_r_trk=3,5"},
         {"EIK120", "interface_coders=2\n", [](UiRig& r) {
-             // The window is modal: answered from inside its own loop.
+             // Modal, from its menu item: answered from inside its own loop.
              QTimer::singleShot(0, [] {
                  auto* w = qobject_cast<ui::Eik120Window*>(QApplication::activeModalWidget());
                  ASSERT_NE(w, nullptr);
+                 EXPECT_EQ(w->windowTitle(), "Interface codeurs EIK120");
                  Type(w, {{"txtEik120TimerValue", "77"}});
                  EXPECT_TRUE(w->OkClicked());
              });
-             r.window->ShowEik120();
+             r.Action("ConfigEIK120MenuItem")->trigger();
          }, "Eik120_timer_irq= 77"},
     };
     for (const Case& c : cases) {
@@ -73,9 +73,7 @@ TEST(SettingsSaved, EachDialogsOkWritesTheSettingsFileAtOnce) {
     }
 }
 
-// A settings file whose [Axo] section cannot be found is not written into behind the observer's
-// back: the first save asks; Annuler leaves the file as it was, OK adds the section and keeps
-// the rest.
+// A file without its [Axo] section is written only if the observer agrees (asked once); OK keeps the rest.
 TEST(SettingsSaved, AFileWithoutItsSectionIsWrittenOnlyWhenTheObserverAgrees) {
     for (const MessageAnswer answer : {MessageAnswer::Cancel, MessageAnswer::Ok}) {
         const std::string held = "[Notes]\ninterface_ra=1\ndisplay_welcome=0\n";

@@ -12,8 +12,7 @@ namespace {
 using test::Lines;
 using test::UiRig;
 
-// The telescope on the 6420 boxes, the dome and the focuser on the parallel boards: the stop
-// must reach both interfaces.
+// The telescope on the 6420 boxes, dome and focuser on the boards: the stop must reach both.
 const char* kTwoInterfaces =
     "[Axo]\ninterface_ra=3\ninterface_de=3\ninterface_dome=1\ninterface_coders=1\ninterface_focus=1\n"
     "interface_filter=1\ndisplay_welcome=0\ndisable_move_when_tracking=1\nctrl_stop_move_when_tracking=0\n";
@@ -22,8 +21,7 @@ void Click(UiRig& r, const char* pad) {
     QTest::mouseClick(r.Pad(pad), Qt::LeftButton);
 }
 
-// Everything running at once: a locked Alpha +, a locked Delta −, tracking started after them
-// (so the pad's guard now refuses the paddle), dome follow, and a focus move held.
+// Locked Alpha + and Delta −, then tracking (the guard now refuses the paddle), dome follow, a focus move.
 void StartEverything(UiRig& r) {
     Click(r, "picAlphaPlusLock");
     Click(r, "picDeltaMinusLock");
@@ -50,8 +48,7 @@ void ExpectAllStopped(UiRig& r) {
                             "picControlTracking", "picDomeTracking", "picFocusDir2"}) {
         EXPECT_FALSE(r.Pad(pad)->isOn()) << pad;
     }
-    // Tracking first, then Alpha, then Delta (the telescope order), the dome, the focus;
-    // nothing is started again.
+    // Tracking, Alpha, Delta, the dome, the focus, in that order; nothing started again.
     EXPECT_EQ(r.Only({"cmd", "P ", "S "}),
               (Lines{"cmd 1 2", "S 1 (2,0)", "cmd 4 2", "S 4 (2,3)", "cmd 3 2", "S 3 (2,3)", "cmd 101 2", "P 101 (2,0)",
                      "cmd 106 2", "cmd 202 2", "P 202 (2,0)"}));
@@ -100,13 +97,12 @@ TEST(StopAll, EndsADomeInitInProgressAndStaysEnabledWhenThePadIsDisabled) {
     EXPECT_FALSE(r.Pad("picFocusDir1")->isOn());
 }
 
-// F12 in whatever modal window is open: the stop goes out while the window stays open and
-// answerable, and the window then closes as usual.
+// F12 in any modal window stops at once; the window stays open and answerable.
 TEST(StopAll, TheKeyWorksInEveryModalWindow) {
     const std::vector<std::pair<const char*, std::function<void(ui::AxoWindow&)>>> modals = {
         {"Options", [](ui::AxoWindow& w) { w.ShowOptions(); }},
         {"À propos", [](ui::AxoWindow& w) { w.ShowAbout(); }},
-        {"EIK120", [](ui::AxoWindow& w) { w.ShowEik120(); }},
+        {"EIK120, from the toolbar", [](ui::AxoWindow& w) { w.findChild<QAction*>("Eik120")->trigger(); }},
         {"mot de passe", [](ui::AxoWindow& w) { w.ShowPassword(); }},
         {"file dialog",
          [](ui::AxoWindow& w) {
@@ -146,7 +142,7 @@ TEST(StopAll, TheKeyWorksInEveryModalWindow) {
     }
 }
 
-TEST(StopAll, TheKeyIsUsedByNoOtherControl) {
+TEST(StopAll, TheKeyIsUsedByNoOtherControlAndTheControlsSayWhatTheyDo) {
     UiRig r;
     ASSERT_TRUE(r.Start());
     int uses = 0;
@@ -154,6 +150,13 @@ TEST(StopAll, TheKeyIsUsedByNoOtherControl) {
         uses += a->shortcuts().contains(ui::kStopAllShortcut) ? 1 : 0;
     }
     EXPECT_EQ(uses, 1);
+    EXPECT_TRUE(r.Action("StopAll")->toolTip().contains("F12"));
+    for (QWidget* w : r.window->findChildren<ui::PictureButton*>()) {
+        EXPECT_FALSE(w->toolTip().isEmpty()) << w->objectName().toStdString();
+    }
+    for (const char* name : {"cmdDomeInit", "cmdDomeRest", "cmbFilterValue", "cmdFilterValidate"}) {
+        EXPECT_FALSE(r.W(name)->toolTip().isEmpty()) << name;
+    }
     // The key works from the tracking window too.
     r.window->show();
     r.window->ShowTracking();
@@ -163,17 +166,6 @@ TEST(StopAll, TheKeyIsUsedByNoOtherControl) {
     r.window->trackingWindow()->activateWindow();
     QTest::keyClick(r.window->trackingWindow(), Qt::Key_F12);
     EXPECT_FALSE(r.window->core().events().IsEventSet(EVT_ALPHA_MINUS));
-}
-
-TEST(Tooltips, EveryPadDomeFocusAndFilterControlSaysWhatItDoes) {
-    test::UiRig r;
-    for (QWidget* w : r.window->findChildren<ui::PictureButton*>()) {
-        EXPECT_FALSE(w->toolTip().isEmpty()) << w->objectName().toStdString();
-    }
-    for (const char* name : {"cmdDomeInit", "cmdDomeRest", "cmbFilterValue", "cmdFilterValidate"}) {
-        EXPECT_FALSE(r.W(name)->toolTip().isEmpty()) << name;
-    }
-    EXPECT_TRUE(r.Action("StopAll")->toolTip().contains("F12"));
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #pragma once
 
-// A main window on the offscreen platform, wired to recording drivers and a fake operator
-// (message boxes are answered at once and logged), in a private configuration folder.
+// A main window offscreen with recording drivers and a fake operator, in a private configuration folder.
 
 #include <gtest/gtest.h>
 
@@ -55,6 +54,19 @@ inline Lines Messages(const ui::AxoWindow& w) {
     return said;
 }
 
+// The position the read-out would have left (hour angle, declination).
+inline void SetPosition(Core& core, int16_t h, int16_t m, int16_t s, bool south, int16_t d, int16_t dm = 34,
+                        int16_t ds = 56) {
+    Position& p = core.position();
+    p.HourAngleH = h;
+    p.HourAngleM = m;
+    p.HourAngleS = s;
+    p.DeclinationNegative = south ? 1 : 0;
+    p.DeclinationD = d;
+    p.DeclinationM = dm;
+    p.DeclinationS = ds;
+}
+
 // Types each text into the line edit of that name under `parent`.
 inline void Type(QWidget* parent, std::initializer_list<std::pair<const char*, QString>> texts) {
     for (const auto& [name, text] : texts) {
@@ -68,8 +80,7 @@ inline bool Shoot(QWidget* w, const QString& name) {
     return w->grab().save(QString(AXO_SCREENSHOT_DIR) + "/" + name + ".png");
 }
 
-// The main window's timers on simulated time for `ms`: the polling tick every 50 ms (at once after
-// a long one), the clock tick every second; `before` and `after` run around each polling tick.
+// The window's timers on simulated time: polling every 50 ms (at once after a long tick), the clock each second.
 inline void RunTimers(Core& core, VirtualClock& clock, uint64_t ms, const std::function<void()>& before = {},
                       const std::function<void()>& after = {}) {
     const uint64_t end = clock.ElapsedMs() + ms;
@@ -134,8 +145,7 @@ struct Started : ::testing::Test {
     UiRig r;
 };
 
-// The whole program: the real main window and the hardware as main() builds it (the simulated
-// observatory with `simulate`, else the hardware file's choice), on the virtual clock.
+// The whole program: the real window and the hardware as main() builds them, on the virtual clock.
 struct ProgramRig {
     // `ini` empty: no settings file, the built-in defaults.
     explicit ProgramRig(const std::string& ini, bool simulate = true) : op(log), simulate_(simulate) {
