@@ -14,8 +14,7 @@ using test::Lines;
 using test::ParallelRig;
 using test::WritingBoard;
 
-// Dibits of bytes, most significant first: `width` 8 is the full form, 6 the six-bit form with
-// its closing zero.
+// Dibits of bytes, most significant first: `width` 8 the full form, 6 the six-bit form and its closing zero.
 Bytes Dibits(std::initializer_list<unsigned> bytes, int width = 8, Bytes head = {}) {
     for (unsigned b : bytes) {
         for (int s = width - 2; s >= 0; s -= 2) {
@@ -29,9 +28,7 @@ Bytes Dibits(std::initializer_list<unsigned> bytes, int width = 8, Bytes head = 
 }
 
 TEST(AxisBoardWrites, CountVariablesAndCoordinatesWithTheDeclinationFlags) {
-    // Alpha count: whole part and pairs of decimals; Delta count: a zero byte and the whole part
-    // in six-bit form, the decimals in full form. Delta coordinates carry the sign in bit 7 of
-    // the degrees (set: positive) and the "negative zero" in bit 7 of the minutes.
+    // Delta: count's whole part six-bit; sign in the degrees' bit 7 (set: positive), "-0" in the minutes'.
     const struct {
         const char* what;
         std::function<void(ParallelDriver&)> send;
@@ -95,8 +92,7 @@ TEST(AxisBoardWrites, AMissingAcknowledgeIsReportedByStartupStateAndErrorStop) {
     EXPECT_TRUE(t.Reports().empty());
 }
 
-// An axis board answering position reads: six nibbles, tens with the acknowledge clear and units
-// with it set, then ready again.
+// An axis board's read answer: six nibbles, tens with the acknowledge clear, units with it set, then ready.
 void AnswerRead(test::FakePortIo& io, uint8_t address, Bytes nibbles) {
     io.SetInput(0x20);
     io.onStrobe = [&io, address, nibbles, step = std::size_t{0}](uint8_t a, uint8_t) mutable {
@@ -115,8 +111,7 @@ TEST(AxisBoardReads, PositionsAndTheDeclinationSignNibble) {
     EXPECT_EQ((std::array<int16_t, 3>{p.HourAngleH, p.HourAngleM, p.HourAngleS}), (std::array<int16_t, 3>{23, 59, 7}));
     EXPECT_EQ(t.io.Dibits(2), (Bytes{0, 0, 0, 0, 0, 0, 0}));
 
-    // Minutes' tens 0x0B: positive, 3; seconds' tens: only bits 0-2 count. Negative 0 0' 0"
-    // is the equator, stored positive.
+    // Minutes' tens 0x0B: positive, 3; seconds' tens: bits 0-2 only; negative 0 0' 0" stored positive.
     const struct { Bytes nibbles; std::array<int16_t, 4> negativeDms; } deltas[] = {
         {{4, 5, 0x0B, 2, 0x0D, 1}, {0, 45, 32, 51}}, {{1, 2, 0x03, 0, 0x00, 9}, {1, 12, 30, 9}},
         {{0, 0, 0, 0, 0, 0}, {0, 0, 0, 0}}};
@@ -178,9 +173,7 @@ TEST(AxisBoardReads, TwentyFailedPollsAreSilentTheTwentyFirstReportsAndResetsAMi
                                                "msg !!! La platine Delta ne répond pas et va être réinitialisée"}));
 }
 
-// An axis board that takes the zero command (dibits 1, 0), searches, and raises its four data
-// lines after `searchReads` readings; a dibit 0 then acknowledges, and a second 1, 0 while it
-// searches aborts. A coordinate load (dibit 2) is acknowledged like any write transfer.
+// Zero command 1, 0; index after `searchReads` readings, acknowledged by 0; 1, 0 again aborts; 2 loads.
 struct ZeroBoard {
     test::FakePortIo& io;
     uint8_t address;
@@ -304,8 +297,7 @@ TEST(ZeroCoder, CancellingASearchAbortsItAndASecondSearchRunsToItsOwnEnd) {
     EXPECT_EQ(second.loaded, 12);
     EXPECT_EQ(t.io.Dibits(2), (Bytes{1, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
 
-    // "Arrêt général" during a search (the key seen while the cancel window's events run) ends
-    // it like Cancel, then its stops go out.
+    // "Arrêt général" (seen while the cancel window's events run) ends a search like Cancel.
     t.io.ClearRecord();
     t.cancel.visible = true;
     ZeroBoard third{t.io, 2, 1000000};
@@ -335,8 +327,7 @@ TEST(ZeroCoder, ABoardThatDoesNotLeaveReadyEndsItSilently) {
     EXPECT_TRUE(t.r.log.Only({"msg !!!", "beep"}).empty());
 }
 
-// Plays the dome board's side of a count read: the high nibble with the acknowledge after the
-// strobe, the low nibble once 0x30 is on the port, ready again at 0x00.
+// The dome board's count read: high nibble and acknowledge at the strobe, low at 0x30, ready at 0x00.
 void AnswerCountRead(test::FakePortIo& io, uint8_t count) {
     auto phase = std::make_shared<int>(0);
     const auto go = [&io, phase](int next, uint8_t input) { *phase = next, io.SetInput(input); };
@@ -461,8 +452,7 @@ TEST(DomeBoard, RestInitAndRotationFailures) {
     EXPECT_EQ(turn.Reports(), (Lines{"beep", "box Erreur | Problème avec la rotation de la coupole.\n"
                                              "La platine coupole ne répond pas."}));
 
-    // Init: dibit 3 answered with exactly 0x10, then 3 again; refused, a transmission failure
-    // (after start-up, error_stop 0: two lines).
+    // Init: dibit 3 answered with exactly 0x10, then 3 again; refused: a transmission failure, two lines.
     for (const bool answers : {true, false}) {
         ParallelRig t;
         t.io.SetInput(0x20);

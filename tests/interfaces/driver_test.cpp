@@ -24,8 +24,7 @@ Writes Cat(Writes a, const Writes& b) {
 }
 
 TEST(ParallelDriverEntry, MotorLatchBytes) {
-    // Alpha+ stopped (action 2) also leaves sidereal tracking; mode 6 is no speed mode; the
-    // interface's stop leaves the dome and the filter alone.
+    // Alpha+ stopped (action 2) leaves tracking too; mode 6 is none; the stop spares the dome and filter.
     const struct { int16_t code, action, mode; Writes writes; } cases[] = {
         {CMD_TRACKING, 1, 0, Latch(4, 0x7E)},                    {CMD_TRACKING, 2, 0, Latch(4, 0xFE)},
         {CMD_ALPHA_PLUS, 1, SPEED_CENTERING, Latch(4, 0x76)},    {CMD_ALPHA_PLUS, 1, SPEED_POINTING, Latch(4, 0x56)},
@@ -68,8 +67,7 @@ TEST(ParallelDriverEntry, StartSequenceProgressAndBoardsThatDoNotAnswer) {
     EXPECT_EQ(boxes[0], "box Erreur | Transmission du nombre d'impulsion coupole impossible.\n"
                         "La platine coupole ne répond pas.");
 
-    // With exit_error_init the program is told to stop after the failed load, and the start
-    // ends there: no calibration is sent to the axis boards.
+    // exit_error_init: the program is told to stop and the start ends at the failed load.
     EXPECT_EQ(t.closer.calls, 0);
     ParallelRig e;
     e.r.settings.Int(IntKey::exit_error_init) = 1;
@@ -132,8 +130,7 @@ TEST(ParallelDriverEntry, PortsThatCannotBeOpenedAreReportedOnceAndNeverPolled) 
 }
 
 TEST(ParallelDriverEntry, FilterWheelPulses) {
-    // Filters 6 red, 7 green, 8 blue. Position inputs (bits 7 and 6 of the data status register):
-    // red p=0 q=0, green p=1, blue q=1, p read inverted on bit 7. Pulse 0 forward, 2 back, -1 none.
+    // 6 red, 7 green, 8 blue; data status bits 7 (inverted), 6 give the position; pulse 0 on, 2 back.
     const struct { int16_t filter; uint8_t status; int pulse; } cases[] = {
         {6, 0x80, -1}, {7, 0x80, 0}, {8, 0x80, 2},  // from red
         {7, 0x00, -1}, {6, 0x00, 2}, {8, 0x00, 0},  // from green

@@ -238,8 +238,7 @@ TEST(EikInterrupts, TheHandlerKeepsChannelOneFreshAndTheOtherAxisIsPolled) {
     EXPECT_EQ(e.driver.AlphaCount(), 1500.0);
     EXPECT_EQ(e.driver.InterruptCounts(), 1U);
 
-    // Delta is read twice (against the timer's latch), then channel 1 is asked for again so that
-    // the next interrupt finds its own count.
+    // Delta read twice (against the timer's latch), then channel 1 asked again for the next interrupt.
     EXPECT_EQ(e.Read(CMD_READ_ALPHA), Commands{});
     e.card.SetCount(2, 2500);
     EXPECT_EQ(e.Read(CMD_READ_DELTA), (Commands{162, 162, 130}));
@@ -330,8 +329,7 @@ TEST(EikRead, ACoderThatTimesOutIsReportedOnceThenReadAgainAfterGrowingPauses) {
     EXPECT_EQ(e.Link().state, LinkState::Answering);
     EXPECT_EQ(e.Read(CMD_READ_ALPHA), Commands{130});
 
-    // A new failure is a first one again, with its box; a wait started 5 s before midnight
-    // ends 10 s after it.
+    // A new failure is a first one again, with its box; a wait from 5 s before midnight ends 10 s after.
     e.card.neverReady = {130};
     e.r.clock.SetDateTime(PcDateTime{2026, 12, 6, 23, 59, 55, 0});
     const uint64_t late = e.r.clock.ElapsedMs();
@@ -459,8 +457,7 @@ TEST(EikDirectPortIo, AnotherBaseThanTheGrantedOneWaitsForTheNextLaunch) {
     EXPECT_NE(why.find("prochain démarrage"), std::string::npos) << why;
 }
 
-// One end of a socket pair plays /dev/uioN: each 4-byte write is an interrupt, and what the
-// line writes back (1 enable, 0 disable) is read from the same end.
+// A socket pair plays /dev/uioN: a 4-byte write is an interrupt; the line's 1 (enable) or 0 come back.
 struct FakeUio {
     FakeUio() { EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends), 0); }
     ~FakeUio() { ::close(ends[1]); }

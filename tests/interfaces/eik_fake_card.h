@@ -1,8 +1,6 @@
 #pragma once
 
-// A recording EIK120 card: it keeps every register access (offsets from the base), stays busy for
-// a given number of status readings after each command, and answers a read command with the
-// count bytes the test gave its channel.
+// A recording EIK120 card: register accesses kept, busy a while after each command, counts as set.
 
 #include <array>
 #include <climits>

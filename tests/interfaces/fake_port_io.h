@@ -1,7 +1,6 @@
 #pragma once
 
-// A recording PortIo: it keeps every write, returns the input the test sets, and calls the test
-// back at each strobe (a device's address appearing on the command port) so it can play a board.
+// A recording PortIo: writes kept, input as set, a callback at each strobe so that a test plays a board.
 
 #include <cstdint>
 #include <functional>
@@ -106,9 +105,7 @@ public:
     std::string unavailable;  // set: the ports cannot be opened, for this reason
 };
 
-// A write transfer partner: after the command strobe the acknowledge is at `initialAck`, it
-// toggles at every strobe and ready comes back after `length` data dibits; from data dibit
-// `failAt` (1-based) on, the acknowledge freezes.
+// A write partner: acknowledge `initialAck`, toggled per strobe, frozen from dibit `failAt`, ready after `length`.
 struct WritingBoard {
     FakePortIo& io;
     uint8_t address;

@@ -1,8 +1,6 @@
 #pragma once
 
-// A recording serial library: every call goes to the shared log as "sio write 1 Y 0<CR>" and to
-// `calls` with its virtual tick; each read returns the next reply queued for the port; any kind
-// of call can be made to fail with a chosen code.
+// A recording serial library: calls logged ("sio write 1 Y 0<CR>") with their tick, replies queued, failures set.
 
 #include <deque>
 #include <map>

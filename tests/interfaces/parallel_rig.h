@@ -42,8 +42,7 @@ struct ParallelRig {
         DriverParam p{action, mode};
         return driver.Handle(code, p);
     }
-    // The board at `address` answers its first strobe with `input` then falls silent until the
-    // reset command `reset` puts it back to ready.
+    // The board at `address` answers its first strobe with `input`, then is silent until `reset`.
     void AnswerOnceThenSilent(uint8_t address, uint8_t input, uint8_t reset) {
         io.SetInput(0x20);
         io.onStrobe = [this, address, input, answered = false](uint8_t a, uint8_t) mutable {

@@ -53,8 +53,7 @@ TEST(S64xxDriver, StopPutsTheOutputsToZeroAndClosesTheLines) {
 }
 
 TEST(S64xxDriver, MovesSendTheirTextsWithTheSignOfTheReverseSettingAndDeltaEngagesItsDrive) {
-    // Delta from a released box: select the drive ("Y 8" slave, "Y 4" master), engage it ("T"),
-    // step, ramp, the outputs, the rate; slewing goes to the slave when fastOnSlave is set.
+    // Delta: drive ("Y 8" slave, "Y 4" master), engage ("T"), step, ramp, outputs, rate; fastOnSlave slews.
     const struct {
         int16_t code, mode, reverse, fastOnSlave;
         Lines writes;
@@ -263,8 +262,7 @@ TEST(S64xxFailures, EachAxisStartsOnItsOwnLineAndTheStatusNamesTheOneThatDidNot)
         EXPECT_EQ(t.Link().state, LinkState::Failing);
         EXPECT_EQ(t.Link().detail, c.failing);
         EXPECT_NE(t.progress.texts.back(), "Initialisation de l'interface 64xx terminée");
-        // The axis that started takes commands on its own line; the other one none, with status 0,
-        // while the codes that touch no line still answer 1.
+        // The started axis on its own line; the other none, status 0; codes that touch no line answer 1.
         const std::string up = std::to_string((c.alphaUp ? c.alphaIndex : c.deltaIndex) + 1);
         t.sio.calls.clear();
         EXPECT_EQ(t.Code(CMD_TRACKING, kStart), c.alphaUp ? 1 : 0);
@@ -397,8 +395,7 @@ TEST(S64xxLines, OnTheBusEachBoxIsCalledByItsAddressInAWriteOfItsOwn) {
     EXPECT_TRUE(t.driver.Lines().AlphaPortOpen());
     EXPECT_TRUE(t.driver.Lines().DeltaPortOpen());
 
-    // The address goes in its own write before the command; one that cannot be written stops
-    // there: one box, no command on the bus.
+    // The address in its own write first; one that cannot be written stops there, with one box.
     t.sio.calls.clear();
     t.driver.Lines().SendDelta("Y 0", false);
     t.driver.Lines().SendAlpha("S", false);

@@ -1,7 +1,6 @@
 #pragma once
 
-// The 6420 boxes' driver on a recording serial library, with the core's recording fakes and
-// the brake delay on the virtual clock. Both axes are on the boxes.
+// The 6420 driver, both axes on the boxes, on a recording serial library and the virtual clock.
 
 #include "core/interval_timer.h"
 #include "interfaces/fake_serial.h"

@@ -81,9 +81,7 @@ TEST(LinkSnapshot, RightAscensionAsTheMainWindowShowsIt) {
     }
 }
 
-// Altitude and azimuth as the tracking window shows them; the date and time local, so that
-// :GL# with :GG# gives back the clock's UTC (across a new year too); the site; no position when
-// the window shows "--".
+// Horizontal position as shown; local time so that :GL# and :GG# give UTC back; no position behind "--".
 TEST(LinkSnapshot, DeclinationHorizontalPositionSiteLocalTimeAndUnknownPosition) {
     LinkRig r;
     r.view.trackingVisible = true;
@@ -184,8 +182,7 @@ TEST(LinkExecute, SyncIsACalibrationOnTheTarget) {
     EXPECT_EQ(r.Drivers(), (Lines{"E 1001 (0,0)", "E 1002 (0,0)"}));
 }
 
-// A planetarium's go-to is the core's go-to: the snapshot shows its state, :Q# ends it, :hP#
-// parks, and what the mount refuses whatever the target reaches the session through the snapshot.
+// A planetarium's go-to is the core's: the snapshot shows its state and the mount's own refusal.
 TEST(LinkExecute, GoToParkAndAbortDriveTheOneMountState) {
     LinkRig r;
     r.core.position().HourAngleH = 0;
@@ -215,8 +212,7 @@ TEST(LinkExecute, GoToParkAndAbortDriveTheOneMountState) {
     EXPECT_EQ(TakeSnapshot(r.core, 0.0).mount, MountState::Parking);
     Execute(r.core, abort);
 
-    // Manual mode: the session learns it from the snapshot; a request that comes anyway is
-    // refused by the go-to and said in the message list.
+    // Manual mode: in the snapshot; a request that comes anyway is refused and said.
     r.settings.Int(IntKey::manual_mode) = 1;
     EXPECT_EQ(TakeSnapshot(r.core, 0.0).gotoRefusal, "la monture est en mode manuel");
     go.serial = 42;

@@ -115,8 +115,7 @@ TEST(Lx200Session, QueriesAnswerFromTheSnapshot) {
     EXPECT_EQ(t.requests[0].refusal, kReadOnly);
 }
 
-// A refusal must read as one to the client: the target's "0", which INDI's drivers take as a
-// failure, and no answer to the sync (any answer ending in '#' reads as done).
+// Refusals read as such to INDI: "0" to a target, nothing to the sync (an answer ending in '#' is done).
 TEST(Lx200Session, ReadOnlyRefusesEveryControlCommand) {
     Talk t(false);
     EXPECT_EQ(t.Send(":Sr10:30:00#"), "0");
@@ -162,8 +161,7 @@ TEST(Lx200Session, ControlCommandsBecomeRequests) {
     EXPECT_EQ(t.requests.back().refusal, kNoTarget);
 }
 
-// :MS# is answered at once, so the session itself refuses what the snapshot shows cannot be
-// reached: the digit alone either way, as INDI's drivers read one byte.
+// :MS# is answered at once, so the session refuses what the snapshot shows out of reach.
 TEST(Lx200Session, GoToAnswersFromTheLimitsAndTheMountsOwnRefusal) {
     struct Case {
         bool control;
@@ -205,8 +203,7 @@ TEST(Lx200Session, GoToAnswersFromTheLimitsAndTheMountsOwnRefusal) {
     EXPECT_NEAR(t.requests.back().decRad, -10.5 * 3.14159265358979 / 180, 1e-9);
 }
 
-// :D# reads the one mount state, and says "slewing" for a go-to just answered "0" until the
-// interface thread has carried it out: a client polling at once must not see it over.
+// :D# says "slewing" for a go-to just accepted until it is carried out, so that it never looks over.
 TEST(Lx200Session, SlewingReadsTheMountStateAndThePendingGoTo) {
     const std::pair<MountState, const char*> table[] = {
         {MountState::Idle, kNotSlewing},      {MountState::Tracking, kNotSlewing}, {MountState::Parked, kNotSlewing},

@@ -205,8 +205,7 @@ TEST(LinkServer, ClientThatNeverReadsIsDropped) {
     ::close(fd);
 }
 
-// Clients leaving in an order that moves others around in the server's list: each one left
-// still gets its own answers, and the count follows.
+// Departures that move the others in the server's list: each one left still gets its own answers.
 TEST(LinkServer, ClientsLeavingInAnyOrderLeaveTheOthersServed) {
     Started s(nullptr, Known(1));
     std::vector<int> fds;
@@ -251,8 +250,7 @@ TEST(LinkServer, ClientsLeavingInAnyOrderLeaveTheOthersServed) {
 
 const std::string kVersion = "Axo LX200 position link 1.0#";
 
-// Answers overflowing the socket's buffers but not the server's bound: the rest follows as soon
-// as there is room, not with a next question that never comes.
+// Answers beyond the socket's buffers: the rest goes when there is room, not at the next question.
 TEST(LinkServer, SlowReaderGetsEveryAnswer) {
     Started s([](ServerConfig& c) { c.maxPendingOutput = 4 << 20; });
     const int fd = s.Connect();
@@ -279,8 +277,7 @@ TEST(LinkServer, SlowReaderGetsEveryAnswer) {
     ::close(fd);
 }
 
-// Sends `commands` and a :GVF# behind them: once its answer is read, the server has queued
-// whatever they asked for.
+// Sends `commands` then :GVF#: once its answer is read, the server has queued what they asked.
 void Ask(int fd, const std::string& commands) {
     Send(fd, commands + ":GVF#");
     ASSERT_EQ(Read(fd, kVersion.size()), kVersion);
@@ -295,8 +292,7 @@ void Pump(Server& s, test::CoreRig& r, Event::Kind kind) {
     }
 }
 
-// A planetarium that goes away, or falls silent past the time-out, stops the moves it started
-// and still owns; the operator's moves and tracking go on.
+// A client that leaves or falls silent stops the moves it still owns; the operator's go on.
 TEST(LinkDeparture, StopsTheClientsOwnMovesOnly) {
     struct Case {
         const char* name;

@@ -1,7 +1,6 @@
 #pragma once
 
-// The core and the simulated observatory on the virtual clock, the main window's timers played
-// by hand. A rig registers its drivers, sets what its installation needs, then calls Start().
+// The core and the simulated observatory on the virtual clock; rigs register drivers, then Start().
 
 #include <cmath>
 #include <functional>

@@ -1,7 +1,6 @@
 #pragma once
 
-// The go-to on the simulated observatory, on the virtual clock, wired as the demonstration (6420
-// boxes move, the encoder card reads) or all on the parallel boards. Shared with the benchmark.
+// The go-to's rig, on boxes and card or all on the parallel boards; shared with the benchmark.
 
 #include <algorithm>
 #include <cmath>
@@ -22,8 +21,7 @@ namespace axo::test {
 
 enum class Wiring { BoxesAndCard, ParallelBoards };
 
-// The simulated drives' speeds in degrees per second (sim/serial64xx/box.h,
-// sim/parallel/motor_latch.h) and their ramps to full speed and back to rest, in seconds.
+// The simulated drives' speeds (degrees per second) and ramps (seconds): sim/serial64xx, sim/parallel.
 struct DriveFigures {
     AxisSpeeds ha, dec;
     double rampUp = 0.0, rampDown = 0.0;
@@ -100,9 +98,7 @@ struct GotoRig : E2eRig {
         return r.clock.ElapsedMs() - start;
     }
 
-    // The shortest go-to the drives allow: each axis slewing with its ramps, then the least a loop
-    // polling every 50 ms needs to finish: a tick of slewing travel at pointing speed, a tick of
-    // pointing travel at centring speed.
+    // Slewing with its ramps, then a 50 ms tick of travel at pointing speed and one at centring speed.
     double PhysicalLimitS(double haDistDeg, double decDistDeg) const {
         const DriveFigures f = FiguresOf(wiring);
         const double tick = 0.05;
@@ -132,8 +128,7 @@ inline double RaForHourAngle(GotoRig& g, double haHours) {
     return std::fmod((lst - haHours) * kPi / 12.0 + 4 * kPi, 2 * kPi);
 }
 
-// A start and a target inside the default limits (the parallel boards' Delta coder reads up to
-// 59° 59' 59": their trips stay below).
+// A trip inside the default limits (below 59° on the boards, whose Delta coder stops there).
 struct Trip {
     double startHa, startDec, targetHa, targetDec;
 };

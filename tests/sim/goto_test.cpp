@@ -1,5 +1,4 @@
-// The go-to on the simulated observatory, through the real drivers: it gets there in about the
-// time the drives allow, never leaves the limits, and stops at once when anything goes wrong.
+// The go-to through the real drivers on the simulated observatory: time, limits and stops.
 
 #include <gtest/gtest.h>
 
@@ -54,8 +53,7 @@ TEST(Goto, ReachesRandomTargetsWithinTheToleranceInAboutThePhysicalTime) {
                 ADD_FAILURE() << e;
             }
         }
-        // The time over the drives' own limit (its distribution: bench/goto_bench.cpp): most
-        // go-tos close to it, none lost in corrections.
+        // Time over the drives' limit (distribution: bench/goto_bench.cpp): mostly close, never lost.
         std::sort(ratios.begin(), ratios.end());
         EXPECT_LE(ratios[ratios.size() / 2], 1.2);
         EXPECT_LE(ratios.back(), 6.0);
@@ -132,8 +130,7 @@ TEST(Goto, EveryStopCauseStopsBothAxesWithinOneTickAndSaysWhy) {
             said += l + "\n";
         }
         EXPECT_NE(said.find(c.says), std::string::npos) << said;
-        // What went wrong on its own is an error line (shown whatever the message settings); what
-        // the observer did is an information line.
+        // A fault is an error line (always shown); what the observer did is an information line.
         const bool byItself = name == "codeur débranché" || name == "cartes hors tension" || name == "axe bloqué" ||
                               name == "hors limites";
         EXPECT_NE(said.find(byItself ? "msg !!! Pointage de cible arrêté : " : "msg Pointage de cible arrêté : "),

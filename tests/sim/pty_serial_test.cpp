@@ -1,5 +1,4 @@
-// The termios backend against the simulated boxes behind pseudo-terminals, on the real clock:
-// the program's whole serial path, down to the kernel's terminals.
+// The termios backend against simulated boxes behind pseudo-terminals, on the real clock.
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -92,8 +91,7 @@ TEST(PtySerial, OpenProbeTrackAndSeeTheStopThroughTheTerminals) {
     EXPECT_EQ(s.Code(CMD_TRACKING, kStart), 1);
     Within(2.0, [&] { return boxes.AlphaStepsPerSecond() >= 1540.0; });
     EXPECT_NEAR(boxes.AlphaStepsPerSecond(), 1541.0, 0.5);  // its rate reached it over the line
-    // The stop is seen by two equal position replies, after the box's 0.4 s deceleration and
-    // well before the 2 s limit; the replies changed until then.
+    // Stopped: two equal replies after the 0.4 s deceleration, well before the 2 s limit.
     const auto stop = std::chrono::steady_clock::now();
     s.trace.str("");
     EXPECT_EQ(s.Code(CMD_TRACKING, kStop), 1);
@@ -160,8 +158,7 @@ TEST(PtySerial, ABoxThatHangsOnTheStopIsToldAndStoppedAgainNeverTakenAsStopped) 
     EXPECT_GT(boxes.AlphaStepsPerSecond(), 1199.0);  // what the observer has to know
 }
 
-// A line that vanishes: each action says so once, at once, the other line goes on, and the line
-// plugged back at its path is used again.
+// A vanished line: told once per action, at once; the other line goes on; plugged back, used again.
 TEST(PtySerial, AVanishedLineIsToldOncePerActionAndUsedAgainWhenPluggedBack) {
     char dir[] = "/tmp/axo-pty-XXXXXX";
     ASSERT_NE(::mkdtemp(dir), nullptr);
