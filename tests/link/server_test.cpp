@@ -57,11 +57,7 @@ void Send(int fd, const std::string& bytes) {
 }
 
 int Count(const std::vector<Event>& events, Event::Kind kind) {
-    int n = 0;
-    for (const Event& e : events) {
-        n += e.kind == kind ? 1 : 0;
-    }
-    return n;
+    return static_cast<int>(std::count_if(events.begin(), events.end(), [kind](const Event& e) { return e.kind == kind; }));
 }
 
 // Takes the server's events into `all` until `atLeast` of `kind` came (or 2 s passed); their count.
@@ -85,14 +81,6 @@ Snapshot Known(int raH = 0) {
     return s;
 }
 
-// The link thread's clock, moved by hand: time-outs and windows pass without waiting for them.
-struct ManualClock {
-    std::atomic<int64_t> ms{0};
-    std::function<LinkClock::time_point()> Fn() {
-        return [this] { return LinkClock::time_point(std::chrono::milliseconds(ms.load())); };
-    }
-};
-
 // A server on a free port, configured by `set`, publishing `snap`; on the hand-moved clock if asked.
 struct Started {
     explicit Started(const std::function<void(ServerConfig&)>& set = nullptr, const Snapshot& snap = Known(),
@@ -104,7 +92,7 @@ struct Started {
                   set(c);
               }
               if (byHand) {
-                  c.now = clock.Fn();
+                  c.now = [this] { return LinkClock::time_point(std::chrono::milliseconds(ms.load())); };
               }
               return c;
           }()) {
@@ -117,7 +105,7 @@ struct Started {
         EXPECT_GE(fd, 0);
         return fd;
     }
-    ManualClock clock;
+    std::atomic<int64_t> ms{0};  // the link thread's clock when moved by hand: no waiting for time-outs
     Server server;
 };
 
@@ -331,7 +319,7 @@ TEST(LinkDeparture, StopsTheClientsOwnMovesOnly) {
         const bool deltaBefore = r.core.events().IsEventSet(EVT_DELTA_PLUS);
         r.log.Clear();
         if (c.silent) {
-            s.clock.ms = 1000;
+            s.ms = 1000;
             const int other = s.Connect();  // wakes the link
             EXPECT_TRUE(ClosedByPeer(fd));
             Pump(s.server, r, Event::Kind::Dropped);
@@ -357,7 +345,7 @@ TEST(LinkDeparture, StopsTheClientsOwnMovesOnly) {
 TEST(LinkServer, SilentClientsMakeRoom) {
     // An unknown position leaves :GR# unanswered: only the talking counts.
     Started s([](ServerConfig& c) { c.maxClients = 2; c.idleTimeout = 1s; }, Snapshot{}, true);
-    std::atomic<int64_t>& clock = s.clock.ms;
+    std::atomic<int64_t>& clock = s.ms;
     const int silent = s.Connect();
     const int talker = s.Connect();
     std::vector<Event> events;
@@ -396,7 +384,7 @@ TEST(LinkServer, ReconnectLinesAreRateLimited) {
         Collect(s.server, events, Event::Kind::Disconnected, i + 1);
     }
     ASSERT_EQ(Count(events, Event::Kind::Disconnected), 10);
-    s.clock.ms = 10'000;  // the window is over; the next client opens a new one
+    s.ms = 10'000;  // the window is over; the next client opens a new one
     const int fd = s.Connect();
     Ask(fd, "");
     Collect(s.server, events, Event::Kind::Unlogged);
