@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <tuple>
 #include <utility>
 
@@ -146,6 +147,8 @@ TEST(Shifts, WrapLikeMachineIntegersAndNearestIntRoundsHalvesToEven) {
     EXPECT_EQ(vbShiftLeft(1, 4), 16);
     EXPECT_EQ(vbShiftLeft(0x00FF, 8), static_cast<int16_t>(0xFF00));
     EXPECT_EQ(vbShiftLeft(1, 16), 0);
+    EXPECT_EQ(vbShiftLeft(-7, 0), -7);  // a shift by nothing keeps the value, the sign bit one step further
+    EXPECT_EQ(vbShiftLeft(1, 15), INT16_MIN);
     EXPECT_EQ(vbShiftRight(0x0F00, 8), 0x0F);
     EXPECT_EQ(vbShiftRight(-256, 4), -16);
     // The encoder card's counts: byte 3 shifted by 24 lands in the sign bit.

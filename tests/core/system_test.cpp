@@ -399,6 +399,19 @@ TEST(StopAll, ReachesEveryDriverAtOnceExceptTheBusyOneWhichGetsItsStopsWhenItRet
         WaitMs(r.clock, 1000);
         EXPECT_EQ(r.clock.ElapsedMs() - t0, 1000u);
     }
+    // The clock outlives a core loaded and thrown away: its waits must not ask a core that is gone.
+    test::RecordingSeams seams;
+    VirtualClock clock{PcDateTime{2026, 12, 6, 21, 30, 0, 0}};
+    int asked = 0;
+    {
+        Core core(seams.settings, seams.Seams(clock));
+        core.SetStopWatcher([&] { return ++asked < 0; });
+        WaitMs(clock, 100);
+        ASSERT_GT(asked, 0);
+    }
+    const int askedBefore = asked;
+    WaitMs(clock, 100);
+    EXPECT_EQ(asked, askedBefore);
 }
 
 // An action on unreachable hardware says so; polling, stops and the start stay quiet.
