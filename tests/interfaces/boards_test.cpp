@@ -29,13 +29,8 @@ Bytes Dibits(std::initializer_list<unsigned> bytes, int width = 8, Bytes head = 
 
 TEST(AxisBoardWrites, CountVariablesAndCoordinatesWithTheDeclinationFlags) {
     // Delta: count's whole part six-bit; sign in the degrees' bit 7 (set: positive), "-0" in the minutes'.
-    const struct {
-        const char* what;
-        std::function<void(ParallelDriver&)> send;
-        uint8_t address;
-        bool initialAck;
-        Bytes dibits;
-    } cases[] = {
+    const struct { const char* what; std::function<void(ParallelDriver&)> send; uint8_t address; bool initialAck;
+                   Bytes dibits; } cases[] = {
         {"count 0.995", [](ParallelDriver& d) { d.SendCountAlpha(0.995); }, 2, true, Dibits({0, 99, 50, 0}, 8, {3})},
         {"count 1.15", [](ParallelDriver& d) { d.SendCountAlpha(1.15); }, 2, true, Dibits({1, 15, 0, 0}, 8, {3})},
         {"count 24.5", [](ParallelDriver& d) { d.SendCountAlpha(24.5); }, 2, true, Dibits({24, 50, 0, 0}, 8, {3})},

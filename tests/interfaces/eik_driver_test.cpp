@@ -48,6 +48,7 @@ struct EikRig {
     explicit EikRig(EikInterruptLine* irq = nullptr) : progress(r.log), driver(r.core, card, irq, &progress) {
         driver.RegisterWith(r.core);
         r.settings.Int(IntKey::interface_coders) = INTERFACE_EIK120;
+        driver.Copies().UseIrq = irq != nullptr ? 1 : 0;  // given a line, it is to be used
     }
     int16_t Call(int16_t code) {
         DriverParam p{0, 0};
@@ -186,7 +187,6 @@ TEST(EikStart, ABackendThatCannotReachTheCardStopsTheStartWithItsReason) {
 TEST(EikInterrupts, AWrongOrMissingInterruptLineStopsTheStartAndLeavesBothAxesPolled) {
     ManualInterruptLine irq;
     EikRig e(&irq);
-    e.driver.Copies().UseIrq = 1;
     e.driver.Copies().Irq = 7;
     EXPECT_EQ(e.Call(CMD_START_INTERFACE), 0);
     EXPECT_EQ(e.Boxes(), (Lines{"box Erreur | Valeur de l'interruption incorrecte pour la carte EIK120"}));
@@ -196,7 +196,6 @@ TEST(EikInterrupts, AWrongOrMissingInterruptLineStopsTheStartAndLeavesBothAxesPo
 
     NoInterruptLine none("pas de périphérique UIO");
     EikRig n(&none);
-    n.driver.Copies().UseIrq = 1;
     EXPECT_EQ(n.Call(CMD_START_INTERFACE), 0);
     EXPECT_EQ(n.Boxes(), (Lines{"box Erreur | Erreur lors du positionnement de l'IRQ EIK120\npas de périphérique UIO"}));
     EXPECT_FALSE(n.driver.InterruptsRunning());
@@ -211,7 +210,6 @@ TEST(EikInterrupts, AWrongOrMissingInterruptLineStopsTheStartAndLeavesBothAxesPo
 TEST(EikInterrupts, TheHandlerKeepsChannelOneFreshAndTheOtherAxisIsPolled) {
     ManualInterruptLine irq;
     EikRig e(&irq);
-    e.driver.Copies().UseIrq = 1;
     e.driver.Copies().Irq = 9;
     e.r.settings.Int(IntKey::Eik120_timer_irq) = 300;  // the card takes one byte
     e.card.SetCount(1, 1000);
@@ -253,7 +251,6 @@ TEST(EikInterrupts, TheHandlerKeepsChannelOneFreshAndTheOtherAxisIsPolled) {
 TEST(EikInterrupts, ChannelOneIsPolledAgainWhenItsInterruptsStopComing) {
     ManualInterruptLine irq;
     EikRig e(&irq);
-    e.driver.Copies().UseIrq = 1;
     e.r.settings.Int(IntKey::Eik120_timer_irq) = 50;
     ASSERT_EQ(e.Call(CMD_START_INTERFACE), 1);
     e.card.busyLeft = 0;

@@ -54,11 +54,7 @@ TEST(S64xxDriver, StopPutsTheOutputsToZeroAndClosesTheLines) {
 
 TEST(S64xxDriver, MovesSendTheirTextsWithTheSignOfTheReverseSettingAndDeltaEngagesItsDrive) {
     // Delta: drive ("Y 8" slave, "Y 4" master), engage ("T"), step, ramp, outputs, rate; fastOnSlave slews.
-    const struct {
-        int16_t code, mode, reverse, fastOnSlave;
-        Lines writes;
-        int16_t outputs;  // Delta only
-    } cases[] = {
+    const struct { int16_t code, mode, reverse, fastOnSlave; Lines writes; int16_t outputs; } cases[] = {  // outputs: Delta's
         {CMD_TRACKING, 0, 0, 0, {"\\8", "M 5 5", "F10", "V200", "R 1541"}, 0},
         {CMD_TRACKING, 0, 1, 0, {"\\8", "M 5 5", "F10", "V200", "R-1541"}, 0},
         {CMD_ALPHA_PLUS, SPEED_CENTERING, 0, 0, {"\\5", "M 10 5", "R 300"}, 0},

@@ -54,10 +54,7 @@ std::string Two(int v) {
 TEST(LinkSnapshot, RightAscensionAsTheMainWindowShowsIt) {
     LinkRig r;
     r.settings.Int(IntKey::display_hangle) = 0;
-    struct Case {
-        double lstSeconds;  // sidereal time in seconds of time
-        int16_t h, m, s;    // hour angle the coders read
-    };
+    struct Case { double lstSeconds; int16_t h, m, s; };  // sidereal time in seconds, the coders' hour angle
     const Case cases[] = {
         {16 * 3600 + 11 * 60 + 23.0, 1, 0, 0},
         {59.6, 0, 0, 0},                     // seconds round to 60: carried into the minute

@@ -40,12 +40,7 @@ TEST(HardwareFile, DamageIsReported) {
         }
         return out;
     };
-    struct Case {
-        std::string what;
-        std::string file;
-        std::vector<std::string> says;  // a part of each problem, in order
-        ParallelBackend backend;
-    };
+    struct Case { std::string what, file; std::vector<std::string> says; ParallelBackend backend; };  // says: in order
     const Case cases[] = {
         {"UTF-16", utf16("[parallel]\r\nbackend=direct\r\n", true), {}, ParallelBackend::Direct},
         {"UTF-16 sans marque", utf16("[parallel]\r\nbackend=direct\r\n", false),

@@ -163,15 +163,8 @@ TEST(Lx200Session, ControlCommandsBecomeRequests) {
 
 // :MS# is answered at once, so the session refuses what the snapshot shows out of reach.
 TEST(Lx200Session, GoToAnswersFromTheLimitsAndTheMountsOwnRefusal) {
-    struct Case {
-        bool control;
-        const char* ra;
-        const char* dec;
-        const char* mountRefusal;
-        int lstH;  // sidereal time hh:11:23
-        const char* answer;
-        std::string refusal;  // "" when started
-    };
+    // lstH: sidereal time lstH:11:23; refusal "" when the go-to starts.
+    struct Case { bool control; const char *ra, *dec, *mountRefusal; int lstH; const char* answer; std::string refusal; };
     const Case cases[] = {
         {true, "15:11:23", "+40*00:00", "", 16, "0", ""},  // an hour west, high in the sky
         {true, "23:11:23", "+40*00:00", "", 0, "0", ""},   // the same across 0 h of sidereal time

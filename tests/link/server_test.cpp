@@ -282,13 +282,8 @@ void Pump(Server& s, test::CoreRig& r, Event::Kind kind) {
 
 // A client that leaves or falls silent stops the moves it still owns; the operator's go on.
 TEST(LinkDeparture, StopsTheClientsOwnMovesOnly) {
-    struct Case {
-        const char* name;
-        std::string sent;
-        std::function<void(test::CoreRig&)> meanwhile;  // the operator, before the client goes
-        bool silent;                                     // cut off for silence rather than closing
-        bool stops;                                      // Delta + stopped on its departure
-    };
+    // meanwhile: the operator, before the client goes; silent: cut off rather than closing; stops: Delta +.
+    struct Case { const char* name; std::string sent; std::function<void(test::CoreRig&)> meanwhile; bool silent, stops; };
     const Case cases[] = {
         {"closes", ":Mn#", nullptr, false, true},
         {"falls silent", ":RS#:Mn#", nullptr, true, true},

@@ -56,33 +56,22 @@ TEST(SimulatedEikCard, TheSwappedWiringToldToTheDriverGivesTheSamePosition) {
     EXPECT_LE(c.Pos().DeclinationS, 10);
 }
 
-TEST(SimulatedEikCard, AStuckBusyBitIsATimeOut) {
-    CardRig busy;
-    ASSERT_EQ(busy.Call(CMD_START_INTERFACE), 1);
-    busy.card.StickBusy(true);
-    busy.Call(CMD_READ_DELTA);
-    EXPECT_EQ(busy.Boxes(), (Lines{kDeltaBox}));
-}
-
 // Only the first time-out holds a tick; the coder is then retried every few seconds, its return announced.
 TEST(SimulatedEikCard, AFailingCoderHoldsOneTickThenIsTriedAgainSlowly) {
     using Fault = void (*)(sim::SimulatedEikCard&, bool);
-    const struct {
-        Fault fault;
-        Lines boxes;
-        std::string link;
-        bool alphaDashes;  // the axis of a failing coder shows "--", the other goes on
-        bool deltaDashes;
-        Lines back;
-    } cases[] = {
+    // The axis of a failing coder shows "--" (dashes), the other goes on.
+    const struct { Fault fault; Lines boxes; std::string link; bool alphaDashes, deltaDashes; Lines back; } cases[] = {
         {[](sim::SimulatedEikCard& card, bool on) { card.UnplugCoder(2, on); }, {kDeltaBox}, "codeur Delta", false, true,
          {"msg Codeur Delta : lecture rétablie"}},
         {[](sim::SimulatedEikCard& card, bool on) { card.RemoveCard(on); }, {kAlphaBox, kDeltaBox},
          "codeurs Alpha et Delta", true, true,
          {"msg Codeur Delta : lecture rétablie", "msg Codeur Alpha : lecture rétablie"}},
+        {[](sim::SimulatedEikCard& card, bool on) { card.StickBusy(on); }, {kAlphaBox, kDeltaBox},
+         "codeurs Alpha et Delta", true, true,
+         {"msg Codeur Delta : lecture rétablie", "msg Codeur Alpha : lecture rétablie"}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.link);
+        SCOPED_TRACE(testing::Message() << c.link << " #" << (&c - cases));
         CardRig rig(2.0, 10.0);
         test::CoreRig& r = rig.r;
         r.Init();

@@ -63,10 +63,7 @@ TEST(Goto, ReachesRandomTargetsWithinTheToleranceInAboutThePhysicalTime) {
 TEST(Goto, RefusesTargetsOutsideTheLimitsWithNothingSent) {
     GotoRig g(Wiring::BoxesAndCard);
     g.r.log.Clear();
-    struct Row {
-        double ha, dec;
-        const char* says;
-    };
+    struct Row { double ha, dec; const char* says; };
     for (const Row& row : {Row{0.0, -50.0, "hauteur"}, Row{6.5, 40.0, "l'ouest"}, Row{-7.0, 60.0, "l'est"},
                            Row{5.99, 80.0, "avant l'arrivée"}}) {
         const std::string why = g.P().GoTo(test::RaForHourAngle(g, row.ha), D2R(row.dec), "cible", false);
@@ -79,12 +76,7 @@ TEST(Goto, RefusesTargetsOutsideTheLimitsWithNothingSent) {
 }
 
 TEST(Goto, EveryStopCauseStopsBothAxesWithinOneTickAndSaysWhy) {
-    struct Cause {
-        const char* name;
-        Wiring wiring;
-        std::function<void(GotoRig&)> act;
-        const char* says;
-    };
+    struct Cause { const char* name; Wiring wiring; std::function<void(GotoRig&)> act; const char* says; };
     const Cause causes[] = {
         {"Arrêt général", Wiring::BoxesAndCard, [](GotoRig& g) { g.r.core.RequestStopAll(); }, "Arrêt général"},
         {"Stop du pavé", Wiring::ParallelBoards, [](GotoRig& g) { g.r.core.PressStop(EVT_STOP); }, "Stop"},
