@@ -268,11 +268,7 @@ TEST_F(MainWindow, FileOpenRunsInitSystemAgainAndSaveAsWritesTheChosenFile) {
     EXPECT_EQ(r.LastMessage(), "Configuration lue : " + r.cfg.File("autre.ini").string());
 
     const std::string saved = r.cfg.File("copie.ini").string();
-    r.window->SaveSettingsAs(QString::fromStdString(saved));
-    Settings back;
-    back.ReadSettings(saved);
-    EXPECT_EQ(back.Int(IntKey::timer_value), 250);
-    EXPECT_EQ(r.window->windowTitle(), "Axo — copie.ini");
+    r.window->SaveSettingsAs(QString::fromStdString(saved));  // the file written: FileDialogs' rows
     EXPECT_EQ(r.LastMessage(), "Configuration enregistrée : " + saved);
     EXPECT_EQ(r.Action("FileOpenMenuItem")->shortcut(), QKeySequence("Ctrl+O"));
     EXPECT_EQ(r.Action("FileSaveAsMenuItem")->shortcut(), QKeySequence("Ctrl+S"));

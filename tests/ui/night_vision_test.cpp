@@ -68,21 +68,17 @@ TEST(NightVision, EveryWindowTurnsRedOnBlackAndTheChoiceIsKept) {
     ExpectOnlyDimRed(options.get(), "options");
     // The style's own pictures too: the boxes' icons, the file dialog's, the buttons'.
     ExpectOnlyDimRed(&box, "warning box");
-    QMessageBox question(QMessageBox::Question, "Initialisation de la coupole", "Confirmez", QMessageBox::Ok | QMessageBox::Cancel,
-                         r.window.get());
-    question.show();
-    ExpectOnlyDimRed(&question, "question box");
-    QMessageBox information(QMessageBox::Information, "Journal de la nuit", "Essai", QMessageBox::Ok, r.window.get());
-    information.show();
-    ExpectOnlyDimRed(&information, "information box");
+    for (const auto icon : {QMessageBox::Question, QMessageBox::Information}) {
+        QMessageBox other(icon, "Coupole", "Confirmez", QMessageBox::Ok | QMessageBox::Cancel, r.window.get());
+        other.show();
+        ExpectOnlyDimRed(&other, icon == QMessageBox::Question ? "question box" : "information box");
+    }
     QFileDialog files(r.window.get(), "Ouvrir", QDir::tempPath());
     files.setOption(QFileDialog::DontUseNativeDialog);
     files.show();
     test::Shoot(&files, "night-vision-file-dialog");
     ExpectOnlyDimRed(&files, "file dialog");
     files.hide();
-    question.hide();
-    information.hide();
     EXPECT_TRUE(ui::SavedNightVision());
 
     r.window->resize(1024, 740);

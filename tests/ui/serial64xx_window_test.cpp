@@ -1,5 +1,6 @@
 #include <QTabWidget>
 
+#include "platform/profile_file.h"
 #include "ui/qt_interval_timer.h"
 #include "ui/serial64xx_window.h"
 #include "ui_rig.h"
@@ -184,18 +185,12 @@ TEST(Serial64xxWindow, AFlagChangeStopsTheTelescopeAndRestartsTheInterface) {
 
 TEST(Serial64xxWindow, CancelAfterEditsChangesNothing) {
     WindowRig t;
-    auto snapshot = [&t] {
-        std::vector<std::string> values;
-        for (std::size_t i = 0; i < Settings::Count(SettingGroup::String); ++i) {
-            values.push_back(t.r.settings.StrAt(i));
-        }
-        for (std::size_t i = 0; i < Settings::Count(SettingGroup::Integer); ++i) {
-            values.push_back(std::to_string(t.r.settings.IntAt(i)));
-        }
-        values.push_back(std::to_string(t.r.settings.Lng(LongKey::alpha_track_period)));
-        return values;
+    auto snapshot = [&t] {  // every setting, as the file would hold it
+        ProfileDocument doc;
+        t.r.settings.WriteTo(doc);
+        return doc.Serialize();
     };
-    const std::vector<std::string> before = snapshot();
+    const std::string before = snapshot();
     t.Text("txt64xxArTrk")->setText("1600");
     t.Text("txt64xxAfTrk")->setText("M 1 1");
     t.Check("chk64xxAlphaReverse")->setChecked(true);
