@@ -143,7 +143,7 @@ TEST(WithoutHardware, PortsAreOpenedOnlyWhenTheParallelInterfaceStarts) {
     }
 }
 
-TEST(WithoutHardware, HardwareFileMistakesAreReportedWithOrWithoutSimulation) {
+TEST(WithoutHardware, HardwareFileMistakesAreReportedAndTheWindowSaysWhetherSimulated) {
     for (const bool simulate : {false, true}) {
         SCOPED_TRACE(simulate);
         NoHardwareRig r("", false, simulate);
@@ -156,6 +156,8 @@ TEST(WithoutHardware, HardwareFileMistakesAreReportedWithOrWithoutSimulation) {
         EXPECT_EQ(listed("!!! hardware.ini : backend inconnu"), 1);
         EXPECT_EQ(listed("!!! hardware.ini : Adresse command_base incorrecte"), 1);
         EXPECT_EQ(listed("Observatoire simulé"), simulate ? 1 : 0);
+        EXPECT_EQ(r.window->windowTitle(), simulate ? "Axo — observatoire simulé" : "Axo");
+        EXPECT_EQ(r.Text("lblStatusSource"), simulate ? "Observatoire simulé" : "Matériel");
     }
 }
 

@@ -94,17 +94,6 @@ TEST(SimulatedObservatory, StatusBarAndMessagesShowTheLinksTheDomeInitAndTheFilt
     EXPECT_EQ(text("lblStatusLinks"), "Pelaro : répond");
 }
 
-TEST(SimulatedObservatory, TitleAndStatusBarSayTheObservatoryIsSimulated) {
-    for (const bool simulated : {false, true}) {
-        test::UiRig r;  // for its private configuration folder
-        ui::AxoWindow::Options options;
-        options.simulated = simulated;
-        ui::AxoWindow w(r.settings, r.clock, r.op, options);
-        EXPECT_EQ(w.windowTitle(), simulated ? "Axo — observatoire simulé" : "Axo");
-        EXPECT_EQ(w.findChild<QLabel*>("lblStatusSource")->text(), simulated ? "Observatoire simulé" : "Matériel");
-    }
-}
-
 // An hour of a night at work keeps the log small (the size printed is the README's figure).
 TEST(SimulatedObservatory, AnHourOfActivityKeepsTheNightLogSmall) {
     test::ProgramRig r(kAllOnTheBoards);
