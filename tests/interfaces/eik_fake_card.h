@@ -15,12 +15,7 @@ namespace axo::test {
 
 class FakeEikCard final : public PortIo {
 public:
-    struct Access {
-        char kind;  // 'w' write, 'r' read
-        int offset;
-        int value;
-        bool operator==(const Access&) const = default;
-    };
+    struct Access { char kind; int offset, value; bool operator==(const Access&) const = default; };  // kind 'w' or 'r'
 
     uint8_t In(uint16_t port) override {
         const int offset = port - base;
@@ -38,7 +33,7 @@ public:
             return;
         }
         commands.push_back(value);
-        busyLeft = neverReady.count(value) != 0 ? INT_MAX : busyReadings;
+        busyLeft = neverReady.count(value) != 0 ? INT_MAX : 2;  // two busy status readings
         if (value == 130 || value == 162) {
             regs = channel[value == 130 ? 0 : 1];
         }
@@ -68,7 +63,6 @@ public:
     void Clear() { accesses.clear(), commands.clear(); }
 
     uint16_t base = 856;
-    int busyReadings = 2;
     int busyLeft = 0;
     std::set<uint8_t> neverReady;  // commands after which the card stays busy
     uint8_t readStatus = 1;

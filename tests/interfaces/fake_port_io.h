@@ -21,11 +21,7 @@ public:
     static constexpr uint16_t kCommand = 0x378;
     static constexpr uint16_t kData = 0x278;
 
-    struct Write {
-        uint16_t port;
-        uint8_t value;
-        bool operator==(const Write&) const = default;
-    };
+    struct Write { uint16_t port; uint8_t value; bool operator==(const Write&) const = default; };
 
     uint8_t In(uint16_t port) override {
         if (beforeRead) {

@@ -22,10 +22,7 @@ namespace axo::test {
 enum class Wiring { BoxesAndCard, ParallelBoards };
 
 // The simulated drives' speeds (degrees per second) and ramps (seconds): sim/serial64xx, sim/parallel.
-struct DriveFigures {
-    AxisSpeeds ha, dec;
-    double rampUp = 0.0, rampDown = 0.0;
-};
+struct DriveFigures { AxisSpeeds ha, dec; double rampUp = 0.0, rampDown = 0.0; };
 
 inline DriveFigures FiguresOf(Wiring w) {
     if (w == Wiring::ParallelBoards) {
@@ -129,9 +126,7 @@ inline double RaForHourAngle(GotoRig& g, double haHours) {
 }
 
 // A trip inside the default limits (below 59° on the boards, whose Delta coder stops there).
-struct Trip {
-    double startHa, startDec, targetHa, targetDec;
-};
+struct Trip { double startHa, startDec, targetHa, targetDec; };
 
 inline Trip RandomTrip(GotoRig& g, std::mt19937& rng) {
     std::uniform_real_distribution<double> ha(-5.5, 5.5);
