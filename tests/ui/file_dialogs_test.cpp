@@ -49,30 +49,23 @@ int16_t TimerValueIn(const std::filesystem::path& file) {
 TEST(FileDialogs, SaveAsAndOpenStartInTheSettingsFolderAndTheSavedNameEndsInIni) {
     UiRig r;
     ASSERT_TRUE(r.Start());
-    QString saveDir;
-    {
-        FileDialogDriver save(r.window.get(), [&](QFileDialog* d) {
-            saveDir = d->directory().canonicalPath();
-            d->selectFile(QString::fromStdString(r.cfg.File("essai").string()));
+    // Chooses `file` in the dialog of that menu item; gives the folder the dialog opened in.
+    auto choose = [&r](const char* item, const std::filesystem::path& file) {
+        QString dir;
+        FileDialogDriver driver(r.window.get(), [&](QFileDialog* d) {
+            dir = d->directory().canonicalPath();
+            d->selectFile(QString::fromStdString(file.string()));
             QMetaObject::invokeMethod(d, "accept");
         });
-        r.Action("FileSaveAsMenuItem")->trigger();
-    }
-    EXPECT_EQ(saveDir, Canonical(r.cfg.Dir()));
+        r.Action(item)->trigger();
+        return dir;
+    };
+    EXPECT_EQ(choose("FileSaveAsMenuItem", r.cfg.File("essai")), Canonical(r.cfg.Dir()));
     EXPECT_TRUE(std::filesystem::exists(r.cfg.File("essai.ini")));  // what "Ouvrir" lists
     EXPECT_FALSE(std::filesystem::exists(r.cfg.File("essai")));
 
     r.settings.Int(IntKey::timer_value) = 999;
-    QString openDir;
-    {
-        FileDialogDriver open(r.window.get(), [&](QFileDialog* d) {
-            openDir = d->directory().canonicalPath();
-            d->selectFile(QString::fromStdString(r.cfg.File("essai.ini").string()));
-            QMetaObject::invokeMethod(d, "accept");
-        });
-        r.Action("FileOpenMenuItem")->trigger();
-    }
-    EXPECT_EQ(openDir, Canonical(r.cfg.Dir()));
+    EXPECT_EQ(choose("FileOpenMenuItem", r.cfg.File("essai.ini")), Canonical(r.cfg.Dir()));
     EXPECT_EQ(r.settings.Int(IntKey::timer_value), 50);
     EXPECT_EQ(r.window->windowTitle(), "Axo — essai.ini");
 }

@@ -16,18 +16,12 @@ TEST(PelaroWindow, CountVariablesAreCheckedStoredAndSent) {
     EXPECT_EQ(alpha->text(), "0,995");
     EXPECT_EQ(delta->text(), "24");
 
-    alpha->setText("255");
-    w.TransmitAlpha();
-    EXPECT_EQ(r.settings.Dbl(DoubleKey::count_alpha), 255.0);
-    alpha->setText("255,5");
-    w.TransmitAlpha();
-    alpha->setText("abc");
-    w.TransmitAlpha();
-    EXPECT_EQ(alpha->text(), "255");  // back to the last accepted text
-    delta->setText("32");
-    w.TransmitDelta();
-    delta->setText("31");
-    w.TransmitDelta();
+    for (const auto& [field, text] : {std::pair{alpha, "255"}, {alpha, "255,5"}, {alpha, "abc"}, {delta, "32"}, {delta, "31"}}) {
+        field->setText(text);
+        field == alpha ? w.TransmitAlpha() : w.TransmitDelta();
+    }
+    EXPECT_EQ(r.settings.Dbl(DoubleKey::count_alpha), 255.0);  // the refusals stored nothing
+    EXPECT_EQ(alpha->text(), "255");                            // back to the last accepted text
     EXPECT_EQ(r.settings.Dbl(DoubleKey::count_delta), 31.0);
     EXPECT_EQ(r.Only({"P 120", "box"}),
               (Lines{"P 1201 (0,0)",

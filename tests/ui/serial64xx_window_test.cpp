@@ -96,13 +96,8 @@ TEST(Serial64xxWindow, RefusedFieldsKeepTheirSettingsAndTheRestIsStored) {
     WindowRig t;
     t.r.window->core().events().SetEvent(EVT_TRACKING, 1);
     t.r.log.Clear();
-    t.Text("txt64xxArTrk")->setText("vite");
-    t.Text("txt64xxArCenter")->setText("300,5");
-    t.Text("txt64xxArPoint")->setText("");
-    t.Text("txt64xxDrMove")->setText("12a");
-    t.Text("txt64xxDeltaBrake")->setText("");
-    t.Text("txt64xxAlphaTrackPeriod")->setText("deux");
-    t.Text("txt64xxAfMove")->setText("M 70 50");
+    test::Type(t.w, {{"txt64xxArTrk", "vite"}, {"txt64xxArCenter", "300,5"}, {"txt64xxArPoint", ""}, {"txt64xxDrMove", "12a"},
+                     {"txt64xxDeltaBrake", ""}, {"txt64xxAlphaTrackPeriod", "deux"}, {"txt64xxAfMove", "M 70 50"}});
     t.Ok();
     EXPECT_FALSE(t.w->isVisible());
     EXPECT_EQ(t.Boxes(), (Lines{Refusal("Axe Alpha / Vitesse de rotation / Suivi", "double"),
@@ -177,8 +172,7 @@ TEST(Serial64xxWindow, AFlagChangeStopsTheTelescopeAndRestartsTheInterface) {
     events.SetEvent(EVT_ALPHA_PLUS_LOCK, 1);
     events.SetEvent(EVT_DELTA_MINUS_LOCK, 1);
     t.r.log.Clear();
-    t.Text("txt64xxAStepF")->setText("\\2");
-    t.Text("txt64xxDStepS")->setText("\\5");
+    test::Type(t.w, {{"txt64xxAStepF", "\\2"}, {"txt64xxDStepS", "\\5"}});
     t.Ok();
     EXPECT_EQ(t.r.Only({"cmd ", "S 11"}), (Lines{"cmd 4 1", "cmd 3 1"}));
 }
@@ -191,8 +185,7 @@ TEST(Serial64xxWindow, CancelAfterEditsChangesNothing) {
         return doc.Serialize();
     };
     const std::string before = snapshot();
-    t.Text("txt64xxArTrk")->setText("1600");
-    t.Text("txt64xxAfTrk")->setText("M 1 1");
+    test::Type(t.w, {{"txt64xxArTrk", "1600"}, {"txt64xxAfTrk", "M 1 1"}});
     t.Check("chk64xxAlphaReverse")->setChecked(true);
     t.Check("chk64xxDebug")->setChecked(true);
     t.w->findChild<QComboBox*>("cmbPortAlpha")->setCurrentIndex(3);
