@@ -35,37 +35,35 @@ TEST(SimulatedObservatory, StatusBarAndMessagesShowTheLinksTheDomeInitAndTheFilt
     test::ProgramRig r(kAllOnTheBoards);
     ASSERT_TRUE(r.Start());
     ui::StatusBar* status = r.window->statusBarModel();
-    auto text = [&r](const char* name) { return r.W<QLabel>(name)->text(); };
+    auto text = [&r, status](const char* name) {  // as the status bar shows it now
+        status->Refresh();
+        return r.W<QLabel>(name)->text();
+    };
     r.Run(1000);
-    status->Refresh();
     EXPECT_EQ(text("lblStatusLinks"), "Pelaro : répond");
     EXPECT_EQ(text("lblStatusFilter"), "Filtre : —");
     // Polling stopped: nothing is exchanged, so nothing is said to answer.
     r.window->SetSystemTimerInterval(0);
-    status->Refresh();
     EXPECT_EQ(text("lblStatusLinks"), "Pelaro : non interrogée");
     r.window->SetSystemTimerInterval(r.settings.Int(IntKey::timer_value));
 
     QTest::mouseClick(r.W("cmdDomeInit"), Qt::LeftButton);
     r.Run(2000);
-    status->Refresh();
     EXPECT_TRUE(text("lblStatusOperation").startsWith("Initialisation de la coupole en cours : coupole à "))
         << text("lblStatusOperation").toStdString();
     r.window->resize(1024, 740);  // the README's picture, on a 1024x768 screen
     test::Shoot(r.window.get(), "status-dome-init");
     r.Run(150000);
-    status->Refresh();
     EXPECT_TRUE(text("lblStatusOperation").startsWith("Initialisation de la coupole finie à "))
         << text("lblStatusOperation").toStdString();
     EXPECT_FALSE(r.window->core().state().DomeInitRunning);
     // An Init ended by Arrêt général is said interrupted, not finished; tracking is shown.
     QTest::mouseClick(r.W("cmdDomeInit"), Qt::LeftButton);
     r.Run(2000);
-    status->Refresh();
+    status->Refresh();  // seen running before the stop
     r.window->core().RequestStopAll();
     QTest::mouseClick(r.Pad("picControlTracking"), Qt::LeftButton);
     r.Run(1000);
-    status->Refresh();
     EXPECT_TRUE(text("lblStatusOperation").startsWith("Suivi sidéral · Initialisation de la coupole interrompue à "))
         << text("lblStatusOperation").toStdString();
     EXPECT_EQ(r.W<QLabel>("lblStatusOperation")->toolTip(), text("lblStatusOperation"));
@@ -76,21 +74,17 @@ TEST(SimulatedObservatory, StatusBarAndMessagesShowTheLinksTheDomeInitAndTheFilt
     emit filter->activated(2);
     QTest::mouseClick(r.W("cmdFilterValidate"), Qt::LeftButton);
     r.Run(100);
-    status->Refresh();
     EXPECT_EQ(text("lblStatusFilter"), "Filtre : —");  // still turning
     r.Run(1000);
-    status->Refresh();
     EXPECT_EQ(text("lblStatusFilter"), "Filtre bleu");
 
     r.hardware->Simulation()->Unplug(3, true);
     r.Run(3000);
-    status->Refresh();
     EXPECT_EQ(text("lblStatusLinks"), "Pelaro : ne répond plus (platine Delta)");
     EXPECT_TRUE(r.Listed("!!! La platine Delta ne répond pas et va être réinitialisée"));
     EXPECT_TRUE(r.Listed("Reset micro-contrôleur Delta"));
     r.hardware->Simulation()->Unplug(3, false);
     r.Run(3000);
-    status->Refresh();
     EXPECT_EQ(text("lblStatusLinks"), "Pelaro : répond");
 }
 
