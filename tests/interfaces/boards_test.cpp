@@ -54,7 +54,6 @@ TEST(AxisBoardWrites, CountVariablesAndCoordinatesWithTheDeclinationFlags) {
         board.Attach();
         c.send(t.driver);
         EXPECT_EQ(t.io.Dibits(c.address), c.dibits);
-        EXPECT_EQ(board.received, c.dibits.size() - 1);  // every dibit it expected, and ready again
         EXPECT_TRUE(t.Reports().empty());
     }
 }
@@ -174,10 +173,8 @@ struct ZeroBoard {
     uint8_t address;
     int searchReads;
     enum { Idle, Searching, Found, Loading } state = Idle;
-    bool prefix = false;
-    int reads = 0;
-    bool ack = false;
-    int loaded = 0;
+    bool prefix = false, ack = false;
+    int reads = 0, loaded = 0;
 
     void Go(decltype(state) next, uint8_t input) {
         state = next;

@@ -93,11 +93,8 @@ public:
     uint8_t commandStatus = 0x05;
     uint8_t dataStatus = 0x10;
     uint8_t dataOtherBits = 0;
-    uint8_t command = 0;
-    uint8_t data = 0;
-    int reads = 0;
-    int resets = 0;
-    int openCalls = 0;
+    uint8_t command = 0, data = 0;  // the last bytes put on each port
+    int reads = 0, resets = 0, openCalls = 0;
     std::string unavailable;  // set: the ports cannot be opened, for this reason
 };
 
@@ -108,8 +105,7 @@ struct WritingBoard {
     bool initialAck;
     std::size_t length;
     std::size_t failAt = 0;
-    bool started = false;
-    bool ack = false;
+    bool started = false, ack = false;
     std::size_t received = 0;
 
     void Attach() {

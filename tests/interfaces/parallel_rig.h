@@ -21,8 +21,7 @@ public:
     bool IsVisible() const override { return visible; }
     void Hide() override { visible = false; }
     std::string label;
-    bool requested = false;
-    bool visible = false;
+    bool requested = false, visible = false;
     int opened = 0;
 };
 
