@@ -21,6 +21,14 @@ TEST(CalibrationWindow, RefusalsRestoreTheFieldsAndMinusZeroIsKept) {
     ui::CalibrationWindow* w = r.window->calibrationWindow();
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(w->findChild<QLineEdit*>("txtCalibrRAh")->maxLength(), 3);
+    const QList<QLineEdit*> fields = w->findChildren<QLineEdit*>();
+    for (QLineEdit* a : fields) {  // each field has a place of its own in the window
+        for (QLineEdit* b : fields) {
+            const QRect ra(a->mapTo(w, QPoint(0, 0)), a->size());
+            EXPECT_TRUE(a == b || !ra.intersects(QRect(b->mapTo(w, QPoint(0, 0)), b->size())))
+                << a->objectName().toStdString() << " " << b->objectName().toStdString();
+        }
+    }
 
     Type(w, {{"txtCalibrRAh", "-0"}, {"txtCalibrRAm", "30"}, {"txtCalibrRAs", "0"}});
     Click(w, "cmdCalibrAlpha");

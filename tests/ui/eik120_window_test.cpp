@@ -99,6 +99,10 @@ TEST(Eik120Window, ABadFieldIsRefusedAfterTheStopAndTheOthersAreStoredAndStarted
     EXPECT_EQ(s.Int(IntKey::Eik120_debug), 1);
     // The settings were applied to the main window before the card started again.
     EXPECT_TRUE(e.r.W("txtEik120AlphaDebug")->isVisibleTo(e.r.window.get()));
+    // Opened again, the window shows what was stored.
+    e.w.show();
+    EXPECT_TRUE(e.w.findChild<QCheckBox*>("chkEik120UseIrq")->isChecked());
+    EXPECT_EQ(e.w.findChild<QComboBox*>("cmbEik120Irq")->currentText(), "12");
 }
 
 TEST(Eik120Window, InterruptControlsFollowTheCheckBoxAtEveryActivationAndCancelStoresNothing) {

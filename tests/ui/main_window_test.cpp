@@ -318,6 +318,9 @@ TEST(MainWindowSettings, WindowsFollowTheSettingsAtStartUpAndTheMainWindowsState
     EXPECT_FALSE(r.window->trackingWindow()->isVisible());
     EXPECT_FALSE(r.Action("Tracking")->isChecked());
     EXPECT_EQ(r.settings.Int(IntKey::track_display), 0);
+    r.Action("Tracking")->trigger();  // and opens it again
+    EXPECT_TRUE(r.window->trackingWindow()->isVisible());
+    r.Action("Tracking")->trigger();
     // Minimising hides the tool windows; restoring shows again only those that were open.
     r.window->setWindowState(Qt::WindowMinimized);
     EXPECT_FALSE(r.window->IsCalibrationWindowVisible());

@@ -34,8 +34,12 @@ TEST(PelaroWindow, CountVariablesAreCheckedStoredAndSent) {
 
     // Enter moves on without sending.
     r.log.Clear();
+    w.activateWindow();
     alpha->setFocus();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    ASSERT_TRUE(alpha->hasFocus());
     QTest::keyClick(alpha, Qt::Key_Return);
+    EXPECT_FALSE(alpha->hasFocus());
     EXPECT_TRUE(r.Only({"P "}).empty());
 
     r.log.Clear();
