@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <sstream>
 
 #include "platform/profile_file.h"
@@ -501,25 +500,6 @@ TEST(SettingsFile, AWindows1252FileKeepsItsBytes) {
     const std::string thrice = cfg.Read("Axo.ini");
     EXPECT_NE(thrice.find("\r\nlabel_dome_dir2=?-Est\r\n"), std::string::npos);
     EXPECT_EQ(thrice.rfind(head, 0), 0u);
-}
-
-// A 20 MB file (a program that logged into the section) must not cost keys x lines.
-TEST(SettingsFile, ALargeFileIsReadAndWrittenInTimeProportionalToItsSize) {
-    TempConfig cfg;
-    std::string text = "[Axo]\n";
-    for (std::size_t i = 0; text.size() < (20u << 20); ++i) {
-        text += "note" + std::to_string(i) + "=reprise du suivi a 22 h\n";
-    }
-    cfg.Write("Axo.ini", text + "count_alpha=2\n");
-    const auto start = std::chrono::steady_clock::now();
-    Settings s;
-    ASSERT_TRUE(s.ReadSettings("Axo.ini").ok);
-    ASSERT_TRUE(s.WriteSettings("Axo.ini").ok);
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_EQ(s.Dbl(DoubleKey::count_alpha), 2.0);
-    EXPECT_LT(seconds, 4.0);
-    const std::string after = cfg.Read("Axo.ini");
-    EXPECT_EQ(after.rfind(text + "count_alpha=2\nungear= 0\n", 0), 0u);
 }
 
 }  // namespace
