@@ -32,7 +32,7 @@ TEST(ProfileRead, FindsValuesAsTheWindowsReaderDoes) {
     cfg.Write("t.ini",
               "; comment=not a key\n"
               "[Other]\nkey=other\n"
-              "[AXO]\n  Timer_Value =  75  \nname=\"quoted\"\nkey=first\nkey=second\n"
+              "[AXO]\n  Timer_Value =  75  \nname=\"quoted\"\nempty=\"\"\nhalf='\nkey=first\nkey=second\n"
               "long=ABCDEFGHIJ\naccents=éèàçù€ok\n"
               "[axo]\nlate=ignored, only the first section counts\n");
     struct Case {
@@ -46,6 +46,8 @@ TEST(ProfileRead, FindsValuesAsTheWindowsReaderDoes) {
     const Case cases[] = {
         {"Axo", "timer_value", "50", 8, "t.ini", "75"},
         {"Axo", "name", "", 16, "t.ini", "quoted"},
+        {"Axo", "empty", "dflt", 16, "t.ini", ""},
+        {"Axo", "half", "", 16, "t.ini", "'"},
         {"Axo", "KEY", "", 16, "t.ini", "first"},
         {"Other", "key", "", 16, "t.ini", "other"},
         {"Axo", "late", "dflt", 16, "t.ini", "dflt"},
