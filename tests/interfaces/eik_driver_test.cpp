@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cmath>
 #include <thread>
+#include <utility>
 
 #include "eik_fake_card.h"
 #include "interfaces/eik120/eik_direct_port_io.h"
@@ -138,6 +139,16 @@ TEST(EikStart, ChannelFailuresFollowTheTwoChannelRules) {
         // The final label comes only when the start went through.
         EXPECT_EQ(e.r.log.Only({kStarted}).size(), c.probed ? 1U : 0U);
     }
+    // The stop-all while both channels wait for their format ends the start: no box, no coder probed.
+    EikRig e;
+    e.card.neverReady = {139, 171};
+    bool pressed = false;
+    e.r.core.SetStopWatcher([&pressed] { return !std::exchange(pressed, true); });
+    DriverParam p{0, 0};
+    EXPECT_EQ(e.r.core.drivers().Call(InterfaceId::Eik, CMD_START_INTERFACE, p), 0);
+    EXPECT_TRUE(pressed);
+    EXPECT_TRUE(e.Boxes().empty());
+    EXPECT_EQ(std::count(e.card.commands.begin(), e.card.commands.end(), 130), 0);
 }
 
 TEST(EikStart, ACoderThatDoesNotAnswerReadsAsNoCoder) {
