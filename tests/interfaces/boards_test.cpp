@@ -165,6 +165,17 @@ TEST(AxisBoardReads, TwentyFailedPollsAreSilentTheTwentyFirstReportsAndResetsAMi
     EXPECT_EQ(d.r.core.position().DeclinationD, 77);
     EXPECT_EQ(d.r.log.Only({"msg !!!"}), (Lines{"msg !!! Réception des coordonnées Delta impossible.",
                                                "msg !!! La platine Delta ne répond pas et va être réinitialisée"}));
+    // So is one missing at the seconds, the last pair of the read.
+    ParallelRig s;
+    s.io.SetInput(0x20);
+    s.io.onStrobe = [&s, step = 0](uint8_t a, uint8_t) mutable {
+        const uint8_t degreesAndMinutes[] = {0x04, 0x15, 0x0B, 0x12};
+        if (a == 3 && step < 4) {
+            s.io.SetInput(degreesAndMinutes[step++]);
+        }
+    };
+    s.driver.ReadDeltaCoordinates();
+    EXPECT_EQ(s.r.log.Only({"msg !!! Réception"}), (Lines{"msg !!! Réception des coordonnées Delta impossible."}));
 }
 
 // Zero command 1, 0; index after `searchReads` readings, acknowledged by 0; 1, 0 again aborts; 2 loads.
