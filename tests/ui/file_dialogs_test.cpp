@@ -9,21 +9,23 @@ namespace {
 
 using test::UiRig;
 
-// Runs `act` on the file dialog of `window` once it is up; whatever is still open 2 s on is closed, never hung.
+// Runs `act` on the file dialog of `window` while it is up (an Open dialog refuses a file its folder
+// view has not listed yet, so a busy machine may need a second try); whatever is still open 2 s on
+// is closed, never hung.
 class FileDialogDriver {
 public:
     FileDialogDriver(QWidget* window, std::function<void(QFileDialog*)> act) {
         QObject::connect(&timer_, &QTimer::timeout, [this, window, act = std::move(act)] {
-            for (QFileDialog* d : window->findChildren<QFileDialog*>()) {
-                if (!acted_ && d->isVisible()) {
-                    acted_ = true;
-                    act(d);
-                    return;
-                }
-            }
             if (++ticks_ > 200) {
                 if (QWidget* modal = QApplication::activeModalWidget()) {
                     modal->close();
+                }
+                return;
+            }
+            for (QFileDialog* d : window->findChildren<QFileDialog*>()) {
+                if (d->isVisible()) {
+                    act(d);
+                    return;
                 }
             }
         });
@@ -32,7 +34,6 @@ public:
 
 private:
     QTimer timer_;
-    bool acted_ = false;
     int ticks_ = 0;
 };
 
