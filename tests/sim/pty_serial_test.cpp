@@ -86,7 +86,8 @@ bool Within(double seconds, F done) {
 
 TEST(PtySerial, OpenProbeTrackAndSeeTheStopThroughTheTerminals) {
     PtyRig rig;
-    auto& [boxes, s] = rig;
+    sim::PtyBoxes& boxes = rig.boxes;
+    PtyStation& s = rig.s;
     EXPECT_TRUE(s.log.Only({"box ", "msg !!!"}).empty());  // both probes answered
     EXPECT_EQ(s.Code(CMD_TRACKING, kStart), 1);
     Within(2.0, [&] { return boxes.AlphaStepsPerSecond() >= 1540.0; });
@@ -138,7 +139,8 @@ TEST(PtySerial, AMissingDeviceAndALineTakenByAnotherProgramAreRefusedClearly) {
 
 TEST(PtySerial, ABoxThatHangsOnTheStopIsToldAndStoppedAgainNeverTakenAsStopped) {
     PtyRig rig;
-    auto& [boxes, s] = rig;
+    sim::PtyBoxes& boxes = rig.boxes;
+    PtyStation& s = rig.s;
     s.settings.Int(IntKey::error_stop) = 0;
     s.Code(CMD_ALPHA_PLUS, kStart, SPEED_MOVING);
     ASSERT_TRUE(Within(2.0, [&] { return boxes.AlphaStepsPerSecond() > 1199.0; }));
@@ -164,7 +166,8 @@ TEST(PtySerial, AVanishedLineIsToldOncePerActionAndUsedAgainWhenPluggedBack) {
     ASSERT_NE(::mkdtemp(dir), nullptr);
     {
         PtyRig rig(dir);
-        auto& [boxes, s] = rig;
+        sim::PtyBoxes& boxes = rig.boxes;
+        PtyStation& s = rig.s;
         const std::string alphaPath = boxes.DevicePaths()[0];
         s.Code(CMD_TRACKING, kStart);
         boxes.VanishLine(1);
