@@ -197,7 +197,9 @@ TEST(SimulatedEikCard, ALatchOfChannelOneDuringAReadOfChannelTwoIsNotTakenForDel
 }
 
 // The card's interrupt thread against the read-out (run under ThreadSanitizer): every count whole and current.
-TEST(EikInterruptThread, ThousandsOfInterruptsAgainstTheReadOut) {
+// The card skips an interrupt while a read is pending, so under ThreadSanitizer on a slow machine fewer than 50 a
+// second get through: a few hundred interleave with thousands of reads and stay well inside the deadline.
+TEST(EikInterruptThread, HundredsOfInterruptsAgainstTheReadOut) {
     CardRig c(2.0, 45.0);
     auto& [r, mount, card, driver] = c;
     card.SetBusyReadings(0);
@@ -207,7 +209,7 @@ TEST(EikInterruptThread, ThousandsOfInterruptsAgainstTheReadOut) {
     ASSERT_EQ(c.Call(CMD_START_INTERFACE), 1);
     ASSERT_TRUE(driver.InterruptsRunning());
 
-    constexpr uint64_t kInterrupts = 3000;
+    constexpr uint64_t kInterrupts = 400;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     int polls = 0;
     while (driver.InterruptCounts() < kInterrupts && std::chrono::steady_clock::now() < deadline) {
