@@ -64,8 +64,7 @@ TEST(Command, TrackingModeSwitchAndPolls) {
     r.core.Command(999, 1);
     EXPECT_TRUE(r.log.lines.empty());
 
-    // The board poll goes to the parallel entry whatever the settings; the 64xx step only
-    // when the Alpha axis is on a 64xx box.
+    // The board poll always goes to the parallel entry; the 64xx step only with Alpha on a box.
     r.settings.Int(IntKey::interface_ra) = 0;
     r.core.Command(CMD_POLL_BOARDS, 0);
     r.core.Command(CMD_POLL_64XX, 0);
@@ -120,15 +119,10 @@ TEST(Command, DomeFocusAndFilterCommandsAndErrorsThatAlwaysShow) {
     EXPECT_EQ(r.Trace(), (Lines{"P 1 (1,0)", "msg !!! Erreur"}));
 }
 
-TEST(Fmt2, PadsToTwoDigits) {
-    const std::pair<int, const char*> whole[] = {{5, "05"}, {0, "00"}, {-5, "-05"}, {123, "123"}};
-    for (const auto& [x, text] : whole) {
-        EXPECT_EQ(Fmt2(x), text) << x;
-    }
-    EXPECT_EQ(Fmt2(59.6), "60");
-    EXPECT_EQ(Fmt2(2.5), "03");
-    EXPECT_EQ(ModeText(SPEED_MOVING), "Déplacement ");
-    EXPECT_EQ(ModeText(0), "");
+TEST(Fmt2, PadsToTwoDigitsAndRoundsHalvesAwayFromZero) {
+    EXPECT_EQ(Fmt2(5) + " " + Fmt2(0) + " " + Fmt2(-5) + " " + Fmt2(123) + " " + Fmt2(59.6) + " " + Fmt2(2.5),
+              "05 00 -05 123 60 03");
+    EXPECT_EQ(ModeText(SPEED_MOVING) + "|" + ModeText(0), "Déplacement |");
 }
 
 }  // namespace

@@ -207,8 +207,7 @@ TEST(EventProcessor, RandomSequencesKeepTheTableTheImagesAndTheHardwareConsisten
                     << directions[i];
             }
         }
-        // Every held button released, then the three stop buttons pressed; where the telescope stop
-        // ends tracking only, the locked telescope moves go on until their lock is clicked off.
+        // Release all, press the three stops; a stop for tracking only leaves locked moves to their locks.
         for (int dir : held) {
             r.events.SetEvent(dir, 0);
         }
