@@ -1,6 +1,4 @@
-// Privileges: the port grants and the drop of every capability happen before any thread exists
-// (the running program is checked in app_signal_test.cpp), and a trace file never lets root
-// write into another user's file.
+// Port grants and the capability drop before any thread exists; trace files root may not write.
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -23,8 +21,7 @@ namespace fs = std::filesystem;
 
 bool HasCapabilities() { return std::system("grep -qE '^CapEff:[[:space:]]+0+$' /proc/self/status") != 0; }
 
-// Runs `body` in a child process (the capability sets of this test process stay as they are)
-// and returns its exit status.
+// Runs `body` in a child process (ours keeps its capabilities) and returns its exit status.
 template <typename Body>
 int InChild(Body body) {
     const pid_t pid = fork();
@@ -47,8 +44,7 @@ TEST(PrivilegedStart, RangesComeFromTheHardwareFile) {
         return out;
     };
     HardwareFileResult file;
-    // By default the parallel ports go through ppdev (no range) and the encoder card is read by
-    // direct port I/O at the base address of the settings file: its six registers.
+    // By default: parallel ports through ppdev (no range), the card's six registers at the settings' base.
     EXPECT_EQ(ranges(file, false), "760+6 ");
     file.eik120.backend = EikBackend::None;
     EXPECT_EQ(ranges(file, false), "");
@@ -63,46 +59,32 @@ TEST(PrivilegedStart, DropsEverythingAndChecksEveryThread) {
     if (!HasCapabilities()) {
         GTEST_SKIP() << "this test process holds no capability (run as root to check the drop)";
     }
-    // Alone: every capability gone, the result says so, only the root warning pair; root with
-    // CAP_SYS_RAWIO gets the range (a container may refuse it: then the reason names it); a
-    // program it starts gets no capability back, nor any way to gain one.
+    // Alone: no capability left, nor for a program it starts; the range granted or refused by its name.
     EXPECT_EQ(InChild([] {
                   const app::PrivilegedStart s = app::RunPrivilegedStart({{0x378, 3, "port"}});
-                  std::string error;
-                  const bool clean = app::ThreadsHoldingCapabilities(&error).empty() && error.empty();
                   const app::IoGrant* g = s.Grant(0x378);
-                  if (!s.capabilitiesDropped || !s.dropProblem.empty() || !clean || !s.runningAsRoot) {
-                      return 1;
-                  }
-                  if (g == nullptr || (!g->granted && g->reason.find("0x378") == std::string::npos) ||
-                      app::PrivilegeWarnings(s).size() != 2U) {
-                      return 2;
-                  }
-                  const int child = std::system(
-                      "grep -qE '^CapEff:[[:space:]]+0+$' /proc/self/status && "
-                      "grep -qE '^CapPrm:[[:space:]]+0+$' /proc/self/status && "
-                      "grep -qE '^CapBnd:[[:space:]]+0+$' /proc/self/status && "
-                      "grep -qE '^NoNewPrivs:[[:space:]]+1$' /proc/self/status");
-                  return child == 0 ? 0 : 3;
+                  const bool clean = s.capabilitiesDropped && s.runningAsRoot && app::PrivilegeWarnings(s).size() == 2U &&
+                                     app::ThreadsHoldingCapabilities(nullptr).empty() && g != nullptr &&
+                                     (g->granted || g->reason.find("0x378") != std::string::npos);
+                  const std::string children = "test $(grep -cE '^(CapEff|CapPrm|CapBnd):[[:space:]]+0+$|"
+                                               "^NoNewPrivs:[[:space:]]+1$' /proc/self/status) = 4";
+                  return !clean ? 1 : std::system(children.c_str()) == 0 ? 0 : 2;
               }),
               0);
-
-    // With a thread started before: it keeps its capabilities, and the check finds it.
+    // A thread started before keeps its capabilities, and the check finds it.
     EXPECT_EQ(InChild([] {
                   std::atomic<bool> stop{false};
                   std::thread early([&stop] {
-                      while (!stop) {
-                          std::this_thread::sleep_for(std::chrono::milliseconds(1));
-                      }
+                      while (!stop) std::this_thread::sleep_for(std::chrono::milliseconds(1));
                   });
                   const app::PrivilegedStart s = app::RunPrivilegedStart({});
                   stop = true;
                   early.join();
-                  const std::vector<std::string> warnings = app::PrivilegeWarnings(s);
-                  const bool reported =
-                      !s.capabilitiesDropped && s.dropProblem.find("capacités encore détenues") != std::string::npos &&
-                      warnings.size() == 4U && warnings[2] == "!!! Les privilèges n'ont pas pu être abandonnés.";
-                  return reported ? 0 : 1;
+                  const std::vector<std::string> w = app::PrivilegeWarnings(s);
+                  return !s.capabilitiesDropped && s.dropProblem.find("capacités encore détenues") != std::string::npos &&
+                                 w.size() == 4U && w[2] == "!!! Les privilèges n'ont pas pu être abandonnés."
+                             ? 0
+                             : 1;
               }),
               0);
 }

@@ -1,6 +1,4 @@
-// The real program: a termination signal ends it as File > Quit does, a SIGKILL loses nothing
-// already written, the stop-all reaches the line from under a modal window, no thread keeps a
-// capability.
+// The real program: signals, a SIGKILL, the stop-all under a modal window, capabilities per thread.
 
 #include <fcntl.h>
 #include <grp.h>
@@ -73,9 +71,7 @@ constexpr const char* kNoFunction = "interface_ra=0\ninterface_de=0\ninterface_d
 constexpr const char* kNoPorts = "[parallel]\nbackend=ppdev\ncommand_device=/nonexistent/parport0\n"
                                  "data_device=/nonexistent/parport1\n";
 
-// The real program, offscreen or on the X server `display`, with its standard error, night log and
-// home in the configuration's folder; returned once it catches the termination signals, and
-// killed if a failed step leaves it running.
+// The real program (offscreen, or on the X server `display`) at home in the configuration's folder.
 class Program {
 public:
     // `uid` other than -1: run as that user.
@@ -120,8 +116,7 @@ public:
     std::string Err() const { return ReadAll(err_); }
     // The main window is on the screen.
     bool Shown() const { return Eventually([this] { return Err().find("axo-shown") != npos; }, 20); }
-    // Sends `signo`: the exit code, 128 + the signal that ended it, or -1 (and killed) when it is
-    // still running 5 s later (or never started).
+    // Sends `signo`: the exit code, 128 + the ending signal, or -1 when it still runs 5 s later.
     int End(int signo) {
         int status = 0;
         if (pid_ <= 0 || kill(pid_, signo) != 0 ||
@@ -143,8 +138,7 @@ private:
     pid_t pid_ = -1;
 };
 
-// The settings are written as on File > Quit, keeping what the file held besides the program's
-// keys, even when the start-up stands in front of its error box.
+// Written as on File > Quit, other sections kept, even with the start-up's error box open.
 TEST(RunningProgram, EndsCleanlyOnTerminationSignals) {
     struct Case {
         int signo;
@@ -181,8 +175,7 @@ TEST(RunningProgram, ASettingsWriteThatFailsOnASignalIsReportedNotAsked) {
     EXPECT_TRUE(fs::is_directory(cfg.File("Axo.ini")));
 }
 
-// The program on the simulated observatory, on an X server of its own, driven through the X
-// test extension as an observer would with the keyboard and the mouse.
+// The program on the simulated observatory and an X server of its own, driven as an observer would.
 class RunningProgramOnX : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -224,8 +217,7 @@ protected:
     TempConfig cfg_;
 };
 
-// A power cut right after the observer changed an option loses neither the change nor the night
-// log: the program is killed outright once the Options dialog's OK and the stop-all are pressed.
+// A power cut right after an Options change and a stop-all loses neither the change nor the night log.
 TEST_F(RunningProgramOnX, AnOptionsChangeAndTheNightLogOutliveASigkill) {
     const auto p = Start(kAllFunctions);
     ASSERT_TRUE(p->Shown()) << p->Err();
@@ -254,10 +246,7 @@ TEST_F(RunningProgramOnX, AnOptionsChangeAndTheNightLogOutliveASigkill) {
     EXPECT_GT(count, 1);
 }
 
-// The stop-all from a modal window, the Alpha box slewing on a locked move: F12 in the Options
-// dialog, a click on the toolbar's stop button under the dome Init confirmation box (a modal
-// window blocks the clicks on the main window). The stop is on the serial line at once, in the
-// night log, and the window that was open is still there to be answered.
+// F12 in Options, a click on the stop under the dome Init box: the slewing box stops at once, the window stays.
 TEST_F(RunningProgramOnX, TheStopAllKeyWorksWhileAModalWindowIsOpen) {
     const std::string trace = (cfg_.Root() / "trace.txt").string();
     const auto p = Start("[Axo]\ndisplay_welcome=0\ninterface_ra=3\ninterface_de=3\ninterface_dome=1\n"
@@ -290,8 +279,7 @@ TEST_F(RunningProgramOnX, TheStopAllKeyWorksWhileAModalWindowIsOpen) {
         ASSERT_TRUE(Xdo(m.stop));
         ASSERT_TRUE(Eventually([&] { return stopsOnTheLine() > before; }))
             << "no stop on the Alpha line\n" << ReadAll(trace).substr(0, 4000);
-        // xdotool's own start-up is in this figure; the program's part is one tick (50 ms) and
-        // the box's short exchange.
+        // xdotool's own start-up is in this figure; the program's part is one tick and the box's exchange.
         EXPECT_LT((std::chrono::steady_clock::now() - pressed) / 1ms, 1500) << "ms for the stop";
         ASSERT_TRUE(LogGets("  Arrêt général\n", ++stopsSeen)) << Log();
         EXPECT_TRUE(Visible(*p, m.window));
@@ -300,8 +288,7 @@ TEST_F(RunningProgramOnX, TheStopAllKeyWorksWhileAModalWindowIsOpen) {
     }
 }
 
-// Under a window manager that gives the window a title bar, the position written at the end is
-// the one the next start puts the window at: three starts in a row leave it where it was.
+// Under a window manager's title bar, three starts in a row leave the window where it was.
 TEST_F(RunningProgramOnX, TheWindowStaysWhereItWasFromOneStartToTheNext) {
     ASSERT_EQ(std::system("command -v openbox >/dev/null"), 0) << "openbox is missing (package openbox)";
     // It ends with the X server.
@@ -318,25 +305,17 @@ TEST_F(RunningProgramOnX, TheWindowStaysWhereItWasFromOneStartToTheNext) {
         ini = cfg_.Read("Axo.ini");
         tops.push_back(Match(ini, "\nAxo_left= *([^\n]*)") + "," + Match(ini, "\nAxo_top= *([^\n]*)"));
     }
-    // The first start may move it onto the screen (the window is nearly as tall as this one);
-    // after that it stays.
+    // The first start may move it onto the screen (the window is nearly as tall as it); then it stays.
     EXPECT_EQ(tops, (std::vector<std::string>{tops[0], tops[0], tops[0]}));
     EXPECT_EQ(tops[0].rfind("1500,", 0), 0u) << tops[0];
 }
 
-// Run as root (as CI does) the program starts with every capability, which makes the check
-// meaningful; when it can (root, setcap, a /tmp that honours file capabilities), the test also runs
-// as an ordinary user a copy of the program that has the raw-I/O file capability, the way direct
-// port I/O is meant to be set up.
+// As root (as CI runs), and when it can as nobody running a copy with the raw-I/O file capability.
 TEST(RunningProgram, NoThreadHoldsACapabilityOnX11OrOffscreen) {
     axo::test::Xvfb xvfb;
     ASSERT_FALSE(xvfb.Display().empty()) << "Xvfb could not be started (package xvfb)";
     const bool root = geteuid() == 0;
-    struct Who {
-        std::string what;
-        std::string binary;
-        int uid;
-    };
+    struct Who { std::string what, binary; int uid; };
     std::vector<Who> runners{{root ? "root" : "this user", AXO_BINARY, -1}};
     TempConfig scratch;
     const fs::path copy = scratch.Root() / "axo-rawio";
@@ -349,18 +328,16 @@ TEST(RunningProgram, NoThreadHoldsACapabilityOnX11OrOffscreen) {
     for (const Who& who : runners) {
         for (const std::string platform : {"xcb", "offscreen"}) {
             SCOPED_TRACE(who.what + ", " + platform);
-            // Direct port I/O, so that the privileged step has ranges to grant (no function uses
-            // them: no port is touched).
+            // Direct port I/O gives the privileged step ranges to grant; no function touches a port.
             TempConfig cfg;
             cfg.Write("Axo.ini", std::string("[Axo]\ndisplay_welcome=0\n") + kNoFunction);
             cfg.Write("hardware.ini", "[parallel]\nbackend=direct\n");
-            const std::string owner = std::to_string(who.uid) + ":" + std::to_string(who.uid) + " ";
-            ASSERT_TRUE(who.uid < 0 || std::system(("chown -R " + owner + cfg.Root().string()).c_str()) == 0);
+            const std::string chown = "chown -R " + std::to_string(who.uid) + ":" + std::to_string(who.uid) + " ";
+            ASSERT_TRUE(who.uid < 0 || std::system((chown + cfg.Root().string()).c_str()) == 0);
             Program p(cfg, {"--no-welcome"}, platform == "xcb" ? xvfb.Display() : "", who.binary, who.uid);
             ASSERT_TRUE(p.Shown()) << p.Err();
             std::this_thread::sleep_for(300ms);  // for the platform's late threads (D-Bus, the X11 queue)
-            std::string threads;  // "tid name CapInh=... CapPrm=... CapEff=... CapAmb=..." for each
-            std::string holders;  // those of the threads that hold any capability
+            std::string threads, holders;  // "tid name CapInh=... CapAmb=..." of each thread; of those holding any
             for (const auto& t : fs::directory_iterator("/proc/" + std::to_string(p.pid()) + "/task")) {
                 const std::string s = ReadAll(t.path() / "status");
                 std::string line = t.path().filename().string() + " " + Match(s, "Name:\\s*(.*)");
