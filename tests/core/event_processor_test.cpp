@@ -160,10 +160,9 @@ TEST(EventProcessor, LockClicksOppositeDirectionsAndClearingTheTable) {
 
 // Random presses, releases, lock clicks and stops keep the invariants; in the end every motion is stopped.
 TEST(EventProcessor, RandomSequencesKeepTheTableTheImagesAndTheHardwareConsistent) {
+    // In opposite pairs: the opposite of directions[i] is directions[i ^ 1].
     const int directions[] = {EVT_ALPHA_MINUS, EVT_ALPHA_PLUS, EVT_DELTA_MINUS, EVT_DELTA_PLUS,
                               EVT_DOME_DIR1,   EVT_DOME_DIR2,  EVT_FOCUS_DIR1,  EVT_FOCUS_DIR2};
-    const int opposite[] = {EVT_ALPHA_PLUS, EVT_ALPHA_MINUS, EVT_DELTA_PLUS, EVT_DELTA_MINUS,
-                            EVT_DOME_DIR2,  EVT_DOME_DIR1,   EVT_FOCUS_DIR2, EVT_FOCUS_DIR1};
     const int stops[] = {EVT_STOP, EVT_DOME_STOP, EVT_FOCUS_STOP};
     const int16_t motionCodes[] = {CMD_TRACKING,      CMD_DELTA_PLUS, CMD_DELTA_MINUS, CMD_ALPHA_PLUS, CMD_ALPHA_MINUS,
                                    CMD_DOME_TRACKING, CMD_DOME_DIR1,  CMD_DOME_DIR2,   CMD_FOCUS_DIR1, CMD_FOCUS_DIR2};
@@ -201,7 +200,7 @@ TEST(EventProcessor, RandomSequencesKeepTheTableTheImagesAndTheHardwareConsisten
                 }
             }
             for (std::size_t i = 0; i < std::size(directions); ++i) {
-                ASSERT_FALSE(r.events.IsEventSet(directions[i]) && r.events.IsEventSet(opposite[i]));
+                ASSERT_FALSE(r.events.IsEventSet(directions[i]) && r.events.IsEventSet(directions[i ^ 1]));
                 // A lock is never on while its direction is off.
                 ASSERT_FALSE(r.events.IsEventSet(directions[i] + 1) && !r.events.IsEventSet(directions[i]))
                     << directions[i];

@@ -1,6 +1,5 @@
 // The whole program, its axes on the simulated 6420 boxes and its coders on the simulated boards.
 
-#include "sim/observatory/observatory.h"
 #include "sim/serial64xx/simulated_boxes.h"
 #include "ui/tracking_window.h"
 #include "ui_rig.h"
@@ -64,22 +63,6 @@ TEST(SimulatedBoxes, TrackingAtTheDefaultRateHoldsTheDisplayedRightAscension) {
         EXPECT_EQ(ra->text(), held);
         EXPECT_NEAR(r.DisplayedHourAngle() - ha, 120, 2);
     }
-}
-
-TEST(SimulatedBoxes, WithTheBuiltInSettingsThePaddleMovesTheSimulatedTelescope) {
-    test::ProgramRig r("");
-    ASSERT_TRUE(r.Start());
-    EXPECT_EQ(r.settings.Int(IntKey::interface_ra), INTERFACE_64XX);
-    EXPECT_EQ(r.settings.Int(IntKey::interface_de), INTERFACE_64XX);
-    EXPECT_TRUE(r.Boxes().empty());
-    sim::Mount& mount = r.hardware->SimulatedObservatory()->TheMount();
-    const double ha = mount.HourAngleAxisDeg();
-    const double dec = mount.DeclinationDeg();
-    r.Hold("picAlphaMinus", 5000);
-    r.Hold("picDeltaPlus", 5000);
-    r.Run(1000);
-    EXPECT_LT(mount.HourAngleAxisDeg() - ha, -0.1);
-    EXPECT_GT(mount.DeclinationDeg() - dec, 0.01);
 }
 
 }  // namespace
