@@ -23,12 +23,8 @@ constexpr SettingGroup kGroups[] = {SettingGroup::Integer, SettingGroup::Double,
 std::vector<std::string> KeyLinesOf(const std::string& text) {
     std::vector<std::string> keys;
     std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) {
-        const auto eq = line.find('=');
-        if (eq != std::string::npos) {
-            keys.push_back(line.substr(0, eq));
-        }
+    for (std::string line; std::getline(in, line);) {
+        if (line.find('=') != std::string::npos) keys.push_back(line.substr(0, line.find('=')));
     }
     return keys;
 }
