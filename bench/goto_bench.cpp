@@ -2,6 +2,7 @@
 // wiring; prints the distribution of the final errors (arc-seconds, as the coders read them)
 // and of the time taken over the drives' physical limit (see GotoRig::PhysicalLimitS).
 //   AXO_GOTO_TRIPS=200 build/bench/axo_bench --benchmark_filter=Goto
+// AXO_GOTO_SEED=n draws other trips; AXO_GOTO_VERBOSE names the slow ones, AXO_GOTO_TRACE=i follows trip i.
 
 #include <benchmark/benchmark.h>
 
@@ -26,7 +27,8 @@ void GotoTrips(benchmark::State& state, test::Wiring w) {
     const char* env = std::getenv("AXO_GOTO_TRIPS");
     const int trips = env != nullptr ? std::max(1, std::atoi(env)) : 200;
     for (auto _ : state) {
-        std::mt19937 rng(20261206);
+        const char* seed = std::getenv("AXO_GOTO_SEED");
+        std::mt19937 rng(seed != nullptr ? static_cast<unsigned>(std::atoi(seed)) : 20261206U);
         test::GotoRig g(w);  // one night: what the go-to learns of the drives carries over
         std::vector<double> haErr, decErr, ratio;
         int failed = 0;
@@ -35,6 +37,7 @@ void GotoTrips(benchmark::State& state, test::Wiring w) {
         for (int i = 0; i < trips; ++i) {
             const test::Trip t = test::RandomTrip(g, rng);
             g.PlaceAt(t.startHa, t.startDec);
+            g.r.log.Clear();
             const double startHa = g.HaDeg();
             const double ra = test::RaForHourAngle(g, t.targetHa);
             if (!g.P().GoTo(ra, D2R(t.targetDec), "cible", false).empty()) {
@@ -42,14 +45,24 @@ void GotoTrips(benchmark::State& state, test::Wiring w) {
                 continue;
             }
             bool out = false;
+            // AXO_GOTO_TRACE=n prints every tick of trip n: time, distance left per axis, speed modes.
+            const char* traced = std::getenv("AXO_GOTO_TRACE");
+            const bool trace = traced != nullptr && std::atoi(traced) == i;
+            const uint64_t t0 = g.r.clock.ElapsedMs();
             const uint64_t ms = g.RunGoto(1800000, [&] {
                 out = out || g.OutsideNow();
+                if (trace) {
+                    const GotoProgress p = g.P().Progress();
+                    std::printf("    %7.2f s  Alpha %9.4f°  Delta %9.4f°  modes %d %d\n",
+                                static_cast<double>(g.r.clock.ElapsedMs() - t0) / 1000.0, p.haLeftDeg, p.decLeftDeg,
+                                p.haMode, p.decMode);
+                }
             });
             outside += out ? 1 : 0;
             failed += g.Errors().empty() ? 0 : 1;
             const double r = static_cast<double>(ms) / 1000.0 / g.PhysicalLimitS(g.HaDeg() - startHa, t.targetDec - t.startDec);
             if (std::getenv("AXO_GOTO_VERBOSE") != nullptr && (!g.Errors().empty() || out || r > 2.0)) {
-                std::printf("    rapport %.2f (%.0f s) ", r, static_cast<double>(ms) / 1000.0);
+                std::printf("    %d rapport %.2f (%.0f s) ", i, r, static_cast<double>(ms) / 1000.0);
                 std::printf("    %6.2f h %6.2f° -> %6.2f h %6.2f° : %s%s\n", t.startHa, t.startDec, t.targetHa,
                             t.targetDec, g.Errors().empty() ? "" : g.Errors().front().c_str(), out ? " (hors limites)" : "");
             }

@@ -16,6 +16,8 @@ constexpr int kHa = 0;
 constexpr int kDec = 1;
 // Ticks the stall watch looks back over, at least.
 constexpr double kStallTicks = 10.0;
+// A faster mode is chosen only with this much more room than it needs to stop from full speed.
+constexpr double kRoomFactor = 0.5;
 
 double Wrap24(double hours) {
     double h = std::fmod(hours, 24.0);
@@ -164,24 +166,28 @@ double Pointing::StoppingDistance(int axis, int16_t mode, double speed) const {
 }
 
 int16_t Pointing::ModeFor(int axis, double distance) const {
-    for (int16_t mode : {SPEED_MOVING, SPEED_POINTING}) {
+    // The quickest way there: a faster mode costs a press, a release and a stop more (the
+    // finish at a lower speed), and needs room to get going before it must be let go; the
+    // release comes when the speed measured so far would carry the axis to the target.
+    const double stage = pressCostS_[axis] + releaseCostS_[axis] + TickSeconds();
+    int16_t best = SPEED_CENTERING;
+    double bestTime = distance / std::max(speeds_[axis].centring, 1e-9);
+    for (int16_t mode : {SPEED_POINTING, SPEED_MOVING}) {
         const double v = speeds_[axis].Of(mode);
-        const double lower = speeds_[axis].Of(static_cast<int16_t>(mode - 1));
-        // Worth it only when the axis can still stop short of the target and finish slower.
-        // Worth it only when the axis can get up to speed and still be let go in time: a press
-        // lasts at least a tick and the release's own transaction.
-        if (v > lower && distance > 2.0 * Reach(axis, mode)) {
-            return mode;
+        const double time = distance / std::max(v, 1e-9) + stage + stopTime_[axis][ModeIndex(mode)];
+        if (distance > kRoomFactor * StoppingDistance(axis, mode, v) && time < bestTime) {
+            best = mode;
+            bestTime = time;
         }
     }
-    return SPEED_CENTERING;
+    return best;
 }
 
 double Pointing::Reach(int axis, int16_t mode) const {
     const double v = speeds_[axis].Of(mode);
     // One more tick, and, while the other axis moves, the time its release may hold the thread.
     const Axis& other = axes_[1 - axis];
-    const double held = other.direction != 0 ? std::max(releaseCostS_, 0.0) : 0.0;
+    const double held = other.direction != 0 ? releaseCostS_[1 - axis] : 0.0;
     return StoppingDistance(axis, mode, v) + v * (TickSeconds() + held);
 }
 
@@ -320,6 +326,7 @@ void Pointing::Press(int axis, int direction, int16_t mode) {
     const int16_t axisCode = axis == kHa ? CMD_ALPHA_MODE : CMD_DELTA_MODE;
     const IntKey key = axis == kHa ? IntKey::control_mode_alpha : IntKey::control_mode_delta;
     driving_ = true;
+    const uint32_t before = core_.clock().GetTickCount();
     if (core_.settings().Int(key) != mode) {
         core_.SetAxisSpeedMode(axisCode, mode);
     }
@@ -327,6 +334,7 @@ void Pointing::Press(int axis, int direction, int16_t mode) {
     const int minus = axis == kHa ? EVT_ALPHA_MINUS : EVT_DELTA_MINUS;
     core_.events().SetEvent(direction > 0 ? plus : minus, 1);
     driving_ = false;
+    LearnHold(pressCostS_[axis], before);
     a.mode = mode;
     a.direction = direction;
     a.pressedAt = core_.clock().GetTickCount();
@@ -344,10 +352,8 @@ void Pointing::Release(int axis) {
     const int minus = axis == kHa ? EVT_ALPHA_MINUS : EVT_DELTA_MINUS;
     const uint32_t before = core_.clock().GetTickCount();
     core_.events().SetEvent(a.direction > 0 ? plus : minus, 0);
-    const double cost = (core_.clock().GetTickCount() - before) / 1000.0;
-    releaseCostS_ = std::max(cost, 0.8 * releaseCostS_ + 0.2 * cost);
-    releasedThisTick_ = true;
     driving_ = false;
+    LearnHold(releaseCostS_[axis], before);
     a.direction = 0;
     a.coasting = true;
     a.releasedAt = core_.clock().GetTickCount();
@@ -356,9 +362,46 @@ void Pointing::Release(int axis) {
     a.releaseMode = a.mode;
 }
 
-void Pointing::Drive(int axis, double pos, double error) {
+void Pointing::LearnHold(double& cost, uint32_t since) {
+    const double held = (core_.clock().GetTickCount() - since) / 1000.0;
+    ownHoldS_ += held;
+    // The longest seen, forgotten slowly: a stop a box confirms late must not surprise twice.
+    cost = std::max(held, 0.8 * cost + 0.2 * held);
+}
+
+double Pointing::SecondsBeforeReading(uint32_t when) const {
+    return static_cast<int32_t>(readAt_ - when) / 1000.0;  // negative for after it
+}
+
+double Pointing::DistanceNow(int axis) const {
+    const Axis& a = axes_[axis];
+    const double since = (core_.clock().GetTickCount() - readAt_) / 1000.0;
+    return std::fabs(errorDeg_[axis] - (a.direction != 0 ? a.speed * since : 0.0));
+}
+
+bool Pointing::ReleaseDue(int axis, double aheadS) const {
+    const Axis& a = axes_[axis];
+    const double dist = DistanceNow(axis) - std::fabs(a.speed) * aheadS;
+    return dist <= StoppingDistance(axis, a.mode, a.speed) + 0.3 * ToleranceDeg(axis);
+}
+
+bool Pointing::WorthSpeedingUp(int axis, double ha, double dec) const {
+    // An axis pressed slowly near a limit goes on slowly once the way is open (the other axis
+    // took it away from the limit): it is let go, to be pressed again faster, when the time
+    // saved pays for the stop and the new start.
+    const Axis& a = axes_[axis];
+    const double dist = DistanceNow(axis);
+    const int16_t faster = ModeFor(axis, dist);
+    if (faster <= a.mode || !PathAllowed(axis, ha, dec, a.direction, 2.0 * Reach(axis, faster))) {
+        return false;
+    }
+    const double saved = dist / std::max(speeds_[axis].Of(a.mode), 1e-9) - dist / speeds_[axis].Of(faster);
+    const double cost = 2.0 * (pressCostS_[axis] + releaseCostS_[axis] + stopTime_[axis][ModeIndex(faster)]) + TickSeconds();
+    return saved > cost;
+}
+
+bool Pointing::Drive(int axis, double pos, double error) {
     Axis& a = axes_[axis];
-    const uint32_t now = core_.clock().GetTickCount();
     const double tick = TickSeconds();
     const double dist = std::fabs(error);
     const int dir = error >= 0 ? 1 : -1;
@@ -367,16 +410,18 @@ void Pointing::Drive(int axis, double pos, double error) {
     const double dec = axis == kDec ? pos : axes_[kDec].lastPos;
 
     if (a.direction != 0) {
-        // Letting go of the other axis this tick holds the thread: this one runs unwatched meanwhile.
-        const double unwatched = releasedThisTick_ ? std::fabs(a.speed) * std::max(releaseCostS_, 0.0) : 0.0;
-        const double stopping = StoppingDistance(axis, a.mode, a.speed) + unwatched;
-        if (dir != a.direction || dist <= stopping + 0.3 * tol ||
-            !PathAllowed(axis, ha, dec, a.direction, Reach(axis, a.mode) + unwatched)) {
+        // Judged where it is by now: the other axis's presses and releases held the thread since
+        // the reading.
+        const double unwatched = std::fabs(a.speed) * (core_.clock().GetTickCount() - readAt_) / 1000.0;
+        if (releaseWith_[axis] || dir != a.direction || ReleaseDue(axis, 0.0) ||
+            !PathAllowed(axis, ha, dec, a.direction, Reach(axis, a.mode) + unwatched) || WorthSpeedingUp(axis, ha, dec)) {
             Release(axis);
-            return;
+            return true;
         }
         // The stall watch starts once the axis had time to get up to speed.
-        if ((now - a.pressedAt) / 1000.0 > stopTime_[axis][ModeIndex(a.mode)] + 2.0 * tick) {
+        // Judged on the reading's time, not the clock's: a transaction of the other axis since the
+        // reading is time the coders have not seen.
+        if (SecondsBeforeReading(a.pressedAt) > stopTime_[axis][ModeIndex(a.mode)] + 2.0 * tick) {
             // Looked at over long enough for the axis to cross a few coder steps at this speed.
             // A second at least: a tick that holds the thread (a box confirming a stop) must not
             // pass for a whole window.
@@ -384,16 +429,16 @@ void Pointing::Drive(int axis, double pos, double error) {
                 std::max({1.0, kStallTicks * tick, 6.0 * CoderStepDeg(axis) / speeds_[axis].Of(a.mode)});
             if (a.historyCount == 0) {
                 a.anchorDist = dist;
-                a.anchorAt = now;
-            } else if ((now - a.anchorAt) / 1000.0 >= window) {
+                a.anchorAt = readAt_;
+            } else if (SecondsBeforeReading(a.anchorAt) >= window) {
                 // Not nearer by more than a coder step: the axis does not follow its drive (a
                 // brake, a clutch, an obstacle, a wrong sense).
                 if (a.anchorDist - dist < CoderStepDeg(axis)) {
                     Stop(std::string("axe ") + AxisName(axis) + " bloqué ? il ne se rapproche pas de la cible", true);
-                    return;
+                    return false;
                 }
                 a.anchorDist = dist;
-                a.anchorAt = now;
+                a.anchorAt = readAt_;
             }
             ++a.historyCount;
             if (a.historyCount > 4) {
@@ -405,14 +450,14 @@ void Pointing::Drive(int axis, double pos, double error) {
                 }
             }
         }
-        return;
+        return false;
     }
     if (a.coasting) {
         const bool still = std::fabs(a.speed) < speeds_[axis].centring * 0.25;
-        const double since = (now - a.releasedAt) / 1000.0;
+        const double since = SecondsBeforeReading(a.releasedAt);
         double& stopTime = stopTime_[axis][ModeIndex(a.releaseMode)];
         if (!(still && since >= tick) && since < 3.0 * stopTime + 2.0 * tick) {
-            return;
+            return false;
         }
         a.coasting = false;
         if (a.releaseSpeed > speeds_[axis].centring * 0.5) {
@@ -430,27 +475,31 @@ void Pointing::Drive(int axis, double pos, double error) {
     if (dist <= tol || (a.done && otherBusy)) {
         a.done = true;
         a.held = false;
-        return;
+        return false;
     }
     a.done = false;
-    int16_t mode = ModeFor(axis, dist);
-    if (a.mode != 0 && a.lastDirection == -dir) {
-        // An overshoot is corrected slower than the move that made it.
-        mode = std::max<int16_t>(SPEED_CENTERING, std::min<int16_t>(mode, static_cast<int16_t>(a.mode - 1)));
-    }
+    // An overshoot is corrected with twice the room a first move needs, so that a drive that
+    // stops longer than planned does not swing to and fro.
+    const bool overshot = a.mode != 0 && a.lastDirection == -dir;
+    int16_t mode = ModeFor(axis, overshot ? dist / 2.0 : dist);
     // Near a limit, slower, and only with room to spare: an axis let go at the edge of the
     // allowed region must not be pressed again at once only to be let go a tick later.
     // The look ahead is not cut at the target: an overshoot goes past it.
     while (!PathAllowed(axis, ha, dec, dir, 2.0 * Reach(axis, mode))) {
         if (mode == SPEED_CENTERING) {
             a.held = true;
-            return;
+            return false;
         }
         --mode;
     }
     a.held = false;
+    // The press holds the thread: while the other axis nears its release, it waits for it.
+    if (other.direction != 0 && ReleaseDue(1 - axis, pressCostS_[axis] + tick)) {
+        return false;
+    }
     a.lastDirection = dir;
     Press(axis, dir, mode);
+    return true;
 }
 
 void Pointing::Tick() {
@@ -485,7 +534,10 @@ void Pointing::Tick() {
     const uint32_t now = core_.clock().GetTickCount();
     const double sinceLast = (now - lastTickAt_) / 1000.0;
     lastTickAt_ = now;
-    latencyS_ = std::max(sinceLast, latencyS_ * 0.95);
+    readAt_ = now;
+    // Our own presses and releases are counted where they happen; what is left is the polling's.
+    latencyS_ = std::max(std::max(sinceLast - ownHoldS_, 0.0), latencyS_ * 0.95);
+    ownHoldS_ = 0.0;
     tickMeanS_ = tickMeanS_ <= 0.0 ? sinceLast : 0.95 * tickMeanS_ + 0.05 * sinceLast;
     const double before = Violation(*this, limits_, axes_[kHa].lastPos, axes_[kDec].lastPos);
     const double violation = Violation(*this, limits_, ha, dec);
@@ -518,18 +570,35 @@ void Pointing::Tick() {
         Stop(text, true);
         return;
     }
-    releasedThisTick_ = false;
-    Drive(kHa, ha, targetHa - ha);
+    errorDeg_ = {targetHa - ha, targetDec - dec};
+    // Letting go of an axis holds the thread while its interface confirms the stop: a moving axis
+    // that would pass its own release point meanwhile is let go in the same tick, and the one
+    // whose overshoot would take longer to win back goes first.
+    releaseWith_ = {false, false};
+    const std::array<bool, 2> due{Moving(kHa) && ReleaseDue(kHa, 0.0), Moving(kDec) && ReleaseDue(kDec, 0.0)};
+    for (int a : {kHa, kDec}) {
+        const int o = 1 - a;
+        if (due[a] && !due[o] && Moving(o) && ReleaseDue(o, releaseCostS_[a])) {
+            releaseWith_[o] = true;
+        }
+    }
+    const auto overshootIfSecond = [&](int a) {
+        const Axis& x = axes_[a];
+        const double room = DistanceNow(a) - StoppingDistance(a, x.mode, x.speed) - 0.3 * ToleranceDeg(a);
+        return std::max(0.0, std::fabs(x.speed) * releaseCostS_[1 - a] - room) / speeds_[a].slewing;
+    };
+    const int first = overshootIfSecond(kDec) > overshootIfSecond(kHa) ? kDec : kHa;
+    const int second = 1 - first;
+    Drive(first, first == kHa ? ha : dec, errorDeg_[first]);
     if (!active_) {
         return;
     }
-    const bool haWasMoving = axes_[kHa].direction != 0;
-    Drive(kDec, dec, targetDec - dec);
+    const bool secondActed = Drive(second, second == kHa ? ha : dec, errorDeg_[second]);
     if (!active_) {
         return;
     }
-    if (releasedThisTick_ && haWasMoving && axes_[kHa].direction != 0) {
-        Drive(kHa, ha, targetHa - ha);  // again, now that the Delta's release holds the thread
+    if (secondActed && Moving(first)) {
+        Drive(first, first == kHa ? ha : dec, errorDeg_[first]);  // again, after the time the other held the thread
     }
     const bool haStill = axes_[kHa].direction == 0 && !axes_[kHa].coasting;
     const bool decStill = axes_[kDec].direction == 0 && !axes_[kDec].coasting;

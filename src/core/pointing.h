@@ -129,9 +129,20 @@ private:
     std::string Start(const std::string& name, bool parking, bool trackOnArrival);
     bool ReadPosition(double& haDeg, double& decDeg) const;
     double TargetHaDeg() const;
-    void Drive(int axis, double posDeg, double errorDeg);
+    // Returns true when it pressed or let go (the thread was held meanwhile).
+    bool Drive(int axis, double posDeg, double errorDeg);
     void Press(int axis, int direction, int16_t mode);
     void Release(int axis);
+    // Counts how long a press or release held the thread (learnt into `cost`).
+    void LearnHold(double& cost, uint32_t since);
+    // Where a moving axis is by now, from this tick's reading and its speed: how far it still is.
+    double DistanceNow(int axis) const;
+    // How long before this tick's reading a clock time was (negative: after it).
+    double SecondsBeforeReading(uint32_t when) const;
+    bool WorthSpeedingUp(int axis, double haDeg, double decDeg) const;
+    bool Moving(int axis) const { return axes_[axis].direction != 0; }
+    // Whether a moving axis would be let go now, or within `aheadS` seconds of travel.
+    bool ReleaseDue(int axis, double aheadS) const;
     void Finish();
     void Stop(const std::string& reason, bool error);
     double StoppingDistance(int axis, int16_t mode, double speed) const;
@@ -155,10 +166,18 @@ private:
     // What a polling tick really lasts while the go-to runs (the boxes' transactions hold the
     // thread): the finest step the closed loop can make is one such tick of Centrage.
     double tickMeanS_ = 0.0;
-    // How long letting go of an axis holds the thread (a box confirming its stop): the other
-    // axis runs unwatched meanwhile. Learnt; kept from one go-to to the next.
-    double releaseCostS_ = -1.0;
-    bool releasedThisTick_ = false;
+    // How long pressing and letting go of each axis hold the thread (a box's commands and
+    // pauses, a box confirming its stop): the other axis runs unwatched meanwhile. Learnt; kept
+    // from one go-to to the next.
+    std::array<double, 2> pressCostS_{0.0, 0.0};
+    std::array<double, 2> releaseCostS_{0.0, 0.0};
+    // When this tick's coder reading was taken, and how long our own presses and releases held
+    // the thread since the last tick (the latency of the polling itself leaves them out: they
+    // are counted where they happen).
+    uint32_t readAt_ = 0;
+    double ownHoldS_ = 0.0;
+    std::array<double, 2> errorDeg_{0.0, 0.0};  // this tick's signed distance to go per axis
+    std::array<bool, 2> releaseWith_{false, false};  // let go with the other axis this tick
     bool active_ = false;
     bool parking_ = false;
     bool parked_ = false;
