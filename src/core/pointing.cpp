@@ -381,8 +381,17 @@ double Pointing::DistanceNow(int axis) const {
 
 bool Pointing::ReleaseDue(int axis, double aheadS) const {
     const Axis& a = axes_[axis];
-    const double dist = DistanceNow(axis) - std::fabs(a.speed) * aheadS;
-    return dist <= StoppingDistance(axis, a.mode, a.speed) + 0.3 * ToleranceDeg(axis);
+    // Looking ahead, an axis still getting up to speed is taken at the speed it is getting to.
+    const double v = aheadS > 0.0 ? std::max(std::fabs(a.speed), speeds_[axis].Of(a.mode)) : std::fabs(a.speed);
+    const double dist = DistanceNow(axis) - v * aheadS;
+    // Faster than Centrage, let go on the reading where the axis stops nearest the target: now,
+    // unless waiting for the next look lands closer (past it by less than it now falls short);
+    // the lower speed that finishes corrects either way. In Centrage, nothing finer follows:
+    // rather short than past, or the axis would swing about the target.
+    const double look = std::max(TickSeconds(), latencyS_);
+    const double coast = v * stopTime_[axis][ModeIndex(a.mode)];
+    const double share = a.mode > SPEED_CENTERING ? 0.5 : 1.0;
+    return dist <= coast + share * v * look + 0.3 * ToleranceDeg(axis);
 }
 
 bool Pointing::WorthSpeedingUp(int axis, double ha, double dec) const {
@@ -589,6 +598,7 @@ void Pointing::Tick() {
     };
     const int first = overshootIfSecond(kDec) > overshootIfSecond(kHa) ? kDec : kHa;
     const int second = 1 - first;
+    releaseWith_[second] = false;  // judged after the first one's release, where it is by then
     Drive(first, first == kHa ? ha : dec, errorDeg_[first]);
     if (!active_) {
         return;
