@@ -10,12 +10,7 @@ namespace axo {
 namespace {
 
 struct RecordingOperator final : Operator {
-    struct Box {
-        std::string title;
-        std::string text;
-        MessageIcon icon;
-        MessageButtons buttons;
-    };
+    struct Box { std::string title; std::string text; MessageIcon icon; MessageButtons buttons; };
     MessageAnswer ShowMessage(const std::string& title, const std::string& text, MessageIcon icon,
                               MessageButtons buttons) override {
         boxes.push_back({title, text, icon, buttons});

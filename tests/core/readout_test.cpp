@@ -207,11 +207,7 @@ TEST(Readout, DisplaysWithoutAWorkingSourceShowDashesNotNumbers) {
 }
 
 TEST(Readout, CodersAndDomeAreReadThroughTheirInterfacesAndTheAzimuthNeedsTheDomeBoard) {
-    struct Case {
-        int16_t dome;
-        bool portsOpen;
-        const char* shown;
-    };
+    struct Case { int16_t dome; bool portsOpen; const char* shown; };
     const Case cases[] = {
         {INTERFACE_PARALLEL, true, "194°"},
         {INTERFACE_PARALLEL, false, "--"},

@@ -20,10 +20,7 @@ std::string ReadAll(const std::filesystem::path& p) {
 }
 
 TEST(NightLog, ANightRunsFromNoonToNoonUtc) {
-    struct Case {
-        PcDateTime utc;
-        const char* file;
-    };
+    struct Case { PcDateTime utc; const char* file; };
     const Case cases[] = {
         {{2026, 12, 6, 12, 0, 0, 0}, "axo-2026-12-06.log"},
         {{2026, 12, 6, 23, 59, 59, 0}, "axo-2026-12-06.log"},
@@ -75,11 +72,7 @@ TEST(NightLog, NightsOlderThanTheRetentionAreRemovedAndOtherFilesKept) {
 
 // Every command the pad, the dome, the focuser and the filter give is written by its meaning.
 TEST(NightLog, EachCommandIsWrittenByItsMeaning) {
-    struct Case {
-        int16_t code;
-        int16_t arg;
-        const char* text;
-    };
+    struct Case { int16_t code; int16_t arg; const char* text; };
     const Case cases[] = {
         {CMD_ALPHA_PLUS, kStart, "Alpha + : départ"},   {CMD_ALPHA_PLUS, kStop, "Alpha + : arrêt"},
         {CMD_ALPHA_MINUS, kStart, "Alpha - : départ"},  {CMD_DELTA_PLUS, kStop, "Delta + : arrêt"},

@@ -68,10 +68,7 @@ TEST(ProfileRead, FindsValuesAsTheWindowsReaderDoes) {
 }
 
 TEST(ProfileEncoding, SingleByteFilesAreWindows1252AndEveryByteComesBack) {
-    struct Case {
-        std::string bytes;
-        std::string utf8;
-    };
+    struct Case { std::string bytes; std::string utf8; };
     const Case cases[] = {
         {"R\xE9glage", "Réglage"},
         {"Arr\xEAt", "Arrêt"},
@@ -135,12 +132,7 @@ TEST(ProfileEncoding, AUtf16FileIsReadAndWrittenBackInUtf16) {
 
 // What the reader skips, for the callers to report.
 TEST(ProfileDocument, InspectFindsWhatIsNotProfileTextAndKeepsIt) {
-    struct Case {
-        std::string text;
-        std::size_t nul;
-        std::size_t control;
-        std::vector<std::size_t> unreadable;
-    };
+    struct Case { std::string text; std::size_t nul; std::size_t control; std::vector<std::size_t> unreadable; };
     const Case cases[] = {
         {"; c\n[a]\nk=v\n\n# d\n", 0, 0, {}},
         {"[a]\nbroken\n=v\n[b\nk=v", 0, 0, {2, 3, 4}},
@@ -271,10 +263,7 @@ TEST(StaleSaveFiles, OnlyOurOwnLeftoversAreRemoved) {
     TempConfig cfg;
     cfg.Write("Axo.ini", "[Axo]\na=1\n");
     cfg.Write("precious.txt", "keep");
-    struct Case {
-        std::string name;
-        bool removed;
-    };
+    struct Case { std::string name; bool removed; };
     const Case files[] = {
         {".Axo.ini.Ab3dE9", true},       {".Axo.ini.zzzzzz", true},     {".Axo.ini.Ab3dE", false},
         {".Axo.ini.Ab3dE9x", false},     {".Axo.ini.Ab-dE9", false},    {"Axo.ini.Ab3dE9", false},

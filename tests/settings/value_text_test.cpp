@@ -45,10 +45,7 @@ TEST(ValueText, ReadsAndWritesTheFormsExistingFilesHold) {
         EXPECT_EQ(written, expected);
     }
     // Texts the reader would cut (it keeps 15 characters) take the shortest exact form.
-    struct Case {
-        const char* read;
-        const char* written;
-    };
+    struct Case { const char* read; const char* written; };
     for (const Case c : {Case{"1e-320", "1E-320"}, Case{"-1,234567891e-5", "-1,234567891E-5"},
                          Case{"-123456789012e3", "-123456789012E3"}, Case{"-1e14", "-1E14"},
                          Case{"4,9e-324", "5E-324"}}) {

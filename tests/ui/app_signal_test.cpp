@@ -140,10 +140,7 @@ private:
 
 // Written as on File > Quit, other sections kept, even with the start-up's error box open.
 TEST(RunningProgram, EndsCleanlyOnTerminationSignals) {
-    struct Case {
-        int signo;
-        bool boxOpen;
-    };
+    struct Case { int signo; bool boxOpen; };
     for (const Case c : {Case{SIGTERM, false}, Case{SIGINT, false}, Case{SIGHUP, false}, Case{SIGTERM, true}}) {
         SCOPED_TRACE("signal " + std::to_string(c.signo) + (c.boxOpen ? ", box open" : ""));
         TempConfig cfg;

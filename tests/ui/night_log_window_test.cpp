@@ -108,11 +108,7 @@ TEST(NightLog, AnOkWritesWhatItChangedACalibrationWhereTheTelescopeWasAsTheWindo
 }
 
 TEST(NightLog, AQuestionIsLoggedWithItsAnswer) {
-    struct Box {
-        MessageButtons buttons;
-        MessageAnswer answer;
-        const char* logged;
-    };
+    struct Box { MessageButtons buttons; MessageAnswer answer; const char* logged; };
     const Box boxes[] = {
         {MessageButtons::OkCancel, MessageAnswer::Ok, "Boîte : Coupole | Confirmez ? → OK"},
         {MessageButtons::OkCancel, MessageAnswer::Cancel, "Boîte : Coupole | Confirmez ? → Annuler"},

@@ -114,12 +114,7 @@ TEST(WithoutHardware, OneBoxPerInterfaceAndNoMadeUpPosition) {
 }
 
 TEST(WithoutHardware, PortsAreOpenedOnlyWhenTheParallelInterfaceStarts) {
-    struct Case {
-        const char* what;
-        std::string ini;
-        bool started;
-        bool opened;
-    };
+    struct Case { const char* what; std::string ini; bool started; bool opened; };
     const Case cases[] = {
         {"no function on the parallel boards",
          "[Axo]\ninterface_ra=3\ninterface_de=3\ninterface_dome=3\ninterface_coders=2\ninterface_focus=0\n"
