@@ -317,6 +317,7 @@ std::string Pointing::Start(const std::string& name, bool parking, bool trackOnA
     const std::string line = std::string(parking ? "Parcage" : "Pointage") + " vers " + name + " (angle horaire " +
                              number("%+.2f", targetHa) + " h, déclinaison " + number("%+.2f", targetDec) + "°)";
     core_.display().AddMessage(line);
+    outcome_.clear();
     Notify();
     return "";
 }
@@ -641,6 +642,7 @@ void Pointing::Finish() {
     std::snprintf(text, sizeof text, "%s atteint%s en %.0f s", parking_ ? "Position de parcage" : name_.c_str(),
                   parking_ ? "e" : "", (core_.clock().GetTickCount() - startedAt_) / 1000.0);
     core_.display().AddMessage(text);
+    outcome_ = text;
     if (parking_) {
         parked_ = true;
     } else if (trackAfter_) {
@@ -664,6 +666,7 @@ void Pointing::Stop(const std::string& reason, bool error) {
     active_ = false;
     settling_ = false;
     parking_ = false;
+    outcome_ = line;
     if (error) {
         core_.display().AddErrorMessage("!!! " + line);
     } else {

@@ -84,6 +84,9 @@ public:
     void Abort(const std::string& reason);
 
     bool Active() const { return active_; }
+    // How the last go-to or park ended ("Véga atteint en 42 s", "Pointage de Véga arrêté : ..."),
+    // "" while one runs or before the first.
+    const std::string& Outcome() const { return outcome_; }
     MountState State() const;
     GotoProgress Progress() const;
     // The tolerance of each axis, degrees: one polling tick (as long as the ticks really take)
@@ -186,6 +189,7 @@ private:
     bool trackAfter_ = false;
     bool wasTracking_ = false;
     std::string name_;
+    std::string outcome_;
     double raRad_ = 0.0;
     double decRad_ = 0.0;
     uint32_t startedAt_ = 0;

@@ -434,6 +434,11 @@ void GotoWindow::ShowProgress() {
     }
     timeLeft_->setText(p.active ? Duration(p.secondsLeft) : QString("—"));
     stop_->setEnabled(p.active);
+    // Once it has ended, "commencé" would tell the observer a stopped go-to still runs.
+    if (!p.active && awaitingOutcome_) {
+        awaitingOutcome_ = false;
+        result_->setText(QString::fromStdString(pointing.Outcome()));
+    }
 }
 
 void GotoWindow::Refresh() {
@@ -456,6 +461,7 @@ void GotoWindow::StartGoto() {
         ShowRefusal("Pointage de " + name, refusal);
     } else {
         result_->setText(QString::fromStdString("Pointage de " + name + " commencé"));
+        awaitingOutcome_ = true;
     }
     Refresh();
 }
@@ -465,13 +471,13 @@ void GotoWindow::StartPark() {
         ShowRefusal("Parcage", refusal);
     } else {
         result_->setText("Parcage commencé");
+        awaitingOutcome_ = true;
     }
     Refresh();
 }
 
 void GotoWindow::StopGoto() {
     core_.pointing().Abort("Arrêt demandé");
-    result_->clear();
     Refresh();
 }
 

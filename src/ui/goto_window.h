@@ -86,6 +86,7 @@ private:
 
     Core& core_;
     QTimer* refresh_;
+    bool awaitingOutcome_ = false;  // a go-to started here, its end not shown yet
     QRadioButton* byName_;
     QRadioButton* byCoordinates_;
     TargetList* list_;

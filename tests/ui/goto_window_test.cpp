@@ -120,6 +120,8 @@ TEST(GotoWindow, AGotoFromTheWindowArrivesWhileTheStatusBarAndTheNightLogFollowI
 
     r.RunUntilStill(300000);
     EXPECT_FALSE(pointing.Active()) << "the go-to did not end in 5 minutes";
+    r.w->Refresh();  // the window says how it ended, no longer "commencé"
+    EXPECT_TRUE(r.Text("lblGotoResult").contains(" atteint en ")) << r.Text("lblGotoResult").toStdString();
     // "Suivre à l'arrivée" is ticked: the telescope tracks its target.
     EXPECT_EQ(pointing.State(), MountState::Tracking);
     double ha = pointing.HourAngleNow(ra * kPi / 12.0);
@@ -151,6 +153,8 @@ TEST(GotoWindow, AGotoFromTheWindowArrivesWhileTheStatusBarAndTheNightLogFollowI
             QTest::mouseClick(r.G(s.how[0] == 'A' ? "cmdGotoStop" : "cmdGotoClose"), Qt::LeftButton);
         }
         EXPECT_FALSE(pointing.Active());
+        r.w->Refresh();
+        EXPECT_TRUE(r.Text("lblGotoResult").contains(s.says)) << r.Text("lblGotoResult").toStdString();
         const test::Lines said = test::Messages(*r.window);
         EXPECT_TRUE(std::any_of(said.end() - 2, said.end(), [&s](const std::string& l) { return l.find(s.says) != std::string::npos; }));
     }
