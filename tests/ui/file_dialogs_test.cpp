@@ -1,3 +1,4 @@
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <filesystem>
 
@@ -10,13 +11,14 @@ namespace {
 using test::UiRig;
 
 // Runs `act` on the file dialog of `window` while it is up (an Open dialog refuses a file its folder
-// view has not listed yet, so a busy machine may need a second try); whatever is still open 2 s on
-// is closed, never hung.
+// view has not listed yet, so a busy machine may need a second try); whatever is still open 20 s on
+// is closed, never hung. A busy machine (CI runs the package build beside) may take seconds to show it.
 class FileDialogDriver {
 public:
     FileDialogDriver(QWidget* window, std::function<void(QFileDialog*)> act) {
+        since_.start();
         QObject::connect(&timer_, &QTimer::timeout, [this, window, act = std::move(act)] {
-            if (++ticks_ > 200) {
+            if (since_.elapsed() > 20000) {
                 if (QWidget* modal = QApplication::activeModalWidget()) {
                     modal->close();
                 }
@@ -34,7 +36,7 @@ public:
 
 private:
     QTimer timer_;
-    int ticks_ = 0;
+    QElapsedTimer since_;
 };
 
 QString Canonical(const std::filesystem::path& p) {
