@@ -16,7 +16,7 @@ constexpr int kHa = 0;
 constexpr int kDec = 1;
 // Ticks the stall watch looks back over, at least.
 constexpr double kStallTicks = 10.0;
-// A faster mode is chosen only with this much more room than it needs to stop from full speed.
+// A faster mode needs at least this share of its stop from full speed (a short press stops sooner).
 constexpr double kRoomFactor = 0.5;
 
 double Wrap24(double hours) {
