@@ -186,8 +186,7 @@ int16_t Pointing::ModeFor(int axis, double distance) const {
 double Pointing::Reach(int axis, int16_t mode) const {
     const double v = speeds_[axis].Of(mode);
     // One more tick, and, while the other axis moves, the time its release may hold the thread.
-    const Axis& other = axes_[1 - axis];
-    const double held = other.direction != 0 ? releaseCostS_[1 - axis] : 0.0;
+    const double held = Moving(1 - axis) ? releaseCostS_[1 - axis] : 0.0;
     return StoppingDistance(axis, mode, v) + v * (TickSeconds() + held);
 }
 
@@ -410,20 +409,21 @@ bool Pointing::WorthSpeedingUp(int axis, double ha, double dec) const {
     return saved > cost;
 }
 
-bool Pointing::Drive(int axis, double pos, double error) {
+bool Pointing::Drive(int axis, bool letGo) {
     Axis& a = axes_[axis];
     const double tick = TickSeconds();
-    const double dist = std::fabs(error);
-    const int dir = error >= 0 ? 1 : -1;
+    const double pos = a.lastPos;
+    const double dist = std::fabs(errorDeg_[axis]);
+    const int dir = errorDeg_[axis] >= 0 ? 1 : -1;
     const double tol = ToleranceDeg(axis);
-    const double ha = axis == kHa ? pos : axes_[kHa].lastPos;
-    const double dec = axis == kDec ? pos : axes_[kDec].lastPos;
+    const double ha = axes_[kHa].lastPos;
+    const double dec = axes_[kDec].lastPos;
 
     if (a.direction != 0) {
         // Judged where it is by now: the other axis's presses and releases held the thread since
         // the reading.
         const double unwatched = std::fabs(a.speed) * (core_.clock().GetTickCount() - readAt_) / 1000.0;
-        if (releaseWith_[axis] || dir != a.direction || ReleaseDue(axis, 0.0) ||
+        if (letGo || dir != a.direction || ReleaseDue(axis, 0.0) ||
             !PathAllowed(axis, ha, dec, a.direction, Reach(axis, a.mode) + unwatched) || WorthSpeedingUp(axis, ha, dec)) {
             Release(axis);
             return true;
@@ -504,7 +504,7 @@ bool Pointing::Drive(int axis, double pos, double error) {
     }
     a.held = false;
     // The press holds the thread: while the other axis nears its release, it waits for it.
-    if (other.direction != 0 && ReleaseDue(1 - axis, pressCostS_[axis] + tick)) {
+    if (Moving(1 - axis) && ReleaseDue(1 - axis, pressCostS_[axis] + tick)) {
         return false;
     }
     a.lastDirection = dir;
@@ -584,12 +584,12 @@ void Pointing::Tick() {
     // Letting go of an axis holds the thread while its interface confirms the stop: a moving axis
     // that would pass its own release point meanwhile is let go in the same tick, and the one
     // whose overshoot would take longer to win back goes first.
-    releaseWith_ = {false, false};
+    std::array<bool, 2> letGo{false, false};
     const std::array<bool, 2> due{Moving(kHa) && ReleaseDue(kHa, 0.0), Moving(kDec) && ReleaseDue(kDec, 0.0)};
     for (int a : {kHa, kDec}) {
         const int o = 1 - a;
         if (due[a] && !due[o] && Moving(o) && ReleaseDue(o, releaseCostS_[a])) {
-            releaseWith_[o] = true;
+            letGo[o] = true;
         }
     }
     const auto overshootIfSecond = [&](int a) {
@@ -599,17 +599,17 @@ void Pointing::Tick() {
     };
     const int first = overshootIfSecond(kDec) > overshootIfSecond(kHa) ? kDec : kHa;
     const int second = 1 - first;
-    releaseWith_[second] = false;  // judged after the first one's release, where it is by then
-    Drive(first, first == kHa ? ha : dec, errorDeg_[first]);
+    Drive(first, letGo[first]);
     if (!active_) {
         return;
     }
-    const bool secondActed = Drive(second, second == kHa ? ha : dec, errorDeg_[second]);
+    // The second is judged after the first one's release, where it is by then.
+    const bool secondActed = Drive(second, false);
     if (!active_) {
         return;
     }
     if (secondActed && Moving(first)) {
-        Drive(first, first == kHa ? ha : dec, errorDeg_[first]);  // again, after the time the other held the thread
+        Drive(first, false);  // again, after the time the other held the thread
     }
     const bool haStill = axes_[kHa].direction == 0 && !axes_[kHa].coasting;
     const bool decStill = axes_[kDec].direction == 0 && !axes_[kDec].coasting;

@@ -132,8 +132,9 @@ private:
     std::string Start(const std::string& name, bool parking, bool trackOnArrival);
     bool ReadPosition(double& haDeg, double& decDeg) const;
     double TargetHaDeg() const;
-    // Returns true when it pressed or let go (the thread was held meanwhile).
-    bool Drive(int axis, double posDeg, double errorDeg);
+    // Drives an axis from this tick's reading (`letGo`: let go of it with the other one). Returns
+    // true when it pressed or let go (the thread was held meanwhile).
+    bool Drive(int axis, bool letGo);
     void Press(int axis, int direction, int16_t mode);
     void Release(int axis);
     // Counts how long a press or release held the thread (learnt into `cost`).
@@ -180,7 +181,6 @@ private:
     uint32_t readAt_ = 0;
     double ownHoldS_ = 0.0;
     std::array<double, 2> errorDeg_{0.0, 0.0};  // this tick's signed distance to go per axis
-    std::array<bool, 2> releaseWith_{false, false};  // let go with the other axis this tick
     bool active_ = false;
     bool parking_ = false;
     bool parked_ = false;
