@@ -16,8 +16,9 @@ constexpr int kHa = 0;
 constexpr int kDec = 1;
 // Ticks the stall watch looks back over, at least.
 constexpr double kStallTicks = 10.0;
-// A faster mode needs at least this share of its stop from full speed (a short press stops sooner).
-constexpr double kRoomFactor = 0.5;
+// A press shorter than this is timed (speed × time held + what the drive adds); a longer one is
+// let go on the speed the coders measure, which has settled by then.
+constexpr double kPulseS = 2.0;
 
 double Wrap24(double hours) {
     double h = std::fmod(hours, 24.0);
@@ -167,15 +168,17 @@ double Pointing::StoppingDistance(int axis, int16_t mode, double speed) const {
 
 int16_t Pointing::ModeFor(int axis, double distance) const {
     // The quickest way there: a faster mode costs a press, a release and a stop more (the
-    // finish at a lower speed), and needs room to get going before it must be let go; the
-    // release comes when the speed measured so far would carry the axis to the target.
+    // finish at a lower speed), and must not carry the axis past the target even when let go
+    // at the first look after the press.
+    const double look = std::max(TickSeconds(), latencyS_);
     const double stage = pressCostS_[axis] + releaseCostS_[axis] + TickSeconds();
     int16_t best = SPEED_CENTERING;
     double bestTime = distance / std::max(speeds_[axis].centring, 1e-9);
     for (int16_t mode : {SPEED_POINTING, SPEED_MOVING}) {
         const double v = speeds_[axis].Of(mode);
         const double time = distance / std::max(v, 1e-9) + stage + stopTime_[axis][ModeIndex(mode)];
-        if (distance > kRoomFactor * StoppingDistance(axis, mode, v) && time < bestTime) {
+        const double shortest = v * (look + std::max(0.0, pulseExtraS_[axis][ModeIndex(mode)]));
+        if (distance > shortest && time < bestTime) {
             best = mode;
             bestTime = time;
         }
@@ -255,6 +258,7 @@ std::string Pointing::Start(const std::string& name, bool parking, bool trackOnA
         // motors stop at once and only the tube's inertia carries on.
         for (int a : {kHa, kDec}) {
             stopTime_[static_cast<std::size_t>(a)].fill(interfaces[static_cast<std::size_t>(a)] == INTERFACE_64XX ? 0.6 : 0.3);
+            pulseExtraS_[static_cast<std::size_t>(a)].fill(0.0);
         }
     }
     const double targetDec = parking ? limits_.parkDeclinationDeg : R2D(decRad_);
@@ -338,6 +342,7 @@ void Pointing::Press(int axis, int direction, int16_t mode) {
     a.mode = mode;
     a.direction = direction;
     a.pressedAt = core_.clock().GetTickCount();
+    a.pressPos = a.lastPos;
     a.coasting = false;
     a.historyCount = 0;
 }
@@ -357,6 +362,7 @@ void Pointing::Release(int axis) {
     a.direction = 0;
     a.coasting = true;
     a.releasedAt = core_.clock().GetTickCount();
+    a.releaseStart = before;
     a.releasePos = a.lastPos;
     a.releaseSpeed = std::fabs(a.speed);
     a.releaseMode = a.mode;
@@ -381,6 +387,16 @@ double Pointing::DistanceNow(int axis) const {
 
 bool Pointing::ReleaseDue(int axis, double aheadS) const {
     const Axis& a = axes_[axis];
+    const double look = std::max(TickSeconds(), latencyS_);
+    const double share = a.mode > SPEED_CENTERING ? 0.5 : 1.0;
+    const double held = (core_.clock().GetTickCount() - a.pressedAt) / 1000.0 + aheadS;
+    if (held < kPulseS) {
+        // Timed: where the press, let go now, leaves the axis once it has stopped.
+        const double v = speeds_[axis].Of(a.mode);
+        const double travel = v * std::max(0.0, held + pulseExtraS_[axis][ModeIndex(a.mode)]);
+        const double left = a.direction * (errorDeg_[axis] + a.lastPos - a.pressPos) - travel;
+        return left <= share * v * look + 0.3 * ToleranceDeg(axis);
+    }
     // Looking ahead, an axis still getting up to speed is taken at the speed it is getting to.
     const double v = aheadS > 0.0 ? std::max(std::fabs(a.speed), speeds_[axis].Of(a.mode)) : std::fabs(a.speed);
     const double dist = DistanceNow(axis) - v * aheadS;
@@ -388,9 +404,7 @@ bool Pointing::ReleaseDue(int axis, double aheadS) const {
     // unless waiting for the next look lands closer (past it by less than it now falls short);
     // the lower speed that finishes corrects either way. In Centrage, nothing finer follows:
     // rather short than past, or the axis would swing about the target.
-    const double look = std::max(TickSeconds(), latencyS_);
     const double coast = v * stopTime_[axis][ModeIndex(a.mode)];
-    const double share = a.mode > SPEED_CENTERING ? 0.5 : 1.0;
     return dist <= coast + share * v * look + 0.3 * ToleranceDeg(axis);
 }
 
@@ -437,28 +451,32 @@ bool Pointing::Drive(int axis, bool letGo) {
             // pass for a whole window.
             const double window =
                 std::max({1.0, kStallTicks * tick, 6.0 * CoderStepDeg(axis) / speeds_[axis].Of(a.mode)});
+            const double watched = SecondsBeforeReading(a.anchorAt);
             if (a.historyCount == 0) {
                 a.anchorDist = dist;
+                a.anchorPos = pos;
                 a.anchorAt = readAt_;
-            } else if (SecondsBeforeReading(a.anchorAt) >= window) {
+            } else if (watched >= window) {
                 // Not nearer by more than a coder step: the axis does not follow its drive (a
                 // brake, a clutch, an obstacle, a wrong sense).
                 if (a.anchorDist - dist < CoderStepDeg(axis)) {
                     Stop(std::string("axe ") + AxisName(axis) + " bloqué ? il ne se rapproche pas de la cible", true);
                     return false;
                 }
+                // The speed this mode really gives, over the whole window: at low speed a tick
+                // sees a coder step or none, too coarse to learn from. The next plans use it. An
+                // axis far slower than expected is more likely held than slow, and is left to
+                // the stall watch.
+                double& v = speeds_[axis].Of(a.mode);
+                const double measured = std::fabs(pos - a.anchorPos) / watched;
+                if (measured > 0.5 * v) {
+                    v = 0.7 * v + 0.3 * measured;
+                }
                 a.anchorDist = dist;
+                a.anchorPos = pos;
                 a.anchorAt = readAt_;
             }
             ++a.historyCount;
-            if (a.historyCount > 4) {
-                // The speed this mode really gives: the next plans use it. An axis far slower
-                // than expected is more likely held than slow, and is left to the stall watch.
-                double& v = speeds_[axis].Of(a.mode);
-                if (std::fabs(a.speed) > 0.5 * v) {
-                    v = 0.9 * v + 0.1 * std::fabs(a.speed);
-                }
-            }
         }
         return false;
     }
@@ -470,7 +488,13 @@ bool Pointing::Drive(int axis, bool letGo) {
             return false;
         }
         a.coasting = false;
-        if (a.releaseSpeed > speeds_[axis].centring * 0.5) {
+        const double pressed = static_cast<int32_t>(a.releaseStart - a.pressedAt) / 1000.0;
+        const double v = speeds_[axis].Of(a.releaseMode);
+        if (still && pressed < kPulseS && v > 0.0) {
+            double& extra = pulseExtraS_[axis][ModeIndex(a.releaseMode)];
+            extra = std::clamp(0.5 * extra + 0.5 * (std::fabs(pos - a.pressPos) / v - pressed), -2.0, 2.0);
+        }
+        if (pressed >= kPulseS && a.releaseSpeed > speeds_[axis].centring * 0.5) {
             // How long the axis really took to stop, as the coders saw it: the next stop of
             // this speed is planned with it.
             const double learnt = std::fabs(pos - a.releasePos) / a.releaseSpeed;
@@ -480,8 +504,10 @@ bool Pointing::Drive(int axis, bool letGo) {
     // Once there, an axis is taken up again only when the other one has arrived too: each touch
     // of it holds the thread while its interface confirms the stop, and the other axis would run
     // unwatched meanwhile. The hour angle drifts with the sky until then.
+    // Where touching it costs nothing (the latches), it is kept there.
     const Axis& other = axes_[1 - axis];
-    const bool otherBusy = other.direction != 0 || other.coasting || !(other.done || other.held);
+    const bool costly = pressCostS_[axis] + releaseCostS_[axis] >= TickSeconds();
+    const bool otherBusy = costly && (other.direction != 0 || other.coasting || !(other.done || other.held));
     if (dist <= tol || (a.done && otherBusy)) {
         a.done = true;
         a.held = false;

@@ -7,8 +7,8 @@
 // polling tick, and never lets the telescope leave the pointing limits.
 //
 // Each axis is driven on its own: Déplacement while far, Pointage closer, Centrage at the end;
-// it lets go of an axis early enough for the axis to coast to the target, looks again once the
-// axis has stopped, and corrects an overshoot at a lower speed. The target's hour angle is
+// it lets go of an axis early enough for the axis to coast to the target (a short press is timed:
+// its speed has not settled), looks again once the axis has stopped, and corrects an overshoot. The target's hour angle is
 // recomputed on every tick, as the sky turns during the slew.
 //
 // It stops itself (both axes, and says why in the message list and the night log) on anything
@@ -114,6 +114,8 @@ private:
         int direction = 0;     // +1 / -1 while pressed
         uint32_t pressedAt = 0;
         uint32_t releasedAt = 0;
+        uint32_t releaseStart = 0;  // when the release went out (its confirmation may hold the thread)
+        double pressPos = 0.0;      // where the axis stood when pressed
         bool coasting = false;  // let go, not yet seen still
         double releasePos = 0.0;
         double releaseSpeed = 0.0;
@@ -123,6 +125,7 @@ private:
         int lastDirection = 0;  // of the last press, to see an overshoot
         // Stall watch: the distance at the start of the window.
         double anchorDist = 0.0;
+        double anchorPos = 0.0;
         uint32_t anchorAt = 0;
         int historyCount = 0;
         double lastPos = 0.0;
@@ -163,6 +166,11 @@ private:
     std::array<int16_t, 2> speedsFor_{0, 0};  // the interfaces the speeds were learnt on
     // Per axis and speed mode (Centrage, Pointage, Déplacement).
     std::array<std::array<double, 3>, 2> stopTime_{{{1.0, 1.0, 1.0}, {1.0, 1.0, 1.0}}};
+    // A short press, from rest to rest, carries an axis its mode's speed times the time it was
+    // held plus this (seconds, per axis and mode: the drive's ramps and the interface's delays).
+    // Learnt from the coders; from it a short press is timed rather than judged on a speed that
+    // has not settled yet.
+    std::array<std::array<double, 3>, 2> pulseExtraS_{};
     // The longest recent time between two ticks: a transaction that holds the thread (a box
     // confirming its stop) delays the next look at the coders.
     double latencyS_ = 0.0;
