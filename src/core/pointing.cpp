@@ -363,7 +363,7 @@ void Pointing::Release(int axis) {
     a.coasting = true;
     a.releasedAt = core_.clock().GetTickCount();
     a.releaseStart = before;
-    a.releasePos = a.lastPos;
+    a.releasePos = a.lastPos + a.speed * static_cast<int32_t>(before - readAt_) / 1000.0;  // where it was let go
     a.releaseSpeed = std::fabs(a.speed);
     a.releaseMode = a.mode;
 }
@@ -385,27 +385,29 @@ double Pointing::DistanceNow(int axis) const {
     return std::fabs(errorDeg_[axis] - (a.direction != 0 ? a.speed * since : 0.0));
 }
 
-bool Pointing::ReleaseDue(int axis, double aheadS) const {
+double Pointing::SecondsToRelease(int axis, bool lookingAhead) const {
     const Axis& a = axes_[axis];
-    const double look = std::max(TickSeconds(), latencyS_);
-    const double share = a.mode > SPEED_CENTERING ? 0.5 : 1.0;
-    const double held = (core_.clock().GetTickCount() - a.pressedAt) / 1000.0 + aheadS;
+    // In Centrage nothing finer follows: rather short than past, or the axis would swing about
+    // the target.
+    const double margin = a.mode > SPEED_CENTERING ? 0.0 : 0.3 * ToleranceDeg(axis);
+    const double held = (core_.clock().GetTickCount() - a.pressedAt) / 1000.0;
     if (held < kPulseS) {
         // Timed: where the press, let go now, leaves the axis once it has stopped.
-        const double v = speeds_[axis].Of(a.mode);
+        const double v = std::max(speeds_[axis].Of(a.mode), 1e-9);
         const double travel = v * std::max(0.0, held + pulseExtraS_[axis][ModeIndex(a.mode)]);
-        const double left = a.direction * (errorDeg_[axis] + a.lastPos - a.pressPos) - travel;
-        return left <= share * v * look + 0.3 * ToleranceDeg(axis);
+        return (a.direction * (errorDeg_[axis] + a.lastPos - a.pressPos) - travel - margin) / v;
     }
     // Looking ahead, an axis still getting up to speed is taken at the speed it is getting to.
-    const double v = aheadS > 0.0 ? std::max(std::fabs(a.speed), speeds_[axis].Of(a.mode)) : std::fabs(a.speed);
-    const double dist = DistanceNow(axis) - v * aheadS;
-    // Faster than Centrage, let go on the reading where the axis stops nearest the target: now,
-    // unless waiting for the next look lands closer (past it by less than it now falls short);
-    // the lower speed that finishes corrects either way. In Centrage, nothing finer follows:
-    // rather short than past, or the axis would swing about the target.
+    const double measured = std::fabs(a.speed);
+    const double v = std::max(lookingAhead ? std::max(measured, speeds_[axis].Of(a.mode)) : measured, 1e-9);
     const double coast = v * stopTime_[axis][ModeIndex(a.mode)];
-    return dist <= coast + share * v * look + 0.3 * ToleranceDeg(axis);
+    return (DistanceNow(axis) - coast - margin) / v;
+}
+
+bool Pointing::ReleaseDue(int axis, double aheadS) const {
+    // Let go in this tick (waiting in it for the moment, rather than a look later) or within
+    // `aheadS` seconds of it.
+    return SecondsToRelease(axis, aheadS > 0.0) <= aheadS + std::max(TickSeconds(), latencyS_);
 }
 
 bool Pointing::WorthSpeedingUp(int axis, double ha, double dec) const {
@@ -437,8 +439,21 @@ bool Pointing::Drive(int axis, bool letGo) {
         // Judged where it is by now: the other axis's presses and releases held the thread since
         // the reading.
         const double unwatched = std::fabs(a.speed) * (core_.clock().GetTickCount() - readAt_) / 1000.0;
-        if (letGo || dir != a.direction || ReleaseDue(axis, 0.0) ||
-            !PathAllowed(axis, ha, dec, a.direction, Reach(axis, a.mode) + unwatched) || WorthSpeedingUp(axis, ha, dec)) {
+        if (letGo || dir != a.direction || !PathAllowed(axis, ha, dec, a.direction, Reach(axis, a.mode) + unwatched) ||
+            WorthSpeedingUp(axis, ha, dec)) {
+            Release(axis);
+            return true;
+        }
+        // Due before the next look: the release waits in this tick for its moment, rather than
+        // come up to a tick of travel early or late. The wait gives way to the stop-all.
+        const double in = SecondsToRelease(axis, false);
+        if (in < std::max(tick, latencyS_)) {
+            if (in > 0.0) {
+                WaitMs(core_.clock(), static_cast<int32_t>(std::lround(in * 1000.0)));
+                if (!active_) {
+                    return false;  // the stop-all came during the wait and let go of both axes
+                }
+            }
             Release(axis);
             return true;
         }
@@ -514,10 +529,9 @@ bool Pointing::Drive(int axis, bool letGo) {
         return false;
     }
     a.done = false;
-    // An overshoot is corrected with twice the room a first move needs, so that a drive that
-    // stops longer than planned does not swing to and fro.
-    const bool overshot = a.mode != 0 && a.lastDirection == -dir;
-    int16_t mode = ModeFor(axis, overshot ? dist / 2.0 : dist);
+    // An overshoot is won back like any distance: the presses are timed, so the quickest mode
+    // that has room does not swing about the target.
+    int16_t mode = ModeFor(axis, dist);
     // Near a limit, slower, and only with room to spare: an axis let go at the edge of the
     // allowed region must not be pressed again at once only to be let go a tick later.
     // The look ahead is not cut at the target: an overshoot goes past it.
@@ -533,7 +547,6 @@ bool Pointing::Drive(int axis, bool letGo) {
     if (Moving(1 - axis) && ReleaseDue(1 - axis, pressCostS_[axis] + tick)) {
         return false;
     }
-    a.lastDirection = dir;
     Press(axis, dir, mode);
     return true;
 }
@@ -636,6 +649,9 @@ void Pointing::Tick() {
     }
     if (secondActed && Moving(first)) {
         Drive(first, false);  // again, after the time the other held the thread
+        if (!active_) {
+            return;
+        }
     }
     const bool haStill = axes_[kHa].direction == 0 && !axes_[kHa].coasting;
     const bool decStill = axes_[kDec].direction == 0 && !axes_[kDec].coasting;

@@ -122,7 +122,6 @@ private:
         int16_t releaseMode = 0;
         bool done = false;
         bool held = false;      // still, because moving would leave the limits
-        int lastDirection = 0;  // of the last press, to see an overshoot
         // Stall watch: the distance at the start of the window.
         double anchorDist = 0.0;
         double anchorPos = 0.0;
@@ -148,7 +147,9 @@ private:
     double SecondsBeforeReading(uint32_t when) const;
     bool WorthSpeedingUp(int axis, double haDeg, double decDeg) const;
     bool Moving(int axis) const { return axes_[axis].direction != 0; }
-    // Whether a moving axis would be let go now, or within `aheadS` seconds of travel.
+    // How long before a moving axis must be let go to stop on the target (negative: overdue).
+    double SecondsToRelease(int axis, bool lookingAhead) const;
+    // Whether a moving axis will be let go in this tick, or within `aheadS` seconds after it.
     bool ReleaseDue(int axis, double aheadS) const;
     void Finish();
     void Stop(const std::string& reason, bool error);

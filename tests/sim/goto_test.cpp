@@ -55,10 +55,28 @@ TEST(Goto, ReachesRandomTargetsWithinTheToleranceInAboutThePhysicalTime) {
         }
         // Time over the drives' limit (distribution: bench/goto_bench.cpp): mostly close, never lost.
         std::sort(ratios.begin(), ratios.end());
-        EXPECT_LE(ratios[ratios.size() / 2], 1.09);
-        EXPECT_LE(ratios[ratios.size() * 9 / 10], 1.22);
-        EXPECT_LE(ratios.back(), 1.6);
+        const bool boxes = w == Wiring::BoxesAndCard;  // each command holds the thread: slower to finish
+        EXPECT_LE(ratios[ratios.size() / 2], boxes ? 1.07 : 1.03);
+        EXPECT_LE(ratios[ratios.size() * 9 / 10], boxes ? 1.17 : 1.06);
+        EXPECT_LE(ratios.back(), boxes ? 2.0 : 1.3);
     }
+}
+
+TEST(Goto, TheStopAllEndsTheWaitForATimedRelease) {
+    // A short move is let go between two ticks: the go-to waits for the moment, and the
+    // observer's stop-all must still end that wait, with nothing pressed after it.
+    GotoRig g(Wiring::ParallelBoards);
+    g.PlaceAt(1.0, 30.0);
+    int stopsAsked = 0;
+    g.r.core.SetStopWatcher([&] { return g.P().Active() && AxisDriven(g, 0) && ++stopsAsked > 0; });
+    g.r.log.Clear();
+    ASSERT_EQ(g.P().GoTo(test::RaForHourAngle(g, 1.004), D2R(30.0), "cible", false), "");
+    g.RunGoto(60000);
+    g.Run(200);
+    EXPECT_EQ(stopsAsked, 1);
+    EXPECT_FALSE(g.P().Active());
+    EXPECT_FALSE(AxisDriven(g, 0) || AxisDriven(g, 1));
+    EXPECT_EQ(g.P().Outcome(), "Pointage de cible arrêté : Arrêt général");
 }
 
 TEST(Goto, RefusesTargetsOutsideTheLimitsWithNothingSent) {
