@@ -1,5 +1,6 @@
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <filesystem>
 
 #include "ui/options_dialog.h"
@@ -57,7 +58,12 @@ TEST(FileDialogs, SaveAsAndOpenStartInTheSettingsFolderAndTheSavedNameEndsInIni)
         QString dir;
         FileDialogDriver driver(r.window.get(), [&](QFileDialog* d) {
             dir = d->directory().canonicalPath();
+            // Typed as the observer would: a selection made while the dialog still reads its
+            // folder can be dropped, and the Open dialog then refuses every accept.
             d->selectFile(QString::fromStdString(file.string()));
+            if (auto* name = d->findChild<QLineEdit*>("fileNameEdit")) {
+                name->setText(QString::fromStdString(file.filename().string()));
+            }
             QMetaObject::invokeMethod(d, "accept");
         });
         r.Action(item)->trigger();
