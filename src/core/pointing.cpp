@@ -382,7 +382,18 @@ double Pointing::SecondsBeforeReading(uint32_t when) const {
 double Pointing::DistanceNow(int axis) const {
     const Axis& a = axes_[axis];
     const double since = (core_.clock().GetTickCount() - readAt_) / 1000.0;
-    return std::fabs(errorDeg_[axis] - (a.direction != 0 ? a.speed * since : 0.0));
+    return std::fabs(AimDeg(axis) - (a.direction != 0 ? a.speed * since : 0.0));
+}
+
+double Pointing::AimDeg(int axis) const {
+    // The hour-angle axis that arrives while the other one still works is stopped a little
+    // ahead of the target: the sky brings the target to it, and it stays inside the tolerance
+    // longer. Where each touch of it holds the thread (the boxes), that saves touching it again.
+    const bool costly = pressCostS_[axis] + releaseCostS_[axis] >= TickSeconds();
+    if (axis != kHa || !costly || axes_[kDec].done) {
+        return errorDeg_[axis];
+    }
+    return errorDeg_[axis] + 0.5 * ToleranceDeg(axis);
 }
 
 double Pointing::SecondsToRelease(int axis, bool lookingAhead) const {
@@ -395,7 +406,7 @@ double Pointing::SecondsToRelease(int axis, bool lookingAhead) const {
         // Timed: where the press, let go now, leaves the axis once it has stopped.
         const double v = std::max(speeds_[axis].Of(a.mode), 1e-9);
         const double travel = v * std::max(0.0, held + pulseExtraS_[axis][ModeIndex(a.mode)]);
-        return (a.direction * (errorDeg_[axis] + a.lastPos - a.pressPos) - travel - margin) / v;
+        return (a.direction * (AimDeg(axis) + a.lastPos - a.pressPos) - travel - margin) / v;
     }
     // Looking ahead, an axis still getting up to speed is taken at the speed it is getting to.
     const double measured = std::fabs(a.speed);
@@ -408,6 +419,24 @@ bool Pointing::ReleaseDue(int axis, double aheadS) const {
     // Let go in this tick (waiting in it for the moment, rather than a look later) or within
     // `aheadS` seconds of it.
     return SecondsToRelease(axis, aheadS > 0.0) <= aheadS + std::max(TickSeconds(), latencyS_);
+}
+
+bool Pointing::ReleasesClash(int axis, int16_t mode, double dist) const {
+    // Letting go of an axis holds the thread while its interface confirms the stop: were this
+    // press due to be let go while the other axis's release holds it (or the other's while this
+    // one's does), one of the two would be let go late and overshoot. The press waits until its
+    // release falls after the other's.
+    const int other = 1 - axis;
+    const double look = std::max(TickSeconds(), latencyS_);
+    if (releaseCostS_[axis] + releaseCostS_[other] < 2.0 * look) {
+        return false;  // nothing worth waiting for (the latches)
+    }
+    const double v = std::max(speeds_[axis].Of(mode), 1e-9);
+    const double run = dist / v;
+    const double drive = run < kPulseS ? -pulseExtraS_[axis][ModeIndex(mode)] : stopTime_[axis][ModeIndex(mode)];
+    const double mine = pressCostS_[axis] + run - drive;
+    const double theirs = SecondsToRelease(other, true);
+    return mine > theirs - releaseCostS_[axis] - look && mine < theirs + releaseCostS_[other] + look;
 }
 
 bool Pointing::WorthSpeedingUp(int axis, double ha, double dec) const {
@@ -531,7 +560,8 @@ bool Pointing::Drive(int axis, bool letGo) {
     a.done = false;
     // An overshoot is won back like any distance: the presses are timed, so the quickest mode
     // that has room does not swing about the target.
-    int16_t mode = ModeFor(axis, dist);
+    const double way = std::fabs(AimDeg(axis));  // the same sense as `dir`: the aim stays inside the tolerance
+    int16_t mode = ModeFor(axis, way);
     // Near a limit, slower, and only with room to spare: an axis let go at the edge of the
     // allowed region must not be pressed again at once only to be let go a tick later.
     // The look ahead is not cut at the target: an overshoot goes past it.
@@ -544,7 +574,7 @@ bool Pointing::Drive(int axis, bool letGo) {
     }
     a.held = false;
     // The press holds the thread: while the other axis nears its release, it waits for it.
-    if (Moving(1 - axis) && ReleaseDue(1 - axis, pressCostS_[axis] + tick)) {
+    if (Moving(1 - axis) && (ReleaseDue(1 - axis, pressCostS_[axis] + tick) || ReleasesClash(axis, mode, way))) {
         return false;
     }
     Press(axis, dir, mode);

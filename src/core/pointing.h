@@ -143,9 +143,14 @@ private:
     void LearnHold(double& cost, uint32_t since);
     // Where a moving axis is by now, from this tick's reading and its speed: how far it still is.
     double DistanceNow(int axis) const;
+    // The signed distance to aim at on an axis from this tick's reading, degrees.
+    double AimDeg(int axis) const;
     // How long before this tick's reading a clock time was (negative: after it).
     double SecondsBeforeReading(uint32_t when) const;
     bool WorthSpeedingUp(int axis, double haDeg, double decDeg) const;
+    // Whether pressing this axis now would have it due to be let go while the other one's
+    // release holds the thread, or the other way round.
+    bool ReleasesClash(int axis, int16_t mode, double dist) const;
     bool Moving(int axis) const { return axes_[axis].direction != 0; }
     // How long before a moving axis must be let go to stop on the target (negative: overdue).
     double SecondsToRelease(int axis, bool lookingAhead) const;
