@@ -551,7 +551,10 @@ bool Pointing::Drive(int axis, bool letGo) {
     // Where touching it costs nothing (the latches), it is kept there.
     const Axis& other = axes_[1 - axis];
     const bool costly = pressCostS_[axis] + releaseCostS_[axis] >= TickSeconds();
-    const bool otherBusy = costly && (other.direction != 0 || other.coasting || !(other.done || other.held));
+    // A long move of the other axis leaves time to touch this one meanwhile.
+    const bool otherFar = other.direction != 0 &&
+                          SecondsToRelease(1 - axis, false) > 2.0 * (pressCostS_[axis] + releaseCostS_[axis]) + 1.0;
+    const bool otherBusy = costly && !otherFar && (other.direction != 0 || other.coasting || !(other.done || other.held));
     if (dist <= tol || (a.done && otherBusy)) {
         a.done = true;
         a.held = false;
