@@ -545,13 +545,12 @@ bool Pointing::Drive(int axis, bool letGo) {
             stopTime = std::clamp(0.5 * stopTime + 0.5 * learnt, 0.0, 5.0);
         }
     }
-    // Once there, an axis is taken up again only when the other one has arrived too: each touch
-    // of it holds the thread while its interface confirms the stop, and the other axis would run
-    // unwatched meanwhile. The hour angle drifts with the sky until then.
-    // Where touching it costs nothing (the latches), it is kept there.
+    // Once there, an axis is taken up again only when the other one has arrived too, or is far
+    // enough from its release to run unwatched meanwhile: each touch of it holds the thread while
+    // its interface confirms the stop. The hour angle drifts with the sky until then. Where
+    // touching it costs nothing (the latches), it is kept there.
     const Axis& other = axes_[1 - axis];
     const bool costly = pressCostS_[axis] + releaseCostS_[axis] >= TickSeconds();
-    // A long move of the other axis leaves time to touch this one meanwhile.
     const bool otherFar = other.direction != 0 &&
                           SecondsToRelease(1 - axis, false) > 2.0 * (pressCostS_[axis] + releaseCostS_[axis]) + 1.0;
     const bool otherBusy = costly && !otherFar && (other.direction != 0 || other.coasting || !(other.done || other.held));
