@@ -177,7 +177,7 @@ int16_t Pointing::ModeFor(int axis, double distance) const {
     for (int16_t mode : {SPEED_POINTING, SPEED_MOVING}) {
         const double v = speeds_[axis].Of(mode);
         const double time = distance / std::max(v, 1e-9) + stage + stopTime_[axis][ModeIndex(mode)];
-        const double shortest = v * (look + std::max(0.0, pulseExtraS_[axis][ModeIndex(mode)]));
+        const double shortest = v * (look + std::max(0.0, PulseExtraS(axis, mode, look)));
         if (distance > shortest && time < bestTime) {
             best = mode;
             bestTime = time;
@@ -258,7 +258,7 @@ std::string Pointing::Start(const std::string& name, bool parking, bool trackOnA
         // motors stop at once and only the tube's inertia carries on.
         for (int a : {kHa, kDec}) {
             stopTime_[static_cast<std::size_t>(a)].fill(interfaces[static_cast<std::size_t>(a)] == INTERFACE_64XX ? 0.6 : 0.3);
-            pulseExtraS_[static_cast<std::size_t>(a)].fill(0.0);
+            pulses_[static_cast<std::size_t>(a)] = {};
         }
     }
     const double targetDec = parking ? limits_.parkDeclinationDeg : R2D(decRad_);
@@ -405,7 +405,7 @@ double Pointing::SecondsToRelease(int axis, bool lookingAhead) const {
     if (held < kPulseS) {
         // Timed: where the press, let go now, leaves the axis once it has stopped.
         const double v = std::max(speeds_[axis].Of(a.mode), 1e-9);
-        const double travel = v * std::max(0.0, held + pulseExtraS_[axis][ModeIndex(a.mode)]);
+        const double travel = v * std::max(0.0, held + PulseExtraS(axis, a.mode, held));
         return (a.direction * (AimDeg(axis) + a.lastPos - a.pressPos) - travel - margin) / v;
     }
     // Looking ahead, an axis still getting up to speed is taken at the speed it is getting to.
@@ -421,6 +421,20 @@ bool Pointing::ReleaseDue(int axis, double aheadS) const {
     return SecondsToRelease(axis, aheadS > 0.0) <= aheadS + std::max(TickSeconds(), latencyS_);
 }
 
+double Pointing::PulseExtraS(int axis, int16_t mode, double held) const {
+    // From the last presses of about that length (within some tenths of a second, a drive's
+    // ramp): one too short to get up to speed ends on its ramp and adds less than a longer one.
+    const Pulses& p = pulses_[axis][ModeIndex(mode)];
+    double sum = 0.0;
+    double weights = 0.0;
+    for (std::size_t i = 0; i < p.count; ++i) {
+        const double w = std::exp(-std::fabs(p.held[i] - held) / 0.4);
+        sum += w * p.extra[i];
+        weights += w;
+    }
+    return weights > 1e-6 ? sum / weights : 0.0;
+}
+
 bool Pointing::ReleasesClash(int axis, int16_t mode, double dist) const {
     // Letting go of an axis holds the thread while its interface confirms the stop: were this
     // press due to be let go while the other axis's release holds it (or the other's while this
@@ -433,7 +447,7 @@ bool Pointing::ReleasesClash(int axis, int16_t mode, double dist) const {
     }
     const double v = std::max(speeds_[axis].Of(mode), 1e-9);
     const double run = dist / v;
-    const double drive = run < kPulseS ? -pulseExtraS_[axis][ModeIndex(mode)] : stopTime_[axis][ModeIndex(mode)];
+    const double drive = run < kPulseS ? -PulseExtraS(axis, mode, run) : stopTime_[axis][ModeIndex(mode)];
     const double mine = pressCostS_[axis] + run - drive;
     const double theirs = SecondsToRelease(other, true);
     return mine > theirs - releaseCostS_[axis] - look && mine < theirs + releaseCostS_[other] + look;
@@ -535,8 +549,11 @@ bool Pointing::Drive(int axis, bool letGo) {
         const double pressed = static_cast<int32_t>(a.releaseStart - a.pressedAt) / 1000.0;
         const double v = speeds_[axis].Of(a.releaseMode);
         if (still && pressed < kPulseS && v > 0.0) {
-            double& extra = pulseExtraS_[axis][ModeIndex(a.releaseMode)];
-            extra = std::clamp(0.5 * extra + 0.5 * (std::fabs(pos - a.pressPos) / v - pressed), -2.0, 2.0);
+            Pulses& p = pulses_[axis][ModeIndex(a.releaseMode)];
+            p.held[p.next] = pressed;
+            p.extra[p.next] = std::clamp(std::fabs(pos - a.pressPos) / v - pressed, -2.0, 2.0);
+            p.next = (p.next + 1) % p.held.size();
+            p.count = std::min(p.count + 1, p.held.size());
         }
         if (pressed >= kPulseS && a.releaseSpeed > speeds_[axis].centring * 0.5) {
             // How long the axis really took to stop, as the coders saw it: the next stop of

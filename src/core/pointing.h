@@ -151,6 +151,8 @@ private:
     // Whether pressing this axis now would have it due to be let go while the other one's
     // release holds the thread, or the other way round.
     bool ReleasesClash(int axis, int16_t mode, double dist) const;
+    // What a press of this axis and mode held `held` seconds adds, seconds of its speed.
+    double PulseExtraS(int axis, int16_t mode, double held) const;
     bool Moving(int axis) const { return axes_[axis].direction != 0; }
     // How long before a moving axis must be let go to stop on the target (negative: overdue).
     double SecondsToRelease(int axis, bool lookingAhead) const;
@@ -173,10 +175,16 @@ private:
     // Per axis and speed mode (Centrage, Pointage, Déplacement).
     std::array<std::array<double, 3>, 2> stopTime_{{{1.0, 1.0, 1.0}, {1.0, 1.0, 1.0}}};
     // A short press, from rest to rest, carries an axis its mode's speed times the time it was
-    // held plus this (seconds, per axis and mode: the drive's ramps and the interface's delays).
-    // Learnt from the coders; from it a short press is timed rather than judged on a speed that
-    // has not settled yet.
-    std::array<std::array<double, 3>, 2> pulseExtraS_{};
+    // held plus a little (the drive's ramps and the interface's delays; less for a press too short
+    // to get up to speed). Learnt from the coders over the last short presses of each axis and
+    // mode; from it a short press is timed rather than judged on a speed that has not settled.
+    struct Pulses {
+        std::array<double, 8> held{};   // how long each of the last presses was held, seconds
+        std::array<double, 8> extra{};  // and what it added
+        std::size_t next = 0;
+        std::size_t count = 0;
+    };
+    std::array<std::array<Pulses, 3>, 2> pulses_{};
     // The longest recent time between two ticks: a transaction that holds the thread (a box
     // confirming its stop) delays the next look at the coders.
     double latencyS_ = 0.0;
