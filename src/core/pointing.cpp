@@ -161,16 +161,23 @@ std::size_t ModeIndex(int16_t mode) {
 }
 }  // namespace
 
+double Pointing::LookS() const {
+    return std::max(TickSeconds(), latencyS_);
+}
+
+bool Pointing::TouchHolds(int axis) const {
+    return pressCostS_[axis] + releaseCostS_[axis] >= TickSeconds();
+}
+
 double Pointing::StoppingDistance(int axis, int16_t mode, double speed) const {
-    const double look = std::max(TickSeconds(), latencyS_);
-    return std::fabs(speed) * (stopTime_[axis][ModeIndex(mode)] + look);
+    return std::fabs(speed) * (stopTime_[axis][ModeIndex(mode)] + LookS());
 }
 
 int16_t Pointing::ModeFor(int axis, double distance) const {
     // The quickest way there: a faster mode costs a press, a release and a stop more (the
     // finish at a lower speed), and must not carry the axis past the target even when let go
     // at the first look after the press.
-    const double look = std::max(TickSeconds(), latencyS_);
+    const double look = LookS();
     const double stage = pressCostS_[axis] + releaseCostS_[axis] + TickSeconds();
     int16_t best = SPEED_CENTERING;
     double bestTime = distance / std::max(speeds_[axis].centring, 1e-9);
@@ -389,8 +396,7 @@ double Pointing::AimDeg(int axis) const {
     // The hour-angle axis that arrives while the other one still works is stopped a little
     // ahead of the target: the sky brings the target to it, and it stays inside the tolerance
     // longer. Where each touch of it holds the thread (the boxes), that saves touching it again.
-    const bool costly = pressCostS_[axis] + releaseCostS_[axis] >= TickSeconds();
-    if (axis != kHa || !costly || axes_[kDec].done) {
+    if (axis != kHa || !TouchHolds(axis) || axes_[kDec].done) {
         return errorDeg_[axis];
     }
     return errorDeg_[axis] + 0.5 * ToleranceDeg(axis);
@@ -418,7 +424,7 @@ double Pointing::SecondsToRelease(int axis, bool lookingAhead) const {
 bool Pointing::ReleaseDue(int axis, double aheadS) const {
     // Let go in this tick (waiting in it for the moment, rather than a look later) or within
     // `aheadS` seconds of it.
-    return SecondsToRelease(axis, aheadS > 0.0) <= aheadS + std::max(TickSeconds(), latencyS_);
+    return SecondsToRelease(axis, aheadS > 0.0) <= aheadS + LookS();
 }
 
 double Pointing::PulseExtraS(int axis, int16_t mode, double held) const {
@@ -441,7 +447,7 @@ bool Pointing::ReleasesClash(int axis, int16_t mode, double dist) const {
     // one's does), one of the two would be let go late and overshoot. The press waits until its
     // release falls after the other's.
     const int other = 1 - axis;
-    const double look = std::max(TickSeconds(), latencyS_);
+    const double look = LookS();
     if (releaseCostS_[axis] + releaseCostS_[other] < 2.0 * look) {
         return false;  // nothing worth waiting for (the latches)
     }
@@ -490,7 +496,7 @@ bool Pointing::Drive(int axis, bool letGo) {
         // Due before the next look: the release waits in this tick for its moment, rather than
         // come up to a tick of travel early or late. The wait gives way to the stop-all.
         const double in = SecondsToRelease(axis, false);
-        if (in < std::max(tick, latencyS_)) {
+        if (in < LookS()) {
             if (in > 0.0) {
                 WaitMs(core_.clock(), static_cast<int32_t>(std::lround(in * 1000.0)));
                 if (!active_) {
@@ -567,10 +573,9 @@ bool Pointing::Drive(int axis, bool letGo) {
     // its interface confirms the stop. The hour angle drifts with the sky until then. Where
     // touching it costs nothing (the latches), it is kept there.
     const Axis& other = axes_[1 - axis];
-    const bool costly = pressCostS_[axis] + releaseCostS_[axis] >= TickSeconds();
     const bool otherFar = other.direction != 0 &&
                           SecondsToRelease(1 - axis, false) > 2.0 * (pressCostS_[axis] + releaseCostS_[axis]) + 1.0;
-    const bool otherBusy = costly && !otherFar && (other.direction != 0 || other.coasting || !(other.done || other.held));
+    const bool otherBusy = TouchHolds(axis) && !otherFar && (other.direction != 0 || other.coasting || !(other.done || other.held));
     if (dist <= tol || (a.done && otherBusy)) {
         a.done = true;
         a.held = false;

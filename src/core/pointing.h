@@ -161,6 +161,11 @@ private:
     void Finish();
     void Stop(const std::string& reason, bool error);
     double StoppingDistance(int axis, int16_t mode, double speed) const;
+    // When the coders will next be read, at the latest, seconds from now.
+    double LookS() const;
+    // Whether pressing and letting go of an axis hold the thread longer than a tick (a box's
+    // transactions; not the latches).
+    bool TouchHolds(int axis) const;
     int16_t ModeFor(int axis, double distance) const;
     double TickSeconds() const;
     bool PathAllowed(int axis, double haDeg, double decDeg, int direction, double reach) const;
