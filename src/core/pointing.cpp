@@ -183,7 +183,10 @@ int16_t Pointing::ModeFor(int axis, double distance) const {
     double bestTime = distance / std::max(speeds_[axis].centring, 1e-9);
     for (int16_t mode : {SPEED_POINTING, SPEED_MOVING}) {
         const double v = speeds_[axis].Of(mode);
-        const double time = distance / std::max(v, 1e-9) + stage + stopTime_[axis][ModeIndex(mode)];
+        // A timed press ends within about a tenth of a second of its travel: at a speed slow
+        // enough for that to stay inside the tolerance, it needs no finish.
+        const bool finish = v * 0.1 > ToleranceDeg(axis);
+        const double time = distance / std::max(v, 1e-9) + (finish ? stage + stopTime_[axis][ModeIndex(mode)] : 0.0);
         const double shortest = v * (look + std::max(0.0, PulseExtraS(axis, mode, look)));
         if (distance > shortest && time < bestTime) {
             best = mode;
@@ -266,6 +269,8 @@ std::string Pointing::Start(const std::string& name, bool parking, bool trackOnA
         for (int a : {kHa, kDec}) {
             stopTime_[static_cast<std::size_t>(a)].fill(interfaces[static_cast<std::size_t>(a)] == INTERFACE_64XX ? 0.6 : 0.3);
             pulses_[static_cast<std::size_t>(a)] = {};
+            stopLearnt_[static_cast<std::size_t>(a)] = {};
+            lagS_[static_cast<std::size_t>(a)].fill(-1.0);
         }
     }
     const double targetDec = parking ? limits_.parkDeclinationDeg : R2D(decRad_);
@@ -350,8 +355,11 @@ void Pointing::Press(int axis, int direction, int16_t mode) {
     a.direction = direction;
     a.pressedAt = core_.clock().GetTickCount();
     a.pressPos = a.lastPos;
+    decLetGo_ = decLetGo_ && axis != kDec;
     a.coasting = false;
     a.historyCount = 0;
+    a.seen = 0;
+    a.lag = -1.0;
 }
 
 void Pointing::Release(int axis) {
@@ -369,10 +377,18 @@ void Pointing::Release(int axis) {
     a.direction = 0;
     a.coasting = true;
     a.releasedAt = core_.clock().GetTickCount();
+    if (axis == kDec) {
+        decLetGo_ = true;  // kept from one go-to to the next: the brake may be due in the next one
+        decLetGoAt_ = a.releasedAt;
+    }
     a.releaseStart = before;
     a.releasePos = a.lastPos + a.speed * static_cast<int32_t>(before - readAt_) / 1000.0;  // where it was let go
     a.releaseSpeed = std::fabs(a.speed);
     a.releaseMode = a.mode;
+    if (a.lag >= 0.0 && a.lag < 2.0) {
+        double& lag = lagS_[axis][ModeIndex(a.mode)];
+        lag = lag < 0.0 ? a.lag : 0.5 * lag + 0.5 * a.lag;
+    }
 }
 
 void Pointing::LearnHold(double& cost, uint32_t since) {
@@ -428,35 +444,87 @@ bool Pointing::ReleaseDue(int axis, double aheadS) const {
 }
 
 double Pointing::PulseExtraS(int axis, int16_t mode, double held) const {
-    // From the last presses of about that length (within some tenths of a second, a drive's
-    // ramp): one too short to get up to speed ends on its ramp and adds less than a longer one.
-    const Pulses& p = pulses_[axis][ModeIndex(mode)];
+    const std::size_t m = ModeIndex(mode);
+    // A press that got up to speed adds its stop less its lag (see lagS_), known once longer
+    // presses of this axis were seen; one too short to get up to speed ends on its ramp and adds
+    // less. Each is taken from the last presses of its kind, of about that length (within some
+    // tenths of a second, a drive's ramp).
+    double lag = lagS_[axis][m];
+    for (double other : lagS_[axis]) {
+        lag = lag >= 0.0 ? lag : other;
+    }
+    const bool known = stopLearnt_[axis][m] && lag > 0.0;
+    const bool upToSpeed = known && held >= lag;
+    const Pulses& p = pulses_[axis][m];
     double sum = 0.0;
     double weights = 0.0;
     for (std::size_t i = 0; i < p.count; ++i) {
-        const double w = std::exp(-std::fabs(p.held[i] - held) / 0.4);
-        sum += w * p.extra[i];
-        weights += w;
+        if (!known || (p.held[i] >= lag) == upToSpeed) {
+            const double w = std::exp(-std::fabs(p.held[i] - held) / 0.4);
+            sum += w * p.extra[i];
+            weights += w;
+        }
     }
-    return weights > 1e-6 ? sum / weights : 0.0;
+    if (weights > 1e-6) {
+        return sum / weights;
+    }
+    if (!known) {
+        return 0.0;
+    }
+    // None of its kind yet: at speed, the stop less the lag; on the way up, about in proportion.
+    const double atSpeed = stopTime_[axis][m] - lag;
+    return upToSpeed ? atSpeed : atSpeed * std::max(held, 0.0) / lag;
 }
 
-bool Pointing::ReleasesClash(int axis, int16_t mode, double dist) const {
-    // Letting go of an axis holds the thread while its interface confirms the stop: were this
-    // press due to be let go while the other axis's release holds it (or the other's while this
-    // one's does), one of the two would be let go late and overshoot. The press waits until its
-    // release falls after the other's.
+double Pointing::PressToReleaseS(int axis, int16_t mode, double dist) const {
+    const double v = std::max(speeds_[axis].Of(mode), 1e-9);
+    const double run = dist / v;
+    const double drive = run < kPulseS ? PulseExtraS(axis, mode, run) : stopTime_[axis][ModeIndex(mode)];
+    return pressCostS_[axis] + run - drive;
+}
+
+bool Pointing::Clash(int axis, double mine, double theirs) const {
+    // Letting go of an axis holds the thread while its interface confirms the stop: were one
+    // axis due to be let go while the other one's release holds it, it would be let go late and
+    // overshoot.
     const int other = 1 - axis;
     const double look = LookS();
     if (releaseCostS_[axis] + releaseCostS_[other] < 2.0 * look) {
         return false;  // nothing worth waiting for (the latches)
     }
-    const double v = std::max(speeds_[axis].Of(mode), 1e-9);
-    const double run = dist / v;
-    const double drive = run < kPulseS ? -PulseExtraS(axis, mode, run) : stopTime_[axis][ModeIndex(mode)];
-    const double mine = pressCostS_[axis] + run - drive;
-    const double theirs = SecondsToRelease(other, true);
     return mine > theirs - releaseCostS_[axis] - look && mine < theirs + releaseCostS_[other] + look;
+}
+
+bool Pointing::ReleasesClash(int axis, int16_t mode, double dist) const {
+    // The press waits until its release falls after the other's.
+    return Clash(axis, PressToReleaseS(axis, mode, dist), SecondsToRelease(1 - axis, true));
+}
+
+double Pointing::BrakeDueS() const {
+    // Some seconds after the boxes' Delta stops, unless it is pressed again, its interface lets
+    // go of the Delta brake, and that holds the thread about as long as engaging it for a press.
+    const Settings& s = core_.settings();
+    if (s.Int(IntKey::interface_de) != INTERFACE_64XX || Moving(kDec) || !decLetGo_) {
+        return 1e9;
+    }
+    const double due = s.Int(IntKey::S64xx_delta_brake_timer) - (core_.clock().GetTickCount() - decLetGoAt_) / 1000.0;
+    return due > -TickSeconds() ? due : 1e9;  // long past: it has been let go
+}
+
+int Pointing::PressFirst() const {
+    // Both axes are to be pressed: the second press waits if its release would clash with the
+    // first one's. A short move pressed first is often over before the long one falls due,
+    // where pressed second it would have to wait for the whole long one.
+    std::array<double, 2> run{};
+    for (int a : {kHa, kDec}) {
+        const double way = std::fabs(AimDeg(a));
+        run[a] = PressToReleaseS(a, ModeFor(a, way), way);
+    }
+    const auto clashes = [&](int first) {
+        const int second = 1 - first;
+        return Clash(second, pressCostS_[first] + run[second], run[first]);
+    };
+    return clashes(kHa) && !clashes(kDec) ? kDec : kHa;
 }
 
 bool Pointing::WorthSpeedingUp(int axis, double ha, double dec) const {
@@ -554,7 +622,9 @@ bool Pointing::Drive(int axis, bool letGo) {
         a.coasting = false;
         const double pressed = static_cast<int32_t>(a.releaseStart - a.pressedAt) / 1000.0;
         const double v = speeds_[axis].Of(a.releaseMode);
-        if (still && pressed < kPulseS && v > 0.0) {
+        // Still or not: three stop times on, what is left of a coast is within a coder step, and
+        // a short press that is never learnt from is never timed better.
+        if (pressed < kPulseS && v > 0.0) {
             Pulses& p = pulses_[axis][ModeIndex(a.releaseMode)];
             p.held[p.next] = pressed;
             p.extra[p.next] = std::clamp(std::fabs(pos - a.pressPos) / v - pressed, -2.0, 2.0);
@@ -564,8 +634,11 @@ bool Pointing::Drive(int axis, bool letGo) {
         if (pressed >= kPulseS && a.releaseSpeed > speeds_[axis].centring * 0.5) {
             // How long the axis really took to stop, as the coders saw it: the next stop of
             // this speed is planned with it.
-            const double learnt = std::fabs(pos - a.releasePos) / a.releaseSpeed;
-            stopTime = std::clamp(0.5 * stopTime + 0.5 * learnt, 0.0, 5.0);
+            const double learnt = std::clamp(std::fabs(pos - a.releasePos) / a.releaseSpeed, 0.0, 5.0);
+            // The first one seen replaces the guess outright.
+            bool& known = stopLearnt_[axis][ModeIndex(a.releaseMode)];
+            stopTime = known ? 0.5 * stopTime + 0.5 * learnt : learnt;
+            known = true;
         }
     }
     // Once there, an axis is taken up again only when the other one has arrived too, or is far
@@ -601,8 +674,68 @@ bool Pointing::Drive(int axis, bool letGo) {
     if (Moving(1 - axis) && (ReleaseDue(1 - axis, pressCostS_[axis] + tick) || ReleasesClash(axis, mode, way))) {
         return false;
     }
+    // Nor is a press of the hour angle let go while the Delta brake is let go (pressing the Delta
+    // itself keeps the brake): it waits until the brake is off, at most as long as it would run.
+    if (axis == kHa) {
+        const double brake = BrakeDueS();
+        const double mine = PressToReleaseS(axis, mode, way);
+        if (mine > brake - LookS() && mine < brake + pressCostS_[kDec] + LookS()) {
+            return false;
+        }
+    }
     Press(axis, dir, mode);
     return true;
+}
+
+void Pointing::Follow(int axis, double pos, double sinceLast) {
+    Axis& x = axes_[axis];
+    if (sinceLast > 0.0) {
+        // Smoothed: one coder step between two ticks is a large jump at low speed.
+        x.speed = 0.5 * x.speed + 0.5 * (pos - x.lastPos) / sinceLast;
+    }
+    x.lastPos = pos;
+    // Once the axis runs at speed, a line through its last readings: a single reading is a coder
+    // step out, which at slewing speed is some milliseconds of travel, as much as a release may
+    // be off by. Let go of by a line, the axis stops where it was planned within a fraction of a
+    // step.
+    const double settled = stopTime_[axis][ModeIndex(x.mode)] + 2.0 * TickSeconds();
+    if (x.direction == 0 || SecondsBeforeReading(x.pressedAt) <= settled) {
+        x.seen = 0;
+        return;
+    }
+    const std::size_t n = x.seenAt.size();
+    x.seenAt[x.seen % n] = readAt_;
+    x.seenPos[x.seen % n] = pos;
+    ++x.seen;
+    const std::size_t count = std::min(x.seen, n);
+    if (count < 4) {
+        return;
+    }
+    double mt = 0.0;
+    double mz = 0.0;
+    for (std::size_t i = 0; i < count; ++i) {
+        mt += -SecondsBeforeReading(x.seenAt[i]);
+        mz += x.seenPos[i];
+    }
+    mt /= static_cast<double>(count);
+    mz /= static_cast<double>(count);
+    double stt = 0.0;
+    double stz = 0.0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const double t = -SecondsBeforeReading(x.seenAt[i]) - mt;
+        stt += t * t;
+        stz += t * (x.seenPos[i] - mz);
+    }
+    if (stt < 0.01 * 0.01) {
+        return;
+    }
+    x.speed = stz / stt;
+    x.lastPos = mz - x.speed * mt;  // the line at this reading's time
+    if (x.seen == x.seenAt.size() && std::fabs(x.speed) > 1e-9) {
+        // Where the first full line meets the place the press started from, after the press
+        // (later, a small error in its slope would be drawn out over the whole press).
+        x.lag = (x.pressPos - x.lastPos) / x.speed + SecondsBeforeReading(x.pressedAt);
+    }
 }
 
 void Pointing::Tick() {
@@ -645,13 +778,7 @@ void Pointing::Tick() {
     const double before = Violation(*this, limits_, axes_[kHa].lastPos, axes_[kDec].lastPos);
     const double violation = Violation(*this, limits_, ha, dec);
     for (int a : {kHa, kDec}) {
-        Axis& x = axes_[a];
-        const double pos = a == kHa ? ha : dec;
-        if (sinceLast > 0.0) {
-            // Smoothed: one coder step between two ticks is a large jump at low speed.
-            x.speed = 0.5 * x.speed + 0.5 * (pos - x.lastPos) / sinceLast;
-        }
-        x.lastPos = pos;
+        Follow(a, a == kHa ? ha : dec, sinceLast);
     }
     if (violation > 0.0 && violation > before + 1e-9) {
         Stop("hors limites : " + OutsideLimits(ha / 15.0, dec), true);
@@ -673,7 +800,7 @@ void Pointing::Tick() {
         Stop(text, true);
         return;
     }
-    errorDeg_ = {targetHa - ha, targetDec - dec};
+    errorDeg_ = {targetHa - axes_[kHa].lastPos, targetDec - axes_[kDec].lastPos};
     // Letting go of an axis holds the thread while its interface confirms the stop: a moving axis
     // that would pass its own release point meanwhile is let go in the same tick, and the one
     // whose overshoot would take longer to win back goes first.
@@ -690,7 +817,12 @@ void Pointing::Tick() {
         const double room = DistanceNow(a) - StoppingDistance(a, x.mode, x.speed) - 0.3 * ToleranceDeg(a);
         return std::max(0.0, std::fabs(x.speed) * releaseCostS_[1 - a] - room) / speeds_[a].slewing;
     };
-    const int first = overshootIfSecond(kDec) > overshootIfSecond(kHa) ? kDec : kHa;
+    const auto toPress = [&](int a) {
+        return !Moving(a) && !axes_[a].coasting && std::fabs(errorDeg_[a]) > ToleranceDeg(a);
+    };
+    const int first = toPress(kHa) && toPress(kDec) ? PressFirst()
+                      : overshootIfSecond(kDec) > overshootIfSecond(kHa) ? kDec
+                                                                         : kHa;
     const int second = 1 - first;
     Drive(first, letGo[first]);
     if (!active_) {

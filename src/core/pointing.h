@@ -129,6 +129,13 @@ private:
         int historyCount = 0;
         double lastPos = 0.0;
         double speed = 0.0;  // measured, degrees per second, signed
+        // The last readings of a press at speed, from which position and speed are fitted.
+        std::array<uint32_t, 8> seenAt{};
+        std::array<double, 8> seenPos{};
+        std::size_t seen = 0;
+        // How much later than the press the axis seems to have started at full speed (the
+        // drive's ramp and the interface's delays), from that line; unknown below 0.
+        double lag = -1.0;
     };
 
     std::string Start(const std::string& name, bool parking, bool trackOnArrival);
@@ -151,9 +158,22 @@ private:
     // Whether pressing this axis now would have it due to be let go while the other one's
     // release holds the thread, or the other way round.
     bool ReleasesClash(int axis, int16_t mode, double dist) const;
+    // Whether an axis due to be let go `mine` seconds from now would be while the other one's
+    // release, due `theirs` seconds from now, holds the thread (or the other way round).
+    bool Clash(int axis, double mine, double theirs) const;
+    // From pressing an axis in this mode to letting go of it `dist` degrees on, seconds.
+    double PressToReleaseS(int axis, int16_t mode, double dist) const;
+    // In how many seconds the interface is due to let go of the stopped Delta's brake, which
+    // holds the thread (very large: not due).
+    double BrakeDueS() const;
+    // Which axis to press first when both are to be pressed.
+    int PressFirst() const;
     // What a press of this axis and mode held `held` seconds adds, seconds of its speed.
     double PulseExtraS(int axis, int16_t mode, double held) const;
     bool Moving(int axis) const { return axes_[axis].direction != 0; }
+    // Where an axis is and how fast it goes, from this tick's reading `pos` (a line through the
+    // last readings once it runs at speed).
+    void Follow(int axis, double pos, double sinceLast);
     // How long before a moving axis must be let go to stop on the target (negative: overdue).
     double SecondsToRelease(int axis, bool lookingAhead) const;
     // Whether a moving axis will be let go in this tick, or within `aheadS` seconds after it.
@@ -179,6 +199,9 @@ private:
     std::array<int16_t, 2> speedsFor_{0, 0};  // the interfaces the speeds were learnt on
     // Per axis and speed mode (Centrage, Pointage, Déplacement).
     std::array<std::array<double, 3>, 2> stopTime_{{{1.0, 1.0, 1.0}, {1.0, 1.0, 1.0}}};
+    std::array<std::array<bool, 3>, 2> stopLearnt_{};  // whether the coders have shown it yet
+    // Per axis and mode, how late a press gets to full speed (see Axis::lag); below 0 unknown.
+    std::array<std::array<double, 3>, 2> lagS_{{{-1.0, -1.0, -1.0}, {-1.0, -1.0, -1.0}}};
     // A short press, from rest to rest, carries an axis its mode's speed times the time it was
     // held plus a little (the drive's ramps and the interface's delays; less for a press too short
     // to get up to speed). Learnt from the coders over the last short presses of each axis and
@@ -222,6 +245,8 @@ private:
     uint32_t startedAt_ = 0;
     double timeAllowedS_ = 0.0;
     std::array<Axis, 2> axes_{};
+    bool decLetGo_ = false;  // the Delta was last let go by the go-to, at `decLetGoAt_`
+    uint32_t decLetGoAt_ = 0;
     double lastTargetHaDeg_ = 0.0;
     MountState lastState_ = MountState::Idle;
     std::function<void(MountState)> observer_;
