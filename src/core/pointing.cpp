@@ -198,8 +198,12 @@ int16_t Pointing::ModeFor(int axis, double distance) const {
 
 double Pointing::Reach(int axis, int16_t mode) const {
     const double v = speeds_[axis].Of(mode);
-    // One more tick, and, while the other axis moves, the time its release may hold the thread.
-    const double held = Moving(1 - axis) ? releaseCostS_[1 - axis] : 0.0;
+    // One more tick, and, while the other axis moves, the time its release may hold the thread;
+    // when the boxes' Delta brake is let go before the next look, the time that holds it.
+    double held = Moving(1 - axis) ? releaseCostS_[1 - axis] : 0.0;
+    if (axis == kHa && BrakeDueS() < 2.0 * LookS()) {
+        held = std::max(held, pressCostS_[kDec]);
+    }
     return StoppingDistance(axis, mode, v) + v * (TickSeconds() + held);
 }
 
@@ -534,7 +538,7 @@ bool Pointing::WorthSpeedingUp(int axis, double ha, double dec) const {
     const Axis& a = axes_[axis];
     const double dist = DistanceNow(axis);
     const int16_t faster = ModeFor(axis, dist);
-    if (faster <= a.mode || !PathAllowed(axis, ha, dec, a.direction, 2.0 * Reach(axis, faster))) {
+    if (faster <= a.mode || !PathAllowed(axis, ha, dec, a.direction, std::min(2.0 * Reach(axis, faster), dist + Reach(axis, faster)))) {
         return false;
     }
     const double saved = dist / std::max(speeds_[axis].Of(a.mode), 1e-9) - dist / speeds_[axis].Of(faster);
@@ -661,8 +665,9 @@ bool Pointing::Drive(int axis, bool letGo) {
     int16_t mode = ModeFor(axis, way);
     // Near a limit, slower, and only with room to spare: an axis let go at the edge of the
     // allowed region must not be pressed again at once only to be let go a tick later.
-    // The look ahead is not cut at the target: an overshoot goes past it.
-    while (!PathAllowed(axis, ha, dec, dir, 2.0 * Reach(axis, mode))) {
+    // The look ahead goes past the target by what the axis may go on after a look: an
+    // overshoot goes past it.
+    while (!PathAllowed(axis, ha, dec, dir, std::min(2.0 * Reach(axis, mode), way + Reach(axis, mode)))) {
         if (mode == SPEED_CENTERING) {
             a.held = true;
             return false;
