@@ -429,10 +429,15 @@ double Pointing::SecondsToRelease(int axis, bool lookingAhead) const {
     const double margin = a.mode > SPEED_CENTERING ? 0.0 : 0.3 * ToleranceDeg(axis);
     const double held = (core_.clock().GetTickCount() - a.pressedAt) / 1000.0;
     if (held < kPulseS) {
-        // Timed: where the press, let go now, leaves the axis once it has stopped.
+        // Timed: held until what it adds, at the length it will then have been held, brings it
+        // there (a press that gets up to speed meanwhile adds more than one let go now).
         const double v = std::max(speeds_[axis].Of(a.mode), 1e-9);
-        const double travel = v * std::max(0.0, held + PulseExtraS(axis, a.mode, held));
-        return (a.direction * (AimDeg(axis) + a.lastPos - a.pressPos) - travel - margin) / v;
+        const double want = (a.direction * (AimDeg(axis) + a.lastPos - a.pressPos) - margin) / v;
+        double until = held;
+        for (int i = 0; i < 3; ++i) {
+            until = want - PulseExtraS(axis, a.mode, until);
+        }
+        return until - held;
     }
     // Looking ahead, an axis still getting up to speed is taken at the speed it is getting to.
     const double measured = std::fabs(a.speed);
@@ -511,8 +516,8 @@ double Pointing::BrakeDueS() const {
     if (s.Int(IntKey::interface_de) != INTERFACE_64XX || Moving(kDec) || !decLetGo_) {
         return 1e9;
     }
-    const double due = s.Int(IntKey::S64xx_delta_brake_timer) - (core_.clock().GetTickCount() - decLetGoAt_) / 1000.0;
-    return due > -TickSeconds() ? due : 1e9;  // long past: it has been let go
+    // Once due, it is let go before the next look (which forgets it).
+    return s.Int(IntKey::S64xx_delta_brake_timer) - (core_.clock().GetTickCount() - decLetGoAt_) / 1000.0;
 }
 
 int Pointing::PressFirst() const {
@@ -776,8 +781,17 @@ void Pointing::Tick() {
     const double sinceLast = (now - lastTickAt_) / 1000.0;
     lastTickAt_ = now;
     readAt_ = now;
-    // Our own presses and releases are counted where they happen; what is left is the polling's.
-    latencyS_ = std::max(std::max(sinceLast - ownHoldS_, 0.0), latencyS_ * 0.95);
+    // Our own presses and releases are counted where they happen, and the Delta brake once it
+    // fell due (the first long gap after that is its own); what is left is the polling's.
+    const double gap = std::max(sinceLast - ownHoldS_, 0.0);
+    const double brake = BrakeDueS();
+    const bool braked = brake <= 0.0 && gap > 2.0 * TickSeconds();
+    if (braked || brake < -(pressCostS_[kDec] + 2.0 * TickSeconds())) {
+        decLetGo_ = false;
+    }
+    if (!braked) {
+        latencyS_ = std::max(gap, latencyS_ * 0.95);
+    }
     ownHoldS_ = 0.0;
     tickMeanS_ = tickMeanS_ <= 0.0 ? sinceLast : 0.95 * tickMeanS_ + 0.05 * sinceLast;
     const double before = Violation(*this, limits_, axes_[kHa].lastPos, axes_[kDec].lastPos);
