@@ -19,6 +19,8 @@ constexpr double kStallTicks = 10.0;
 // A press shorter than this is timed (speed × time held + what the drive adds); a longer one is
 // let go on the speed the coders measure, which has settled by then.
 constexpr double kPulseS = 2.0;
+// How fast the sky carries a target's hour angle, degrees per second.
+constexpr double kSkyDegPerS = 360.0 / 86164.0905;
 
 double Wrap24(double hours) {
     double h = std::fmod(hours, 24.0);
@@ -658,7 +660,16 @@ bool Pointing::Drive(int axis, bool letGo) {
     const bool otherFar = other.direction != 0 &&
                           SecondsToRelease(1 - axis, false) > 2.0 * (pressCostS_[axis] + releaseCostS_[axis]) + 1.0;
     const bool otherBusy = TouchHolds(axis) && !otherFar && (other.direction != 0 || other.coasting || !(other.done || other.held));
-    if (dist <= tol || (a.done && otherBusy)) {
+    // An hour angle that the sky will have carried out of the tolerance by the time the other axis
+    // arrives is taken up while the other is still far, if once taken up (half a tolerance ahead)
+    // it will then still be inside.
+    bool driftsOut = false;
+    if (axis == kHa && !parking_ && otherFar && TouchHolds(axis)) {
+        const double untilOther = SecondsToRelease(1 - axis, false) + releaseCostS_[1 - axis];
+        const double drift = kSkyDegPerS * untilOther;
+        driftsOut = std::fabs(errorDeg_[axis] + drift) > tol && errorDeg_[axis] > 0.0 && drift <= 3.0 * tol;
+    }
+    if ((dist <= tol && !driftsOut) || (a.done && otherBusy)) {
         a.done = true;
         a.held = false;
         return false;
