@@ -330,9 +330,20 @@ bool GotoWindow::ReadTarget(std::string& name, double& raRad, double& decRad, st
     if (byName_->isChecked()) {
         const CatalogueEntry* e = list_->Chosen();
         if (e == nullptr) {
-            problem = list_->currentText().trimmed().isEmpty()
-                          ? "choisissez un objet"
-                          : "objet inconnu : " + list_->currentText().trimmed().toStdString();
+            // A name being typed is part of some names: the list offers them, it is not unknown.
+            const QString text = list_->currentText().trimmed();
+            int matching = 0;
+            for (const CatalogueEntry& c : Catalogue()) {
+                matching += QString::fromStdString(c.name).contains(text, Qt::CaseInsensitive) ? 1 : 0;
+            }
+            if (text.isEmpty()) {
+                problem = "choisissez un objet";
+            } else if (matching > 0) {
+                problem = "choisissez dans la liste (" + std::to_string(matching) +
+                          (matching > 1 ? " noms contiennent « " : " nom contient « ") + text.toStdString() + " »)";
+            } else {
+                problem = "objet inconnu : " + text.toStdString();
+            }
             return false;
         }
         const EquatorialOfDate p = PositionOfDate(*e, jd, core_.state().Site);

@@ -93,6 +93,16 @@ TEST(GotoWindow, SaysWhereTheTargetIsAndRefusesOneOutsideTheLimitsWithNothingSen
         EXPECT_TRUE(r.Text("lblGotoResult").contains(c.says)) << r.Text("lblGotoResult").toStdString();
         EXPECT_FALSE(r.window->core().pointing().Active());
     }
+    // A name: a part of some names is not unknown while it is typed; nothing is sent either way.
+    r.G<QRadioButton>("optGotoByName")->setChecked(true);
+    for (const auto& [typed, says] : {std::pair{"arct", "choisissez dans la liste (1 nom contient « arct »)"},
+                                      std::pair{"xyzzy", "objet inconnu : xyzzy"}}) {
+        r.G<ui::TargetList>("cmbGotoTarget")->setEditText(typed);
+        r.w->Refresh();
+        EXPECT_EQ(r.Text("lblGotoLimits").toStdString(), std::string("Cible : ") + says);
+        EXPECT_EQ(r.StartCounting(0), 0u);
+    }
+    r.G<QRadioButton>("optGotoByCoordinates")->setChecked(true);
     // The same watch sees the presses of a target inside the limits.
     r.TypeTarget(-1.0, 40);
     EXPECT_GT(r.StartCounting(300), 0u);  // the first presses go out on the next polling tick
