@@ -63,7 +63,7 @@ void GotoTrips(benchmark::State& state, test::Wiring w) {
             failed += g.Errors().empty() ? 0 : 1;
             const double r = static_cast<double>(ms) / 1000.0 / g.PhysicalLimitS(g.HaDeg() - startHa, t.targetDec - t.startDec);
             if (std::getenv("AXO_GOTO_VERBOSE") != nullptr && (!g.Errors().empty() || out || r > (std::getenv("AXO_GOTO_SLOW") != nullptr ? std::atof(std::getenv("AXO_GOTO_SLOW")) : 2.0))) {
-                std::printf("    %d rapport %.2f (%.0f s) ", i, r, static_cast<double>(ms) / 1000.0);
+                std::printf("    %d rapport %.3f (%.0f s) ", i, r, static_cast<double>(ms) / 1000.0);
                 std::printf("    %6.2f h %6.2f° -> %6.2f h %6.2f° : %s%s\n", t.startHa, t.startDec, t.targetHa,
                             t.targetDec, g.Errors().empty() ? "" : g.Errors().front().c_str(), out ? " (hors limites)" : "");
             }
