@@ -697,10 +697,19 @@ bool Pointing::Drive(int axis, bool letGo) {
     }
     // Nor is a press of the hour angle let go while the Delta brake is let go (pressing the Delta
     // itself keeps the brake): it waits until the brake is off, at most as long as it would run.
+    // And a Delta press whose brake would be let go as the moving hour angle falls due waits.
+    const double brakeHold = pressCostS_[kDec];
     if (axis == kHa) {
         const double brake = BrakeDueS();
         const double mine = PressToReleaseS(axis, mode, way);
-        if (mine > brake - LookS() && mine < brake + pressCostS_[kDec] + LookS()) {
+        if (mine > brake - LookS() && mine < brake + brakeHold + LookS()) {
+            return false;
+        }
+    } else if (Moving(kHa) && core_.settings().Int(IntKey::interface_de) == INTERFACE_64XX) {
+        const double brake = PressToReleaseS(axis, mode, way) + releaseCostS_[kDec] +
+                             core_.settings().Int(IntKey::S64xx_delta_brake_timer);
+        const double theirs = SecondsToRelease(kHa, true);
+        if (brake > theirs - brakeHold - LookS() && brake < theirs + releaseCostS_[kHa] + LookS()) {
             return false;
         }
     }
