@@ -685,6 +685,11 @@ bool Pointing::Drive(int axis, bool letGo) {
     // overshoot goes past it.
     while (!PathAllowed(axis, ha, dec, dir, std::min(2.0 * Reach(axis, mode), way + Reach(axis, mode)))) {
         if (mode == SPEED_CENTERING) {
+            // A target on the edge of the limits (the park at the pole): Centrage goes only as
+            // far as the target itself, let go short of it and, while it moves, before the edge.
+            if (PathAllowed(axis, ha, dec, dir, way / 1.5)) {
+                break;
+            }
             a.held = true;
             return false;
         }

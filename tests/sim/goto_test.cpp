@@ -100,6 +100,19 @@ TEST(Goto, TheDeltaBrakeNeverCarriesTheHourAngleOutOfTheLimits) {
     }
 }
 
+TEST(Goto, ATelescopeLeftBelowTheLowestAltitudeIsParkedAtThePole) {
+    // The observer left it below the limit: every move of the way back may only bring it up. The
+    // park, at the pole, is on the edge of the declination limit: the last correction must still
+    // be allowed to reach it.
+    GotoRig g(Wiring::BoxesAndCard);
+    g.PlaceAt(0.0, -50.0);
+    ASSERT_TRUE(g.OutsideNow());
+    ASSERT_EQ(g.P().Park(), "");
+    g.RunGoto(600000);  // 140° of declination
+    EXPECT_EQ(g.P().Outcome().rfind("Position de parcage atteinte", 0), 0u) << g.P().Outcome();
+    EXPECT_FALSE(g.OutsideNow());
+}
+
 TEST(Goto, RefusesTargetsOutsideTheLimitsWithNothingSent) {
     GotoRig g(Wiring::BoxesAndCard);
     g.r.log.Clear();
