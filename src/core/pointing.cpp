@@ -669,7 +669,10 @@ bool Pointing::Drive(int axis, bool letGo) {
         const double drift = kSkyDegPerS * untilOther;
         driftsOut = std::fabs(errorDeg_[axis] + drift) > tol && errorDeg_[axis] > 0.0 && drift <= 3.0 * tol;
     }
-    if ((dist <= tol && !driftsOut) || (a.done && otherBusy)) {
+    // Where touching it costs nothing (the latches), an hour angle is kept within half the
+    // tolerance while the other axis moves: the sky must not carry it out as the other arrives.
+    const double keep = axis == kHa && !parking_ && !TouchHolds(axis) && other.direction != 0 ? 0.5 * tol : tol;
+    if ((dist <= keep && !driftsOut) || (a.done && otherBusy)) {
         a.done = true;
         a.held = false;
         return false;
