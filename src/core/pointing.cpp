@@ -421,14 +421,15 @@ double Pointing::AimDeg(int axis) const {
     if (axis != kHa || !TouchHolds(axis) || axes_[kDec].done) {
         return errorDeg_[axis];
     }
-    return errorDeg_[axis] + 0.5 * ToleranceDeg(axis);
+    // Half a tolerance ahead once its release has been confirmed (the sky moves on meanwhile).
+    return errorDeg_[axis] + 0.5 * ToleranceDeg(axis) + kSkyDegPerS * releaseCostS_[axis];
 }
 
 double Pointing::SecondsToRelease(int axis, bool lookingAhead) const {
     const Axis& a = axes_[axis];
     // In Centrage nothing finer follows: rather short than past, or the axis would swing about
     // the target.
-    const double margin = a.mode > SPEED_CENTERING ? 0.0 : 0.3 * ToleranceDeg(axis);
+    const double margin = a.mode > SPEED_CENTERING || AimDeg(axis) != errorDeg_[axis] ? 0.0 : 0.3 * ToleranceDeg(axis);
     const double held = (core_.clock().GetTickCount() - a.pressedAt) / 1000.0;
     if (held < kPulseS) {
         // Timed: held until what it adds, at the length it will then have been held, brings it
