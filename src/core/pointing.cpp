@@ -515,12 +515,17 @@ bool Pointing::ReleasesClash(int axis, int16_t mode, double dist) const {
 double Pointing::BrakeDueS() const {
     // Some seconds after the boxes' Delta stops, unless it is pressed again, its interface lets
     // go of the Delta brake, and that holds the thread about as long as engaging it for a press.
-    const Settings& s = core_.settings();
-    if (s.Int(IntKey::interface_de) != INTERFACE_64XX || Moving(kDec) || !decLetGo_) {
+    const double delay = BrakeDelayS();
+    if (delay < 0.0 || Moving(kDec) || !decLetGo_) {
         return 1e9;
     }
     // Once due, it is let go before the next look (which forgets it).
-    return s.Int(IntKey::S64xx_delta_brake_timer) - (core_.clock().GetTickCount() - decLetGoAt_) / 1000.0;
+    return delay - (core_.clock().GetTickCount() - decLetGoAt_) / 1000.0;
+}
+
+double Pointing::BrakeDelayS() const {
+    const Settings& s = core_.settings();
+    return s.Int(IntKey::interface_de) == INTERFACE_64XX ? s.Int(IntKey::S64xx_delta_brake_timer) : -1.0;
 }
 
 int Pointing::PressFirst() const {
@@ -714,9 +719,8 @@ bool Pointing::Drive(int axis, bool letGo) {
         if (mine > brake - LookS() && mine < brake + brakeHold + LookS()) {
             return false;
         }
-    } else if (Moving(kHa) && core_.settings().Int(IntKey::interface_de) == INTERFACE_64XX) {
-        const double brake = PressToReleaseS(axis, mode, way) + releaseCostS_[kDec] +
-                             core_.settings().Int(IntKey::S64xx_delta_brake_timer);
+    } else if (Moving(kHa) && BrakeDelayS() >= 0.0) {
+        const double brake = PressToReleaseS(axis, mode, way) + releaseCostS_[kDec] + BrakeDelayS();
         const double theirs = SecondsToRelease(kHa, true);
         if (brake > theirs - brakeHold - LookS() && brake < theirs + releaseCostS_[kHa] + LookS()) {
             return false;

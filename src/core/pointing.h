@@ -166,6 +166,8 @@ private:
     // In how many seconds the interface is due to let go of the stopped Delta's brake, which
     // holds the thread (very large: not due).
     double BrakeDueS() const;
+    // How long after a Delta stop its brake is let go, seconds (below 0: not on the boxes).
+    double BrakeDelayS() const;
     // Which axis to press first when both are to be pressed.
     int PressFirst() const;
     // What a press of this axis and mode held `held` seconds adds, seconds of its speed.
