@@ -217,7 +217,9 @@ bool Pointing::PathAllowed(int axis, double haDeg, double decDeg, int direction,
     const double otherWay = axes_[other].direction != 0 && now == 0.0
                                 ? axes_[other].direction * Reach(other, axes_[other].mode)
                                 : 0.0;
-    for (double f : {0.5, 1.0, 1.5}) {
+    // The reach is where the axis stops if let go at the next look, the other's hold counted:
+    // checked there and half way (a limit is not straight).
+    for (double f : {0.5, 1.0}) {
         const double way = direction * reach * f;
         const double ha = haDeg + (axis == kHa ? way : otherWay * f);
         const double dec = decDeg + (axis == kDec ? way : otherWay * f);
@@ -414,22 +416,30 @@ double Pointing::DistanceNow(int axis) const {
     return std::fabs(AimDeg(axis) - (a.direction != 0 ? a.speed * since : 0.0));
 }
 
-double Pointing::AimDeg(int axis) const {
+bool Pointing::LandsAhead(int axis) const {
     // The hour-angle axis that arrives while the other one still works is stopped a little
     // ahead of the target: the sky brings the target to it, and it stays inside the tolerance
     // longer. Where each touch of it holds the thread (the boxes), that saves touching it again.
-    if (axis != kHa || !TouchHolds(axis) || axes_[kDec].done) {
+    return axis == kHa && TouchHolds(axis) && !axes_[kDec].done;
+}
+
+double Pointing::AimDeg(int axis) const {
+    if (axis != kHa) {
         return errorDeg_[axis];
     }
-    // Half a tolerance ahead once its release has been confirmed (the sky moves on meanwhile).
-    return errorDeg_[axis] + 0.5 * ToleranceDeg(axis) + kSkyDegPerS * releaseCostS_[axis];
+    // The target's hour angle goes on growing until the axis is at rest: from the reading to its
+    // release, while the interface confirms it, and through the coast.
+    const Axis& a = axes_[axis];
+    const double rest = (core_.clock().GetTickCount() - readAt_) / 1000.0 + releaseCostS_[axis] + stopTime_[axis][ModeIndex(a.mode)];
+    const double drift = kSkyDegPerS * std::max(rest, 0.0);
+    return errorDeg_[axis] + drift + (LandsAhead(axis) ? 0.5 * ToleranceDeg(axis) : 0.0);
 }
 
 double Pointing::SecondsToRelease(int axis, bool lookingAhead) const {
     const Axis& a = axes_[axis];
     // In Centrage nothing finer follows: rather short than past, or the axis would swing about
     // the target.
-    const double margin = a.mode > SPEED_CENTERING || AimDeg(axis) != errorDeg_[axis] ? 0.0 : 0.3 * ToleranceDeg(axis);
+    const double margin = a.mode > SPEED_CENTERING || LandsAhead(axis) ? 0.0 : 0.3 * ToleranceDeg(axis);
     const double held = (core_.clock().GetTickCount() - a.pressedAt) / 1000.0;
     if (held < kPulseS) {
         // Timed: held until what it adds, at the length it will then have been held, brings it
@@ -663,17 +673,21 @@ bool Pointing::Drive(int axis, bool letGo) {
     // its interface confirms the stop. The hour angle drifts with the sky until then. Where
     // touching it costs nothing (the latches), it is kept there.
     const Axis& other = axes_[1 - axis];
-    const bool otherFar = other.direction != 0 &&
-                          SecondsToRelease(1 - axis, false) > 2.0 * (pressCostS_[axis] + releaseCostS_[axis]) + 1.0;
+    const double farS = pressCostS_[axis] + releaseCostS_[axis] + 0.5;
+    const double otherDueS = other.direction != 0 ? SecondsToRelease(1 - axis, false) : 0.0;
+    const bool otherFar = otherDueS > farS;
     const bool otherBusy = TouchHolds(axis) && !otherFar && (other.direction != 0 || other.coasting || !(other.done || other.held));
     // An hour angle that the sky will have carried out of the tolerance by the time the other axis
     // arrives is taken up while the other is still far, if once taken up (half a tolerance ahead)
     // it will then still be inside.
     bool driftsOut = false;
     if (axis == kHa && !parking_ && otherFar && TouchHolds(axis)) {
-        const double untilOther = SecondsToRelease(1 - axis, false) + releaseCostS_[1 - axis];
+        const double untilOther = otherDueS + releaseCostS_[1 - axis];
         const double drift = kSkyDegPerS * untilOther;
-        driftsOut = std::fabs(errorDeg_[axis] + drift) > tol && errorDeg_[axis] > 0.0 && drift <= 3.0 * tol;
+        // As late as it can be (the other is far no longer at the next look): one taking up must
+        // last until the other arrives. Drifting out before that, it is taken up as any axis.
+        const bool lastChance = otherDueS - LookS() <= farS;
+        driftsOut = lastChance && std::fabs(errorDeg_[axis] + drift) > tol && errorDeg_[axis] > 0.0 && drift <= 3.0 * tol;
     }
     // Where touching it costs nothing (the latches), an hour angle is kept within half the
     // tolerance while the other axis moves: the sky must not carry it out as the other arrives.
@@ -687,7 +701,8 @@ bool Pointing::Drive(int axis, bool letGo) {
     // An overshoot is won back like any distance: the presses are timed, so the quickest mode
     // that has room does not swing about the target.
     const double way = std::fabs(AimDeg(axis));  // the same sense as `dir`: the aim stays inside the tolerance
-    int16_t mode = ModeFor(axis, way);
+    const int16_t quickest = ModeFor(axis, way);
+    int16_t mode = quickest;
     // Near a limit, slower, and only with room to spare: an axis let go at the edge of the
     // allowed region must not be pressed again at once only to be let go a tick later.
     // The look ahead goes past the target by what the axis may go on after a look: an
@@ -703,6 +718,16 @@ bool Pointing::Drive(int axis, bool letGo) {
             return false;
         }
         --mode;
+    }
+    // Kept from its quickest mode by a limit that the other axis's move takes it away from: it
+    // waits for the way to open rather than crawl, when that is sooner there.
+    if (mode < quickest && Moving(1 - axis)) {
+        const double open = SecondsToRelease(1 - axis, true) + releaseCostS_[1 - axis];
+        const double fast = open + way / speeds_[axis].Of(quickest) + stopTime_[axis][ModeIndex(quickest)];
+        if (fast < way / std::max(speeds_[axis].Of(mode), 1e-9)) {
+            a.held = true;
+            return false;
+        }
     }
     a.held = false;
     // The press holds the thread: while the other axis nears its release, it waits for it.
