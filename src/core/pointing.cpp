@@ -514,7 +514,8 @@ bool Pointing::Clash(int axis, double mine, double theirs) const {
     if (releaseCostS_[axis] + releaseCostS_[other] < 2.0 * look) {
         return false;  // nothing worth waiting for (the latches)
     }
-    return mine > theirs - releaseCostS_[axis] - look && mine < theirs + releaseCostS_[other] + look;
+    // Two looks of margin: the other's release is itself let go within its tick.
+    return mine > theirs - releaseCostS_[axis] - 2.0 * look && mine < theirs + releaseCostS_[other] + 2.0 * look;
 }
 
 bool Pointing::ReleasesClash(int axis, int16_t mode, double dist) const {
@@ -539,19 +540,22 @@ double Pointing::BrakeDelayS() const {
 }
 
 int Pointing::PressFirst() const {
-    // Both axes are to be pressed: the second press waits if its release would clash with the
-    // first one's. A short move pressed first is often over before the long one falls due,
-    // where pressed second it would have to wait for the whole long one.
+    // Both axes are to be pressed: the second press waits if it would hold the thread as the
+    // first one falls due, or if its release would clash with the first one's; it then waits for
+    // the whole first move. The order that has both let go sooner goes.
     std::array<double, 2> run{};
     for (int a : {kHa, kDec}) {
         const double way = std::fabs(AimDeg(a));
         run[a] = PressToReleaseS(a, ModeFor(a, way), way);
     }
-    const auto clashes = [&](int first) {
+    const auto over = [&](int first) {
         const int second = 1 - first;
-        return Clash(second, pressCostS_[first] + run[second], run[first]);
+        const bool waits = run[first] - pressCostS_[first] <= pressCostS_[second] + TickSeconds() + LookS() ||
+                           Clash(second, pressCostS_[first] + run[second], run[first]);
+        const double secondFrom = waits ? run[first] + releaseCostS_[first] : pressCostS_[first];
+        return std::max(run[first] + releaseCostS_[first], secondFrom + run[second] + releaseCostS_[second]);
     };
-    return clashes(kHa) && !clashes(kDec) ? kDec : kHa;
+    return over(kDec) < over(kHa) ? kDec : kHa;
 }
 
 bool Pointing::WorthSpeedingUp(int axis, double ha, double dec) const {
@@ -682,7 +686,9 @@ bool Pointing::Drive(int axis, bool letGo) {
     // it will then still be inside.
     bool driftsOut = false;
     if (axis == kHa && !parking_ && otherFar && TouchHolds(axis)) {
-        const double untilOther = otherDueS + releaseCostS_[1 - axis];
+        // Until both are still: the other's release, its coast, and the ticks that see it still.
+        const double untilOther =
+            otherDueS + releaseCostS_[1 - axis] + stopTime_[1 - axis][ModeIndex(other.mode)] + 3.0 * TickSeconds();
         const double drift = kSkyDegPerS * untilOther;
         // As late as it can be (the other is far no longer at the next look): one taking up must
         // last until the other arrives. Drifting out before that, it is taken up as any axis.
@@ -730,8 +736,8 @@ bool Pointing::Drive(int axis, bool letGo) {
         }
     }
     a.held = false;
-    // The press holds the thread: while the other axis nears its release, it waits for it.
-    if (Moving(1 - axis) && (ReleaseDue(1 - axis, pressCostS_[axis] + tick) || ReleasesClash(axis, mode, way))) {
+    // Where a press holds the thread (the boxes), it waits while the other axis nears its release.
+    if (Moving(1 - axis) && TouchHolds(axis) && (ReleaseDue(1 - axis, pressCostS_[axis] + tick) || ReleasesClash(axis, mode, way))) {
         return false;
     }
     // Nor is a press of the hour angle let go while the Delta brake is let go (pressing the Delta
