@@ -430,7 +430,8 @@ double Pointing::AimDeg(int axis) const {
     // The target's hour angle goes on growing until the axis is at rest: from the reading to its
     // release, while the interface confirms it, and through the coast.
     const Axis& a = axes_[axis];
-    const double rest = (core_.clock().GetTickCount() - readAt_) / 1000.0 + releaseCostS_[axis] + stopTime_[axis][ModeIndex(a.mode)];
+    const double rest = (core_.clock().GetTickCount() - readAt_) / 1000.0 + releaseCostS_[axis] +
+                        stopTime_[axis][ModeIndex(a.mode)];
     const double drift = kSkyDegPerS * std::max(rest, 0.0);
     return errorDeg_[axis] + drift + (LandsAhead(axis) ? 0.5 * ToleranceDeg(axis) : 0.0);
 }
@@ -693,7 +694,8 @@ bool Pointing::Drive(int axis, bool letGo) {
         // As late as it can be (the other is far no longer at the next look): one taking up must
         // last until the other arrives. Drifting out before that, it is taken up as any axis.
         const bool lastChance = otherDueS - LookS() <= farS;
-        driftsOut = lastChance && std::fabs(errorDeg_[axis] + drift) > tol && errorDeg_[axis] > 0.0 && drift <= 3.0 * tol;
+        driftsOut =
+            lastChance && std::fabs(errorDeg_[axis] + drift) > tol && errorDeg_[axis] > 0.0 && drift <= 3.0 * tol;
     }
     // Where touching it costs nothing (the latches), an hour angle is kept within half the
     // tolerance while the other axis moves: the sky must not carry it out as the other arrives.
@@ -729,7 +731,8 @@ bool Pointing::Drive(int axis, bool letGo) {
     // waits for the way to open rather than crawl, when that is sooner there.
     if (mode < quickest && Moving(1 - axis)) {
         const double open = SecondsToRelease(1 - axis, true) + releaseCostS_[1 - axis];
-        const double fast = open + way / speeds_[axis].Of(quickest) + stopTime_[axis][ModeIndex(quickest)];
+        const double fast =
+            open + way / std::max(speeds_[axis].Of(quickest), 1e-9) + stopTime_[axis][ModeIndex(quickest)];
         if (fast < way / std::max(speeds_[axis].Of(mode), 1e-9)) {
             a.held = true;
             return false;
@@ -737,7 +740,8 @@ bool Pointing::Drive(int axis, bool letGo) {
     }
     a.held = false;
     // Where a press holds the thread (the boxes), it waits while the other axis nears its release.
-    if (Moving(1 - axis) && TouchHolds(axis) && (ReleaseDue(1 - axis, pressCostS_[axis] + tick) || ReleasesClash(axis, mode, way))) {
+    if (Moving(1 - axis) && TouchHolds(axis) &&
+        (ReleaseDue(1 - axis, pressCostS_[axis] + tick) || ReleasesClash(axis, mode, way))) {
         return false;
     }
     // Nor is a press of the hour angle let go while the Delta brake is let go (pressing the Delta

@@ -152,6 +152,7 @@ private:
     double DistanceNow(int axis) const;
     // The signed distance to aim at on an axis from this tick's reading, degrees.
     double AimDeg(int axis) const;
+    // Whether the hour angle is stopped a little ahead of the target, for the sky to bring it.
     bool LandsAhead(int axis) const;
     // How long before this tick's reading a clock time was (negative: after it).
     double SecondsBeforeReading(uint32_t when) const;
