@@ -134,6 +134,18 @@ TEST(Goto, AnHourAngleHeldByTheAltitudeLimitWaitsForTheDeclinationRatherThanCraw
     EXPECT_LE(static_cast<double>(ms) / 1000.0, 2.5 * g.PhysicalLimitS(g.HaDeg() - startHa, -21.39 + 23.87));
 }
 
+TEST(Goto, LeftPastTheWestLimitOnlyTheHourAngleMovesUntilItIsBackInside) {
+    // A Delta move would not bring it back: until the hour angle has, the Delta waits.
+    GotoRig g(Wiring::BoxesAndCard);
+    g.PlaceAt(6.3, 50.0);
+    ASSERT_TRUE(g.OutsideNow());
+    ASSERT_EQ(g.P().GoTo(test::RaForHourAngle(g, 5.0), D2R(40.0), "cible", false), "");
+    bool decDrivenOutside = false;
+    g.RunGoto(120000, [&] { decDrivenOutside = decDrivenOutside || (g.OutsideNow() && AxisDriven(g, 1)); });
+    EXPECT_FALSE(decDrivenOutside);
+    EXPECT_EQ(g.P().Outcome().rfind("cible atteint", 0), 0u) << g.P().Outcome();
+}
+
 TEST(Goto, RefusesTargetsOutsideTheLimitsWithNothingSent) {
     GotoRig g(Wiring::BoxesAndCard);
     g.r.log.Clear();
