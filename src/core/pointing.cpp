@@ -940,7 +940,7 @@ void Pointing::Tick() {
         if (!settling_) {
             settling_ = true;
             settleSince_ = now;
-        } else if ((now - settleSince_) / 1000.0 >= 2.0 * TickSeconds()) {
+        } else if ((now - settleSince_) / 1000.0 >= TickSeconds()) {  // two readings in a row
             Finish();
             return;
         }
