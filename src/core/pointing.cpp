@@ -686,21 +686,28 @@ bool Pointing::Drive(int axis, bool letGo) {
     // arrives is taken up while the other is still far, if once taken up (half a tolerance ahead)
     // it will then still be inside.
     bool driftsOut = false;
+    bool letDrift = false;
     if (axis == kHa && !parking_ && otherFar && TouchHolds(axis)) {
         // Until both are still: the other's release, its coast, and the ticks that see it still.
         const double untilOther =
             otherDueS + releaseCostS_[1 - axis] + stopTime_[1 - axis][ModeIndex(other.mode)] + 3.0 * TickSeconds();
         const double drift = kSkyDegPerS * untilOther;
-        // As late as it can be (the other is far no longer at the next look): one taking up must
-        // last until the other arrives. Drifting out before that, it is taken up as any axis.
-        const bool lastChance = otherDueS - LookS() <= farS;
+        // As late as it can be (the other will be too near for it at the next look): one taking up
+        // must last until the other arrives.
+        const double way = std::fabs(AimDeg(axis));
+        const double takeUp = PressToReleaseS(axis, ModeFor(axis, way), way) + releaseCostS_[axis] + 0.5;
+        const bool lastChance = otherDueS - LookS() <= std::max(farS, takeUp);
         driftsOut =
             lastChance && std::fabs(errorDeg_[axis] + drift) > tol && errorDeg_[axis] > 0.0 && drift <= 3.0 * tol;
+        // Until then it drifts, up to some tolerances past (a short press to win back): each touch
+        // holds the thread and says two lines in the messages, and the one at the last chance
+        // does for all.
+        letDrift = !lastChance && errorDeg_[axis] > 0.0 && dist <= 6.0 * tol;
     }
     // Where touching it costs nothing (the latches), an hour angle is kept within half the
     // tolerance while the other axis moves: the sky must not carry it out as the other arrives.
     const double keep = axis == kHa && !parking_ && !TouchHolds(axis) && other.direction != 0 ? 0.5 * tol : tol;
-    if ((dist <= keep && !driftsOut) || (a.done && otherBusy)) {
+    if (((dist <= keep || letDrift) && !driftsOut) || (a.done && otherBusy)) {
         a.done = true;
         a.held = false;
         return false;

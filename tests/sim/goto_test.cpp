@@ -146,6 +146,25 @@ TEST(Goto, LeftPastTheWestLimitOnlyTheHourAngleMovesUntilItIsBackInside) {
     EXPECT_EQ(g.P().Outcome().rfind("cible atteint", 0), 0u) << g.P().Outcome();
 }
 
+TEST(Goto, DuringALongDeclinationMoveTheHourAngleIsLeftToDriftAndTakenUpRarely) {
+    // Twenty degrees of Delta on the boxes take some fifty seconds, in which the sky carries the
+    // hour angle out of its tolerance every few seconds. Each touch holds the thread and says two
+    // lines in the messages: it drifts a few tolerances out, and is taken up last before the
+    // Delta arrives (its slew and three presses; taken up each time it left the tolerance: nine).
+    GotoRig g(Wiring::BoxesAndCard);
+    for (int i = 0; i < 3; ++i) {  // a few go-tos first: it learns how far each axis coasts
+        g.PlaceAt(1.0 + 0.3 * i, 10.0 + 4.0 * i);
+        ASSERT_EQ(g.P().GoTo(test::RaForHourAngle(g, 0.5), D2R(20.0), "cible", false), "");
+        g.RunGoto(120000);
+    }
+    g.PlaceAt(0.0, 20.0);
+    g.r.log.Clear();
+    ASSERT_EQ(g.P().GoTo(test::RaForHourAngle(g, 0.2), D2R(40.0), "cible", false), "");
+    g.RunGoto(180000);
+    EXPECT_EQ(g.P().Outcome().rfind("cible atteint", 0), 0u) << g.P().Outcome();
+    EXPECT_LE(g.r.log.Only({"msg Pointage Alpha", "msg Centrage Alpha", "msg Déplacement Alpha"}).size(), 4u);
+}
+
 TEST(Goto, RefusesTargetsOutsideTheLimitsWithNothingSent) {
     GotoRig g(Wiring::BoxesAndCard);
     g.r.log.Clear();
