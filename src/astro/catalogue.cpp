@@ -3,6 +3,7 @@
 #include <erfa.h>
 #include <erfam.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -341,6 +342,22 @@ const CatalogueEntry* FindTarget(std::string_view idOrName) {
         }
     }
     return nullptr;
+}
+
+int CountTargetsContaining(std::string_view part) {
+    const std::string wanted = Fold(part);
+    if (wanted.empty()) {
+        return 0;
+    }
+    int count = 0;
+    for (const CatalogueEntry& e : Catalogue()) {
+        const std::vector<std::string> keys = Keys(e);
+        count += std::any_of(keys.begin(), keys.end(),
+                             [&](const std::string& key) { return key.find(wanted) != std::string::npos; })
+                     ? 1
+                     : 0;
+    }
+    return count;
 }
 
 EquatorialOfDate PositionOfDate(const CatalogueEntry& e, double jdUtc, const SiteRecord& site) {

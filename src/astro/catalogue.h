@@ -39,6 +39,10 @@ const std::vector<CatalogueEntry>& Catalogue();
 // "Polaire", "m 31", "Lune"). nullptr when nothing matches.
 const CatalogueEntry* FindTarget(std::string_view idOrName);
 
+// How many entries have an id or name that contains `part`, compared as FindTarget compares
+// ("veg" is part of "Véga (α Lyr)"). 0 for an empty part.
+int CountTargetsContaining(std::string_view part);
+
 struct EquatorialOfDate {
     double raRad;   // 0..2 pi
     double decRad;

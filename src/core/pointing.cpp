@@ -682,9 +682,9 @@ bool Pointing::Drive(int axis, bool letGo) {
     const double otherDueS = other.direction != 0 ? SecondsToRelease(1 - axis, false) : 0.0;
     const bool otherFar = otherDueS > farS;
     const bool otherBusy = TouchHolds(axis) && !otherFar && (other.direction != 0 || other.coasting || !(other.done || other.held));
-    // An hour angle that the sky will have carried out of the tolerance by the time the other axis
-    // arrives is taken up while the other is still far, if once taken up (half a tolerance ahead)
-    // it will then still be inside.
+    // While the other axis is far, an hour angle that the sky will have carried out of the
+    // tolerance by the time the other arrives is taken up once more before it does, so that it is
+    // inside then.
     bool driftsOut = false;
     bool letDrift = false;
     if (axis == kHa && !parking_ && otherFar && TouchHolds(axis)) {

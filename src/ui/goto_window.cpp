@@ -332,10 +332,7 @@ bool GotoWindow::ReadTarget(std::string& name, double& raRad, double& decRad, st
         if (e == nullptr) {
             // A name being typed is part of some names: the list offers them, it is not unknown.
             const QString text = list_->currentText().trimmed();
-            int matching = 0;
-            for (const CatalogueEntry& c : Catalogue()) {
-                matching += QString::fromStdString(c.name).contains(text, Qt::CaseInsensitive) ? 1 : 0;
-            }
+            const int matching = CountTargetsContaining(text.toStdString());
             if (text.isEmpty()) {
                 problem = "choisissez un objet";
             } else if (matching > 0) {

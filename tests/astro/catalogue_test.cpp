@@ -82,6 +82,11 @@ TEST(Catalogue, HoldsTheBrightStarsEveryMessierObjectAndThePlanetsByIdOrFrenchNa
             EXPECT_EQ(e->id, c.id) << c.typed;
         }
     }
+    // Part of a name, compared the same way: what the go-to window counts while one types.
+    for (const auto& [part, count] : {std::pair{"VÉG", 1}, std::pair{"arct", 1}, std::pair{"zzz", 0}, std::pair{"", 0}}) {
+        EXPECT_EQ(CountTargetsContaining(part), count) << part;
+    }
+    EXPECT_GT(CountTargetsContaining("m 1"), 10);  // M 1, M 10 to M 19, M 100 to M 110
 }
 
 TEST(Catalogue, DamagedLinesAreRefusedWithTheirLine) {
