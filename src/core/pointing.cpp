@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 #include "astro/formulas.h"
 #include "astro/mathlib.h"
@@ -306,6 +307,7 @@ std::string Pointing::Start(const std::string& name, bool parking, bool trackOnA
     EventProcessor& events = core_.events();
     wasTracking_ = events.IsEventSet(EVT_TRACKING);
     trackAfter_ = !parking && (trackOnArrival || wasTracking_);
+    stopWhileDriving_.clear();
     driving_ = true;
     events.StopTelescopeEvents(true);
     // The slew runs with tracking off: a box that starts a move while it tracks changes its step
@@ -314,7 +316,7 @@ std::string Pointing::Start(const std::string& name, bool parking, bool trackOnA
     if (wasTracking_) {
         events.SetEvent(EVT_TRACKING, 0);
     }
-    driving_ = false;
+    DoneDriving();
     lastTickAt_ = core_.clock().GetTickCount();
     latencyS_ = 0.0;
     active_ = true;
@@ -341,6 +343,10 @@ std::string Pointing::Start(const std::string& name, bool parking, bool trackOnA
                              number("%+.2f", targetHa) + " h, déclinaison " + number("%+.2f", targetDec) + "°)";
     core_.display().AddMessage(line);
     outcome_.clear();
+    if (!stopWhileDriving_.empty()) {
+        Stop(std::exchange(stopWhileDriving_, std::string()), false);  // stopped as tracking was let go
+        return "";
+    }
     Notify();
     return "";
 }
@@ -357,7 +363,7 @@ void Pointing::Press(int axis, int direction, int16_t mode) {
     const int plus = axis == kHa ? EVT_ALPHA_PLUS : EVT_DELTA_PLUS;
     const int minus = axis == kHa ? EVT_ALPHA_MINUS : EVT_DELTA_MINUS;
     core_.events().SetEvent(direction > 0 ? plus : minus, 1);
-    driving_ = false;
+    DoneDriving();
     LearnHold(pressCostS_[axis], before);
     a.mode = mode;
     a.direction = direction;
@@ -380,7 +386,7 @@ void Pointing::Release(int axis) {
     const int minus = axis == kHa ? EVT_ALPHA_MINUS : EVT_DELTA_MINUS;
     const uint32_t before = core_.clock().GetTickCount();
     core_.events().SetEvent(a.direction > 0 ? plus : minus, 0);
-    driving_ = false;
+    DoneDriving();
     LearnHold(releaseCostS_[axis], before);
     a.direction = 0;
     a.coasting = true;
@@ -970,8 +976,9 @@ void Pointing::Finish() {
     } else if (trackAfter_) {
         driving_ = true;
         core_.events().SetEvent(EVT_TRACKING, 1);
-        driving_ = false;
+        DoneDriving();
     }
+    stopWhileDriving_.clear();  // nothing left to stop
     parking_ = false;
     Notify();
 }
@@ -980,12 +987,13 @@ void Pointing::Stop(const std::string& reason, bool error) {
     if (!active_) {
         return;
     }
+    active_ = false;  // before the releases: a stop that comes during them has nothing more to end
+    stopWhileDriving_.clear();
     for (int a : {kHa, kDec}) {
         Release(a);
     }
     const std::string line =
         (parking_ ? std::string("Parcage") : "Pointage de " + name_) + " arrêté : " + reason;
-    active_ = false;
     settling_ = false;
     parking_ = false;
     outcome_ = line;
@@ -998,8 +1006,24 @@ void Pointing::Stop(const std::string& reason, bool error) {
 }
 
 void Pointing::Abort(const std::string& reason) {
-    if (active_ && !driving_) {
+    // An operator's stop that comes while one of our own presses is going out (a box transaction
+    // waits, and lets the stop-all through) is kept for the moment the press is out: dropped, the
+    // go-to would press again after Arrêt général.
+    if (driving_) {
+        if (stopWhileDriving_.empty()) {
+            stopWhileDriving_ = reason;
+        }
+        return;
+    }
+    if (active_) {
         Stop(reason, false);
+    }
+}
+
+void Pointing::DoneDriving() {
+    driving_ = false;
+    if (active_ && !stopWhileDriving_.empty()) {
+        Stop(std::exchange(stopWhileDriving_, std::string()), false);
     }
 }
 

@@ -255,6 +255,9 @@ private:
     MountState lastState_ = MountState::Idle;
     std::function<void(MountState)> observer_;
     bool driving_ = false;  // our own presses are going out
+    std::string stopWhileDriving_;  // why the operator stopped it meanwhile (empty: not stopped)
+    // Our presses are out: a stop that came meanwhile now ends the go-to.
+    void DoneDriving();
     friend class Core;
 };
 

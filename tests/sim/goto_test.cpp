@@ -86,6 +86,23 @@ TEST(Goto, TheStopAllEndsTheWaitForATimedRelease) {
     EXPECT_EQ(g.P().Outcome(), "Pointage de cible arrêté : Arrêt général");
 }
 
+TEST(Goto, TheStopAllDuringOneOfItsOwnPressesEndsTheGoTo) {
+    // On the boxes a press is a transaction of up to 0.8 s, whose wait lets the stop-all through
+    // while the go-to's own press is going out. It must end the go-to then, not be taken for
+    // part of the press: the go-to would press again after Arrêt général.
+    GotoRig g(Wiring::BoxesAndCard);
+    g.PlaceAt(1.0, 20.0);
+    int waits = 0;
+    g.r.core.SetStopWatcher([&] { return g.P().Active() && ++waits == 1; });
+    ASSERT_EQ(g.P().GoTo(test::RaForHourAngle(g, 0.5), D2R(40.0), "cible", false), "");
+    g.RunGoto(60000);
+    g.Run(3000);
+    EXPECT_GE(waits, 1);
+    EXPECT_FALSE(g.P().Active());
+    EXPECT_FALSE(AxisDriven(g, 0) || AxisDriven(g, 1));
+    EXPECT_EQ(g.P().Outcome(), "Pointage de cible arrêté : Arrêt général");
+}
+
 TEST(Goto, TheDeltaBrakeNeverCarriesTheHourAngleOutOfTheLimits) {
     // Two seconds after the boxes' Delta stops, letting go of its brake holds the thread ~0.8 s:
     // an hour angle slewing then runs unwatched for degrees. Here it slews 10° east to targets
